@@ -1,0 +1,85 @@
+#pragma once
+
+#include "database.h"
+#include "recordset.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QWidget;
+
+namespace ondrel::db {
+
+// How a widget is bound to a field.
+enum class BindMode {
+    ReadWrite,    // shows the field and writes it back on update / automatic save
+    DisplayOnly,  // shows the field, never written back (a box the window formats itself)
+};
+
+// The bound record source of a window (Data1, Data2): a record source text, a
+// database reached through the window's open handle, an assignable record set,
+// a caption, and widgets bound to fields.
+//
+// Event order for anything that makes another record current (a move through
+// the source or directly on its record set, refresh, add new, a find, delete):
+// validate(action) -> automatic save of user-changed values -> every bound
+// widget filled -> the change signals of the widgets whose text changed ->
+// reposition. All synchronous; handlers may move the source again.
+//
+// Supported widgets: QLineEdit (and subclasses such as the masked entry),
+// QPlainTextEdit, QTextEdit, QComboBox (editable or not), QLabel (display only).
+class DataControl : public QObject {
+    Q_OBJECT
+public:
+    explicit DataControl(QObject* parent = nullptr);
+    ~DataControl() override;
+
+    // The handle the source reaches the file through (the window's own).
+    void setDatabase(std::shared_ptr<Database> database);
+    std::shared_ptr<Database> database() const;
+    // Database name as the windows set it: the file path.
+    void setDatabaseName(const QString& path);
+    QString databaseName() const;
+
+    void setRecordSource(const QString& source);  // statement, table or stored query
+    QString recordSource() const;
+    void setReadOnly(bool snapshot);  // opens its record source as a snapshot
+    bool readOnly() const;
+
+    // Re-runs the record source; the first record becomes current.
+    void refresh();
+
+    Recordset* recordset() const;
+    std::shared_ptr<Recordset> recordsetPtr() const;
+    void setRecordset(std::shared_ptr<Recordset> rs);
+
+    void setCaption(const QString& caption);
+    QString caption() const;
+
+    void bind(QWidget* widget, const QString& field, BindMode mode = BindMode::ReadWrite);
+    // True when the user typed into a bound widget since the last fill.
+    bool userChanged() const;
+
+    // Copies every read-write bound widget's text into the edit buffer.
+    void writeBoundValues();
+
+signals:
+    // Raised before the current record is left, saved or abandoned, with the
+    // action code (ActionAddNew, ActionDelete, ActionCancel, ...).
+    void validate(int action);
+    void reposition();
+    // The engine refused the automatic save; the source stayed on the record
+    // with the typed values.
+    void saveRefused(const QString& description);
+    void captionChanged(const QString& caption);
+
+private:
+    class Private;
+    std::unique_ptr<Private> d;
+};
+
+}  // namespace ondrel::db

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace ondrel::db {
+
+// Error numbers the windows look at; every other failure carries its own
+// readable description and one of the generic numbers below.
+enum EngineErrorNumber : int {
+    ErrGeneric = 3000,
+    ErrNoCurrentRecord = 3021,  // "Nenhum registro atual."
+    ErrDuplicateKey = 3022,     // duplicate value in the unique index on cod
+    ErrSyntax = 3075,           // statement or criteria outside the dialect
+    ErrNoSuchObject = 3078,     // table or stored query not found
+    ErrFileNotFound = 3024,     // database file missing
+    ErrBadPassword = 3031,      // wrong or missing password
+    ErrNotADatabase = 3343,     // file is not a collection database
+    ErrNoPendingUpdate = 3020,  // update/cancel update without add new or edit
+    ErrDataType = 3421,         // value cannot be converted (impossible date, bad currency)
+    ErrFieldTooLong = 3163,     // value longer than its field allows
+    ErrReadOnly = 3027,         // database or record set is read-only
+    ErrLocked = 3260,           // file locked by another handle
+    ErrNoField = 3265,          // field name not in the record set
+    ErrClosed = 3420,           // record set already closed
+};
+
+class EngineError : public std::runtime_error {
+public:
+    EngineError(int number, const QString& description)
+        : std::runtime_error(description.toStdString()), m_number(number), m_description(description) {}
+
+    int number() const noexcept { return m_number; }
+    const QString& description() const noexcept { return m_description; }
+
+private:
+    int m_number;
+    QString m_description;
+};
+
+}  // namespace ondrel::db

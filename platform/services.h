@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+class QCursor;
+
+namespace ondrel::platform {
+
+// Buttons and icons of a message box, with the original values so a window
+// can pass them as the design names them (vbOKOnly, vbOKCancel, ...).
+enum MsgButtons : int {
+    OkOnly = 0,
+    OkCancel = 1,
+    AbortRetryIgnore = 2,
+    YesNoCancel = 3,
+    YesNo = 4,
+    RetryCancel = 5,
+};
+enum MsgIcon : int {
+    NoIcon = 0,
+    Critical = 16,
+    Question = 32,
+    Exclamation = 48,
+    Information = 64,
+};
+enum MsgResult : int {
+    ResultOk = 1,
+    ResultCancel = 2,
+    ResultAbort = 3,
+    ResultRetry = 4,
+    ResultIgnore = 5,
+    ResultYes = 6,
+    ResultNo = 7,
+};
+
+enum class Pointer { Default, Hourglass, Custom };
+
+// Everything the windows ask of the desktop, behind one interface so tests
+// can replace it with a recording double and never block on a modal box.
+class Services {
+public:
+    virtual ~Services() = default;
+
+    // A message box; an empty title shows the application's title ("Ulmix").
+    virtual int msgBox(const QString& text, int buttons = OkOnly, int icon = NoIcon,
+                       const QString& title = QString()) = 0;
+    // Input box; returns "" when cancelled.
+    virtual QString inputBox(const QString& prompt, const QString& title = QString(),
+                             const QString& defaultText = QString()) = 0;
+    virtual void beep() = 0;
+    // Plays a .wav file asynchronously; the desktop's default sound when the
+    // file is missing. No audio device is no error.
+    virtual void playSound(const QString& wavFile) = 0;
+    // Opens an address with the user's browser (or a file with its program).
+    virtual bool shellOpen(const QString& address) = 0;
+    // Sends a key, such as "{f1}", to the active window.
+    virtual void sendKeys(const QString& keys) = 0;
+    // File-open dialog with the original filter text "desc|pattern|desc|pattern".
+    // Returns the chosen path or "" when cancelled.
+    virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter,
+                                 const QString& initialDir = QString()) = 0;
+    // The mouse pointer over the whole application.
+    virtual void setPointer(Pointer pointer) = 0;
+    // Ends the process at once, without asking or saving anything.
+    virtual void endProcess() = 0;
+};
+
+// The services in force for the process; the real desktop ones unless a test
+// installed its double. Never null.
+Services& services();
+// Installs a replacement (tests); pass nullptr to restore the desktop one.
+void setServices(Services* replacement);
+
+// The application's title used as the default title of message boxes.
+QString applicationTitle();
+
+}  // namespace ondrel::platform
