@@ -12,6 +12,7 @@ struct sqlite3;
 namespace ondrel::db {
 
 class Connection;  // owns the sqlite3 handle and its prepared-statement cache
+class Schema;      // the tables and fields, read from the file's metadata
 
 // The connect string every explicit open passes.
 inline constexpr const char* kConnectString = ";pwd=7Borel3";
@@ -45,6 +46,9 @@ public:
     static void create(const QString& path, const QString& password);
     // Fills a database with a few dozen believable objects and loans.
     static void fillDemo(const QString& path, const QString& password);
+    // Creates a database (password "7Borel3") filled with generated objects
+    // and loans, for the benchmark and the performance checks.
+    static void generateBenchData(const QString& path, int objects, int loans);
 
     ~Database();
     Database(const Database&) = delete;
@@ -69,10 +73,12 @@ public:
     void executeNative(const QString& sql);
 
     Connection& connection() const;
+    const Schema& schema() const;
 
 private:
     explicit Database(std::unique_ptr<Connection> connection);
     std::unique_ptr<Connection> m_connection;
+    std::unique_ptr<Schema> m_schema;
 };
 
 // A stored-query handle as the windows keep it (ConsultaPesquisa,

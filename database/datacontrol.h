@@ -64,8 +64,16 @@ public:
     // True when the user typed into a bound widget since the last fill.
     bool userChanged() const;
 
-    // Copies every read-write bound widget's text into the edit buffer.
+    // Copies the text of every read-write bound widget whose text differs
+    // from what the last fill showed into the edit buffer (as bound controls
+    // do: a box the window set in code is written too, an untouched one is
+    // not). Multi-line boxes go back with "\r\n" line ends.
     void writeBoundValues();
+
+    // Shows the current record again in every bound widget (change signals
+    // for the widgets whose text changed, no reposition). Used after a grid
+    // wrote the current row.
+    void refillBoundWidgets();
 
 signals:
     // Raised before the current record is left, saved or abandoned, with the
@@ -76,6 +84,12 @@ signals:
     // with the typed values.
     void saveRefused(const QString& description);
     void captionChanged(const QString& caption);
+    // An engine error raised inside the source's own sequence (a fill, a
+    // validate handler) that no caller could catch.
+    void engineError(int number, const QString& description);
+    // The source got another record set (refresh or assignment); a grid over
+    // it starts again.
+    void recordsetReplaced();
 
 private:
     class Private;

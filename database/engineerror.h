@@ -23,6 +23,9 @@ enum EngineErrorNumber : int {
     ErrLocked = 3260,           // file locked by another handle
     ErrNoField = 3265,          // field name not in the record set
     ErrClosed = 3420,           // record set already closed
+    ErrInvalidArgument = 3001,  // e.g. an absolute position outside the set
+    ErrRecordDeleted = 3167,    // the record was deleted (by this or another handle)
+    ErrObjectExists = 3012,     // a stored query of that name already exists
 };
 
 class EngineError : public std::runtime_error {

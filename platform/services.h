@@ -76,4 +76,14 @@ void setServices(Services* replacement);
 // The application's title used as the default title of message boxes.
 QString applicationTitle();
 
+// Turns the original filter text "desc|pattern|desc|pattern" (patterns
+// separated by ';') into Qt's name filters "desc (p1 p2)". "*.*" means every
+// file, as on the original platform.
+QStringList nameFiltersFromFilterText(const QString& filter);
+
+// A key event as a text of sendKeys names it: "{f1}" .. "{f16}", "{enter}",
+// "{esc}", "{tab}" and the like (case ignored), or one plain character.
+// Returns Qt::Key_unknown for anything else.
+int keyFromSendKeys(const QString& keys);
+
 }  // namespace ondrel::platform

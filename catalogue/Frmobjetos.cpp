@@ -1,0 +1,796 @@
+#include "Frmobjetos.h"
+
+#include "assets/assets.h"
+#include "database/database.h"
+#include "database/datacontrol.h"
+#include "database/recordset.h"
+#include "database/recordsetmodel.h"
+#include "platform/guard.h"
+#include "platform/maskedbox.h"
+#include "platform/picturebutton.h"
+#include "platform/pluginfolder.h"
+#include "platform/resizer.h"
+#include "platform/services.h"
+#include "platform/toolbarbar.h"
+#include "platform/twips.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTableView>
+#include <QWindowStateChangeEvent>
+#include <stdexcept>
+
+namespace ondrel::catalogue {
+
+using platform::PictureButton;
+using platform::ToolbarButton;
+using platform::placeInTwips;
+using platform::services;
+using platform::skipFailing;
+
+namespace {
+
+Frmobjetos* s_instance = nullptr;
+
+// Design sizes in twips.
+constexpr int kClientWidth = 8700;
+constexpr int kClientHeight = 6555;
+constexpr int kBarHeight = 780;
+constexpr int kBar2Height = 420;
+// Height of the tab strip of SSTab1: the positions of the controls on the
+// tabs are measured from the top of the tab control, strip included.
+constexpr int kTabStrip = 360;
+
+const QString kHomePage = QStringLiteral("https://ondrel.example/ulmix");
+const QString kMakerName = QStringLiteral("Ondrel");
+
+// An unset handle fails the statement that uses it, as an unset object
+// variable does, instead of crashing.
+template <typename T>
+T& use(const std::shared_ptr<T>& handle)
+{
+    if (!handle)
+        throw std::runtime_error("Variável de objeto ou variável do bloco With não definida");
+    return *handle;
+}
+
+template <typename T>
+T& use(T* pointer)
+{
+    if (!pointer)
+        throw std::runtime_error("Variável de objeto ou variável do bloco With não definida");
+    return *pointer;
+}
+
+// "##,##0.00" with the separators of the regional settings, from exact
+// currency units (ten-thousandths).
+QString formatTotal(qint64 units)
+{
+    const QLocale locale;
+    const bool negative = units < 0;
+    qint64 magnitude = negative ? -units : units;
+    const qint64 hundredths = (magnitude + 50) / 100;
+    QString whole = QString::number(hundredths / 100);
+    for (int i = whole.size() - 3; i > 0; i -= 3)
+        whole.insert(i, locale.groupSeparator());
+    return (negative ? locale.negativeSign() : QString()) + whole + locale.decimalPoint()
+           + QStringLiteral("%1").arg(hundredths % 100, 2, 10, QLatin1Char('0'));
+}
+
+// The client area: its resizes are the window's Form_Resize.
+class ClientArea : public QWidget {
+public:
+    ClientArea(Frmobjetos* form) : QWidget(form), m_form(form) {}
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QWidget::resizeEvent(event);
+        m_form->Form_Resize();
+    }
+
+private:
+    Frmobjetos* m_form;
+};
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+template <typename W>
+W* named(W* widget, const QString& name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+// Positions of the controls on a tab page, given from the top of SSTab1.
+void placeOnTab(QWidget* widget, int left, int top, int width, int height)
+{
+    placeInTwips(widget, left, top - kTabStrip, width, height);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Instance
+
+Frmobjetos* Frmobjetos::existing()
+{
+    return s_instance;
+}
+
+Frmobjetos* Frmobjetos::instance()
+{
+    if (!s_instance)
+        s_instance = new Frmobjetos();
+    return s_instance;
+}
+
+Frmobjetos::Frmobjetos() : QMainWindow(nullptr)
+{
+    setObjectName(QStringLiteral("Frmobjetos"));
+    setWindowTitle(QStringLiteral("Objetos"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setCentralWidget(new ClientArea(this));
+    centralWidget()->setObjectName(QStringLiteral("client"));
+
+    Data1 = new db::DataControl(this);
+    Data1->setObjectName(QStringLiteral("Data1"));
+    Data1->setRecordSource(QStringLiteral("select * from objetos"));
+    Data1->setCaption(QStringLiteral("Data1"));
+    Data2 = new db::DataControl(this);
+    Data2->setObjectName(QStringLiteral("Data2"));
+    Data2->setRecordSource(QStringLiteral("select * from empréstimos"));
+    Data2->setCaption(QStringLiteral("Data2"));
+    Data2->setReadOnly(true);
+    Resize1 = new platform::Resizer(this);
+    Resize1->setObjectName(QStringLiteral("Resize1"));
+
+    buildToolbars();
+    buildTabs();
+    buildMenus();
+    bindFields();
+    connectHandlers();
+
+    // Design client size; the menu bar comes on top of it.
+    const double dpi = platform::logicalDpi(this);
+    centralWidget()->resize(platform::twipsToPixels(kClientWidth, dpi),
+                            platform::twipsToPixels(kClientHeight, dpi));
+    resize(centralWidget()->width(), centralWidget()->height() + menuBar()->sizeHint().height());
+    // Until the first resize the bars stand where the design puts them.
+    ctbBar->setGeometry(0, 0, centralWidget()->width(), twipsToPixels(kBarHeight));
+    ctbBar2->setGeometry(0, centralWidget()->height() - twipsToPixels(kBar2Height),
+                         centralWidget()->width(), twipsToPixels(kBar2Height));
+}
+
+Frmobjetos::~Frmobjetos()
+{
+    // The bound sources go before the widgets they fill.
+    delete GridModel;
+    GridModel = nullptr;
+    delete Data1;
+    Data1 = nullptr;
+    delete Data2;
+    Data2 = nullptr;
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+void Frmobjetos::Show()
+{
+    if (!m_loaded)
+        Form_Load();
+    show();
+    raise();
+    activateWindow();
+}
+
+bool Frmobjetos::isLoaded() const
+{
+    return m_loaded;
+}
+
+int Frmobjetos::twipsToPixels(int twips) const
+{
+    return platform::twipsToPixels(twips, platform::logicalDpi(this));
+}
+
+int Frmobjetos::pixelsToTwips(int pixels) const
+{
+    return platform::pixelsToTwips(pixels, platform::logicalDpi(this));
+}
+
+// ---------------------------------------------------------------------------
+// Layout
+
+void Frmobjetos::buildToolbars()
+{
+    QWidget* client = centralWidget();
+
+    ctbBar = named(new platform::ToolbarBar(client), QStringLiteral("ctbBar"));
+    const std::array<std::pair<ToolbarButton**, QString>, 6> top = {{
+        {&cmdNovo, QStringLiteral("Novo")},
+        {&cmdSalvar, QStringLiteral("Salvar")},
+        {&cmdEditar, QStringLiteral("Editar")},
+        {&cmdExcluir, QStringLiteral("Excluir")},
+        {&cmdCancelar, QStringLiteral("Cancelar")},
+        {&cmdEmprestar, QStringLiteral("Emprestar")},
+    }};
+    const std::array<QString, 6> names = {QStringLiteral("cmdNovo"),     QStringLiteral("cmdSalvar"),
+                                          QStringLiteral("cmdEditar"),   QStringLiteral("cmdExcluir"),
+                                          QStringLiteral("cmdCancelar"), QStringLiteral("cmdEmprestar")};
+    const std::array<QString, 6> pictures = {QStringLiteral("novo"),     QStringLiteral("salvar"),
+                                             QStringLiteral("editar"),   QStringLiteral("excluir"),
+                                             QStringLiteral("cancelar"), QStringLiteral("emprestar")};
+    const int buttonHeight = barButtonHeight(kBarHeight);
+    for (std::size_t i = 0; i < top.size(); ++i) {
+        auto* button = named(new ToolbarButton(top[i].second), names[i]);
+        button->setIcon(assets::icon(pictures[i]));
+        button->setIconSize(QSize(24, 24));
+        ctbBar->place(button, 60 + static_cast<int>(i) * 990, (kBarHeight - buttonHeight) / 2, 990, buttonHeight);
+        *top[i].first = button;
+    }
+    cmdSalvar->setEnabled(false);
+    cmdCancelar->setEnabled(false);
+    cmdEmprestar->setHoverText(QString());
+
+    Image2 = makeLabel(nullptr, QStringLiteral("Image2"), QString());
+    Image2->setPixmap(assets::pixmap(QStringLiteral("logo")));
+    Image2->setScaledContents(true);
+    Image2->setAccessibleName(QStringLiteral("Ulmix"));
+    ctbBar->place(Image2, kClientWidth - kBarHeight, (kBarHeight - buttonHeight) / 2, buttonHeight, buttonHeight);
+
+    ctbBar2 = named(new platform::ToolbarBar(client), QStringLiteral("ctbBar2"));
+    cmdHome = named(new ToolbarButton(kMakerName), QStringLiteral("cmdHome"));
+    cmdHome->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    cmdHome->setHoverText(kHomePage);
+    ctbBar2->place(cmdHome, 165, 30, 915, 330);
+
+    const auto picture = [&](const QString& name, const QString& art, const QString& hover, int left) {
+        auto* button = named(new PictureButton(assets::icon(art), hover), name);
+        ctbBar2->place(button, left, 30, 360, 360);
+        return button;
+    };
+    ctbajuda = picture(QStringLiteral("ctbajuda"), QStringLiteral("ajuda"), QStringLiteral("Ajuda"), 1140);
+    ClarkTBSeparator1 = named(new platform::ToolbarSeparator, QStringLiteral("ClarkTBSeparator1"));
+    ctbBar2->place(ClarkTBSeparator1, 1560, 30, 60, 360);
+    cmdPrint = picture(QStringLiteral("cmdPrint"), QStringLiteral("imprimir"), QStringLiteral("Imprime Listagem"), 1680);
+    // The search and close-search buttons share one place; cmdSeleciona is in
+    // front, so it is created last.
+    cmdFechar = picture(QStringLiteral("cmdFechar"), QStringLiteral("fecharpesquisa"), QStringLiteral("Fechar Pesquisa"), 2100);
+    cmdSeleciona = picture(QStringLiteral("cmdSeleciona"), QStringLiteral("pesquisa"), QStringLiteral("Pesquisa..."), 2100);
+    ClarkTBSeparator2 = named(new platform::ToolbarSeparator, QStringLiteral("ClarkTBSeparator2"));
+    ctbBar2->place(ClarkTBSeparator2, 2520, 30, 60, 360);
+    lblpanel = makeLabel(nullptr, QStringLiteral("lblpanel"), QString());
+    ctbBar2->place(lblpanel, 2640, 60, 4800, 300);
+    ClarkTBButton2[0] = picture(QStringLiteral("ClarkTBButton2_0"), QStringLiteral("emprestimos"),
+                                QStringLiteral("Controle de Empréstimos"), 7860);
+    ClarkTBButton2[1] = picture(QStringLiteral("ClarkTBButton2_1"), QStringLiteral("fechar"),
+                                QStringLiteral("Fechar"), kClientWidth - 360 - kBar2Height / 7);
+
+    // The pointing hand used as the custom pointer over cmdHome.
+    Image3 = makeLabel(client, QStringLiteral("Image3"), QString());
+    Image3->setPixmap(assets::pixmap(QStringLiteral("mao")));
+    placeInTwips(Image3, 10000, 8600, 480, 480);
+    Image3->hide();
+}
+
+void Frmobjetos::buildTabs()
+{
+    QWidget* client = centralWidget();
+    SSTab1 = named(new QTabWidget(client), QStringLiteral("SSTab1"));
+    placeInTwips(SSTab1, 60, kBarHeight, kClientWidth - 120, kClientHeight - kBarHeight - kBar2Height);
+    auto* objeto = named(new QWidget, QStringLiteral("tabObjeto"));
+    auto* listagem = named(new QWidget, QStringLiteral("tabListagem"));
+    SSTab1->addTab(objeto, QStringLiteral("Objeto"));
+    SSTab1->addTab(listagem, QStringLiteral("Listagem"));
+    // The pages take their size now so the controls can be placed on them.
+    const QRect page = SSTab1->widget(0)->geometry();
+    objeto->resize(page.size());
+    listagem->resize(page.size());
+
+    const auto box = [&](QLineEdit*& edit, const QString& name, int left, int top, int width, int maxLength) {
+        edit = named(new QLineEdit(objeto), name);
+        if (maxLength > 0)
+            edit->setMaxLength(maxLength);
+        placeOnTab(edit, left, top, width, 315);
+    };
+    const auto caption = [&](QLabel*& label, const QString& name, const QString& text, QWidget* buddy,
+                             int left, int top, int width) {
+        label = makeLabel(objeto, name, text);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        label->setBuddy(buddy);
+        placeOnTab(label, left, top, width, 315);
+    };
+
+    // ---- Tab "Objeto"
+    box(Txtcod, QStringLiteral("Txtcod"), 1140, 660, 960, 7);
+    caption(Label2, QStringLiteral("Label2"), QStringLiteral("Código:"), Txtcod, 120, 660, 960);
+    box(mskdata, QStringLiteral("mskdata"), 4095, 660, 1425, 0);
+    caption(Lbldata, QStringLiteral("Lbldata"), QStringLiteral("Data:"), mskdata, 3135, 660, 900);
+
+    Cmbobjeto = named(new QComboBox(objeto), QStringLiteral("Cmbobjeto"));
+    Cmbobjeto->setEditable(true);
+    Cmbobjeto->setInsertPolicy(QComboBox::NoInsert);
+    Cmbobjeto->addItems(objectKinds());
+    Cmbobjeto->setCurrentIndex(-1);
+    placeOnTab(Cmbobjeto, 1140, 1155, 1770, 315);
+    caption(Label3, QStringLiteral("Label3"), QStringLiteral("Objeto:"), Cmbobjeto, 120, 1155, 960);
+
+    // The entry lies exactly under the display; the edit commands bring it to
+    // the front.
+    MaskEdBox1 = named(new platform::MaskEdBox(objeto), QStringLiteral("MaskEdBox1"));
+    MaskEdBox1->setFormat(QStringLiteral("$#,##0.00;($#,##0.00)"));
+    MaskEdBox1->setPromptChar(QLatin1Char('_'));
+    placeOnTab(MaskEdBox1, 4095, 1170, 1440, 315);
+    box(Text1, QStringLiteral("Text1"), 4095, 1170, 1440, 0);
+    caption(Lblvalor, QStringLiteral("Lblvalor"), QStringLiteral("Valor:"), Text1, 3135, 1170, 900);
+
+    box(txttítulo, QStringLiteral("txttítulo"), 1140, 1680, 4968, 100);
+    caption(Lbltitulo, QStringLiteral("Lbltitulo"), QStringLiteral("Título:"), txttítulo, 120, 1680, 960);
+    box(Txtautor, QStringLiteral("Txtautor"), 1140, 2190, 4968, 70);
+    caption(Lblautor, QStringLiteral("Lblautor"), QStringLiteral("Autor(a):"), Txtautor, 120, 2190, 960);
+    box(Txtassunto, QStringLiteral("Txtassunto"), 1140, 2685, 4968, 25);
+    caption(Lblassunto, QStringLiteral("Lblassunto"), QStringLiteral("Assunto:"), Txtassunto, 120, 2685, 960);
+
+    Txtdesc = named(new QPlainTextEdit(objeto), QStringLiteral("Txtdesc"));
+    Txtdesc->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Txtdesc->setTabChangesFocus(true);
+    placeOnTab(Txtdesc, 1170, 3255, 7230, 1545);
+    caption(Lbldesc, QStringLiteral("Lbldesc"), QStringLiteral("Descrição:"), nullptr, 60, 3255, 1050);
+    Lbldesc->setBuddy(Txtdesc);
+
+    Picture1 = named(new QFrame(objeto), QStringLiteral("Picture1"));
+    Picture1->setFrameShape(QFrame::Box);
+    Picture1->setAutoFillBackground(true);
+    QPalette white = Picture1->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    Picture1->setPalette(white);
+    placeOnTab(Picture1, 6315, 405 + kTabStrip, 2085, 2280);
+    Image1 = makeLabel(Picture1, QStringLiteral("Image1"), QString());
+    Image1->resize(0, 0);
+
+    ctbImagem = named(new ToolbarButton(QStringLiteral("Imagem")), QStringLiteral("ctbImagem"));
+    ctbImagem->setParent(objeto);
+    ctbImagem->setIcon(assets::icon(QStringLiteral("imagem")));
+    ctbImagem->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ctbImagem->setHoverText(QStringLiteral("Inserir Imagem"));
+    ctbImagem->setAccessibleName(QStringLiteral("Imagem"));
+    ctbImagem->setAutoRaise(false);
+    placeOnTab(ctbImagem, 6315, 2700 + kTabStrip, 1320, 420);
+    ctbApagImagem = named(new PictureButton(assets::icon(QStringLiteral("apagarimagem")),
+                                            QStringLiteral("Excluir Imagem"), objeto),
+                          QStringLiteral("ctbApagImagem"));
+    ctbApagImagem->setAutoRaise(false);
+    placeOnTab(ctbApagImagem, 7695, 2700 + kTabStrip, 705, 420);
+
+    ClarkLine3D1 = named(new platform::Line3D(objeto), QStringLiteral("ClarkLine3D1"));
+    placeOnTab(ClarkLine3D1, 120, 4845, 8280, 45);
+
+    // Loan state: the lent and the available picture share one place.
+    const auto lamp = [&](QLabel*& label, QWidget* page, const QString& name, const QString& art,
+                          const QString& accessible, int top) {
+        label = makeLabel(page, name, QString());
+        label->setPixmap(assets::pixmap(art));
+        label->setScaledContents(true);
+        label->setAccessibleName(accessible);
+        placeOnTab(label, 180, top, 420, 420);
+    };
+    lamp(imgBorrow, objeto, QStringLiteral("imgBorrow"), QStringLiteral("lampada_vermelha"),
+         QStringLiteral("Emprestado"), 4920);
+    lamp(imgLight, objeto, QStringLiteral("imgLight"), QStringLiteral("lampada_verde"),
+         QStringLiteral("Disponível"), 4920);
+    lblBorrow = makeLabel(objeto, QStringLiteral("lblBorrow"), QString());
+    lblBorrow->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
+    placeOnTab(lblBorrow, 690, 5010, 3600, 270);
+
+    const auto nav = [&](int index, QWidget* page, bool next, int left, int top) {
+        auto* button = named(new PictureButton(assets::icon(next ? QStringLiteral("proximo") : QStringLiteral("anterior")),
+                                               next ? QStringLiteral("Próximo Registro") : QStringLiteral("Registro Anterior"),
+                                               page),
+                             QStringLiteral("sscommand1_%1").arg(index));
+        button->setAutoRaise(false);
+        placeOnTab(button, left, top, 480, 405);
+        sscommand1[static_cast<std::size_t>(index)] = button;
+    };
+    nav(2, objeto, false, 4440, 4920);
+    nav(3, objeto, true, 4935, 4920);
+
+    lblCount = makeLabel(objeto, QStringLiteral("lblCount"), QString());
+    lblCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    placeOnTab(lblCount, 5700, 5040, 2685, 255);
+
+    // ---- Tab "Listagem"
+    DBGrid1 = named(new QTableView(listagem), QStringLiteral("DBGrid1"));
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(twipsToPixels(300));
+    placeOnTab(DBGrid1, 120, 480, 8340, 4260);
+    GridModel = new db::RecordsetModel(Data1, this);
+    GridModel->setObjectName(QStringLiteral("DBGrid1_model"));
+    using Fmt = db::RecordsetModel::Format;
+    GridModel->addColumn(QStringLiteral("Cod"), QStringLiteral("cod"));
+    GridModel->addColumn(QStringLiteral("Objeto"), QStringLiteral("Objeto"));
+    GridModel->addColumn(QStringLiteral("Título"), QStringLiteral("Título"));
+    GridModel->addColumn(QStringLiteral("Autor"), QStringLiteral("Autor"));
+    GridModel->addColumn(QStringLiteral("Valor"), QStringLiteral("Valor"), Fmt::Currency);
+    GridModel->addColumn(QStringLiteral("Objeto"), QStringLiteral("Objeto"), Fmt::Plain, true);
+    GridModel->addColumn(QStringLiteral("check"), QStringLiteral("check"), Fmt::Plain, true);
+    GridModel->addColumn(QStringLiteral("Data"), QStringLiteral("Data"), Fmt::Plain, true);
+    GridModel->addColumn(QStringLiteral("Valor"), QStringLiteral("Valor"), Fmt::Currency, true);
+    GridModel->attachView(DBGrid1);
+    DBGrid1->setColumnWidth(0, twipsToPixels(900));
+    DBGrid1->setColumnWidth(1, twipsToPixels(1300));
+    DBGrid1->setColumnWidth(2, twipsToPixels(2800));
+    DBGrid1->setColumnWidth(3, twipsToPixels(1900));
+    DBGrid1->horizontalHeader()->setStretchLastSection(true);
+
+    lamp(imgBorrow2, listagem, QStringLiteral("imgBorrow2"), QStringLiteral("lampada_vermelha"),
+         QStringLiteral("Emprestado"), 4860);
+    lamp(imgLight2, listagem, QStringLiteral("imgLight2"), QStringLiteral("lampada_verde"),
+         QStringLiteral("Disponível"), 4860);
+    lblborrow2 = makeLabel(listagem, QStringLiteral("lblborrow2"), QString());
+    lblborrow2->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
+    placeOnTab(lblborrow2, 690, 4935, 2900, 270);
+    nav(0, listagem, false, 3660, 4860);
+    nav(1, listagem, true, 4155, 4860);
+    Label4 = makeLabel(listagem, QStringLiteral("Label4"), QStringLiteral("Valor Total:"));
+    Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    placeOnTab(Label4, 4800, 4935, 1200, 270);
+    lbltotal = makeLabel(listagem, QStringLiteral("lbltotal"), QString());
+    lbltotal->setFrameShape(QFrame::Panel);
+    lbltotal->setFrameShadow(QFrame::Sunken);
+    lbltotal->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    placeOnTab(lbltotal, 6060, 4920, 2340, 300);
+
+    // ---- Boxes outside the visible area, never seen by the user.
+    const auto hiddenBox = [&](QLineEdit*& edit, const QString& name, int top) {
+        edit = named(new QLineEdit(client), name);
+        edit->setFocusPolicy(Qt::NoFocus);
+        placeInTwips(edit, 10000, top, 1500, 315);
+    };
+    hiddenBox(Label1, QStringLiteral("Label1"), 7000);
+    hiddenBox(Text3, QStringLiteral("Text3"), 7400);
+    hiddenBox(txtPath, QStringLiteral("txtPath"), 7800);
+    hiddenBox(Text2, QStringLiteral("Text2"), 8200);
+}
+
+void Frmobjetos::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    const auto menu = [&](const QString& name, const QString& text) {
+        QMenu* m = bar->addMenu(text);
+        m->setObjectName(name);
+        m->menuAction()->setObjectName(name);
+        return m;
+    };
+    const auto item = [&](QMenu* m, const QString& name, const QString& text) {
+        QAction* a = m->addAction(text);
+        a->setObjectName(name);
+        return a;
+    };
+    const auto separator = [&](QMenu* m, const QString& name) {
+        QAction* a = m->addSeparator();
+        a->setObjectName(name);
+        return a;
+    };
+
+    mnuarquivo = menu(QStringLiteral("mnuarquivo"), QStringLiteral("&Arquivo"));
+    mnunovo = item(mnuarquivo, QStringLiteral("mnunovo"), QStringLiteral("&Novo"));
+    mnusalvar = item(mnuarquivo, QStringLiteral("mnusalvar"), QStringLiteral("&Salvar"));
+    mnueditar = item(mnuarquivo, QStringLiteral("mnueditar"), QStringLiteral("&Editar"));
+    mnuexcluir = item(mnuarquivo, QStringLiteral("mnuexcluir"), QStringLiteral("E&xcluir"));
+    mnucancelar = item(mnuarquivo, QStringLiteral("mnucancelar"), QStringLiteral("&Cancelar"));
+    mnusepara = separator(mnuarquivo, QStringLiteral("mnusepara"));
+    mnuprint = item(mnuarquivo, QStringLiteral("mnuprint"), QStringLiteral("Im&primir Listagem"));
+    mnuseplist = separator(mnuarquivo, QStringLiteral("mnuseplist"));
+    mnusair = item(mnuarquivo, QStringLiteral("mnusair"), QStringLiteral("Sai&r"));
+
+    mnuir = menu(QStringLiteral("mnuir"), QStringLiteral("&Ir"));
+    mnuanterior = item(mnuir, QStringLiteral("mnuanterior"), QStringLiteral("&Anterior"));
+    mnuanterior->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    mnuproximo = item(mnuir, QStringLiteral("mnuproximo"), QStringLiteral("&Próximo"));
+    mnuproximo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+
+    mnuprocura = menu(QStringLiteral("mnuprocura"), QStringLiteral("&Procura"));
+    mnuprocurar = item(mnuprocura, QStringLiteral("mnuprocurar"), QStringLiteral("&Procurar..."));
+    mnuproc = separator(mnuprocura, QStringLiteral("mnuproc"));
+    mnupesquisar = item(mnuprocura, QStringLiteral("mnupesquisar"), QStringLiteral("Pes&quisar..."));
+    mnufecharpesquisa = item(mnuprocura, QStringLiteral("mnufecharpesquisa"), QStringLiteral("&Fechar Pesquisa"));
+    mnufecharpesquisa->setEnabled(false);
+
+    mnuordenar = menu(QStringLiteral("mnuordenar"), QStringLiteral("&Ordenar"));
+    mnuordcod = item(mnuordenar, QStringLiteral("mnuordcod"), QStringLiteral("Código"));
+    mnuordtitulo = item(mnuordenar, QStringLiteral("mnuordtitulo"), QStringLiteral("Título"));
+    mnuordautor = item(mnuordenar, QStringLiteral("mnuordautor"), QStringLiteral("Autor(a)"));
+    mnuordassunto = item(mnuordenar, QStringLiteral("mnuordassunto"), QStringLiteral("Assunto"));
+    for (QAction* a : {mnuordcod, mnuordtitulo, mnuordautor, mnuordassunto})
+        a->setCheckable(true);
+    mnuordcod->setChecked(true);
+
+    mnuaj = menu(QStringLiteral("mnuaj"), QStringLiteral("A&juda"));
+    mnuajuda = item(mnuaj, QStringLiteral("mnuajuda"), QStringLiteral("&Ajuda"));
+    mnusepar = separator(mnuaj, QStringLiteral("mnusepar"));
+    mnusobre = item(mnuaj, QStringLiteral("mnusobre"), QStringLiteral("&Sobre"));
+}
+
+void Frmobjetos::bindFields()
+{
+    using db::BindMode;
+    Data1->bind(Txtcod, QStringLiteral("cod"));
+    Data1->bind(mskdata, QStringLiteral("Data"));
+    Data1->bind(Cmbobjeto, QStringLiteral("Objeto"));
+    // Text1 shows the value formatted by the window; MaskEdBox1 enters it.
+    Data1->bind(Text1, QStringLiteral("valor"), BindMode::DisplayOnly);
+    Data1->bind(MaskEdBox1, QStringLiteral("Valor"));
+    Data1->bind(txttítulo, QStringLiteral("Título"));
+    Data1->bind(Txtautor, QStringLiteral("Autor"));
+    Data1->bind(Txtassunto, QStringLiteral("Assunto"));
+    Data1->bind(Txtdesc, QStringLiteral("Descrição"));
+    Data1->bind(txtPath, QStringLiteral("path"));
+    Data2->bind(Label1, QStringLiteral("Nome"));
+    Data2->bind(Text2, QStringLiteral("Entregue"));
+}
+
+void Frmobjetos::connectHandlers()
+{
+    connect(mnusair, &QAction::triggered, this, [this] { mnusair_Click(); });
+    connect(Txtcod, &QLineEdit::textChanged, this, [this] { Txtcod_Change(); });
+    connect(Data1, &db::DataControl::reposition, this, [this] { Data1_Reposition(); });
+    connect(Data1, &db::DataControl::validate, this, [this](int action) { Data1_Validate(action); });
+
+    // The handlers of the edit modes (cmdnovo_Click, Cmdeditar_Click,
+    // Cmdcancelar_Click), save and delete (Cmdsalvar_Click, Cmdexcluir_Click,
+    // Text1_Change), browsing, search, print, pictures, lending and the
+    // toolbar chrome are connected here as they are written.
+}
+
+// ---------------------------------------------------------------------------
+// Window events
+
+void Frmobjetos::Form_Load()
+{
+    m_loaded = true;
+    skipFailing({
+        [&] { services().setPointer(platform::Pointer::Hourglass); },
+        [&] { CaminhoBanco = db::databasePath(platform::pluginFolder()); },
+        [&] { BancoDados = db::Database::open(CaminhoBanco, QString::fromLatin1(db::kConnectString)); },
+        [&] { TabObjetos = use(BancoDados).openRecordset(QStringLiteral("objetos"), db::RecordsetType::Dynaset); },
+        [&] { Data1->setDatabaseName(CaminhoBanco); },
+        [&] { Data2->setDatabaseName(CaminhoBanco); },
+        // The sources reach the password-protected file through our handle.
+        [&] { Data1->setDatabase(BancoDados); },
+        [&] { Data2->setDatabase(BancoDados); },
+        [&] {
+            if (use(TabObjetos).recordCount() > 0)
+                skipFailing({[&] { TabObjetos->moveLast(); }, [&] { TabObjetos->moveFirst(); }});
+        },
+        [&] { TotalRegistros = use(TabObjetos).recordCount(); },
+        [&] {
+            HelpFile = platform::pluginFolder() + QStringLiteral("/Ulmix.hlp");
+            QCoreApplication::instance()->setProperty("HelpFile", HelpFile);
+        },
+        [&] {
+            Resize1->setEnabled(true);
+            Resize1->addContainer(centralWidget());
+            Resize1->addContainer(SSTab1->widget(0));
+            Resize1->addContainer(SSTab1->widget(1));
+            Resize1->exclude(ctbBar);
+            Resize1->exclude(ctbBar2);
+        },
+        [&] { Resize1->InitResize(); },
+        [&] { Resize1->SaveInitialPositions(); },
+        [&] { Data2->setRecordSource(QStringLiteral("select * from empréstimos order by data desc")); },
+        [&] { Data2->refresh(); },
+        [&] { showLoanState(); },
+        [&] { Data1->setRecordset(TabObjetos); },
+        [&] { services().setPointer(platform::Pointer::Default); },
+    });
+    emit loaded();
+}
+
+void Frmobjetos::showLoanState()
+{
+    // Each statement on its own, as start-up runs them.
+    if (Text2->text() == QStringLiteral("Não")) {
+        skipFailing({
+            [&] { services().beep(); },
+            [&] { lblBorrow->setText(Label1->text()); },
+            [&] { lblborrow2->setText(Label1->text()); },
+            [&] { cmdEmprestar->setEnabled(false); },
+            [&] { imgBorrow->raise(); },
+            [&] { imgBorrow2->raise(); },
+        });
+    } else if (Text2->text() == QStringLiteral("Sim")) {
+        skipFailing({
+            [&] { cmdEmprestar->setEnabled(true); },
+            [&] { imgLight->raise(); },
+            [&] { imgLight2->raise(); },
+        });
+    }
+}
+
+void Frmobjetos::Form_Resize()
+{
+    if (isMinimized() || !ctbBar)
+        return;
+    platform::guarded([&] {
+        // The bars are aligned to the top and the bottom of the client area.
+        QWidget* client = centralWidget();
+        ctbBar->setGeometry(0, 0, client->width(), ctbBar->height());
+        ctbBar2->setGeometry(0, client->height() - ctbBar2->height(), client->width(), ctbBar2->height());
+        Controles();
+        reloadPicture();
+        AjustaImagem();
+    });
+}
+
+void Frmobjetos::Controles()
+{
+    const QRect bar = platform::geometryInTwips(ctbBar);
+    const QRect bar2 = platform::geometryInTwips(ctbBar2);
+    const std::array<ToolbarButton*, 6> buttons = {cmdNovo, cmdSalvar, cmdEditar, cmdExcluir, cmdCancelar, cmdEmprestar};
+    std::array<int, 6> widths{};
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        widths[i] = platform::geometryInTwips(buttons[i]).width();
+    const QRect close = platform::geometryInTwips(ClarkTBButton2[1]);
+    const ToolbarGeometry g = computeToolbarLayout(bar.width(), bar.height(), platform::geometryInTwips(cmdNovo).x(),
+                                                   widths, bar2.width(), bar2.height(), close.width(),
+                                                   pixelsToTwips(centralWidget()->height()));
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        const QRect b = platform::geometryInTwips(buttons[i]);
+        placeInTwips(buttons[i], g.buttonLefts[i], b.y(), widths[i], g.buttonHeight);
+    }
+    placeInTwips(Image2, g.logoLeft, platform::geometryInTwips(Image2).y(), g.logoSide, g.logoSide);
+    placeInTwips(ClarkTBButton2[1], g.closeButtonLeft, close.y(), close.width(), close.height());
+    const QRect tab = platform::geometryInTwips(SSTab1);
+    placeInTwips(SSTab1, tab.x(), g.tabTop, tab.width(), g.tabHeight);
+}
+
+void Frmobjetos::reloadPicture()
+{
+    Image1->clear();
+    Image1->setScaledContents(false);
+    Image1->update();
+    const QString file = txtPath->text();
+    QPixmap picture;
+    // A file that is gone or unreadable leaves the picture area empty.
+    if (!file.isEmpty())
+        picture.load(file);
+    if (picture.isNull()) {
+        Image1->resize(0, 0);
+        return;
+    }
+    Image1->setPixmap(picture);
+    Image1->resize(picture.size());  // the picture's natural size
+}
+
+void Frmobjetos::AjustaImagem()
+{
+    Image1->update();
+    const QRect frame = platform::geometryInTwips(Picture1);
+    const ImageFit fit = fitImage(pixelsToTwips(Image1->width()), pixelsToTwips(Image1->height()),
+                                  frame.width(), frame.height());
+    Image1->setScaledContents(true);
+    placeInTwips(Image1, fit.left, fit.top, fit.width, fit.height);
+    Image1->update();
+}
+
+void Frmobjetos::Form_Unload()
+{
+    // Nothing is asked or saved; the handle and record sets go with the window.
+}
+
+void Frmobjetos::closeEvent(QCloseEvent* event)
+{
+    Form_Unload();
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted() && s_instance == this) {
+        // Unloaded for real: the next reference creates and loads a new window.
+        s_instance = nullptr;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Handlers
+
+void Frmobjetos::mnusair_Click()
+{
+    services().endProcess();
+}
+
+void Frmobjetos::Txtcod_Change()
+{
+    skipFailing({
+        [&] { use(BancoDados).deleteQueryDef(QStringLiteral("pesquisa")); },
+        [&] {
+            const QString sql = QStringLiteral("select * from empréstimos where codobjeto = '")
+                                + db::literal(Txtcod->text()) + QStringLiteral("'")
+                                + QStringLiteral("order by data desc");
+            use(BancoDados).createQueryDef(QStringLiteral("pesquisa"), sql);
+            ConsultaPesquisa = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, QStringLiteral("pesquisa")});
+        },
+        [&] { Data2->setRecordSource(QStringLiteral("pesquisa")); },
+        [&] { Data2->refresh(); },
+    });
+}
+
+void Frmobjetos::Data1_Reposition()
+{
+    skipFailing({
+        [&] {
+            db::Recordset& rs = use(Data1->recordset());
+            Data1->setCaption(QStringLiteral(" Registro : ") + QString::number(rs.absolutePosition() + 1)
+                              + QStringLiteral(" ") + QStringLiteral(" de ") + QStringLiteral(" ")
+                              + QString::number(TotalRegistros));
+        },
+        [&] { lblCount->setText(Data1->caption()); },
+        [&] {
+            // The sum of valor over the whole catalogue, read afresh each time.
+            const auto all = use(BancoDados).openRecordset(QStringLiteral("Select * from objetos"),
+                                                           db::RecordsetType::Snapshot);
+            struct Closer {
+                db::Recordset& rs;
+                ~Closer() { skipFailing({[&] { rs.close(); }}); }
+            } closer{*all};
+            qint64 total = 0;
+            while (!all->eof()) {
+                skipFailing({[&] {
+                    const QVariant value = all->value(QStringLiteral("valor"));
+                    if (!value.isNull())
+                        total += value.toLongLong();
+                }});
+                all->moveNext();
+            }
+            lbltotal->setText(QStringLiteral("R$  ") + formatTotal(total));
+        },
+    });
+}
+
+void Frmobjetos::Data1_Validate(int action)
+{
+    switch (action) {
+    case db::ActionAddNew:
+        ++TotalRegistros;
+        break;
+    case db::ActionDelete:
+    case db::ActionCancel:
+        --TotalRegistros;
+        break;
+    default:
+        break;
+    }
+}
+
+void Frmobjetos::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+}
+
+void Frmobjetos::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Restoring from the minimised state lays the window out again.
+    if (event->type() == QEvent::WindowStateChange) {
+        auto* change = static_cast<QWindowStateChangeEvent*>(event);
+        if ((change->oldState() & Qt::WindowMinimized) && !isMinimized())
+            Form_Resize();
+    }
+}
+
+}  // namespace ondrel::catalogue

@@ -1,0 +1,251 @@
+#pragma once
+
+#include "platform/hostwindow.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QTabWidget;
+class QTableView;
+class QWidget;
+
+namespace ondrel::db {
+class Database;
+class Recordset;
+class DataControl;
+class RecordsetModel;
+struct QueryDef;
+}  // namespace ondrel::db
+
+namespace ondrel::platform {
+class ToolbarBar;
+class ToolbarButton;
+class PictureButton;
+class ToolbarSeparator;
+class Line3D;
+class Resizer;
+class MaskEdBox;
+}  // namespace ondrel::platform
+
+namespace ondrel::catalogue {
+
+// ---- Layout arithmetic, in twips, kept free of widgets so it can be checked.
+
+// Height of the top buttons and side of the logo for a bar H twips high.
+int barButtonHeight(int barHeight);
+
+struct ToolbarGeometry {
+    int buttonHeight = 0;
+    std::array<int, 6> buttonLefts{};  // cmdNovo .. cmdEmprestar
+    int logoSide = 0;
+    int logoLeft = 0;
+    int closeButtonLeft = 0;  // ClarkTBButton2(1)
+    int tabTop = 0;
+    int tabHeight = 0;
+};
+
+// What Controles computes: bar = ctbBar (W x H), the six buttons' widths and
+// cmdNovo's left, ctbBar2's width and height, ClarkTBButton2(1)'s width and
+// the window's inner height.
+ToolbarGeometry computeToolbarLayout(int barWidth, int barHeight, int novoLeft,
+                                     const std::array<int, 6>& buttonWidths, int bar2Width,
+                                     int bar2Height, int closeButtonWidth, int innerHeight);
+
+struct ImageFit {
+    int width = 0;
+    int height = 0;
+    int left = 0;
+    int top = 0;
+};
+
+// What AjustaImagem computes for a picture of natural size w x h in a frame
+// frameWidth x frameHeight: shrinks by 1.2 until it fits (each step rounded to
+// whole twips, stopping when a step no longer changes the size) and centres it.
+ImageFit fitImage(int width, int height, int frameWidth, int frameHeight);
+
+// The kinds offered by Cmbobjeto, in order.
+const QStringList& objectKinds();
+
+// The catalogue window.
+class Frmobjetos : public QMainWindow {
+    Q_OBJECT
+public:
+    // The single shared instance: existing() returns it or nullptr;
+    // instance() creates it on first reference (construction builds the
+    // widgets but does NOT run the start-up sequence).
+    static Frmobjetos* existing();
+    static Frmobjetos* instance();
+
+    ~Frmobjetos() override;
+
+    // Shows the window; the first show loads it (runs Form_Load once).
+    void Show();
+    bool isLoaded() const;
+
+    // ---- Window state
+    std::shared_ptr<db::Database> BancoDados;
+    std::shared_ptr<db::Recordset> TabObjetos;
+    qint64 TotalRegistros = 0;
+    QString CaminhoBanco;
+    std::unique_ptr<db::QueryDef> ConsultaPesquisa;
+    std::unique_ptr<db::QueryDef> ConsultaImprime;
+    platform::HostWindowRef objHost;
+    QString HelpFile;  // the application's help file, set at start-up
+
+    // ---- Non-visual components
+    db::DataControl* Data1 = nullptr;
+    db::DataControl* Data2 = nullptr;
+    platform::Resizer* Resize1 = nullptr;
+    db::RecordsetModel* GridModel = nullptr;
+
+    // ---- Top toolbar
+    platform::ToolbarBar* ctbBar = nullptr;
+    platform::ToolbarButton* cmdNovo = nullptr;
+    platform::ToolbarButton* cmdSalvar = nullptr;
+    platform::ToolbarButton* cmdEditar = nullptr;
+    platform::ToolbarButton* cmdExcluir = nullptr;
+    platform::ToolbarButton* cmdCancelar = nullptr;
+    platform::ToolbarButton* cmdEmprestar = nullptr;
+    QLabel* Image2 = nullptr;
+
+    // ---- Bottom toolbar
+    platform::ToolbarBar* ctbBar2 = nullptr;
+    platform::ToolbarButton* cmdHome = nullptr;
+    platform::PictureButton* ctbajuda = nullptr;
+    platform::PictureButton* cmdPrint = nullptr;
+    platform::PictureButton* cmdSeleciona = nullptr;
+    platform::PictureButton* cmdFechar = nullptr;
+    std::array<platform::PictureButton*, 2> ClarkTBButton2{};
+    platform::ToolbarSeparator* ClarkTBSeparator1 = nullptr;
+    platform::ToolbarSeparator* ClarkTBSeparator2 = nullptr;
+    QLabel* lblpanel = nullptr;
+    QLabel* Image3 = nullptr;  // pointing-hand picture used as the custom pointer
+
+    // ---- Tab control
+    QTabWidget* SSTab1 = nullptr;
+
+    // Tab "Objeto"
+    QLineEdit* Txtcod = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* mskdata = nullptr;
+    QLabel* Lbldata = nullptr;
+    QComboBox* Cmbobjeto = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLabel* Lblvalor = nullptr;
+    platform::MaskEdBox* MaskEdBox1 = nullptr;
+    QLineEdit* txttítulo = nullptr;
+    QLabel* Lbltitulo = nullptr;
+    QLineEdit* Txtautor = nullptr;
+    QLabel* Lblautor = nullptr;
+    QLineEdit* Txtassunto = nullptr;
+    QLabel* Lblassunto = nullptr;
+    QPlainTextEdit* Txtdesc = nullptr;
+    QLabel* Lbldesc = nullptr;
+    QFrame* Picture1 = nullptr;
+    QLabel* Image1 = nullptr;
+    platform::ToolbarButton* ctbImagem = nullptr;
+    platform::PictureButton* ctbApagImagem = nullptr;
+    QLabel* lblCount = nullptr;
+    QLabel* lblBorrow = nullptr;
+    QLabel* imgLight = nullptr;
+    QLabel* imgBorrow = nullptr;
+    QLineEdit* Text2 = nullptr;
+    std::array<platform::PictureButton*, 4> sscommand1{};
+    platform::Line3D* ClarkLine3D1 = nullptr;
+
+    // Tab "Listagem"
+    QTableView* DBGrid1 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* lbltotal = nullptr;
+    QLabel* lblborrow2 = nullptr;
+    QLabel* imgLight2 = nullptr;
+    QLabel* imgBorrow2 = nullptr;
+
+    // Boxes outside the visible area
+    QLineEdit* Label1 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLineEdit* txtPath = nullptr;
+
+    // ---- Menus
+    QMenu* mnuarquivo = nullptr;
+    QAction* mnunovo = nullptr;
+    QAction* mnusalvar = nullptr;
+    QAction* mnueditar = nullptr;
+    QAction* mnuexcluir = nullptr;
+    QAction* mnucancelar = nullptr;
+    QAction* mnusepara = nullptr;
+    QAction* mnuprint = nullptr;
+    QAction* mnuseplist = nullptr;
+    QAction* mnusair = nullptr;
+    QMenu* mnuir = nullptr;
+    QAction* mnuanterior = nullptr;
+    QAction* mnuproximo = nullptr;
+    QMenu* mnuprocura = nullptr;
+    QAction* mnuprocurar = nullptr;
+    QAction* mnuproc = nullptr;
+    QAction* mnupesquisar = nullptr;
+    QAction* mnufecharpesquisa = nullptr;
+    QMenu* mnuordenar = nullptr;
+    QAction* mnuordcod = nullptr;
+    QAction* mnuordtitulo = nullptr;
+    QAction* mnuordautor = nullptr;
+    QAction* mnuordassunto = nullptr;
+    QMenu* mnuaj = nullptr;
+    QAction* mnuajuda = nullptr;
+    QAction* mnusepar = nullptr;
+    QAction* mnusobre = nullptr;
+
+    // ---- Window events
+    void Form_Load();
+    void Form_Resize();
+    void Form_Unload();
+    void Controles();
+    void AjustaImagem();
+
+    // ---- Handlers
+    void mnusair_Click();
+    void Txtcod_Change();
+    void Data1_Reposition();
+    void Data1_Validate(int action);
+
+    // Loan indicators from Text2 / Label1 (start-up step 11).
+    void showLoanState();
+
+    // Twips <-> pixels for this window's screen.
+    int twipsToPixels(int twips) const;
+    int pixelsToTwips(int pixels) const;
+
+signals:
+    void loaded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    Frmobjetos();
+    void buildToolbars();
+    void buildTabs();
+    void buildMenus();
+    void bindFields();
+    void connectHandlers();
+    void reloadPicture();
+
+    bool m_loaded = false;
+    bool m_unloading = false;
+};
+
+}  // namespace ondrel::catalogue

@@ -1,0 +1,85 @@
+// Twip arithmetic of the catalogue window: the toolbar layout and the
+// fitting of the object's picture. Kept free of widgets so it can be checked.
+#include "Frmobjetos.h"
+
+#include <cmath>
+
+namespace ondrel::catalogue {
+
+namespace {
+
+int roundDiv(double value, double divisor)
+{
+    return static_cast<int>(std::lround(value / divisor));
+}
+
+}  // namespace
+
+int barButtonHeight(int barHeight)
+{
+    return roundDiv(barHeight, 1.104);
+}
+
+ToolbarGeometry computeToolbarLayout(int barWidth, int barHeight, int novoLeft,
+                                     const std::array<int, 6>& buttonWidths, int bar2Width,
+                                     int bar2Height, int closeButtonWidth, int innerHeight)
+{
+    ToolbarGeometry g;
+    g.buttonHeight = barButtonHeight(barHeight);
+    // Packed left to right without gaps from cmdNovo's own left edge.
+    int left = novoLeft;
+    for (std::size_t i = 0; i < buttonWidths.size(); ++i) {
+        g.buttonLefts[i] = left;
+        left += buttonWidths[i];
+    }
+    // The logo: a square flush right, with a right margin of H - H / 1.104.
+    g.logoSide = g.buttonHeight;
+    g.logoLeft = barWidth - (barHeight - g.buttonHeight + g.logoSide);
+    g.closeButtonLeft = bar2Width - closeButtonWidth - roundDiv(bar2Height, 7);
+    // The tab control fills the space between the two bars.
+    g.tabTop = barHeight;
+    g.tabHeight = innerHeight - (bar2Height + barHeight);
+    return g;
+}
+
+ImageFit fitImage(int width, int height, int frameWidth, int frameHeight)
+{
+    int w = width;
+    int h = height;
+    // Each loop ends when the picture fits, and also when a step no longer
+    // changes the size (a frame of zero height or width).
+    const auto shrink = [&] {
+        const int nh = roundDiv(h, 1.2);
+        const int nw = roundDiv(w, 1.2);
+        const bool changed = nh != h || nw != w;
+        h = nh;
+        w = nw;
+        return changed;
+    };
+    while (h > frameHeight && shrink()) {
+    }
+    while (w > frameWidth && shrink()) {
+    }
+    ImageFit fit;
+    fit.width = w;
+    fit.height = h;
+    fit.left = roundDiv(frameWidth - w, 2);
+    fit.top = roundDiv(frameHeight - h, 2);
+    return fit;
+}
+
+const QStringList& objectKinds()
+{
+    static const QStringList kinds = {
+        QStringLiteral("Livro"),        QStringLiteral("Revista"),       QStringLiteral("Documento"),
+        QStringLiteral("Manuscrito"),   QStringLiteral("DVD"),           QStringLiteral("Disco (Vinil)"),
+        QStringLiteral("Disco (CD)"),   QStringLiteral("Fita Áudio"),    QStringLiteral("Fita Vídeo"),
+        QStringLiteral("Disquete"),     QStringLiteral("CD-Rom"),        QStringLiteral("Game"),
+        QStringLiteral("Ferramenta"),   QStringLiteral("Instrumento"),   QStringLiteral("Decoração"),
+        QStringLiteral("Móveis&Utens."), QStringLiteral("Veículo"),      QStringLiteral("Imóvel"),
+        QStringLiteral("Outros"),
+    };
+    return kinds;
+}
+
+}  // namespace ondrel::catalogue

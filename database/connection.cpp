@@ -1,0 +1,154 @@
+#include "connection.h"
+
+#include "engineerror.h"
+#include "values.h"
+
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace ondrel::db {
+
+void throwSqliteError(sqlite3* db, int rc, const QByteArray& sql)
+{
+    const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    switch (rc & 0xff) {
+    case SQLITE_CONSTRAINT:
+        if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
+            throw EngineError(ErrDuplicateKey,
+                              QStringLiteral("As alterações solicitadas na tabela não foram bem-sucedidas porque "
+                                             "criariam valores duplicados no índice ou chave primária."));
+        break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        throw EngineError(ErrLocked, QStringLiteral("O banco de dados está bloqueado por outro usuário (%1).").arg(message));
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        throw EngineError(ErrNotADatabase, QStringLiteral("Formato de banco de dados não reconhecido (%1).").arg(message));
+    case SQLITE_READONLY:
+        throw EngineError(ErrReadOnly, QStringLiteral("O banco de dados é somente leitura."));
+    case SQLITE_CANTOPEN:
+        throw EngineError(ErrFileNotFound, QStringLiteral("Não foi possível abrir o arquivo (%1).").arg(message));
+    default:
+        break;
+    }
+    QString description = QStringLiteral("Erro do mecanismo de banco de dados: %1").arg(message);
+    Q_UNUSED(sql);
+    throw EngineError(ErrGeneric, description);
+}
+
+namespace {
+
+// ondrel_fold(text): the comparison key of a text (case and accents ignored).
+void foldFunction(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const QByteArray folded = foldUtf8(text, sqlite3_value_bytes(argv[0]));
+    sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
+}
+
+// ondrel_like(folded pattern, text): the dialect's like. The pattern is a
+// bound parameter, so its decoded form is kept as auxiliary data.
+void likeFunction(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto* cachedPattern = static_cast<const QString*>(sqlite3_get_auxdata(context, 0));
+    const QString pattern = cachedPattern
+        ? *cachedPattern
+        : QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])), sqlite3_value_bytes(argv[0]));
+    if (!cachedPattern)
+        sqlite3_set_auxdata(context, 0, new QString(pattern), [](void* ptr) { delete static_cast<QString*>(ptr); });
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    const QString folded = QString::fromUtf8(foldUtf8(text, sqlite3_value_bytes(argv[1])));
+    sqlite3_result_int(context, likeMatch(pattern, folded));
+}
+
+}  // namespace
+
+Connection::Connection(const QString& path, Mode mode) : m_path(path)
+{
+    const QFileInfo info(path);
+    if (mode == Mode::OpenExisting && !info.isFile())
+        throw EngineError(ErrFileNotFound, QStringLiteral("Não foi possível encontrar o arquivo '%1'.").arg(path));
+    if (mode == Mode::CreateNew && info.exists())
+        throw EngineError(ErrGeneric, QStringLiteral("O arquivo '%1' já existe.").arg(path));
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+    if (mode == Mode::CreateNew)
+        flags |= SQLITE_OPEN_CREATE;
+    const QByteArray file = path.toUtf8();
+    const int rc = sqlite3_open_v2(file.constData(), &m_db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3* db = m_db;
+        struct Closer {
+            sqlite3* db;
+            ~Closer() { sqlite3_close(db); }
+        } closer{db};
+        m_db = nullptr;
+        throwSqliteError(db, rc);
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, 5000);
+    sqlite3_create_function_v2(m_db, "ondrel_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldFunction,
+                               nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "ondrel_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
+                               nullptr, nullptr, nullptr);
+}
+
+Connection::~Connection()
+{
+    m_cache.clear();
+    sqlite3_close_v2(m_db);
+}
+
+void Connection::exec(const QString& sql)
+{
+    const QByteArray utf8 = sql.toUtf8();
+    char* error = nullptr;
+    const int rc = sqlite3_exec(m_db, utf8.constData(), nullptr, nullptr, &error);
+    sqlite3_free(error);
+    if (rc != SQLITE_OK)
+        throwSqliteError(m_db, sqlite3_extended_errcode(m_db), utf8);
+}
+
+Statement& Connection::cached(const QByteArray& sql)
+{
+    auto it = m_cache.find(sql);
+    if (it == m_cache.end())
+        it = m_cache.insert(sql, std::make_shared<Statement>(m_db, sql));
+    return **it;
+}
+
+qint64 Connection::lastInsertRowId() const
+{
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+int Connection::changes() const
+{
+    return sqlite3_changes(m_db);
+}
+
+Transaction::Transaction(Connection& connection) : m_connection(connection)
+{
+    m_connection.exec(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+Transaction::~Transaction()
+{
+    if (m_open)
+        sqlite3_exec(m_connection.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Transaction::commit()
+{
+    m_connection.exec(QStringLiteral("COMMIT"));
+    m_open = false;
+}
+
+}  // namespace ondrel::db

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "statement.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <memory>
+
+struct sqlite3;
+
+namespace ondrel::db {
+
+// Throws the EngineError that matches an SQLite result code.
+[[noreturn]] void throwSqliteError(sqlite3* db, int rc, const QByteArray& sql = QByteArray());
+
+// Owns one sqlite3 handle: opening without ever creating a file, the run-time
+// functions of the dialect (fold, like), a cache of prepared statements and
+// short transactions.
+class Connection {
+public:
+    enum class Mode { OpenExisting, CreateNew };
+    Connection(const QString& path, Mode mode);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    sqlite3* handle() const { return m_db; }
+    const QString& path() const { return m_path; }
+
+    void exec(const QString& sql);
+    // A prepared statement kept for the connection's life; always use it
+    // through a ScopedRun.
+    Statement& cached(const QByteArray& sql);
+
+    qint64 lastInsertRowId() const;
+    int changes() const;  // rows changed by the last statement
+
+private:
+    sqlite3* m_db = nullptr;
+    QString m_path;
+    QHash<QByteArray, std::shared_ptr<Statement>> m_cache;
+};
+
+// Begin IMMEDIATE ... commit, rolled back when the scope is left by an
+// exception. Never outlives one call into the layer.
+class Transaction {
+public:
+    explicit Transaction(Connection& connection);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+private:
+    Connection& m_connection;
+    bool m_open = true;
+};
+
+}  // namespace ondrel::db

@@ -1,0 +1,370 @@
+#include "dialect.h"
+
+#include "engineerror.h"
+#include "values.h"
+
+namespace ondrel::db {
+
+namespace {
+
+enum class Tok { Name, String, Number, Symbol, End };
+
+struct Token {
+    Tok kind = Tok::End;
+    QString text;  // names unquoted, strings with '' collapsed
+    qsizetype at = 0;
+};
+
+[[noreturn]] void syntaxError(const QString& text, const QString& detail)
+{
+    throw EngineError(ErrSyntax,
+                      QStringLiteral("Erro de sintaxe na expressão '%1': %2.").arg(text, detail));
+}
+
+QVector<Token> tokenize(const QString& s)
+{
+    QVector<Token> out;
+    qsizetype i = 0;
+    const qsizetype n = s.size();
+    auto isNameStart = [](QChar c) { return c.isLetter() || c == u'_'; };
+    auto isNameChar = [](QChar c) { return c.isLetterOrNumber() || c == u'_' || c.category() == QChar::Mark_NonSpacing; };
+    while (i < n) {
+        const QChar c = s[i];
+        if (c.isSpace()) {
+            ++i;
+            continue;
+        }
+        Token t;
+        t.at = i;
+        if (c == u'\'') {
+            QString value;
+            ++i;
+            bool closed = false;
+            while (i < n) {
+                if (s[i] == u'\'') {
+                    if (i + 1 < n && s[i + 1] == u'\'') {
+                        value.append(u'\'');
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                value.append(s[i++]);
+            }
+            if (!closed)
+                syntaxError(s, QStringLiteral("texto sem o apóstrofo final"));
+            t.kind = Tok::String;
+            t.text = value;
+        } else if (c == u'[') {
+            const qsizetype end = s.indexOf(u']', i + 1);
+            if (end < 0)
+                syntaxError(s, QStringLiteral("nome sem o colchete final"));
+            t.kind = Tok::Name;
+            t.text = s.mid(i + 1, end - i - 1);
+            i = end + 1;
+        } else if (isNameStart(c)) {
+            const qsizetype start = i;
+            while (i < n && isNameChar(s[i]))
+                ++i;
+            t.kind = Tok::Name;
+            t.text = s.mid(start, i - start);
+        } else if (c.isDigit()) {
+            const qsizetype start = i;
+            while (i < n && (s[i].isDigit() || s[i] == u'.'))
+                ++i;
+            t.kind = Tok::Number;
+            t.text = s.mid(start, i - start);
+        } else {
+            t.kind = Tok::Symbol;
+            const QString two = s.mid(i, 2);
+            if (two == u"<>" || two == u"<=" || two == u">=") {
+                t.text = two;
+                i += 2;
+            } else if (QStringLiteral("*,=<>();").contains(c)) {
+                t.text = c;
+                ++i;
+            } else {
+                syntaxError(s, QStringLiteral("caractere inesperado '%1'").arg(c));
+            }
+        }
+        out.append(t);
+    }
+    Token end;
+    end.at = n;
+    out.append(end);
+    return out;
+}
+
+class Parser {
+public:
+    Parser(const QString& text) : m_text(text), m_tokens(tokenize(text)) {}
+
+    SelectPlan select(const Schema& schema)
+    {
+        expectKeyword("select");
+        QStringList names;
+        bool all = false;
+        if (acceptSymbol("*")) {
+            all = true;
+        } else {
+            do
+                names.append(name("um nome de campo"));
+            while (acceptSymbol(","));
+        }
+        expectKeyword("from");
+        const QString tableName = name("um nome de tabela");
+        const TableInfo* table = schema.table(tableName);
+        if (!table)
+            throw EngineError(ErrNoSuchObject,
+                              QStringLiteral("O mecanismo de banco de dados não pôde encontrar a tabela ou consulta "
+                                             "de entrada '%1'.").arg(tableName));
+        m_table = table;
+        SelectPlan plan = tablePlan(*table);
+        if (!all) {
+            plan.fields.clear();
+            for (const QString& f : names)
+                plan.fields.append(fieldIndex(f));
+        }
+        if (acceptKeyword("where"))
+            plan.where = expression();
+        if (acceptKeyword("order")) {
+            expectKeyword("by");
+            QByteArray order;
+            bool lastDesc = false;
+            do {
+                const FieldInfo& f = m_table->fields[fieldIndex(name("um nome de campo"))];
+                lastDesc = false;
+                if (acceptKeyword("desc"))
+                    lastDesc = true;
+                else
+                    acceptKeyword("asc");
+                if (!order.isEmpty())
+                    order += ", ";
+                order += sortKey(f) + (lastDesc ? " DESC" : " ASC");
+            } while (acceptSymbol(","));
+            plan.orderBy = order + ", rowid" + (lastDesc ? " DESC" : " ASC");
+        }
+        finish();
+        return plan;
+    }
+
+    SqlExpr criteria(const TableInfo& table)
+    {
+        m_table = &table;
+        SqlExpr e = expression();
+        finish();
+        return e;
+    }
+
+private:
+    const Token& peek() const { return m_tokens[m_pos]; }
+    Token next() { return m_tokens[m_pos < m_tokens.size() - 1 ? m_pos++ : m_pos]; }
+
+    bool isKeyword(const Token& t, const char* word) const
+    {
+        return t.kind == Tok::Name && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    }
+    bool acceptKeyword(const char* word)
+    {
+        if (!isKeyword(peek(), word))
+            return false;
+        ++m_pos;
+        return true;
+    }
+    void expectKeyword(const char* word)
+    {
+        if (!acceptKeyword(word))
+            unexpected(QStringLiteral("esperava '%1'").arg(QLatin1String(word)));
+    }
+    bool acceptSymbol(const char* symbol)
+    {
+        if (peek().kind != Tok::Symbol || peek().text != QLatin1String(symbol))
+            return false;
+        ++m_pos;
+        return true;
+    }
+    [[noreturn]] void unexpected(const QString& what) const
+    {
+        const Token& t = peek();
+        syntaxError(m_text, t.kind == Tok::End ? what + QStringLiteral(" no fim do texto")
+                                               : what + QStringLiteral(" em '%1'").arg(m_text.mid(t.at, 20)));
+    }
+    static bool reserved(const QString& word)
+    {
+        static const QStringList words{QStringLiteral("select"), QStringLiteral("from"), QStringLiteral("where"),
+                                       QStringLiteral("and"),    QStringLiteral("or"),   QStringLiteral("not"),
+                                       QStringLiteral("order"),  QStringLiteral("by"),   QStringLiteral("like"),
+                                       QStringLiteral("asc"),    QStringLiteral("desc"), QStringLiteral("is"),
+                                       QStringLiteral("null")};
+        return words.contains(word, Qt::CaseInsensitive);
+    }
+    QString name(const QString& what)
+    {
+        const Token& t = peek();
+        if (t.kind != Tok::Name || (reserved(t.text) && m_tokens[m_pos].text.size() && !isBracketed(t)))
+            unexpected(QStringLiteral("esperava %1").arg(what));
+        ++m_pos;
+        return t.text;
+    }
+    bool isBracketed(const Token& t) const { return m_text.at(t.at) == u'['; }
+    int fieldIndex(const QString& fieldName) const
+    {
+        const int index = m_table->indexOf(fieldName);
+        if (index < 0)
+            throw EngineError(ErrNoField, QStringLiteral("Item não encontrado nesta coleção: '%1'.").arg(fieldName));
+        return index;
+    }
+    void finish()
+    {
+        acceptSymbol(";");
+        if (peek().kind != Tok::End)
+            unexpected(QStringLiteral("texto a mais"));
+    }
+
+    static QByteArray sortKey(const FieldInfo& f)
+    {
+        if (f.type != FieldType::Text && f.type != FieldType::Memo)
+            return f.column();
+        if (!f.keyColumn.isEmpty())
+            return f.keyColumnSql();
+        return "ondrel_fold(" + f.column() + ")";
+    }
+
+    SqlExpr expression()
+    {
+        SqlExpr left = conjunction();
+        while (acceptKeyword("or")) {
+            SqlExpr right = conjunction();
+            left.sql = "(" + left.sql + " OR " + right.sql + ")";
+            left.params += right.params;
+        }
+        return left;
+    }
+    SqlExpr conjunction()
+    {
+        SqlExpr left = factor();
+        while (acceptKeyword("and")) {
+            SqlExpr right = factor();
+            left.sql = "(" + left.sql + " AND " + right.sql + ")";
+            left.params += right.params;
+        }
+        return left;
+    }
+    SqlExpr factor()
+    {
+        if (acceptKeyword("not")) {
+            SqlExpr inner = factor();
+            inner.sql = "(NOT " + inner.sql + ")";
+            return inner;
+        }
+        if (acceptSymbol("(")) {
+            SqlExpr inner = expression();
+            if (!acceptSymbol(")"))
+                unexpected(QStringLiteral("esperava ')'"));
+            return inner;
+        }
+        return comparison();
+    }
+
+    SqlExpr comparison()
+    {
+        const QString fieldName = name("um nome de campo");
+        if (peek().kind == Tok::Symbol && peek().text == u"(")
+            unexpected(QStringLiteral("função não suportada"));
+        const FieldInfo& f = m_table->fields[fieldIndex(fieldName)];
+        const bool text = f.type == FieldType::Text || f.type == FieldType::Memo;
+        if (acceptKeyword("is")) {
+            const bool negated = acceptKeyword("not");
+            expectKeyword("null");
+            return SqlExpr{f.column() + (negated ? " IS NOT NULL" : " IS NULL"), {}};
+        }
+        if (acceptKeyword("like")) {
+            const Token lit = next();
+            if (lit.kind != Tok::String)
+                unexpected(QStringLiteral("esperava um texto entre apóstrofos depois de like"));
+            return SqlExpr{"ondrel_like(?, " + f.column() + ")", {foldText(lit.text)}};
+        }
+        QString op;
+        for (const char* candidate : {"=", "<>", "<=", ">=", "<", ">"})
+            if (acceptSymbol(candidate)) {
+                op = QLatin1String(candidate);
+                break;
+            }
+        if (op.isEmpty())
+            unexpected(QStringLiteral("esperava um operador de comparação"));
+        const Token lit = next();
+        if (lit.kind != Tok::String && lit.kind != Tok::Number)
+            unexpected(QStringLiteral("esperava um valor"));
+        const QByteArray sqlOp = op.toLatin1();
+        if (text) {
+            const QByteArray lhs = f.keyColumn.isEmpty() ? "ondrel_fold(" + f.column() + ")" : f.keyColumnSql();
+            return SqlExpr{lhs + ' ' + sqlOp + " ?", {foldText(lit.text)}};
+        }
+        return SqlExpr{f.column() + ' ' + sqlOp + " ?", {typedLiteral(f, lit)}};
+    }
+
+    QVariant typedLiteral(const FieldInfo& f, const Token& lit) const
+    {
+        bool ok = false;
+        switch (f.type) {
+        case FieldType::Date: {
+            const auto date = parseDate(lit.text, &ok);
+            if (!ok || !date)
+                throw EngineError(ErrDataType, QStringLiteral("Tipo de dados incompatível na expressão de critério."));
+            return dateToStorage(*date);
+        }
+        case FieldType::Currency: {
+            const auto units = parseCurrency(lit.text, &ok);
+            if (!ok || !units)
+                throw EngineError(ErrDataType, QStringLiteral("Tipo de dados incompatível na expressão de critério."));
+            return *units;
+        }
+        case FieldType::Counter: {
+            const qint64 value = lit.text.toLongLong(&ok);
+            if (!ok)
+                throw EngineError(ErrDataType, QStringLiteral("Tipo de dados incompatível na expressão de critério."));
+            return value;
+        }
+        default:
+            return lit.text;
+        }
+    }
+
+    QString m_text;
+    QVector<Token> m_tokens;
+    qsizetype m_pos = 0;
+    const TableInfo* m_table = nullptr;
+};
+
+}  // namespace
+
+SelectPlan tablePlan(const TableInfo& table)
+{
+    SelectPlan plan;
+    plan.table = &table;
+    for (int i = 0; i < table.fields.size(); ++i)
+        plan.fields.append(i);
+    plan.orderBy = "rowid ASC";
+    return plan;
+}
+
+SelectPlan parseSelect(const QString& statement, const Schema& schema)
+{
+    return Parser(statement).select(schema);
+}
+
+SqlExpr parseCriteria(const QString& criteria, const TableInfo& table)
+{
+    return Parser(criteria).criteria(table);
+}
+
+bool startsWithSelect(const QString& text)
+{
+    const QString t = text.trimmed();
+    return t.size() >= 6 && t.left(6).compare(QLatin1String("select"), Qt::CaseInsensitive) == 0
+        && (t.size() == 6 || !t[6].isLetterOrNumber());
+}
+
+}  // namespace ondrel::db

@@ -1,0 +1,245 @@
+#include "recordsetmodel.h"
+
+#include "values.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLocale>
+#include <QTableView>
+
+namespace ondrel::db {
+
+RecordsetModel::RecordsetModel(DataControl* source, QObject* parent)
+    : QAbstractTableModel(parent), m_source(source)
+{
+    connect(source, &DataControl::recordsetReplaced, this, &RecordsetModel::reset);
+    connect(source, &DataControl::reposition, this, &RecordsetModel::follow);
+    reset();
+}
+
+RecordsetModel::~RecordsetModel() = default;
+
+Recordset* RecordsetModel::recordset() const
+{
+    return m_source ? m_source->recordset() : nullptr;
+}
+
+int RecordsetModel::addColumn(const QString& caption, const QString& field, Format format, bool hidden)
+{
+    const int column = int(m_columns.size());
+    beginInsertColumns(QModelIndex(), column, column);
+    m_columns.push_back({caption, field, format, hidden});
+    endInsertColumns();
+    if (m_view)
+        m_view->setColumnHidden(column, hidden);
+    return column;
+}
+
+QString RecordsetModel::columnField(int column) const
+{
+    return column >= 0 && column < columnCount() ? m_columns[column].field : QString();
+}
+
+bool RecordsetModel::isColumnHidden(int column) const
+{
+    return column >= 0 && column < columnCount() && m_columns[column].hidden;
+}
+
+void RecordsetModel::setEditable(bool editable)
+{
+    m_editable = editable;
+}
+
+bool RecordsetModel::editable() const
+{
+    return m_editable;
+}
+
+void RecordsetModel::attachView(QTableView* view)
+{
+    m_view = view;
+    view->setModel(this);
+    for (int c = 0; c < columnCount(); ++c)
+        view->setColumnHidden(c, m_columns[c].hidden);
+    connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!m_selecting && current.isValid())
+                    moveTo(current.row());
+            });
+    selectCurrentRow();
+}
+
+void RecordsetModel::reset()
+{
+    beginResetModel();
+    m_shown = recordset();
+    m_rows = 0;
+    if (m_shown) {
+        try {
+            m_rows = m_shown->keyCount();
+        } catch (const EngineError&) {
+            m_rows = 0;  // a closed record set shows no rows
+        }
+    }
+    endResetModel();
+}
+
+void RecordsetModel::follow()
+{
+    Recordset* rs = recordset();
+    int rows = 0;
+    int position = -1;
+    if (rs) {
+        try {
+            rows = rs->keyCount();
+            position = rs->absolutePosition();
+        } catch (const EngineError&) {
+            rows = 0;
+        }
+    }
+    if (rs != m_shown || rows != m_rows)
+        reset();
+    else if (position >= 0 && position < m_rows && columnCount() > 0)
+        emit dataChanged(index(position, 0), index(position, columnCount() - 1));  // edited through the boxes
+    selectCurrentRow();
+}
+
+void RecordsetModel::selectCurrentRow()
+{
+    if (!m_view || !m_view->selectionModel())
+        return;
+    Recordset* rs = recordset();
+    const int position = rs ? rs->absolutePosition() : -1;
+    QItemSelectionModel* selection = m_view->selectionModel();
+    m_selecting = true;
+    if (position >= 0 && position < m_rows) {
+        int column = 0;
+        while (column < columnCount() - 1 && m_columns[column].hidden)
+            ++column;
+        const QModelIndex at = index(position, column);
+        selection->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    } else {
+        selection->clear();
+    }
+    m_selecting = false;
+}
+
+void RecordsetModel::moveTo(int row)
+{
+    Recordset* rs = recordset();
+    if (!rs || row < 0 || row >= m_rows)
+        return;
+    if (rs->absolutePosition() != row) {
+        try {
+            rs->setAbsolutePosition(row);
+        } catch (const EngineError& e) {
+            emit engineError(e.number(), e.description());
+        }
+    }
+    // A refused move leaves the source where it was; so does the view.
+    if (recordset() && recordset()->absolutePosition() != row)
+        selectCurrentRow();
+}
+
+int RecordsetModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_rows;
+}
+
+int RecordsetModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QVariant RecordsetModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return {};
+    const Column& column = m_columns[index.column()];
+    Recordset* rs = recordset();
+    if (!rs || index.row() >= m_rows || !rs->hasField(column.field))
+        return {};
+    QString text;
+    try {
+        text = rs->textAt(index.row(), column.field);
+    } catch (const EngineError&) {
+        return {};  // a row deleted meanwhile shows empty
+    }
+    if (role == Qt::DisplayRole && column.format == Format::Currency && !text.isEmpty()) {
+        bool ok = false;
+        const std::optional<qint64> units = parseCurrency(text, &ok);
+        if (ok && units)
+            return QLocale().toCurrencyString(double(*units) / double(kCurrencyScale));
+    }
+    return text;
+}
+
+QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Horizontal)
+        return section >= 0 && section < columnCount() ? QVariant(m_columns[section].caption) : QVariant();
+    return {};
+}
+
+Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    Recordset* rs = recordset();
+    if (index.isValid() && m_editable && rs && rs->updatable() && rs->hasField(m_columns[index.column()].field)
+        && rs->fieldType(m_columns[index.column()].field) != FieldType::Counter)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    const Column& column = m_columns[index.column()];
+    const QString text = value.toString();
+    if (data(index, Qt::EditRole).toString() == text)
+        return true;  // nothing changed, nothing stored
+    if (!writeCell(index.row(), column.field, text))
+        return false;
+    if (m_source)
+        m_source->refillBoundWidgets();  // the boxes show the stored row
+    emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
+    emit afterUpdate();
+    return true;
+}
+
+// Writes one cell through the record set. A refused write leaves the record
+// as it was stored: an edit started here is cancelled, a value put into an
+// edit the user had already started is taken back.
+bool RecordsetModel::writeCell(int row, const QString& field, const QString& text)
+{
+    Recordset* rs = recordset();
+    moveTo(row);
+    if (!rs || rs != recordset() || rs->absolutePosition() != row)
+        return false;
+    const bool startedEdit = rs->editMode() == EditMode::None;
+    QString previous;
+    try {
+        previous = rs->text(field);
+        if (startedEdit)
+            rs->edit();
+        rs->setText(field, text);
+        rs->update();
+        return true;
+    } catch (const EngineError& e) {
+        try {
+            if (startedEdit && rs->editMode() != EditMode::None)
+                rs->cancelUpdate();
+            else if (!startedEdit)
+                rs->setText(field, previous);
+        } catch (const EngineError&) {
+            // the record set already dropped the pending edit
+        }
+        emit engineError(e.number(), e.description());
+        return false;
+    }
+}
+
+}  // namespace ondrel::db

@@ -1,0 +1,55 @@
+#pragma once
+
+// The three ways a handler deals with a failing statement:
+//  - guarded(f): the handler has no error handling of its own. An error that
+//    escapes it is shown in a message box with its description, and the
+//    plug-in goes on; nothing reaches Qt's event loop.
+//  - skipFailing({...}): every step is attempted; a failing one is skipped
+//    silently.
+//  - trapResume(onError, {...}): every step is attempted; a failing one calls
+//    onError (which may beep or show a fixed message) and the next step runs.
+//
+//   ondrel::platform::skipFailing({
+//       [&] { BancoDados = db::Database::open(CaminhoBanco, db::kConnectString); },
+//       [&] { TabObjetos = BancoDados->openRecordset("objetos"); },
+//   });
+
+#include <QString>
+
+#include <functional>
+#include <initializer_list>
+#include <optional>
+
+namespace ondrel::platform {
+
+// What a failing step left behind: the engine's error number where it has one
+// (0 otherwise) and its readable description.
+struct Failure {
+    int number = 0;
+    QString description;
+};
+
+// Describes the exception being handled. Call only inside a catch block.
+Failure currentFailure();
+
+// Shows a failure as an unhandled error is shown: its description in a
+// message box with the critical icon and the application's title.
+void reportFailure(const Failure& failure);
+
+using Step = std::function<void()>;
+
+// Runs f; an escaping error is reported and swallowed. Returns false when f
+// failed.
+bool guarded(const Step& f) noexcept;
+
+// Runs each step in order; a failing step is skipped. Returns the failure of
+// the last step that failed, if any.
+std::optional<Failure> skipFailing(std::initializer_list<Step> steps);
+
+// Runs each step in order; for a failing step onError is called with its
+// failure and the next step runs. An error escaping onError itself is not
+// trapped (as an error inside an error handler), so wrap the handler in
+// guarded() if it can fail.
+void trapResume(const std::function<void(const Failure&)>& onError, std::initializer_list<Step> steps);
+
+}  // namespace ondrel::platform

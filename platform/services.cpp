@@ -1,0 +1,276 @@
+#include "services.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QSoundEffect>
+#include <QUrl>
+#include <QWidget>
+
+#include <unistd.h>
+
+namespace ondrel::platform {
+
+namespace {
+
+struct ButtonSpec {
+    QMessageBox::StandardButton button;
+    const char* text;  // as a Brazilian desktop labels it
+    MsgResult result;
+};
+
+QList<ButtonSpec> buttonsFor(int buttons)
+{
+    const ButtonSpec ok{QMessageBox::Ok, "OK", ResultOk};
+    const ButtonSpec cancel{QMessageBox::Cancel, "Cancelar", ResultCancel};
+    const ButtonSpec abort{QMessageBox::Abort, "&Anular", ResultAbort};
+    const ButtonSpec retry{QMessageBox::Retry, "&Repetir", ResultRetry};
+    const ButtonSpec ignore{QMessageBox::Ignore, "&Ignorar", ResultIgnore};
+    const ButtonSpec yes{QMessageBox::Yes, "&Sim", ResultYes};
+    const ButtonSpec no{QMessageBox::No, "&Não", ResultNo};
+    switch (buttons & 0x7) {
+    case OkCancel: return {ok, cancel};
+    case AbortRetryIgnore: return {abort, retry, ignore};
+    case YesNoCancel: return {yes, no, cancel};
+    case YesNo: return {yes, no};
+    case RetryCancel: return {retry, cancel};
+    default: return {ok};
+    }
+}
+
+QMessageBox::Icon qtIcon(int icon)
+{
+    switch (icon & 0x70) {
+    case Critical: return QMessageBox::Critical;
+    case Question: return QMessageBox::Question;
+    case Exclamation: return QMessageBox::Warning;
+    case Information: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+QWidget* dialogParent()
+{
+    return QApplication::activeWindow();
+}
+
+// The desktop: real boxes, real sounds, a real end.
+class DesktopServices final : public Services {
+public:
+    int msgBox(const QString& text, int buttons, int icon, const QString& title) override
+    {
+        // The buttons value may carry the icon and the default button as well,
+        // as the original's single "buttons" argument does.
+        if (icon == NoIcon)
+            icon = buttons & 0x70;
+        const int defaultIndex = (buttons >> 8) & 0x3;
+
+        QMessageBox box(qtIcon(icon), title.isEmpty() ? applicationTitle() : title, text,
+                        QMessageBox::NoButton, dialogParent());
+        const QList<ButtonSpec> specs = buttonsFor(buttons);
+        QList<QAbstractButton*> made;
+        for (const ButtonSpec& spec : specs) {
+            QPushButton* b = box.addButton(spec.button);
+            b->setText(QString::fromUtf8(spec.text));
+            made.append(b);
+        }
+        box.setDefaultButton(static_cast<QPushButton*>(made.value(defaultIndex, made.first())));
+        if (specs.size() == 1)
+            box.setEscapeButton(made.first());
+        box.exec();
+        const int index = made.indexOf(box.clickedButton());
+        if (index >= 0)
+            return specs[index].result;
+        // Closed without a button: the cancelling answer where there is one.
+        for (const ButtonSpec& spec : specs)
+            if (spec.result == ResultCancel)
+                return ResultCancel;
+        return specs.last().result;
+    }
+
+    QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override
+    {
+        QInputDialog dialog(dialogParent());
+        dialog.setWindowTitle(title.isEmpty() ? applicationTitle() : title);
+        dialog.setLabelText(prompt);
+        dialog.setTextValue(defaultText);
+        dialog.setOkButtonText(QStringLiteral("OK"));
+        dialog.setCancelButtonText(QStringLiteral("Cancelar"));
+        if (dialog.exec() != QDialog::Accepted)
+            return QString();
+        return dialog.textValue();
+    }
+
+    void beep() override { QApplication::beep(); }
+
+    void playSound(const QString& wavFile) override
+    {
+        if (wavFile.isEmpty() || !QFile::exists(wavFile)) {
+            beep();  // the desktop's default sound
+            return;
+        }
+        if (!m_effect) {
+            // Owned by the application object so it goes before the audio
+            // back end does.
+            m_effect = new QSoundEffect(qApp);
+        }
+        // A new sound stops the one still playing, as the original call does.
+        m_effect->stop();
+        const QUrl source = QUrl::fromLocalFile(wavFile);
+        if (m_effect->source() != source)
+            m_effect->setSource(source);
+        m_effect->play();  // no audio device: nothing is heard, no error
+    }
+
+    bool shellOpen(const QString& address) override
+    {
+        return QDesktopServices::openUrl(QUrl::fromUserInput(address));
+    }
+
+    void sendKeys(const QString& keys) override
+    {
+        const int key = keyFromSendKeys(keys);
+        if (key == Qt::Key_unknown)
+            return;
+        QWidget* target = QApplication::focusWidget();
+        if (!target)
+            target = QApplication::activeWindow();
+        if (!target)
+            return;
+        const QString text = keys.startsWith(u'{') ? QString() : keys;
+        // Queued, as keystrokes are: they arrive after the calling handler.
+        QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+        QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
+    }
+
+    QString openFileName(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& initialDir) override
+    {
+        QFileDialog dialog(parent ? parent : dialogParent(), title.isEmpty() ? QStringLiteral("Abrir") : title,
+                           initialDir);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        const QStringList filters = nameFiltersFromFilterText(filter);
+        if (!filters.isEmpty())
+            dialog.setNameFilters(filters);
+        dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Examinar:"));
+        dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Nome do arquivo:"));
+        dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Arquivos do tipo:"));
+        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("&Abrir"));
+        dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Cancelar"));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().first();
+    }
+
+    void setPointer(Pointer pointer) override
+    {
+        if (pointer == Pointer::Default) {
+            if (m_overridden)
+                QGuiApplication::restoreOverrideCursor();
+            m_overridden = false;
+            return;
+        }
+        const QCursor cursor(pointer == Pointer::Hourglass ? Qt::WaitCursor : Qt::PointingHandCursor);
+        if (m_overridden) {
+            QGuiApplication::changeOverrideCursor(cursor);
+        } else {
+            QGuiApplication::setOverrideCursor(cursor);
+            m_overridden = true;
+        }
+    }
+
+    [[noreturn]] void endProcess() override
+    {
+        // At once: no clean-up, no event loop, no destructors.
+        ::_exit(0);
+    }
+
+private:
+    QPointer<QSoundEffect> m_effect;
+    bool m_overridden = false;
+};
+
+Services*& replacementServices()
+{
+    static Services* replacement = nullptr;
+    return replacement;
+}
+
+}  // namespace
+
+Services& services()
+{
+    if (Services* replacement = replacementServices())
+        return *replacement;
+    static DesktopServices desktop;
+    return desktop;
+}
+
+void setServices(Services* replacement)
+{
+    replacementServices() = replacement;
+}
+
+QString applicationTitle()
+{
+    return QStringLiteral("Ulmix");
+}
+
+QStringList nameFiltersFromFilterText(const QString& filter)
+{
+    QStringList result;
+    const QStringList parts = filter.split(u'|');
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        QStringList patterns;
+        for (const QString& raw : parts[i + 1].split(u';', Qt::SkipEmptyParts)) {
+            const QString pattern = raw.trimmed();
+            if (pattern.isEmpty())
+                continue;
+            patterns.append(pattern == QLatin1String("*.*") ? QStringLiteral("*") : pattern);
+        }
+        if (patterns.isEmpty())
+            patterns.append(QStringLiteral("*"));
+        result.append(QStringLiteral("%1 (%2)").arg(description, patterns.join(u' ')));
+    }
+    return result;
+}
+
+int keyFromSendKeys(const QString& keys)
+{
+    if (keys.size() == 1)
+        return QKeySequence(keys).isEmpty() ? int(Qt::Key_unknown) : QKeySequence(keys)[0].key();
+    if (!keys.startsWith(u'{') || !keys.endsWith(u'}'))
+        return Qt::Key_unknown;
+    const QString name = keys.mid(1, keys.size() - 2).toLower();
+    if (name.size() >= 2 && name[0] == u'f') {
+        bool ok = false;
+        const int n = name.mid(1).toInt(&ok);
+        if (ok && n >= 1 && n <= 16)
+            return Qt::Key_F1 + (n - 1);
+        return Qt::Key_unknown;
+    }
+    static const QHash<QString, int> named{
+        {QStringLiteral("enter"), Qt::Key_Return}, {QStringLiteral("~"), Qt::Key_Return},
+        {QStringLiteral("esc"), Qt::Key_Escape},   {QStringLiteral("escape"), Qt::Key_Escape},
+        {QStringLiteral("tab"), Qt::Key_Tab},      {QStringLiteral("backspace"), Qt::Key_Backspace},
+        {QStringLiteral("bs"), Qt::Key_Backspace}, {QStringLiteral("delete"), Qt::Key_Delete},
+        {QStringLiteral("del"), Qt::Key_Delete},   {QStringLiteral("home"), Qt::Key_Home},
+        {QStringLiteral("end"), Qt::Key_End},      {QStringLiteral("up"), Qt::Key_Up},
+        {QStringLiteral("down"), Qt::Key_Down},    {QStringLiteral("left"), Qt::Key_Left},
+        {QStringLiteral("right"), Qt::Key_Right},  {QStringLiteral("pgup"), Qt::Key_PageUp},
+        {QStringLiteral("pgdn"), Qt::Key_PageDown}, {QStringLiteral("insert"), Qt::Key_Insert},
+    };
+    return named.value(name, Qt::Key_unknown);
+}
+
+}  // namespace ondrel::platform

@@ -1,0 +1,147 @@
+// ondrel: the plug-in's executable.
+//
+//   ondrel                               serves Ondrel.clsPluginInterface on the
+//                                        session bus (started by D-Bus activation)
+//   ondrel --create-database PATH [--demo]
+//                                        creates an empty collection database
+//                                        (and fills it with demo data)
+//   ondrel --show-catalogue [--plugin-folder DIR]
+//                                        opens the catalogue window without a
+//                                        bus, as a Run from a host would
+//
+// Serving, it ends when its last window closes; started by activation and
+// never asked to Run, it ends after an idle time-out.
+
+#include "database/database.h"
+#include "platform/hostwindow.h"
+#include "platform/pluginfolder.h"
+#include "plugin/clsPluginInterface.h"
+#include "plugin/dbusplugin.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDBusConnection>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kPassword = "7Borel3";
+
+int createDatabase(const QString& path, bool demo)
+{
+    try {
+        ondrel::db::Database::create(path, QString::fromLatin1(kPassword));
+        if (demo)
+            ondrel::db::Database::fillDemo(path, QString::fromLatin1(kPassword));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ondrel: %s\n", e.what());
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return 0;
+}
+
+// A host window of our own for --show-catalogue.
+class LocalHost final : public ondrel::platform::HostWindow {
+public:
+    QString caption() const override { return QStringLiteral("Ulmix"); }
+};
+
+int showCatalogue(QApplication& app)
+{
+    ondrel::plugin::clsPluginInterface plugin;
+    const QString result = plugin.Run(std::make_shared<LocalHost>());
+    if (!result.isEmpty())
+        std::fprintf(stderr, "ondrel: %s\n", qPrintable(result));
+    return app.exec();
+}
+
+int serve(QApplication& app, int idleSeconds)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    auto* adaptor = new ondrel::plugin::PluginAdaptor(&app);
+    const QString error = ondrel::plugin::exportPlugin(bus, adaptor);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "ondrel: %s\n", qPrintable(error));
+        return 1;
+    }
+
+    // Until a first Run has shown a window, no window closing will end the
+    // process, so an activation that only asked Identify ends by itself.
+    bool everRan = false;
+    QObject::connect(adaptor, &ondrel::plugin::PluginAdaptor::ran, &app, [&everRan] { everRan = true; });
+    QTimer::singleShot(idleSeconds * 1000, &app, [&everRan] {
+        if (!everRan)
+            QCoreApplication::quit();
+    });
+    // Without its bus nobody can reach the plug-in any more.
+    QTimer busWatch;
+    QObject::connect(&busWatch, &QTimer::timeout, &app, [] {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QCoreApplication::quit();
+    });
+    busWatch.start(5000);
+    return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Ulmix: catálogo e empréstimos de uma coleção"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Mostra esta ajuda."));
+    const QCommandLineOption create(QStringLiteral("create-database"),
+                                    QStringLiteral("Cria um banco de dados vazio em PATH."), QStringLiteral("PATH"));
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("Preenche o banco criado com dados de demonstração."));
+    const QCommandLineOption show(QStringLiteral("show-catalogue"),
+                                  QStringLiteral("Abre a janela do catálogo sem barramento (depuração)."));
+    const QCommandLineOption folder(QStringLiteral("plugin-folder"),
+                                    QStringLiteral("Usa DIR como pasta do plug-in."), QStringLiteral("DIR"));
+    const QCommandLineOption idle(QStringLiteral("idle-timeout"),
+                                  QStringLiteral("Segundos de espera por um primeiro Run (padrão 60)."),
+                                  QStringLiteral("SECONDS"), QStringLiteral("60"));
+    parser.addOptions({help, create, demo, show, folder, idle});
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "ondrel: %s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        std::printf("%s", qPrintable(parser.helpText()));
+        return 0;
+    }
+
+    // Creating a database needs no display.
+    if (parser.isSet(create)) {
+        QCoreApplication app(argc, argv);
+        return createDatabase(parser.value(create), parser.isSet(demo));
+    }
+
+    // Started by a bus without a display, serve anyway (Identify still works)
+    // rather than abort in the window system's set-up.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr, "ondrel: sem tela (DISPLAY); as janelas não serão visíveis\n");
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ulmix"));
+    QApplication::setOrganizationName(QStringLiteral("Ondrel"));
+
+    if (parser.isSet(folder))
+        ondrel::platform::setPluginFolder(parser.value(folder));
+    if (parser.isSet(show))
+        return showCatalogue(app);
+    bool ok = false;
+    const int idleSeconds = parser.value(idle).toInt(&ok);
+    return serve(app, ok && idleSeconds > 0 ? idleSeconds : 60);
+}

@@ -1,0 +1,61 @@
+#include "clsPluginInterface.h"
+
+#include "catalogue/Frmobjetos.h"
+#include "platform/guard.h"
+
+#include <QLineEdit>
+
+namespace ondrel::plugin {
+
+namespace {
+// How many Run calls are under way. A box shown while the window loads runs a
+// nested event loop, and a host call can arrive inside it; that inner Run must
+// not start the loading a second time.
+int runDepth = 0;
+
+struct RunScope {
+    RunScope() { ++runDepth; }
+    ~RunScope() { --runDepth; }
+    RunScope(const RunScope&) = delete;
+    RunScope& operator=(const RunScope&) = delete;
+};
+}  // namespace
+
+QString clsPluginInterface::Run(const platform::HostWindowRef& FormX)
+{
+    const bool nested = runDepth > 0;
+    RunScope scope;
+    try {
+        using catalogue::Frmobjetos;
+        Frmobjetos* existing = Frmobjetos::existing();
+        if (!nested || (existing && existing->isLoaded())) {
+            Frmobjetos::instance()->Show();
+        }
+        // The window may have been closed by the user inside a nested event
+        // loop of its start-up; then there is nothing to hand over.
+        Frmobjetos* window = Frmobjetos::existing();
+        if (!window)
+            return QString();
+        if (!FormX)
+            throw std::runtime_error("Variável de objeto ou variável do bloco With não definida");
+        const QString caption = FormX->caption();
+        window = Frmobjetos::existing();  // reading the caption may run events too
+        if (!window)
+            return QString();
+        window->Text3->setText(caption);
+        window->objHost = FormX;
+        return QString();
+    } catch (...) {
+        QString description = platform::currentFailure().description;
+        if (description.isEmpty())
+            description = QStringLiteral("Erro desconhecido.");
+        return description;
+    }
+}
+
+QString clsPluginInterface::Identify() const
+{
+    return QStringLiteral("Ulmix");
+}
+
+}  // namespace ondrel::plugin

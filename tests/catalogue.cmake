@@ -1,0 +1,2 @@
+ondrel_test(catalogue_layout_test SOURCES catalogue_layout_test.cpp LIBS ondrel_catalogue)
+ondrel_test(catalogue_startup_test SOURCES catalogue_startup_test.cpp LIBS ondrel_catalogue)

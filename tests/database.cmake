@@ -1,0 +1,14 @@
+# Tests of the collection database engine layer.
+ondrel_test(database_values SOURCES database_values.cpp LIBS ondrel_database)
+ondrel_test(database_dialect SOURCES database_dialect.cpp database_testutil.h LIBS ondrel_database)
+ondrel_test(database_file SOURCES database_file.cpp database_testutil.h LIBS ondrel_database)
+ondrel_test(database_recordset SOURCES database_recordset.cpp database_testutil.h LIBS ondrel_database)
+
+# The crash test kills a writer child with SIGKILL.
+add_executable(database_crash_child database_crash_child.cpp)
+target_link_libraries(database_crash_child PRIVATE ondrel_database)
+ondrel_test(database_crash SOURCES database_crash.cpp database_testutil.h LIBS ondrel_database)
+target_compile_definitions(database_crash PRIVATE CRASH_CHILD="$<TARGET_FILE:database_crash_child>")
+add_dependencies(database_crash database_crash_child)
+
+ondrel_test(database_performance SOURCES database_performance.cpp LIBS ondrel_database)

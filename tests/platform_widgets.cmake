@@ -1,0 +1,1 @@
+ondrel_test(platform_widgets_test SOURCES platform_widgets_test.cpp LIBS ondrel_platform ondrel_assets)
