@@ -125,6 +125,23 @@ QVariant fromStorage(const FieldInfo& field, const QVariant& stored)
     }
 }
 
+QVariant readColumn(const FieldInfo& field, const Statement& statement, int column)
+{
+    if (statement.isNull(column))
+        return QVariant();
+    switch (field.type) {
+    case FieldType::Date: {
+        const QDate date = dateFromStorage(statement.columnText(column));
+        return date.isValid() ? QVariant(date) : QVariant();
+    }
+    case FieldType::Currency:
+    case FieldType::Counter:
+        return QVariant(statement.columnInt(column));
+    default:
+        return QVariant(statement.columnText(column));
+    }
+}
+
 QByteArray selectRowSql(const TableInfo& table, const QVector<int>& fields)
 {
     QByteArray sql = "SELECT ";

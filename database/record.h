@@ -1,6 +1,7 @@
 #pragma once
 
 #include "schema.h"
+#include "statement.h"
 
 #include <QVariant>
 #include <QVector>
@@ -21,6 +22,8 @@ QString displayText(const FieldInfo& field, const QVariant& value);
 
 QVariant toStorage(const FieldInfo& field, const QVariant& value);
 QVariant fromStorage(const FieldInfo& field, const QVariant& stored);
+// Reads a field value straight from a result column.
+QVariant readColumn(const FieldInfo& field, const Statement& statement, int column);
 
 // Row access by row id. Values are field values (already converted).
 QByteArray selectRowSql(const TableInfo& table, const QVector<int>& fields);

@@ -276,6 +276,8 @@ public:
             return m_dirty[i] ? convertLenient(field(i), m_buffer[i]) : m_buffer[i];
         if (m_place != Place::On)
             noCurrentRecord();
+        if (m_type == RecordsetType::Snapshot)
+            return unpackField(m_snapshotRows[m_index], i);
         return m_row.value(i);
     }
 
@@ -401,12 +403,8 @@ private:
             const bool snapshot = m_type == RecordsetType::Snapshot;
             while (run->step()) {
                 m_keys.append(run->columnInt(0));
-                if (snapshot) {
-                    Row row(m_plan.fields.size());
-                    for (int i = 0; i < m_plan.fields.size(); ++i)
-                        row[i] = fromStorage(field(i), run->column(i + 1));
-                    m_snapshotRows.append(std::move(row));
-                }
+                if (snapshot)
+                    m_snapshotRows.append(packRow(*run, 1, int(m_plan.fields.size())));
             }
         }
         m_noMatch = false;
@@ -427,7 +425,7 @@ private:
             const qsizetype at = m_keys.indexOf(rowid);
             if (at < 0 || at >= m_snapshotRows.size())
                 return std::nullopt;
-            return m_snapshotRows[at];
+            return unpackRow(int(at));
         }
         Statement& st = m_database->connection().cached(m_rowSql);
         ScopedRun run(st);
@@ -436,14 +434,12 @@ private:
             return std::nullopt;
         Row row(m_plan.fields.size());
         for (int i = 0; i < m_plan.fields.size(); ++i)
-            row[i] = fromStorage(field(i), run->column(i));
+            row[i] = readColumn(field(i), *run, i);
         return row;
     }
 
     const Row* cachedRowAt(int position) const
     {
-        if (m_type == RecordsetType::Snapshot)
-            return position < m_snapshotRows.size() ? &m_snapshotRows[position] : nullptr;
         const qint64 rowid = m_keys[position];
         auto it = m_gridCache.find(rowid);
         if (it == m_gridCache.end()) {
@@ -457,13 +453,69 @@ private:
         return &*it;
     }
 
+    // A snapshot keeps each row as one packed buffer (a tag, then an integer
+    // or a length and UTF-8 bytes per column) and decodes only the fields
+    // that are read: one allocation per row instead of one per value.
+    static QByteArray packRow(const Statement& st, int first, int count)
+    {
+        QByteArray out;
+        out.reserve(160);
+        for (int c = first; c < first + count; ++c) {
+            if (st.isNull(c)) {
+                out.append(char(0));
+            } else if (st.isInteger(c)) {
+                const qint64 v = st.columnInt(c);
+                out.append(char(1));
+                out.append(reinterpret_cast<const char*>(&v), sizeof v);
+            } else {
+                const QByteArrayView bytes = st.columnUtf8(c);
+                const qint32 n = qint32(bytes.size());
+                out.append(char(2));
+                out.append(reinterpret_cast<const char*>(&n), sizeof n);
+                out.append(bytes);
+            }
+        }
+        return out;
+    }
+    QVariant unpackField(const QByteArray& packed, int slotIndex) const
+    {
+        const char* p = packed.constData();
+        for (int c = 0;; ++c) {
+            const char tag = *p++;
+            if (tag == 0) {
+                if (c == slotIndex)
+                    return QVariant();
+            } else if (tag == 1) {
+                qint64 v;
+                memcpy(&v, p, sizeof v);
+                p += sizeof v;
+                if (c == slotIndex)
+                    return fromStorage(field(c), QVariant(v));
+            } else {
+                qint32 n;
+                memcpy(&n, p, sizeof n);
+                p += sizeof n;
+                if (c == slotIndex)
+                    return fromStorage(field(c), QVariant(QString::fromUtf8(p, n)));
+                p += n;
+            }
+        }
+    }
+    Row unpackRow(int index) const
+    {
+        Row row(m_plan.fields.size());
+        for (int i = 0; i < row.size(); ++i)
+            row[i] = unpackField(m_snapshotRows[index], i);
+        return row;
+    }
+
     // Makes the record at `index` current, skipping records that another
     // handle deleted meanwhile (in `direction`).
     void arrive(int index, int direction)
     {
         while (index >= 0 && index < m_keys.size()) {
             if (m_type == RecordsetType::Snapshot) {
-                m_row = m_snapshotRows[index];
+                m_row.clear();  // decoded field by field from the packed row
                 break;
             }
             std::optional<Row> row = readRow(m_keys[index]);
@@ -580,7 +632,7 @@ private:
     QByteArray m_rowSql;
 
     QVector<qint64> m_keys;
-    QVector<Row> m_snapshotRows;
+    QVector<QByteArray> m_snapshotRows;  // packed rows read in one pass
     mutable QHash<qint64, Row> m_gridCache;
     Place m_place = Place::Bof;
     int m_index = -1;

@@ -97,6 +97,17 @@ QString Statement::columnText(int column) const
     return QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, column));
 }
 
+bool Statement::isInteger(int column) const
+{
+    return sqlite3_column_type(m_stmt, column) == SQLITE_INTEGER;
+}
+
+QByteArrayView Statement::columnUtf8(int column) const
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return QByteArrayView(text, sqlite3_column_bytes(m_stmt, column));
+}
+
 QVariant Statement::column(int column) const
 {
     switch (sqlite3_column_type(m_stmt, column)) {

@@ -32,6 +32,8 @@ public:
     qint64 columnInt(int column) const;
     QString columnText(int column) const;
     QVariant column(int column) const;  // integer / text / null
+    bool isInteger(int column) const;
+    QByteArrayView columnUtf8(int column) const;  // valid until the next step
 
     const QByteArray& sql() const { return m_sql; }
     sqlite3_stmt* handle() const { return m_stmt; }

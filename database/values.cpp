@@ -208,7 +208,23 @@ QString dateToStorage(const QDate& date)
 
 QDate dateFromStorage(const QString& text)
 {
-    return QDate::fromString(text.left(10), Qt::ISODate);
+    // "yyyy-mm-dd", read by hand: this runs for every record of a pass.
+    if (text.size() < 10 || text[4] != u'-' || text[7] != u'-')
+        return QDate::fromString(text.left(10), Qt::ISODate);
+    auto digits = [&](int from, int count) {
+        int value = 0;
+        for (int i = from; i < from + count; ++i) {
+            const int d = text[i].unicode() - '0';
+            if (d < 0 || d > 9)
+                return -1;
+            value = value * 10 + d;
+        }
+        return value;
+    };
+    const int y = digits(0, 4), m = digits(5, 2), d = digits(8, 2);
+    if (y < 0 || m < 0 || d < 0)
+        return QDate();
+    return QDate(y, m, d);
 }
 
 }  // namespace ondrel::db
