@@ -1,0 +1,651 @@
+// ondrel-bench: how long the interactive steps of the collection windows take
+// on a full-size collection, each next to the same minimum work done with raw
+// SQLite calls on the same file in the same run.
+//
+//   ondrel-bench [--quick] [--runs N] [--database PATH] [--synchronous normal|full] [--only 1..7]
+//
+// Without --database the generated collection (32,767 objects, 100,000 loans)
+// is cached in the temporary folder and reused by later runs. --quick uses a
+// small collection in a temporary folder and three repetitions: a smoke run
+// that checks the engine and the raw floor agree, not a measurement.
+#include "rawsqlite.h"
+
+#include "database/connection.h"
+#include "database/database.h"
+#include "database/datacontrol.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace {
+
+using namespace ondrel;
+using bench::RawDatabase;
+using bench::RawRun;
+using bench::RawStatement;
+
+constexpr int kFullObjects = 32767;
+constexpr int kFullLoans = 100000;
+constexpr int kQuickObjects = 2000;
+constexpr int kQuickLoans = 6000;
+
+// Targets on the reference machine (2 cores).
+constexpr double kInteractiveMs = 2.0;
+constexpr double kInteractiveRatio = 3.0;
+constexpr double kOpenMs = 30.0;
+constexpr double kPeakMb = 100.0;
+
+const QString kQueryName = QStringLiteral("pesquisa");
+// The six bound boxes of the catalogue window that show text fields.
+const QStringList kBoundFields{QStringLiteral("cod"),   QStringLiteral("Objeto"),  QStringLiteral("Título"),
+                               QStringLiteral("Autor"), QStringLiteral("Assunto"), QStringLiteral("Descrição")};
+
+struct Options {
+    bool quick = false;
+    int runs = 21;
+    QString database;     // empty: the cached generated collection
+    QString synchronous;  // empty: the engine's own setting
+    int only = 0;         // 1..7: run that figure alone (for profiling)
+};
+
+class Failure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+void require(bool condition, const QString& what)
+{
+    if (!condition)
+        throw Failure(("engine and raw floor disagree: " + what).toStdString());
+}
+
+std::string utf8(const QString& text)
+{
+    return text.toStdString();
+}
+
+// "B0001Z": the codes the generator gives.
+QString benchCode(int index)
+{
+    return QStringLiteral("B%1").arg(index, 5, 36, QChar(u'0')).toUpper();
+}
+
+// The stored query the catalogue writes for the code being typed.
+QString searchSql(const QString& code)
+{
+    return QStringLiteral("select * from empréstimos where codobjeto = '") + db::literal(code)
+        + QStringLiteral("'order by data desc");
+}
+
+double elapsedMs(const std::function<void()>& work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double peakMemoryMb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
+}
+
+struct Result {
+    QString name;
+    double engineMs;
+    double rawMs;
+    enum class Target { Interactive, Open, None } target;
+};
+
+// ---------------------------------------------------------------------------
+// The collection file
+
+// Runs in a child process so that generating the file does not count in the
+// benchmark's peak memory. Writes PATH.part and renames it when complete.
+int generate(const QString& path, int objects, int loans)
+{
+    const QString part = path + QStringLiteral(".part");
+    for (const QString& f : {part, part + QStringLiteral("-wal"), part + QStringLiteral("-shm")})
+        QFile::remove(f);
+    db::Database::generateBenchData(part, objects, loans);
+    return QFile::rename(part, path) ? 0 : 1;
+}
+
+bool hasCounts(const QString& path, int objects, int loans)
+{
+    try {
+        RawDatabase raw(utf8(path));
+        auto count = [&](const char* sql) {
+            RawStatement st = raw.prepare(sql);
+            RawRun run(st);
+            return run.step() ? run.integer(0) : -1;
+        };
+        return count("SELECT count(*) FROM objetos") == objects
+            && count("SELECT count(*) FROM \"empréstimos\"") == loans;
+    } catch (const bench::RawError&) {
+        return false;
+    }
+}
+
+void ensureDatabase(const QString& path, int objects, int loans, bool mayReplace)
+{
+    if (QFile::exists(path)) {
+        if (hasCounts(path, objects, loans))
+            return;
+        if (!mayReplace)
+            throw Failure(utf8(QStringLiteral("%1 is not a generated collection of %2 objects and %3 loans")
+                                   .arg(path).arg(objects).arg(loans)));
+        for (const QString& f : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")})
+            QFile::remove(f);
+    }
+    std::printf("generating %s (%d objects, %d loans)...\n", qPrintable(path), objects, loans);
+    std::fflush(stdout);
+    const int rc = QProcess::execute(QCoreApplication::applicationFilePath(),
+                                     {QStringLiteral("--generate"), path, QString::number(objects),
+                                      QString::number(loans)});
+    if (rc != 0 || !hasCounts(path, objects, loans))
+        throw Failure(utf8(QStringLiteral("could not generate %1").arg(path)));
+}
+
+// ---------------------------------------------------------------------------
+// The benchmark
+
+class Bench {
+public:
+    Bench(const Options& options, const QString& path, int objects)
+        : m_options(options), m_objects(objects), m_db(db::Database::open(path, QString::fromLatin1(db::kConnectString))),
+          m_raw(utf8(path))
+    {
+        if (!options.synchronous.isEmpty())
+            m_db->executeNative(QStringLiteral("PRAGMA synchronous=") + options.synchronous.toUpper());
+        // The raw floor commits as durably as the engine's handle does.
+        m_sync = engineSynchronous();
+        m_raw.exec(("PRAGMA synchronous=" + m_sync.toStdString()).c_str());
+        prepareRaw();
+        loadRawKeys();
+    }
+
+    const QString& synchronous() const { return m_sync; }
+
+    void run()
+    {
+        const std::vector<void (Bench::*)()> figures{&Bench::openAndMoveLast, &Bench::boundMove,
+                                                     &Bench::sumOfValor,      &Bench::rewriteQuery,
+                                                     &Bench::findByCode,      &Bench::openSearch,
+                                                     &Bench::keystroke};
+        for (int i = 0; i < int(figures.size()); ++i)
+            if (m_options.only == 0 || m_options.only == i + 1)
+                (this->*figures[size_t(i)])();
+    }
+
+    const std::vector<Result>& results() const { return m_results; }
+
+private:
+    // The durability the engine's own handle commits with.
+    QString engineSynchronous() const
+    {
+        db::Statement pragma(m_db->connection().handle(), "PRAGMA synchronous");
+        db::ScopedRun run(pragma);
+        static const char* const names[] = {"OFF", "NORMAL", "FULL", "EXTRA"};
+        const qint64 level = run->step() ? run->columnInt(0) : 2;
+        return QString::fromLatin1(names[std::clamp<qint64>(level, 0, 3)]);
+    }
+
+    // Runs setup (untimed), then the engine's and the raw floor's work, in
+    // alternating order, m_options.runs times; records the medians.
+    void measure(const QString& name, Result::Target target, const std::function<void(int)>& setup,
+                 const std::function<void(int)>& engine, const std::function<void(int)>& raw)
+    {
+        std::vector<double> engineTimes, rawTimes;
+        for (int rep = 0; rep < m_options.runs; ++rep) {
+            if (setup)
+                setup(rep);
+            if (rep % 2 == 0) {
+                engineTimes.push_back(elapsedMs([&] { engine(rep); }));
+                rawTimes.push_back(elapsedMs([&] { raw(rep); }));
+            } else {
+                rawTimes.push_back(elapsedMs([&] { raw(rep); }));
+                engineTimes.push_back(elapsedMs([&] { engine(rep); }));
+            }
+        }
+        Result r{name, median(engineTimes), median(rawTimes), target};
+        std::printf("%s: %.3f ms (raw %.3f ms, ratio %.1f)\n", qPrintable(r.name), r.engineMs, r.rawMs,
+                    r.rawMs > 0 ? r.engineMs / r.rawMs : 0.0);
+        std::fflush(stdout);
+        m_results.push_back(r);
+    }
+
+    // A code spread over the collection, different for every repetition.
+    QString codeFor(int rep) const { return benchCode(int((qint64(rep) * 7919 + 1234) % m_objects)); }
+
+    void prepareRaw()
+    {
+        const QByteArray six = "cod, \"Objeto\", \"Título\", \"Autor\", \"Assunto\", \"Descrição\"";
+        const QByteArray all = six + ", \"Data\", valor, path";
+        m_rawKeys.emplace(m_raw.prepare("SELECT rowid FROM objetos ORDER BY rowid"));
+        m_rawRow.emplace(m_raw.prepare(("SELECT " + all + " FROM objetos WHERE rowid = ?").toStdString()));
+        m_rawSix.emplace(m_raw.prepare(("SELECT " + six + " FROM objetos WHERE rowid = ?").toStdString()));
+        m_rawSum.emplace(m_raw.prepare("SELECT sum(valor) FROM objetos"));
+        m_rawAllRows.emplace(m_raw.prepare(("SELECT rowid, " + all + " FROM objetos ORDER BY rowid").toStdString()));
+        m_rawByCode.emplace(m_raw.prepare(("SELECT " + all + " FROM objetos WHERE cod_chave = ?").toStdString()));
+        m_rawDelete.emplace(m_raw.prepare("DELETE FROM ondrel_queries WHERE name = ?"));
+        m_rawInsert.emplace(m_raw.prepare("INSERT INTO ondrel_queries (name, sql) VALUES (?, '')"));
+        m_rawUpdate.emplace(m_raw.prepare("UPDATE ondrel_queries SET sql = ? WHERE name = ?"));
+        m_rawLoans.emplace(m_raw.prepare(
+            "SELECT codobjeto, \"Nome\", objeto, \"Título\", \"Autor\", \"Data\", \"Entregue\", \"observações\", cod "
+            "FROM \"empréstimos\" WHERE codobjeto_chave = ? ORDER BY \"Data\" DESC, rowid DESC"));
+    }
+
+    void loadRawKeys()
+    {
+        m_keys = rawKeyset();
+        require(int(m_keys.size()) == m_objects, QStringLiteral("number of objects"));
+    }
+
+    std::vector<std::int64_t> rawKeyset()
+    {
+        std::vector<std::int64_t> keys;
+        RawRun run(*m_rawKeys);
+        while (run.step())
+            keys.push_back(run.integer(0));
+        return keys;
+    }
+
+    // (1) Opening the catalogue's table and going to its last record.
+    void openAndMoveLast()
+    {
+        QString engineLast;
+        std::string rawLast;
+        measure(QStringLiteral("open dynaset objetos + move last"), Result::Target::Open, nullptr,
+            [&](int) {
+                auto rs = m_db->openRecordset(QStringLiteral("objetos"));
+                rs->moveLast();
+                require(rs->recordCount() == m_objects, QStringLiteral("record count after move last"));
+                engineLast = rs->value(QStringLiteral("cod")).toString();
+            },
+            [&](int) {
+                const std::vector<std::int64_t> keys = rawKeyset();
+                RawRun run(*m_rawRow);
+                run.bind(1, keys.back());
+                run.step();
+                run.touchRow();
+                rawLast = run.text(0);
+            });
+        require(engineLast == QString::fromStdString(rawLast), QStringLiteral("last record"));
+    }
+
+    // (2) One move of a bound source with six bound boxes refilled. Its floor
+    // is the row read with raw SQLite plus the same six boxes set directly:
+    // the least any window does to show a record. The SQLite read alone is
+    // printed below it.
+    void boundMove()
+    {
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        db::DataControl source;
+        source.setDatabase(m_db);
+        source.setRecordSource(QStringLiteral("objetos"));
+        std::vector<QWidget*> bound, plain;
+        for (const QString& field : kBoundFields) {
+            for (auto* list : {&bound, &plain}) {
+                QWidget* box = field == u"Descrição" ? static_cast<QWidget*>(new QPlainTextEdit(&window))
+                                                     : static_cast<QWidget*>(new QLineEdit(&window));
+                layout->addWidget(box);
+                list->push_back(box);
+            }
+            source.bind(bound.back(), field);
+        }
+        int repositions = 0;
+        QObject::connect(&source, &db::DataControl::reposition, &source, [&] { ++repositions; });
+        window.show();
+        source.refresh();
+        db::Recordset* rs = source.recordset();
+
+        // The record the engine is about to show (or has just shown).
+        auto nextKey = [&] {
+            return m_keys[size_t(std::min<int>(rs->absolutePosition() + 1, int(m_keys.size()) - 1))];
+        };
+        auto showDirectly = [&](const RawRun& run) {
+            for (size_t c = 0; c < plain.size(); ++c) {
+                const std::string_view bytes = run.text(int(c));
+                const QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+                if (auto* line = qobject_cast<QLineEdit*>(plain[c]))
+                    line->setText(text);
+                else
+                    static_cast<QPlainTextEdit*>(plain[c])->setPlainText(text);
+            }
+        };
+        measure(QStringLiteral("bound source move (6 boxes refilled)"), Result::Target::Interactive,
+            [&](int) {
+                if (rs->absolutePosition() >= rs->keyCount() - 1)
+                    rs->moveFirst();
+            },
+            [&](int) { rs->moveNext(); },
+            [&](int) {
+                RawRun run(*m_rawSix);
+                run.bind(1, nextKey());
+                run.step();
+                showDirectly(run);
+            });
+        for (size_t c = 0; c < bound.size(); ++c) {
+            const QString shown = c + 1 < bound.size() ? static_cast<QLineEdit*>(bound[c])->text()
+                                                       : static_cast<QPlainTextEdit*>(bound[c])->toPlainText();
+            require(shown == rs->text(kBoundFields[qsizetype(c)]).replace(QLatin1String("\r\n"), QLatin1String("\n")),
+                    QStringLiteral("bound box %1 shows the current record").arg(kBoundFields[qsizetype(c)]));
+        }
+        require(repositions >= m_options.runs, QStringLiteral("reposition after every move"));
+
+        std::vector<double> reads;
+        for (int rep = 0; rep < m_options.runs; ++rep) {
+            reads.push_back(elapsedMs([&] {
+                RawRun run(*m_rawSix);
+                run.bind(1, m_keys[size_t(rep * 7919 % int(m_keys.size()))]);
+                run.step();
+                run.touchRow();
+            }));
+        }
+        std::printf("  (of the floor, the SQLite row read alone: %.3f ms)\n", median(reads));
+    }
+
+    // (3) The sum of valor as the catalogue computes it after every move.
+    void sumOfValor()
+    {
+        qint64 engineSum = 0, rawSum = 0;
+        measure(QStringLiteral("sum of valor (snapshot)"), Result::Target::Interactive, nullptr,
+            [&](int) {
+                auto all = m_db->openRecordset(QStringLiteral("Select * from objetos"), db::RecordsetType::Snapshot);
+                qint64 total = 0;
+                while (!all->eof()) {
+                    total += all->value(QStringLiteral("valor")).toLongLong();
+                    all->moveNext();
+                }
+                all->close();
+                engineSum = total;
+            },
+            [&](int) {
+                RawRun run(*m_rawSum);
+                run.step();
+                rawSum = run.integer(0);
+            });
+        require(engineSum == rawSum, QStringLiteral("sum of valor"));
+
+        // What a snapshot that copies every column of every row at open
+        // cannot go below, for reading the ratio above.
+        std::vector<double> copies;
+        for (int rep = 0; rep < m_options.runs; ++rep) {
+            copies.push_back(elapsedMs([&] {
+                std::size_t seen = 0;
+                RawRun run(*m_rawAllRows);
+                while (run.step())
+                    seen += run.touchRow();
+                require(seen > 0, QStringLiteral("rows read"));
+            }));
+        }
+        std::printf("  (raw read of every column of every row: %.3f ms)\n", median(copies));
+    }
+
+    void engineRewrite(const QString& code)
+    {
+        m_db->deleteQueryDef(kQueryName);
+        m_db->createQueryDef(kQueryName);
+        m_db->setQueryDefSql(kQueryName, searchSql(code));
+    }
+
+    void rawRewrite(const QString& code)
+    {
+        const std::string name = utf8(kQueryName);
+        {
+            RawRun run(*m_rawDelete);
+            run.bind(1, name);
+            run.step();
+        }
+        {
+            RawRun run(*m_rawInsert);
+            run.bind(1, name);
+            run.step();
+        }
+        RawRun run(*m_rawUpdate);
+        run.bind(1, utf8(searchSql(code)));
+        run.bind(2, name);
+        run.step();
+    }
+
+    // (4) Rewriting the stored query: three committed steps.
+    void rewriteQuery()
+    {
+        measure(QStringLiteral("rewrite stored query"), Result::Target::Interactive, nullptr,
+            [&](int rep) { engineRewrite(codeFor(rep)); },
+            [&](int rep) { rawRewrite(codeFor(rep)); });
+        require(m_db->queryDefSql(kQueryName) == searchSql(codeFor(m_options.runs - 1)),
+                QStringLiteral("stored query text"));
+    }
+
+    // (5) Find first by code on the catalogue's dynaset.
+    void findByCode()
+    {
+        auto rs = m_db->openRecordset(QStringLiteral("objetos"));
+        QString found;
+        std::string rawFound;
+        measure(QStringLiteral("find first by code"), Result::Target::Interactive,
+            [&](int) { rs->moveFirst(); },
+            [&](int rep) {
+                rs->findFirst(QStringLiteral("cod='") + db::literal(codeFor(rep)) + u'\'');
+                found = rs->value(QStringLiteral("cod")).toString();
+            },
+            [&](int rep) {
+                RawRun run(*m_rawByCode);
+                run.bind(1, utf8(db::foldText(codeFor(rep))));
+                run.step();
+                run.touchRow();
+                rawFound = run.text(0);
+            });
+        require(found == codeFor(m_options.runs - 1) && QString::fromStdString(rawFound) == found,
+                QStringLiteral("record found by code"));
+    }
+
+    // The current loan as both sides read it: (name, date text).
+    QString engineSearch()
+    {
+        auto rs = m_db->openRecordset(kQueryName);
+        if (rs->eof())
+            return QString();
+        // The whole first record as its bound boxes would show it.
+        qsizetype shown = 0;
+        for (const QString& field : rs->fieldNames())
+            shown += rs->text(field).size();
+        require(shown > 0, QStringLiteral("first loan shows text"));
+        return rs->value(QStringLiteral("Nome")).toString() + u'@'
+            + rs->value(QStringLiteral("Data")).toDate().toString(Qt::ISODate);
+    }
+
+    QString rawSearch(const QString& code)
+    {
+        RawRun run(*m_rawLoans);
+        run.bind(1, utf8(db::foldText(code)));
+        if (!run.step())
+            return QString();
+        run.touchRow();
+        return QString::fromStdString(std::string(run.text(1))) + u'@'
+            + QString::fromStdString(std::string(run.text(5)));
+    }
+
+    // (6) Opening "pesquisa" for one code and reading its first record.
+    void openSearch()
+    {
+        QString engineSeen, rawSeen;
+        int nonEmpty = 0;
+        measure(QStringLiteral("open pesquisa + first record"), Result::Target::Interactive,
+            [&](int rep) { engineRewrite(codeFor(rep)); },
+            [&](int) { engineSeen = engineSearch(); },
+            [&](int rep) { rawSeen = rawSearch(codeFor(rep)); });
+        // A code with loans, checked once more outside the timing.
+        for (int i = 0; i < 50 && nonEmpty == 0; ++i) {
+            const QString code = benchCode(i * 37 % m_objects);
+            engineRewrite(code);
+            engineSeen = engineSearch();
+            rawSeen = rawSearch(code);
+            require(engineSeen == rawSeen, QStringLiteral("current loan of %1").arg(code));
+            nonEmpty += engineSeen.isEmpty() ? 0 : 1;
+        }
+        require(nonEmpty > 0, QStringLiteral("some object has loans"));
+    }
+
+    // (7) A keystroke in the catalogue's code box: rewrite + open + read.
+    void keystroke()
+    {
+        measure(QStringLiteral("catalogue keystroke (rewrite + open pesquisa)"), Result::Target::Interactive, nullptr,
+            [&](int rep) {
+                engineRewrite(codeFor(rep));
+                engineSearch();
+            },
+            [&](int rep) {
+                rawRewrite(codeFor(rep));
+                rawSearch(codeFor(rep));
+            });
+    }
+
+    Options m_options;
+    int m_objects;
+    std::shared_ptr<db::Database> m_db;
+    RawDatabase m_raw;
+    QString m_sync;
+    std::vector<std::int64_t> m_keys;
+    std::optional<RawStatement> m_rawKeys, m_rawRow, m_rawSix, m_rawSum, m_rawAllRows, m_rawByCode, m_rawDelete, m_rawInsert,
+        m_rawUpdate, m_rawLoans;
+    std::vector<Result> m_results;
+};
+
+// Prints the targets that were missed; returns how many.
+int reportTargets(const std::vector<Result>& results, double peakMb)
+{
+    int missed = 0;
+    auto miss = [&](const QString& text) {
+        std::printf("  over target: %s\n", qPrintable(text));
+        ++missed;
+    };
+    for (const Result& r : results) {
+        const double ratio = r.rawMs > 0 ? r.engineMs / r.rawMs : 0.0;
+        if (r.target == Result::Target::Open && r.engineMs > kOpenMs)
+            miss(QStringLiteral("%1 > %2 ms").arg(r.name).arg(kOpenMs));
+        if (r.target == Result::Target::Interactive) {
+            if (r.engineMs > kInteractiveMs)
+                miss(QStringLiteral("%1 > %2 ms").arg(r.name).arg(kInteractiveMs));
+            if (ratio > kInteractiveRatio)
+                miss(QStringLiteral("%1 > %2x its raw floor").arg(r.name).arg(kInteractiveRatio));
+        }
+    }
+    if (peakMb > kPeakMb)
+        miss(QStringLiteral("peak memory > %1 MB").arg(kPeakMb));
+    if (missed == 0)
+        std::printf("  every target met\n");
+    return missed;
+}
+
+std::optional<Options> parseOptions(const QStringList& args)
+{
+    Options o;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == u"--quick") {
+            o.quick = true;
+        } else if (a == u"--runs" && hasValue) {
+            o.runs = std::max(1, args[++i].toInt());
+        } else if (a == u"--database" && hasValue) {
+            o.database = args[++i];
+        } else if (a == u"--only" && hasValue) {
+            o.only = args[++i].toInt();
+            if (o.only < 1 || o.only > 7)
+                return std::nullopt;
+        } else if (a == u"--synchronous" && hasValue) {
+            o.synchronous = args[++i];
+            if (o.synchronous.compare(u"normal", Qt::CaseInsensitive) != 0
+                && o.synchronous.compare(u"full", Qt::CaseInsensitive) != 0)
+                return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (o.quick && !args.contains(QStringLiteral("--runs")))
+        o.runs = 3;
+    return o;
+}
+
+int runBenchmark(const Options& options)
+{
+    const int objects = options.quick ? kQuickObjects : kFullObjects;
+    const int loans = options.quick ? kQuickLoans : kFullLoans;
+    QTemporaryDir scratch;
+    QString path = options.database;
+    bool mayReplace = false;
+    if (path.isEmpty() && options.quick) {
+        path = scratch.filePath(QString::fromLatin1(db::kDatabaseFileName));
+    } else if (path.isEmpty()) {
+        path = QDir::temp().filePath(QStringLiteral("ondrel-bench-%1-%2.mdb").arg(objects).arg(loans));
+        mayReplace = true;
+    }
+    ensureDatabase(path, objects, loans, mayReplace);
+
+    Bench bench(options, path, objects);
+    std::printf("collection: %s (%d objects, %d loans), median of %d runs, synchronous %s\n", qPrintable(path),
+                objects, loans, options.runs, qPrintable(bench.synchronous()));
+    bench.run();
+    const double peak = peakMemoryMb();
+    std::printf("peak memory: %.1f MB\n", peak);
+    if (!options.quick)
+        reportTargets(bench.results(), peak);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 5 && qstrcmp(argv[1], "--generate") == 0) {
+        QCoreApplication app(argc, argv);
+        try {
+            return generate(QString::fromLocal8Bit(argv[2]), atoi(argv[3]), atoi(argv[4]));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "ondrel-bench: %s\n", e.what());
+            return 1;
+        }
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const std::optional<Options> options = parseOptions(QCoreApplication::arguments());
+    if (!options) {
+        std::fprintf(stderr,
+                     "usage: ondrel-bench [--quick] [--runs N] [--database PATH] [--synchronous normal|full] [--only 1..7]\n");
+        return 2;
+    }
+    try {
+        return runBenchmark(*options);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ondrel-bench: %s\n", e.what());
+        return 1;
+    }
+}
