@@ -1,0 +1,568 @@
+#include "Frmemprestimos.h"
+
+#include "catalogue/Frmobjetos.h"
+#include "database/database.h"
+#include "database/datacontrol.h"
+#include "database/recordset.h"
+#include "database/recordsetmodel.h"
+#include "limitedtextedit.h"
+#include "platform/guard.h"
+#include "platform/picturebutton.h"
+#include "platform/pluginfolder.h"
+#include "platform/resizer.h"
+#include "platform/services.h"
+#include "platform/toolbarbar.h"
+#include "platform/twips.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QWindowStateChangeEvent>
+#include <stdexcept>
+#include <vector>
+
+namespace ondrel::loans {
+
+using platform::Failure;
+using platform::Step;
+using platform::services;
+using platform::skipFailing;
+
+namespace {
+
+Frmemprestimos* s_instance = nullptr;
+
+const QString kSim = QStringLiteral("Sim");
+const QString kNao = QStringLiteral("Não");
+
+// An unset handle fails the statement that uses it instead of crashing.
+template <typename T>
+T& use(T* pointer)
+{
+    if (!pointer)
+        throw std::runtime_error("Variável de objeto ou variável do bloco With não definida");
+    return *pointer;
+}
+
+template <typename T>
+T& use(const std::shared_ptr<T>& handle)
+{
+    return use(handle.get());
+}
+
+// Runs the steps in order. When one fails, goOn decides whether the next
+// step runs (true) or the whole sequence stops (false).
+void runSteps(std::initializer_list<Step> steps, const std::function<bool(const Failure&)>& goOn)
+{
+    for (const Step& step : steps) {
+        try {
+            step();
+        } catch (...) {
+            if (!goOn(platform::currentFailure()))
+                return;
+        }
+    }
+}
+
+// Colours are given as the platform's blue-green-red integers.
+QColor fromBgr(int value)
+{
+    return QColor(value & 0xff, (value >> 8) & 0xff, (value >> 16) & 0xff);
+}
+
+QString today()
+{
+    return QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
+}
+
+}  // namespace
+
+QString returnNote(const QDate& day)
+{
+    return QStringLiteral("devolvido em ") + day.toString(QStringLiteral("dd/MM/yyyy")) + QStringLiteral("\r\n\r\n");
+}
+
+// ---------------------------------------------------------------------------
+// Instance and lifecycle
+
+Frmemprestimos* Frmemprestimos::existing()
+{
+    return s_instance;
+}
+
+Frmemprestimos* Frmemprestimos::instance()
+{
+    if (!s_instance) {
+        s_instance = new Frmemprestimos();
+        s_instance->Form_Initialize();
+    }
+    s_instance->ensureLoaded();
+    return s_instance;
+}
+
+Frmemprestimos::~Frmemprestimos()
+{
+    // The bound sources go before the widgets they fill.
+    delete GridModel;
+    GridModel = nullptr;
+    delete Data1;
+    Data1 = nullptr;
+    delete Data2;
+    Data2 = nullptr;
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+void Frmemprestimos::Show()
+{
+    ensureLoaded();
+    show();
+    raise();
+    activateWindow();
+}
+
+bool Frmemprestimos::isLoaded() const
+{
+    return m_loaded;
+}
+
+void Frmemprestimos::ensureLoaded()
+{
+    if (m_loaded)
+        return;
+    Form_Load();
+    // The record sources open once the window is loaded; the first loan
+    // becomes current.
+    skipFailing({
+        [&] { Data1->refresh(); },
+        [&] { Data2->refresh(); },
+    });
+}
+
+int Frmemprestimos::twipsToPixels(int twips) const
+{
+    return platform::twipsToPixels(twips, platform::logicalDpi(this));
+}
+
+int Frmemprestimos::pixelsToTwips(int pixels) const
+{
+    return platform::pixelsToTwips(pixels, platform::logicalDpi(this));
+}
+
+void Frmemprestimos::connectHandlers()
+{
+    connect(cmdNovo, &QToolButton::clicked, this, [this] { cmdnovo_Click(); });
+    connect(cmdSalvar, &QToolButton::clicked, this, [this] { Cmdsalvar_Click(); });
+    connect(cmdEditar, &QToolButton::clicked, this, [this] { Cmdeditar_Click(); });
+    connect(cmdExcluir, &QToolButton::clicked, this, [this] { Cmdexcluir_Click(); });
+    connect(cmdCancelar, &QToolButton::clicked, this, [this] { Cmdcancelar_Click(); });
+    connect(mnunovo, &QAction::triggered, this, [this] { mnunovo_Click(); });
+    connect(mnusalvar, &QAction::triggered, this, [this] { mnusalvar_Click(); });
+    connect(mnueditar, &QAction::triggered, this, [this] { mnueditar_Click(); });
+    connect(mnuexcluir, &QAction::triggered, this, [this] { mnuexcluir_Click(); });
+    connect(mnucancelar, &QAction::triggered, this, [this] { mnucancelar_Click(); });
+    connect(Combo1, &QComboBox::editTextChanged, this, [this] { Combo1_Change(); });
+    connect(Data1, &db::DataControl::reposition, this, [this] { Data1_Reposition(); });
+    connect(Data1, &db::DataControl::validate, this, [this](int action) { Data1_Validate(action); });
+    connect(Data1, &db::DataControl::captionChanged, lblRegistro, &QLabel::setText);
+    // An automatic save the engine refused: the typed values stay on screen.
+    connect(Data1, &db::DataControl::saveRefused, this,
+            [](const QString& description) { platform::reportFailure(Failure{0, description}); });
+    Txtcod->installEventFilter(this);
+    // The client area's resizes are the window's; the resize component,
+    // installed after this, rescales the controls first.
+    centralWidget()->installEventFilter(this);
+}
+
+void Frmemprestimos::Form_Initialize()
+{
+    // The code of the object the catalogue shows, read once.
+    const catalogue::Frmobjetos* objects = catalogue::Frmobjetos::existing();
+    const QString code = objects ? objects->Txtcod->text() : QString();
+    const QString criteria = QStringLiteral("codobjeto='") + db::literal(code) + QStringLiteral("'");
+    // Referring to Data1 loads the window and opens its record source.
+    ensureLoaded();
+    // Without a database there is no record set to search: nothing to do.
+    if (db::Recordset* loans = Data1->recordset())
+        platform::guarded([&] { loans->findLast(criteria); });
+}
+
+void Frmemprestimos::Form_Load()
+{
+    m_loaded = true;
+    skipFailing({
+        [&] { services().setPointer(platform::Pointer::Hourglass); },
+        [&] { Editando = false; },
+        [&] { CaminhoBanco = db::databasePath(platform::pluginFolder()); },
+        [&] { BancoDados = db::Database::open(CaminhoBanco, QString::fromLatin1(db::kConnectString)); },
+        [&] { TabEmprestimos = use(BancoDados).openRecordset(QStringLiteral("empréstimos"), db::RecordsetType::Dynaset); },
+        [&] { Data1->setDatabaseName(CaminhoBanco); },
+        [&] { Data2->setDatabaseName(CaminhoBanco); },
+        // The sources reach the password-protected file through our handle.
+        [&] { Data1->setDatabase(BancoDados); },
+        [&] { Data2->setDatabase(BancoDados); },
+        [&] {
+            if (use(TabEmprestimos).recordCount() >= 1)
+                skipFailing({[&] { TabEmprestimos->moveLast(); }, [&] { TabEmprestimos->moveFirst(); }});
+        },
+        [&] { TotalRegistros = use(TabEmprestimos).recordCount(); },
+        [&] { Resize1->setEnabled(true); },
+        [&] { Resize1->InitResize(); },
+        [&] { Resize1->SaveInitialPositions(); },
+        [&] { showReturned(Combo1->currentText()); },
+        [&] { Controles(); },
+        [&] { services().setPointer(platform::Pointer::Default); },
+    });
+}
+
+void Frmemprestimos::Form_Resize()
+{
+    if (isMinimized() || !ctbBar)
+        return;
+    platform::guarded([&] {
+        QWidget* client = centralWidget();
+        ctbBar->setGeometry(0, 0, client->width(), ctbBar->height());
+        ctbBar2->setGeometry(0, client->height() - ctbBar2->height(), client->width(), ctbBar2->height());
+        Controles();
+    });
+}
+
+void Frmemprestimos::Form_Unload()
+{
+    // Nothing stays pending: an addition or edit in progress is dropped and
+    // whatever was typed is forgotten, then the window lets go of its data.
+    skipFailing({
+        [&] {
+            db::Recordset& loans = use(Data1->recordset());
+            if (loans.editMode() != db::EditMode::None)
+                loans.cancelUpdate();
+        },
+        [&] { Data1->refillBoundWidgets(); },
+        [&] { Data1->setRecordset(nullptr); },
+        [&] { Data2->setRecordset(nullptr); },
+    });
+    TabEmprestimos.reset();
+    BancoDados.reset();
+    Data1->setCaption(QStringLiteral("Data1"));
+    Resize1->setEnabled(false);
+    restoreDesignState();
+    m_loaded = false;
+}
+
+void Frmemprestimos::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted() && m_loaded)
+        Form_Unload();
+}
+
+void Frmemprestimos::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        auto* change = static_cast<QWindowStateChangeEvent*>(event);
+        if ((change->oldState() & Qt::WindowMinimized) && !isMinimized())
+            Form_Resize();
+    }
+}
+
+bool Frmemprestimos::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Txtcod && event->type() == QEvent::FocusOut) {
+        // Only the focus really moving to another control counts: a menu,
+        // another window or a message box taking it for a moment does not,
+        // nor the box being disabled by a command while it had the focus.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        const bool toAnotherControl = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason
+                                      || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason
+                                      || reason == Qt::OtherFocusReason;
+        if (toAnotherControl && Txtcod->isEnabled() && m_loaded)
+            Txtcod_LostFocus();
+    } else if (watched == centralWidget() && event->type() == QEvent::Resize) {
+        Form_Resize();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// Edit modes
+
+void Frmemprestimos::setRecordCommands(bool browsing)
+{
+    cmdNovo->setEnabled(browsing);
+    mnunovo->setEnabled(browsing);
+    cmdSalvar->setEnabled(!browsing);
+    mnusalvar->setEnabled(!browsing);
+    cmdExcluir->setEnabled(browsing);
+    mnuexcluir->setEnabled(browsing);
+    cmdEditar->setEnabled(browsing);
+    mnueditar->setEnabled(browsing);
+    cmdCancelar->setEnabled(!browsing);
+    mnucancelar->setEnabled(!browsing);
+}
+
+void Frmemprestimos::cmdnovo_Click()
+{
+    // Error 3021 asks whether to go on; any other failure is passed over.
+    const auto onError = [](const Failure& failure) {
+        if (failure.number != db::ErrNoCurrentRecord)
+            return true;
+        return services().msgBox(QStringLiteral("Não existe nenhum objeto cadastrado !"), platform::OkCancel)
+               != platform::ResultOk;
+    };
+    if (Txttítuloclone->text().isEmpty()) {
+        // The object row Data2 stands on has no title: nothing to lend.
+        services().msgBox(QStringLiteral("Não há nenhum objeto cadastrado"), platform::OkOnly, platform::Exclamation);
+        return;
+    }
+    runSteps(
+        {
+            [&] { use(Data1->recordset()).addNew(); },
+            [&] {
+                Txtcod->setEnabled(true);
+                Txtcod->setText(QString());
+                Txtcod->setFocus();
+            },
+            [&] { Combo1->setEditText(kNao); },
+            [&] { mskdata->setText(today()); },
+            [&] { setRecordCommands(false); },
+        },
+        onError);
+}
+
+void Frmemprestimos::Cmdeditar_Click()
+{
+    platform::guarded([&] {
+        Txtcod->setEnabled(true);
+        if (!Txttítulo->text().isEmpty()) {
+            use(Data1->recordset()).edit();
+            setRecordCommands(false);
+            Txtcod->setFocus();
+            Editando = true;
+        } else {
+            services().msgBox(QStringLiteral(" Não há registro corrente!"));
+        }
+    });
+}
+
+void Frmemprestimos::Cmdcancelar_Click()
+{
+    platform::trapResume([](const Failure&) { services().msgBox(QStringLiteral("Impossível Cancelar esta Operação!")); },
+                         {
+                             [&] { use(Data1->recordset()).cancelUpdate(); },
+                             [&] { setRecordCommands(true); },
+                             [&] { Txtcod->setEnabled(false); },
+                         });
+}
+
+void Frmemprestimos::mnunovo_Click()
+{
+    cmdnovo_Click();
+}
+
+void Frmemprestimos::mnueditar_Click()
+{
+    Cmdeditar_Click();
+}
+
+void Frmemprestimos::mnucancelar_Click()
+{
+    Cmdcancelar_Click();
+}
+
+void Frmemprestimos::mnusalvar_Click()
+{
+    Cmdsalvar_Click();
+}
+
+void Frmemprestimos::mnuexcluir_Click()
+{
+    Cmdexcluir_Click();
+}
+
+// ---------------------------------------------------------------------------
+// Save, delete and lookup
+
+void Frmemprestimos::Cmdsalvar_Click()
+{
+    if (Txtnome->text().isEmpty()) {
+        skipFailing({
+            [&] {
+                services().msgBox(QStringLiteral("O Preenchimento do Campo NOME é necessário"), platform::OkOnly,
+                                  platform::Exclamation);
+            },
+            [&] { setRecordCommands(false); },
+        });
+        return;
+    }
+
+    // What the return note changes, so a refused save can put it back.
+    const QString formerRemarks = Txtobs->toPlainText();
+    const bool formerEditando = Editando;
+    bool noteWritten = false;
+    // The object of the loan being saved, for the catalogue to show.
+    const QString savedCode = Txtcod->text();
+
+    skipFailing({[&] {
+        if (Editando && Combo1->currentText() == kSim) {
+            QString note = returnNote(QDate::currentDate());
+            note.replace(QLatin1String("\r\n"), QLatin1String("\n"));  // the box's own line ends
+            Txtobs->setPlainText(note + formerRemarks);
+            noteWritten = true;
+            Editando = false;
+        }
+    }});
+
+    try {
+        use(Data1->recordset()).update();
+    } catch (...) {
+        const Failure failure = platform::currentFailure();
+        const db::Recordset* loans = Data1->recordset();
+        if (loans && loans->editMode() != db::EditMode::None) {
+            // The engine refused the pending loan: say why, put the remarks
+            // and the flag back and leave the loan open for correction.
+            platform::reportFailure(failure);
+            if (noteWritten)
+                Txtobs->setPlainText(formerRemarks);
+            Editando = formerEditando;
+            return;
+        }
+        // Nothing was pending (the menu before the first command): go on.
+    }
+
+    skipFailing({
+        [&] { use(Data1->recordset()).moveFirst(); },
+        [&] { use(Data1->recordset()).moveLast(); },
+        [&] { catalogueFollows(savedCode); },
+        [&] { setRecordCommands(true); },
+        [&] { Txtcod->setEnabled(false); },
+    });
+}
+
+void Frmemprestimos::catalogueFollows(const QString& code)
+{
+    // A catalogue window that was closed or never loaded is left alone.
+    QPointer<catalogue::Frmobjetos> objects = catalogue::Frmobjetos::existing();
+    if (!objects || !objects->isLoaded())
+        return;
+    skipFailing({
+        [&] { objects->Data2->setRecordSource(QStringLiteral("select * from empréstimos order by data desc")); },
+        [&] { objects->Data2->refresh(); },
+        [&] { use(objects.data()).Data1->refresh(); },
+        [&] {
+            use(use(objects.data()).Data1->recordset())
+                .findFirst(QStringLiteral("cod= '") + db::literal(code) + QStringLiteral("'"));
+        },
+        [&] {
+            // The loan source ends on the loans of the object shown. When the
+            // shown code did not change, the catalogue rewrote nothing itself.
+            if (use(objects.data()).Data2->recordSource() != QStringLiteral("pesquisa"))
+                objects->Txtcod_Change();
+        },
+    });
+}
+
+void Frmemprestimos::Cmdexcluir_Click()
+{
+    bool confirmed = false;
+    skipFailing({
+        [&] {
+            confirmed = services().msgBox(QStringLiteral("Você quer realmente Excluir este Registro?"), platform::OkCancel,
+                                          platform::NoIcon, QStringLiteral("Excluir Registro"))
+                        == platform::ResultOk;
+        },
+    });
+    if (!confirmed)
+        return;
+    skipFailing({
+        [&] { use(Data1->recordset()).deleteRecord(); },
+        [&] { use(Data1->recordset()).moveNext(); },
+        [&] {
+            if (use(Data1->recordset()).eof())
+                Data1->recordset()->movePrevious();
+        },
+    });
+}
+
+void Frmemprestimos::Txtcod_LostFocus()
+{
+    skipFailing({
+        [&] {
+            use(Data2->recordset())
+                .findFirst(QStringLiteral("cod='") + db::literal(Txtcod->text()) + QStringLiteral("'"));
+        },
+        [&] { Txtobjeto->setText(Txtobjetoclone->text()); },
+        [&] { Txttítulo->setText(Txttítuloclone->text()); },
+        [&] { Txtautor->setText(Txtautorclone->text()); },
+        [&] {
+            const QString code = Txtcod->text();
+            if (code == QStringLiteral("0") || code.isEmpty()) {
+                services().msgBox(QStringLiteral("É Necessário Digitar o Código !"), platform::OkOnly,
+                                  platform::Exclamation);
+                Txtcod->setFocus();
+            }
+        },
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Returned indicator, counter and total
+
+void Frmemprestimos::showReturned(const QString& text)
+{
+    int background = 0;
+    int foreground = 0;
+    if (text.isEmpty() || text == kSim) {
+        imgLight1->raise();
+        background = 16777215;
+        foreground = 0;
+    } else if (text == kNao) {
+        imglight2->raise();
+        background = 0;
+        foreground = 255;
+    } else {
+        return;  // any other text leaves the indicator as it is
+    }
+    QPalette palette = Combo1->palette();
+    for (const QPalette::ColorRole role : {QPalette::Base, QPalette::Window, QPalette::Button})
+        palette.setColor(role, fromBgr(background));
+    for (const QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        palette.setColor(role, fromBgr(foreground));
+    Combo1->setPalette(palette);
+}
+
+void Frmemprestimos::Combo1_Change()
+{
+    showReturned(Combo1->currentText());
+}
+
+void Frmemprestimos::Data1_Reposition()
+{
+    skipFailing({[&] {
+        const db::Recordset& loans = use(Data1->recordset());
+        Data1->setCaption(QStringLiteral(" Registro : ") + QString::number(loans.absolutePosition() + 1)
+                          + QStringLiteral(" ") + QStringLiteral(" de ") + QStringLiteral(" ")
+                          + QString::number(TotalRegistros));
+    }});
+}
+
+void Frmemprestimos::Data1_Validate(int action)
+{
+    switch (action) {
+    case db::ActionAddNew:
+        ++TotalRegistros;
+        break;
+    case db::ActionDelete:
+    case db::ActionCancel:
+        --TotalRegistros;
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace ondrel::loans

@@ -1,0 +1,226 @@
+#pragma once
+
+#include <QDate>
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QTableView;
+
+namespace ondrel::db {
+class Database;
+class Recordset;
+class DataControl;
+class RecordsetModel;
+}  // namespace ondrel::db
+
+namespace ondrel::platform {
+class ToolbarBar;
+class ToolbarButton;
+class PictureButton;
+class ToolbarSeparator;
+class Resizer;
+}  // namespace ondrel::platform
+
+namespace ondrel::loans {
+
+class LimitedTextEdit;
+
+// ---- Layout arithmetic of the loans window, in twips, free of widgets.
+
+struct LoanToolbarGeometry {
+    int buttonHeight = 0;
+    std::array<int, 5> buttonLefts{};  // cmdNovo .. cmdCancelar
+    int logoSide = 0;
+    int logoLeft = 0;
+    int closeButtonLeft = 0;  // ClarkTBButton2(1)
+};
+
+// What Controles computes for a top bar W x H, cmdNovo's own left, the five
+// record buttons' widths, the second bar's width and height and the width of
+// its close button.
+LoanToolbarGeometry computeLoanToolbar(int barWidth, int barHeight, int novoLeft, const std::array<int, 5>& buttonWidths,
+                                       int bar2Width, int bar2Height, int closeButtonWidth);
+
+// The return note put in front of a loan's remarks, with the record's line
+// ends: "devolvido em dd/mm/yyyy" and an empty line.
+QString returnNote(const QDate& day);
+
+// The loans window. One shared instance for the whole run: closing it unloads
+// its data but keeps the object, and the next reference loads it again.
+class Frmemprestimos : public QMainWindow {
+    Q_OBJECT
+public:
+    // The shared instance, created (and initialised) on first reference; a
+    // reference to a window that was closed loads it again.
+    static Frmemprestimos* instance();
+    // The instance if there is one, without creating or loading anything.
+    static Frmemprestimos* existing();
+
+    ~Frmemprestimos() override;
+
+    // Shows the window modeless, loading it again when it was closed.
+    void Show();
+    bool isLoaded() const;
+
+    // ---- Window state
+    QString CaminhoBanco;
+    std::shared_ptr<db::Database> BancoDados;
+    std::shared_ptr<db::Recordset> TabEmprestimos;
+    qint64 TotalRegistros = 0;  // wide, so a large register never wraps
+    bool Editando = false;
+
+    // ---- Bound record sources and components
+    db::DataControl* Data1 = nullptr;  // the loans
+    db::DataControl* Data2 = nullptr;  // the objects, for the code lookup
+    db::RecordsetModel* GridModel = nullptr;
+    platform::Resizer* Resize1 = nullptr;
+
+    // ---- Top bar
+    platform::ToolbarBar* ctbBar = nullptr;
+    platform::ToolbarButton* cmdNovo = nullptr;
+    platform::ToolbarButton* cmdSalvar = nullptr;
+    platform::ToolbarButton* cmdEditar = nullptr;
+    platform::ToolbarButton* cmdExcluir = nullptr;
+    platform::ToolbarButton* cmdCancelar = nullptr;
+    QLabel* Image2 = nullptr;
+
+    // ---- Second bar
+    platform::ToolbarBar* ctbBar2 = nullptr;
+    platform::ToolbarButton* cmdHome = nullptr;
+    platform::PictureButton* ctbajuda = nullptr;
+    platform::PictureButton* cmdSeleciona = nullptr;
+    platform::PictureButton* cmdFechar = nullptr;
+    std::array<platform::PictureButton*, 2> ClarkTBButton2{};
+    platform::ToolbarSeparator* ClarkTBSeparator1 = nullptr;
+    platform::ToolbarSeparator* ClarkTBSeparator2 = nullptr;
+    QLabel* lblpanel = nullptr;
+    QLabel* Image3 = nullptr;  // the pointing hand used as the custom pointer
+
+    // ---- Record boxes (Data1)
+    QLineEdit* Txtcod = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QLineEdit* Txtnome = nullptr;
+    QLineEdit* Txtobjeto = nullptr;
+    QLineEdit* mskdata = nullptr;
+    QLineEdit* Txttítulo = nullptr;
+    QLineEdit* Txtautor = nullptr;
+    LimitedTextEdit* Txtobs = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+
+    // ---- Lookup boxes (Data2), outside the visible area
+    QLineEdit* Txtobjetoclone = nullptr;
+    QLineEdit* Txtautorclone = nullptr;
+    QLineEdit* Txttítuloclone = nullptr;
+
+    // ---- Returned indicator: the lamp in front is the one seen
+    QLabel* imgLight1 = nullptr;  // grey, unlit
+    QLabel* imglight2 = nullptr;  // red, lit
+
+    // ---- Record counter (Data1's caption) and move buttons
+    QLabel* lblRegistro = nullptr;
+    std::array<platform::PictureButton*, 2> sscommand1{};  // 0 next, 1 previous
+
+    QTableView* DBGrid1 = nullptr;
+
+    // ---- Menus
+    QMenu* mnuarquivo = nullptr;
+    QAction* mnunovo = nullptr;
+    QAction* mnusalvar = nullptr;
+    QAction* mnueditar = nullptr;
+    QAction* mnuexcluir = nullptr;
+    QAction* mnucancelar = nullptr;
+    QAction* mnusepara = nullptr;
+    QAction* mnusair = nullptr;
+    QMenu* mnuir = nullptr;
+    QAction* mnuanterior = nullptr;
+    QAction* mnuproximo = nullptr;
+    QMenu* mnupesquisar = nullptr;
+    QAction* mnuprocurar = nullptr;
+    QAction* mnuseparproc = nullptr;
+    QAction* mnupesquisa = nullptr;
+    QAction* mnufecharpesquisa = nullptr;
+    QMenu* mnumostrar = nullptr;
+    QAction* mnutodos = nullptr;
+    QAction* mnuemprestados = nullptr;
+    QMenu* mnuordenar = nullptr;
+    QAction* mnuordcod = nullptr;
+    QAction* mnuordtitulo = nullptr;
+    QAction* mnuordnome = nullptr;
+    QAction* mnudata = nullptr;
+    QMenu* mnuajuda = nullptr;
+    QAction* mnuhelp = nullptr;
+    QAction* mnuseparahelp = nullptr;
+    QAction* mnusobre = nullptr;
+
+    // ---- Window events
+    void Form_Initialize();
+    void Form_Load();
+    void Form_Resize();
+    void Form_Unload();
+    void Controles();
+
+    // ---- Record commands
+    void cmdnovo_Click();
+    void Cmdeditar_Click();
+    void Cmdcancelar_Click();
+    void Cmdsalvar_Click();
+    void Cmdexcluir_Click();
+    void mnunovo_Click();
+    void mnueditar_Click();
+    void mnucancelar_Click();
+    void mnusalvar_Click();
+    void mnuexcluir_Click();
+
+    // ---- Box and record source events
+    void Txtcod_LostFocus();
+    void Combo1_Change();
+    void Data1_Reposition();
+    void Data1_Validate(int action);
+
+    int twipsToPixels(int twips) const;
+    int pixelsToTwips(int pixels) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    Frmemprestimos();
+    void buildToolbars();
+    void buildRecordBoxes();
+    void buildGrid();
+    void buildMenus();
+    void bindFields();
+    void connectHandlers();
+
+    // Referring to Data1 loads the window: Form_Load, then the record
+    // sources open (the first loan becomes current).
+    void ensureLoaded();
+    // The controls as they are at design, for a window loaded again.
+    void restoreDesignState();
+    // The enabled pattern of the record commands, button before menu item.
+    void setRecordCommands(bool browsing);
+    // The returned indicator for a text of Combo1.
+    void showReturned(const QString& text);
+    // The catalogue follows a saved loan of the given object.
+    void catalogueFollows(const QString& code);
+
+    bool m_loaded = false;
+};
+
+}  // namespace ondrel::loans

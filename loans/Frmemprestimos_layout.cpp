@@ -1,0 +1,434 @@
+// The controls of the loans window, their places in twips, the menus and
+// the toolbar arithmetic of Controles.
+#include "Frmemprestimos.h"
+
+#include "assets/assets.h"
+#include "database/datacontrol.h"
+#include "database/recordsetmodel.h"
+#include "limitedtextedit.h"
+#include "platform/picturebutton.h"
+#include "platform/resizer.h"
+#include "platform/toolbarbar.h"
+#include "platform/twips.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTableView>
+#include <cmath>
+
+namespace ondrel::loans {
+
+using platform::PictureButton;
+using platform::ToolbarButton;
+using platform::placeInTwips;
+
+namespace {
+
+constexpr int kClientWidth = 8700;
+constexpr int kClientHeight = 6555;
+constexpr int kBarHeight = 780;
+constexpr int kBar2Height = 420;
+// Where the boxes nobody sees are kept: to the right of the client area.
+constexpr int kOutside = 10000;
+
+const QString kHomePage = QStringLiteral("https://ondrel.example/ulmix");
+const QString kMakerName = QStringLiteral("Ondrel");
+
+// Single-precision division as the layout does it, rounded to whole twips.
+int divide(int value, float divisor)
+{
+    return static_cast<int>(std::lround(static_cast<float>(value) / divisor));
+}
+
+template <typename W>
+W* named(W* widget, const QString& name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text)
+{
+    return named(new QLabel(text, parent), name);
+}
+
+}  // namespace
+
+LoanToolbarGeometry computeLoanToolbar(int barWidth, int barHeight, int novoLeft, const std::array<int, 5>& buttonWidths,
+                                       int bar2Width, int bar2Height, int closeButtonWidth)
+{
+    LoanToolbarGeometry g;
+    g.buttonHeight = divide(barHeight, 1.104f);
+    int left = novoLeft;
+    for (std::size_t i = 0; i < buttonWidths.size(); ++i) {
+        g.buttonLefts[i] = left;
+        left += buttonWidths[i];
+    }
+    g.logoSide = g.buttonHeight;
+    g.logoLeft = barWidth - (barHeight - g.buttonHeight + g.logoSide);
+    g.closeButtonLeft = bar2Width - closeButtonWidth - divide(bar2Height, 7.0f);
+    return g;
+}
+
+Frmemprestimos::Frmemprestimos() : QMainWindow(nullptr)
+{
+    setObjectName(QStringLiteral("Frmemprestimos"));
+    setWindowTitle(QStringLiteral("Empréstimos"));
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    Data1 = named(new db::DataControl(this), QStringLiteral("Data1"));
+    Data1->setRecordSource(QStringLiteral("select * from empréstimos"));
+    Data1->setCaption(QStringLiteral("Data1"));
+    Data2 = named(new db::DataControl(this), QStringLiteral("Data2"));
+    Data2->setRecordSource(QStringLiteral("select * from Objetos"));
+    Data2->setCaption(QStringLiteral("Data2"));
+    Data2->setReadOnly(true);
+    Resize1 = named(new platform::Resizer(this), QStringLiteral("Resize1"));
+
+    buildToolbars();
+    buildRecordBoxes();
+    buildGrid();
+    buildMenus();
+    bindFields();
+    connectHandlers();
+
+    Resize1->addContainer(client);
+    Resize1->exclude(ctbBar);
+    Resize1->exclude(ctbBar2);
+
+    const double dpi = platform::logicalDpi(this);
+    client->resize(platform::twipsToPixels(kClientWidth, dpi), platform::twipsToPixels(kClientHeight, dpi));
+    resize(client->width(), client->height() + menuBar()->sizeHint().height());
+    ctbBar->setGeometry(0, 0, client->width(), twipsToPixels(kBarHeight));
+    ctbBar2->setGeometry(0, client->height() - twipsToPixels(kBar2Height), client->width(), twipsToPixels(kBar2Height));
+}
+
+void Frmemprestimos::buildToolbars()
+{
+    QWidget* client = centralWidget();
+    ctbBar = named(new platform::ToolbarBar(client), QStringLiteral("ctbBar"));
+    struct Command {
+        ToolbarButton** button;
+        const char* name;
+        const char* caption;
+        const char* picture;
+    };
+    const std::array<Command, 5> commands = {{
+        {&cmdNovo, "cmdNovo", "Novo", "novo"},
+        {&cmdSalvar, "cmdSalvar", "Salvar", "salvar"},
+        {&cmdEditar, "cmdEditar", "Editar", "editar"},
+        {&cmdExcluir, "cmdExcluir", "Excluir", "excluir"},
+        {&cmdCancelar, "cmdCancelar", "Cancelar", "cancelar"},
+    }};
+    const int buttonHeight = divide(kBarHeight, 1.104f);
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        auto* button = named(new ToolbarButton(QString::fromUtf8(commands[i].caption)),
+                             QString::fromLatin1(commands[i].name));
+        button->setIcon(assets::icon(QString::fromLatin1(commands[i].picture)));
+        button->setIconSize(QSize(24, 24));
+        ctbBar->place(button, 60 + static_cast<int>(i) * 990, (kBarHeight - buttonHeight) / 2, 990, buttonHeight);
+        *commands[i].button = button;
+    }
+    cmdSalvar->setEnabled(false);
+    cmdCancelar->setEnabled(false);
+
+    Image2 = makeLabel(nullptr, QStringLiteral("Image2"), QString());
+    Image2->setPixmap(assets::pixmap(QStringLiteral("logo")));
+    Image2->setScaledContents(true);
+    Image2->setAccessibleName(QStringLiteral("Ulmix"));
+    ctbBar->place(Image2, kClientWidth - 540 - (kBarHeight - buttonHeight), (kBarHeight - buttonHeight) / 2, 540, 540);
+
+    ctbBar2 = named(new platform::ToolbarBar(client), QStringLiteral("ctbBar2"));
+    cmdHome = named(new ToolbarButton(kMakerName), QStringLiteral("cmdHome"));
+    cmdHome->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    cmdHome->setHoverText(kHomePage);
+    ctbBar2->place(cmdHome, 165, 30, 915, 330);
+
+    const auto picture = [&](const QString& name, const QString& art, const QString& hover, int left, int top,
+                             int width, int height) {
+        auto* button = named(new PictureButton(assets::icon(art), hover), name);
+        ctbBar2->place(button, left, top, width, height);
+        return button;
+    };
+    ClarkTBSeparator1 = named(new platform::ToolbarSeparator, QStringLiteral("ClarkTBSeparator1"));
+    ctbBar2->place(ClarkTBSeparator1, 1125, 30, 60, 330);
+    ClarkTBButton2[0] = picture(QStringLiteral("ClarkTBButton2_0"), QStringLiteral("emprestimos"),
+                                QStringLiteral("Tela Objetos"), 1230, 30, 345, 330);
+    // The search and close-search buttons share one place; the search button
+    // is in front at design, so it is created last.
+    cmdFechar = picture(QStringLiteral("cmdFechar"), QStringLiteral("fecharpesquisa"),
+                        QStringLiteral("Fechar Pesquisa"), 1635, 30, 345, 330);
+    cmdSeleciona = picture(QStringLiteral("cmdSeleciona"), QStringLiteral("pesquisa"), QStringLiteral("Pesquisar..."),
+                           1635, 30, 345, 330);
+    ctbajuda = picture(QStringLiteral("ctbajuda"), QStringLiteral("ajuda"), QStringLiteral("Ajuda"), 2040, 30, 345, 330);
+    ClarkTBSeparator2 = named(new platform::ToolbarSeparator, QStringLiteral("ClarkTBSeparator2"));
+    ctbBar2->place(ClarkTBSeparator2, 2445, 30, 60, 330);
+    lblpanel = makeLabel(nullptr, QStringLiteral("lblpanel"), QString());
+    lblpanel->setAlignment(Qt::AlignCenter);
+    ctbBar2->place(lblpanel, 2745, 45, 4365, 270);
+    ClarkTBButton2[1] = picture(QStringLiteral("ClarkTBButton2_1"), QStringLiteral("fechar"), QStringLiteral("Fechar"),
+                                8025, 45, 615, 315);
+
+    Image3 = makeLabel(client, QStringLiteral("Image3"), QString());
+    Image3->setPixmap(assets::pixmap(QStringLiteral("mao")));
+    placeInTwips(Image3, kOutside, 8600, 480, 480);
+    Image3->hide();
+}
+
+void Frmemprestimos::buildRecordBoxes()
+{
+    QWidget* client = centralWidget();
+    const auto box = [&](QLineEdit*& edit, const QString& name, int maxLength, int left, int top, int width,
+                         int height) {
+        edit = named(new QLineEdit(client), name);
+        if (maxLength > 0)
+            edit->setMaxLength(maxLength);
+        placeInTwips(edit, left, top, width, height);
+    };
+    const auto caption = [&](QLabel*& label, const QString& name, const QString& text, QWidget* buddy, int left,
+                             int top, int width, int height) {
+        label = makeLabel(client, name, text);
+        label->setBuddy(buddy);
+        placeInTwips(label, left, top, width, height);
+    };
+
+    box(Txtcod, QStringLiteral("Txtcod"), 7, 1470, 840, 972, 288);
+    Txtcod->setEnabled(false);
+    caption(Label7, QStringLiteral("Label7"), QStringLiteral("Código do Objeto"), Txtcod, 45, 855, 2160, 255);
+
+    Combo1 = named(new QComboBox(client), QStringLiteral("Combo1"));
+    Combo1->setEditable(true);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->setCompleter(nullptr);  // what is typed stays as typed
+    Combo1->addItems({QStringLiteral("Não"), QStringLiteral("Sim")});
+    Combo1->setCurrentIndex(-1);
+    Combo1->setAutoFillBackground(true);
+    placeInTwips(Combo1, 4575, 825, 1320, 315);
+    caption(Label6, QStringLiteral("Label6"), QStringLiteral("Devolvido ?"), Combo1, 2520, 855, 1980, 240);
+    Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    box(Txtnome, QStringLiteral("Txtnome"), 70, 1470, 1200, 5415, 288);
+    caption(Label1, QStringLiteral("Label1"), QStringLiteral("Emprestado a"), Txtnome, 60, 1200, 2010, 255);
+    box(Txtobjeto, QStringLiteral("Txtobjeto"), 25, 1470, 1560, 1092, 288);
+    caption(Label8, QStringLiteral("Label8"), QStringLiteral("Objeto"), Txtobjeto, 75, 1575, 930, 255);
+    box(mskdata, QStringLiteral("mskdata"), 0, 3465, 1545, 1104, 288);
+    caption(Label4, QStringLiteral("Label4"), QStringLiteral("Data"), mskdata, 2910, 1575, 1005, 255);
+    box(Txttítulo, QStringLiteral("Txttítulo"), 100, 1470, 1935, 5415, 288);
+    caption(Label2, QStringLiteral("Label2"), QStringLiteral("Título"), Txttítulo, 75, 1950, 1935, 255);
+    box(Txtautor, QStringLiteral("Txtautor"), 70, 1470, 2310, 5415, 288);
+    caption(Label3, QStringLiteral("Label3"), QStringLiteral("Autor(a)"), Txtautor, 90, 2325, 2025, 255);
+
+    Txtobs = named(new LimitedTextEdit(client), QStringLiteral("Txtobs"));
+    Txtobs->setMaxLength(255);
+    Txtobs->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Txtobs->setTabChangesFocus(true);
+    placeInTwips(Txtobs, 1470, 2715, 7065, 795);
+    caption(Label5, QStringLiteral("Label5"), QStringLiteral("Observações"), nullptr, 90, 2865, 1605, 255);
+    Label5->setBuddy(Txtobs);
+
+    // The lookup boxes carry the object row Data2 stands on; nobody types
+    // into them.
+    const auto lookup = [&](QLineEdit*& edit, const QString& name, int top) {
+        box(edit, name, 0, kOutside, top, 1500, 288);
+        edit->setFocusPolicy(Qt::NoFocus);
+        edit->setReadOnly(true);
+    };
+    lookup(Txtobjetoclone, QStringLiteral("Txtobjetoclone"), 7000);
+    lookup(Txtautorclone, QStringLiteral("Txtautorclone"), 7400);
+    lookup(Txttítuloclone, QStringLiteral("Txttítuloclone"), 7800);
+
+    // The grey and the red lamp share one place; the grey one is in front
+    // at design.
+    const auto lamp = [&](QLabel*& label, const QString& name, const QString& art, const QString& meaning) {
+        label = makeLabel(client, name, QString());
+        label->setPixmap(assets::pixmap(art));
+        label->setScaledContents(true);
+        label->setAccessibleName(meaning);
+        placeInTwips(label, 7095, 1245, 240, 240);
+    };
+    lamp(imglight2, QStringLiteral("imglight2"), QStringLiteral("lampada_vermelha"), QStringLiteral("Emprestado"));
+    lamp(imgLight1, QStringLiteral("imgLight1"), QStringLiteral("lampada_cinza"), QStringLiteral("Devolvido"));
+
+    lblRegistro = makeLabel(client, QStringLiteral("lblRegistro"), QString());
+    lblRegistro->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    placeInTwips(lblRegistro, 6960, 1950, 1680, 255);
+
+    const auto move = [&](int index, const QString& art, const QString& hover, int left) {
+        auto* button = named(new PictureButton(assets::icon(art), hover, client), QStringLiteral("sscommand1_%1").arg(index));
+        button->setAutoRaise(false);
+        placeInTwips(button, left, 2235, 345, 330);
+        sscommand1[static_cast<std::size_t>(index)] = button;
+    };
+    move(0, QStringLiteral("proximo"), QStringLiteral("Próximo Registro"), 8145);
+    move(1, QStringLiteral("anterior"), QStringLiteral("Registro Anterior"), 7770);
+}
+
+void Frmemprestimos::buildGrid()
+{
+    DBGrid1 = named(new QTableView(centralWidget()), QStringLiteral("DBGrid1"));
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(twipsToPixels(285));
+    placeInTwips(DBGrid1, 30, 3570, 8595, 2565);
+
+    GridModel = named(new db::RecordsetModel(Data1, this), QStringLiteral("DBGrid1_model"));
+    GridModel->setEditable(false);
+    struct Column {
+        const char* caption;
+        const char* field;
+        int width;
+        bool hidden;
+    };
+    const std::array<Column, 10> columns = {{
+        {"Data", "Data", 1931, false},
+        {"Código Objeto", "codobjeto", 2725, false},
+        {"Título", "Título", 2725, false},
+        {"Autor", "Autor", 2725, false},
+        {"Data", "Data", 2593, true},
+        {"Nome", "Nome", 2725, false},
+        {"Devolvido ?", "Entregue", 2725, false},
+        {"objeto", "objeto", 2725, false},
+        {"observações", "observações", 3704, false},
+        {"check", "check", 1402, true},
+    }};
+    for (const Column& c : columns)
+        GridModel->addColumn(QString::fromUtf8(c.caption), QString::fromUtf8(c.field), db::RecordsetModel::Format::Plain,
+                             c.hidden);
+    GridModel->attachView(DBGrid1);
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        DBGrid1->setColumnWidth(static_cast<int>(i), twipsToPixels(columns[i].width));
+
+    // Tab order as the window numbers it: the grid, then the record boxes.
+    QWidget::setTabOrder(DBGrid1, Txtcod);
+    QWidget::setTabOrder(Txtcod, Txtnome);
+    QWidget::setTabOrder(Txtnome, Txtobs);
+    QWidget::setTabOrder(Txtobs, Txtobjeto);
+    QWidget::setTabOrder(Txtobjeto, mskdata);
+    QWidget::setTabOrder(mskdata, Txtautor);
+    QWidget::setTabOrder(Txtautor, Txttítulo);
+    QWidget::setTabOrder(Txttítulo, Combo1);
+}
+
+void Frmemprestimos::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    const auto menu = [&](const QString& name, const QString& text) {
+        QMenu* m = bar->addMenu(text);
+        m->setObjectName(name);
+        m->menuAction()->setObjectName(name);
+        return m;
+    };
+    const auto item = [&](QMenu* m, const QString& name, const QString& text) {
+        QAction* a = m->addAction(text);
+        a->setObjectName(name);
+        return a;
+    };
+    const auto separator = [&](QMenu* m, const QString& name) {
+        QAction* a = m->addSeparator();
+        a->setObjectName(name);
+        return a;
+    };
+
+    mnuarquivo = menu(QStringLiteral("mnuarquivo"), QStringLiteral("&Arquivo"));
+    mnunovo = item(mnuarquivo, QStringLiteral("mnunovo"), QStringLiteral("&Novo"));
+    mnusalvar = item(mnuarquivo, QStringLiteral("mnusalvar"), QStringLiteral("&Salvar"));
+    mnueditar = item(mnuarquivo, QStringLiteral("mnueditar"), QStringLiteral("&Editar"));
+    mnuexcluir = item(mnuarquivo, QStringLiteral("mnuexcluir"), QStringLiteral("E&xcluir"));
+    mnucancelar = item(mnuarquivo, QStringLiteral("mnucancelar"), QStringLiteral("&Cancelar"));
+    mnusepara = separator(mnuarquivo, QStringLiteral("mnusepara"));
+    mnusair = item(mnuarquivo, QStringLiteral("mnusair"), QStringLiteral("Sai&r"));
+
+    mnuir = menu(QStringLiteral("mnuir"), QStringLiteral("&Ir"));
+    mnuanterior = item(mnuir, QStringLiteral("mnuanterior"), QStringLiteral("&Anterior"));
+    mnuanterior->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    mnuproximo = item(mnuir, QStringLiteral("mnuproximo"), QStringLiteral("&Próximo"));
+    mnuproximo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+
+    mnupesquisar = menu(QStringLiteral("mnupesquisar"), QStringLiteral("&Procurar"));
+    mnuprocurar = item(mnupesquisar, QStringLiteral("mnuprocurar"), QStringLiteral("&Procura..."));
+    mnuseparproc = separator(mnupesquisar, QStringLiteral("mnuseparproc"));
+    mnupesquisa = item(mnupesquisar, QStringLiteral("mnupesquisa"), QStringLiteral("Pes&quisa..."));
+    mnufecharpesquisa = item(mnupesquisar, QStringLiteral("mnufecharpesquisa"), QStringLiteral("&Fechar Pesquisa"));
+
+    mnumostrar = menu(QStringLiteral("mnumostrar"), QStringLiteral("&Mostrar"));
+    mnutodos = item(mnumostrar, QStringLiteral("mnutodos"), QStringLiteral("&Todos"));
+    mnuemprestados = item(mnumostrar, QStringLiteral("mnuemprestados"), QStringLiteral("&Emprestados"));
+
+    mnuordenar = menu(QStringLiteral("mnuordenar"), QStringLiteral("&Ordenar"));
+    mnuordcod = item(mnuordenar, QStringLiteral("mnuordcod"), QStringLiteral("Código"));
+    mnuordtitulo = item(mnuordenar, QStringLiteral("mnuordtitulo"), QStringLiteral("Título"));
+    mnuordnome = item(mnuordenar, QStringLiteral("mnuordnome"), QStringLiteral("Nome"));
+    mnudata = item(mnuordenar, QStringLiteral("mnudata"), QStringLiteral("Data"));
+    for (QAction* a : {mnuordcod, mnuordtitulo, mnuordnome, mnudata})
+        a->setCheckable(true);
+
+    mnuajuda = menu(QStringLiteral("mnuajuda"), QStringLiteral("A&juda"));
+    mnuhelp = item(mnuajuda, QStringLiteral("mnuhelp"), QStringLiteral("A&juda"));
+    mnuseparahelp = separator(mnuajuda, QStringLiteral("mnuseparahelp"));
+    mnusobre = item(mnuajuda, QStringLiteral("mnusobre"), QStringLiteral("&Sobre"));
+
+    restoreDesignState();
+}
+
+void Frmemprestimos::restoreDesignState()
+{
+    // Toolbar: browsing; the menu's record items all enabled until the first
+    // command sets them.
+    cmdNovo->setEnabled(true);
+    cmdSalvar->setEnabled(false);
+    cmdEditar->setEnabled(true);
+    cmdExcluir->setEnabled(true);
+    cmdCancelar->setEnabled(false);
+    for (QAction* a : {mnunovo, mnusalvar, mnueditar, mnuexcluir, mnucancelar})
+        a->setEnabled(true);
+    Txtcod->setEnabled(false);
+    mnufecharpesquisa->setEnabled(false);
+    mnuordenar->setEnabled(true);
+    mnumostrar->setEnabled(true);
+    mnuordcod->setChecked(true);
+    for (QAction* a : {mnuordtitulo, mnuordnome, mnudata})
+        a->setChecked(false);
+    cmdSeleciona->raise();
+    lblpanel->clear();
+}
+
+void Frmemprestimos::bindFields()
+{
+    Data1->bind(Txtcod, QStringLiteral("codobjeto"));
+    Data1->bind(Combo1, QStringLiteral("Entregue"));
+    Data1->bind(Txtnome, QStringLiteral("Nome"));
+    Data1->bind(Txtobjeto, QStringLiteral("objeto"));
+    Data1->bind(mskdata, QStringLiteral("Data"));
+    Data1->bind(Txttítulo, QStringLiteral("Título"));
+    Data1->bind(Txtautor, QStringLiteral("Autor"));
+    Data1->bind(Txtobs, QStringLiteral("observações"));
+    Data2->bind(Txtobjetoclone, QStringLiteral("objeto"), db::BindMode::DisplayOnly);
+    Data2->bind(Txtautorclone, QStringLiteral("Autor"), db::BindMode::DisplayOnly);
+    Data2->bind(Txttítuloclone, QStringLiteral("Título"), db::BindMode::DisplayOnly);
+}
+
+void Frmemprestimos::Controles()
+{
+    const QRect bar = platform::geometryInTwips(ctbBar);
+    const QRect bar2 = platform::geometryInTwips(ctbBar2);
+    const std::array<ToolbarButton*, 5> buttons = {cmdNovo, cmdSalvar, cmdEditar, cmdExcluir, cmdCancelar};
+    std::array<int, 5> widths{};
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        widths[i] = platform::geometryInTwips(buttons[i]).width();
+    const QRect close = platform::geometryInTwips(ClarkTBButton2[1]);
+    const LoanToolbarGeometry g = computeLoanToolbar(bar.width(), bar.height(), platform::geometryInTwips(cmdNovo).x(),
+                                                     widths, bar2.width(), bar2.height(), close.width());
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        placeInTwips(buttons[i], g.buttonLefts[i], platform::geometryInTwips(buttons[i]).y(), widths[i], g.buttonHeight);
+    placeInTwips(Image2, g.logoLeft, platform::geometryInTwips(Image2).y(), g.logoSide, g.logoSide);
+    placeInTwips(ClarkTBButton2[1], g.closeButtonLeft, close.y(), close.width(), close.height());
+}
+
+}  // namespace ondrel::loans
