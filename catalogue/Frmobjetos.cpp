@@ -1,4 +1,5 @@
 #include "Frmobjetos.h"
+#include "valuetext.h"
 
 #include "assets/assets.h"
 #include "database/database.h"
@@ -14,10 +15,13 @@
 #include "platform/toolbarbar.h"
 #include "platform/twips.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDate>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -29,6 +33,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QWindowStateChangeEvent>
+#include <functional>
 #include <stdexcept>
 
 namespace ondrel::catalogue {
@@ -38,6 +43,7 @@ using platform::ToolbarButton;
 using platform::placeInTwips;
 using platform::services;
 using platform::skipFailing;
+using platform::trapResume;
 
 namespace {
 
@@ -73,20 +79,42 @@ T& use(T* pointer)
     return *pointer;
 }
 
-// "##,##0.00" with the separators of the regional settings, from exact
-// currency units (ten-thousandths).
-QString formatTotal(qint64 units)
+// The user's regional settings: the process's default locale, which is the
+// system's unless the host (or a test) set another.
+QLocale regionalSettings()
 {
-    const QLocale locale;
-    const bool negative = units < 0;
-    qint64 magnitude = negative ? -units : units;
-    const qint64 hundredths = (magnitude + 50) / 100;
-    QString whole = QString::number(hundredths / 100);
-    for (int i = whole.size() - 3; i > 0; i -= 3)
-        whole.insert(i, locale.groupSeparator());
-    return (negative ? locale.negativeSign() : QString()) + whole + locale.decimalPoint()
-           + QStringLiteral("%1").arg(hundredths % 100, 2, 10, QLatin1Char('0'));
+    return QLocale();
 }
+
+// Reports Cmbobjeto's real focus gains: by the keyboard (Tab, Shift+Tab, its
+// label's shortcut) or a click. The focus coming back from the box's own list
+// or from a menu (a popup), or with the window's activation, is no gain.
+class GotFocusFilter : public QObject {
+public:
+    GotFocusFilter(QObject* parent, std::function<void()> handler)
+        : QObject(parent), m_handler(std::move(handler)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusIn) {
+            switch (static_cast<QFocusEvent*>(event)->reason()) {
+            case Qt::TabFocusReason:
+            case Qt::BacktabFocusReason:
+            case Qt::MouseFocusReason:
+            case Qt::ShortcutFocusReason:
+                m_handler();
+                break;
+            default:
+                break;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_handler;
+};
 
 // The client area: its resizes are the window's Form_Resize.
 class ClientArea : public QWidget {
@@ -339,6 +367,8 @@ void Frmobjetos::buildTabs()
     MaskEdBox1->setPromptChar(QLatin1Char('_'));
     placeOnTab(MaskEdBox1, 4095, 1170, 1440, 315);
     box(Text1, QStringLiteral("Text1"), 4095, 1170, 1440, 0);
+    // Display only: the value is entered in MaskEdBox1.
+    Text1->setReadOnly(true);
     caption(Lblvalor, QStringLiteral("Lblvalor"), QStringLiteral("Valor:"), Text1, 3135, 1170, 900);
 
     box(txttítulo, QStringLiteral("txttítulo"), 1140, 1680, 4968, 100);
@@ -554,10 +584,30 @@ void Frmobjetos::connectHandlers()
     connect(Data1, &db::DataControl::reposition, this, [this] { Data1_Reposition(); });
     connect(Data1, &db::DataControl::validate, this, [this](int action) { Data1_Validate(action); });
 
-    // The handlers of the edit modes (cmdnovo_Click, Cmdeditar_Click,
-    // Cmdcancelar_Click), save and delete (Cmdsalvar_Click, Cmdexcluir_Click,
-    // Text1_Change), browsing, search, print, pictures, lending and the
-    // toolbar chrome are connected here as they are written.
+    connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
+    Cmbobjeto->installEventFilter(new GotFocusFilter(Cmbobjeto, [this] { Cmbobjeto_GotFocus(); }));
+
+    // Commands: an error a handler lets escape is shown and the window goes on.
+    const auto command = [this](auto* sender, auto signal, void (Frmobjetos::*handler)()) {
+        connect(sender, signal, this, [this, handler] { platform::guarded([&] { (this->*handler)(); }); });
+    };
+    command(cmdNovo, &QToolButton::clicked, &Frmobjetos::cmdnovo_Click);
+    command(cmdSalvar, &QToolButton::clicked, &Frmobjetos::Cmdsalvar_Click);
+    command(cmdEditar, &QToolButton::clicked, &Frmobjetos::Cmdeditar_Click);
+    command(cmdExcluir, &QToolButton::clicked, &Frmobjetos::Cmdexcluir_Click);
+    command(cmdCancelar, &QToolButton::clicked, &Frmobjetos::Cmdcancelar_Click);
+    command(mnunovo, &QAction::triggered, &Frmobjetos::mnunovo_Click);
+    command(mnusalvar, &QAction::triggered, &Frmobjetos::mnusalvar_Click);
+    command(mnueditar, &QAction::triggered, &Frmobjetos::mnueditar_Click);
+    command(mnuexcluir, &QAction::triggered, &Frmobjetos::mnuexcluir_Click);
+    command(mnucancelar, &QAction::triggered, &Frmobjetos::mnucancelar_Click);
+
+    // A pending record the source could not store when the user moved on:
+    // the source stays on it with the typed values; say why.
+    connect(Data1, &db::DataControl::saveRefused, this, [](const QString& description) {
+        services().beep();
+        services().msgBox(description, platform::OkOnly, platform::Exclamation);
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -716,16 +766,19 @@ void Frmobjetos::mnusair_Click()
 
 void Frmobjetos::Txtcod_Change()
 {
+    const QString name = QStringLiteral("pesquisa");
     skipFailing({
-        [&] { use(BancoDados).deleteQueryDef(QStringLiteral("pesquisa")); },
+        [&] { use(BancoDados).deleteQueryDef(name); },
         [&] {
-            const QString sql = QStringLiteral("select * from empréstimos where codobjeto = '")
-                                + db::literal(Txtcod->text()) + QStringLiteral("'")
-                                + QStringLiteral("order by data desc");
-            use(BancoDados).createQueryDef(QStringLiteral("pesquisa"), sql);
-            ConsultaPesquisa = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, QStringLiteral("pesquisa")});
+            // The loans of the code on screen, newest first. The code is
+            // pasted with its quotes doubled, so any code reads its own loans.
+            use(BancoDados).createQueryDef(name);
+            ConsultaPesquisa = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, name});
+            ConsultaPesquisa->setSql(QStringLiteral("select * from empréstimos where codobjeto = '")
+                                     + db::literal(Txtcod->text()) + QStringLiteral("'")
+                                     + QStringLiteral("order by data desc"));
         },
-        [&] { Data2->setRecordSource(QStringLiteral("pesquisa")); },
+        [&] { Data2->setRecordSource(name); },
         [&] { Data2->refresh(); },
     });
 }
@@ -734,10 +787,9 @@ void Frmobjetos::Data1_Reposition()
 {
     skipFailing({
         [&] {
-            db::Recordset& rs = use(Data1->recordset());
-            Data1->setCaption(QStringLiteral(" Registro : ") + QString::number(rs.absolutePosition() + 1)
-                              + QStringLiteral(" ") + QStringLiteral(" de ") + QStringLiteral(" ")
-                              + QString::number(TotalRegistros));
+            // No current record (a new one pending, or none left) counts as 0.
+            const int position = use(Data1->recordset()).absolutePosition();
+            Data1->setCaption(counterText(position + 1, TotalRegistros));
         },
         [&] { lblCount->setText(Data1->caption()); },
         [&] {
@@ -757,7 +809,7 @@ void Frmobjetos::Data1_Reposition()
                 }});
                 all->moveNext();
             }
-            lbltotal->setText(QStringLiteral("R$  ") + formatTotal(total));
+            lbltotal->setText(totalText(total, regionalSettings()));
         },
     });
 }
@@ -775,6 +827,219 @@ void Frmobjetos::Data1_Validate(int action)
     default:
         break;
     }
+}
+
+void Frmobjetos::Text1_Change()
+{
+    // Display only: Text1 is never written back, so the formatted text does
+    // not make the record look changed.
+    const QString shown = Text1->text();
+    const QString formatted = currencyDisplay(shown, regionalSettings());
+    if (formatted != shown)
+        Text1->setText(formatted);  // raises this handler once more, which leaves it as it is
+}
+
+// ---------------------------------------------------------------------------
+// Edit modes, save and delete
+
+void Frmobjetos::setEditCommands(bool editing)
+{
+    cmdNovo->setEnabled(!editing);
+    mnunovo->setEnabled(!editing);
+    cmdSalvar->setEnabled(editing);
+    mnusalvar->setEnabled(editing);
+    cmdExcluir->setEnabled(!editing);
+    mnuexcluir->setEnabled(!editing);
+    cmdEditar->setEnabled(!editing);
+    mnueditar->setEnabled(!editing);
+    cmdCancelar->setEnabled(editing);
+    mnucancelar->setEnabled(editing);
+}
+
+void Frmobjetos::setObjectCommands(bool enabled)
+{
+    cmdEmprestar->setEnabled(enabled);
+    ctbImagem->setEnabled(enabled);
+    ctbApagImagem->setEnabled(enabled);
+}
+
+bool Frmobjetos::showBorrower()
+{
+    if (Label1->text().isEmpty())
+        return false;
+    services().beep();
+    lblBorrow->setText(Label1->text());
+    lblborrow2->setText(Label1->text());
+    return true;
+}
+
+void Frmobjetos::cmdnovo_Click()
+{
+    db::Recordset& rs = use(Data1->recordset());
+    rs.addNew();
+    // The source refused to leave the record on screen (its typed values
+    // could not be stored, and it said so): no new record, still browsing.
+    if (rs.editMode() != db::EditMode::Adding) {
+        --TotalRegistros;  // counted by the validate event for an add that did not happen
+        return;
+    }
+    Txtcod->setFocus();
+    setEditCommands(true);
+    // A new object is dated the day it is catalogued.
+    mskdata->setText(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")));
+    MaskEdBox1->raise();
+    ctbImagem->setEnabled(false);
+    ctbApagImagem->setEnabled(false);
+    cmdEmprestar->setEnabled(false);
+}
+
+void Frmobjetos::Cmdeditar_Click()
+{
+    if (!txttítulo->text().isEmpty()) {
+        skipFailing({
+            [&] { use(Data1->recordset()).edit(); },
+            [&] { setEditCommands(true); },
+            [&] { txttítulo->setFocus(); },
+            [&] { setObjectCommands(false); },
+            [&] { MaskEdBox1->raise(); },
+        });
+    }
+    if (txttítulo->text().isEmpty())
+        services().msgBox(QStringLiteral(" Não há registro corrente!"), platform::OkOnly);
+}
+
+void Frmobjetos::Cmdcancelar_Click()
+{
+    const auto cannotCancel = [](const platform::Failure&) {
+        services().msgBox(QStringLiteral("Impossível Cancelar esta Operação!"), platform::OkOnly);
+    };
+    trapResume(cannotCancel, {
+        [&] { use(Data1->recordset()).cancelUpdate(); },
+        [&] { setEditCommands(false); },
+        [&] { setObjectCommands(true); },
+    });
+}
+
+void Frmobjetos::Cmdsalvar_Click()
+{
+    // The boxes on the screen are checked, the title first.
+    if (txttítulo->text().isEmpty()) {
+        services().msgBox(QStringLiteral("O Preenchimento do Campo Título é necessário"), platform::OkOnly,
+                          platform::Exclamation);
+        setEditCommands(true);
+        txttítulo->setFocus();
+        return;
+    }
+    if (Txtcod->text().isEmpty()) {
+        services().msgBox(QStringLiteral("É Necessário digitar um código (até 7 dígitos)"), platform::OkOnly);
+        setEditCommands(true);
+        Txtcod->setFocus();
+        return;
+    }
+
+    // Any error beeps. A duplicate code drops the pending record; any other
+    // refusal of a pending record keeps it, with what the user typed, and
+    // the window stays in adding or editing.
+    bool keptPending = false;
+    const auto onError = [&](const platform::Failure& failure) {
+        services().beep();
+        if (failure.number == db::ErrDuplicateKey) {
+            services().msgBox(QStringLiteral("Esse código já existe!"), platform::OkOnly);
+            skipFailing({[&] { use(Data1->recordset()).cancelUpdate(); }});
+            return;
+        }
+        const db::Recordset* rs = Data1->recordset();
+        if (rs && rs->editMode() != db::EditMode::None) {
+            keptPending = true;
+            services().msgBox(failure.description, platform::OkOnly, platform::Exclamation);
+        }
+    };
+
+    trapResume(onError, {[&] { use(Data1->recordset()).update(); }});
+    if (keptPending) {
+        setEditCommands(true);
+        return;
+    }
+    trapResume(onError, {
+        [&] {
+            if (use(TabObjetos).recordCount() > 0)
+                trapResume(onError, {[&] { TabObjetos->moveFirst(); }, [&] { TabObjetos->moveLast(); }});
+        },
+        [&] { TotalRegistros = use(TabObjetos).recordCount(); },
+        [&] { showBorrower(); },
+        [&] { setEditCommands(false); },
+        [&] { setObjectCommands(true); },
+        [&] { Text1->raise(); },
+    });
+}
+
+void Frmobjetos::Cmdexcluir_Click()
+{
+    if (services().msgBox(QStringLiteral("Você quer realmente Excluir este Registro?"), platform::OkCancel,
+                          platform::NoIcon, QStringLiteral("Excluir Registro"))
+        != platform::ResultOk)
+        return;
+    skipFailing({
+        [&] { use(Data1->recordset()).deleteRecord(); },
+        [&] { use(Data1->recordset()).moveNext(); },
+        [&] {
+            if (use(Data1->recordset()).eof())
+                Data1->recordset()->movePrevious();
+        },
+        [&] {
+            if (use(TabObjetos).recordCount() > 0)
+                skipFailing({[&] { TabObjetos->moveFirst(); }, [&] { TabObjetos->moveLast(); }});
+        },
+        [&] { TotalRegistros = use(TabObjetos).recordCount(); },
+        [&] { cmdEmprestar->setEnabled(!showBorrower()); },
+    });
+}
+
+void Frmobjetos::mnunovo_Click()
+{
+    cmdnovo_Click();
+}
+
+void Frmobjetos::mnusalvar_Click()
+{
+    Cmdsalvar_Click();
+}
+
+void Frmobjetos::mnueditar_Click()
+{
+    Cmdeditar_Click();
+}
+
+void Frmobjetos::mnuexcluir_Click()
+{
+    Cmdexcluir_Click();
+}
+
+void Frmobjetos::mnucancelar_Click()
+{
+    Cmdcancelar_Click();
+}
+
+// ---------------------------------------------------------------------------
+// Kind list
+
+void Frmobjetos::Cmbobjeto_GotFocus()
+{
+    AbreCombo();
+}
+
+void Frmobjetos::AbreCombo()
+{
+    // Opened once the focus change is over, so the click that brought the
+    // focus cannot fall on the freshly opened list; a click on the arrow has
+    // opened it already.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (Cmbobjeto->hasFocus() && !Cmbobjeto->view()->isVisible())
+                Cmbobjeto->showPopup();
+        },
+        Qt::QueuedConnection);
 }
 
 void Frmobjetos::resizeEvent(QResizeEvent* event)

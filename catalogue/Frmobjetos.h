@@ -216,9 +216,34 @@ public:
 
     // ---- Handlers
     void mnusair_Click();
+
+    // Edit modes. No handling of its own: an error escapes to the caller
+    // (the event dispatch shows it).
+    void cmdnovo_Click();
+    // Every statement attempted, a failing one skipped.
+    void Cmdeditar_Click();
+    // A failing statement shows "Impossível Cancelar esta Operação!" and the
+    // next one runs.
+    void Cmdcancelar_Click();
+    // Errors trapped: beep (and the duplicate-code message), then resume.
+    void Cmdsalvar_Click();
+    // Every statement attempted, a failing one skipped.
+    void Cmdexcluir_Click();
+    // The "&Arquivo" twins only call their button's handler.
+    void mnunovo_Click();
+    void mnusalvar_Click();
+    void mnueditar_Click();
+    void mnuexcluir_Click();
+    void mnucancelar_Click();
+
     void Txtcod_Change();
     void Data1_Reposition();
     void Data1_Validate(int action);
+    void Text1_Change();
+    // Raised when Cmbobjeto really gains the focus (Tab, Shift+Tab, a click,
+    // its label's shortcut); not when the focus comes back from its own list
+    // or from a menu.
+    void Cmbobjeto_GotFocus();
 
     // Loan indicators from Text2 / Label1 (start-up step 11).
     void showLoanState();
@@ -243,6 +268,17 @@ private:
     void bindFields();
     void connectHandlers();
     void reloadPicture();
+
+    // Command states, each button before its menu twin. Adding, editing and a
+    // refused save share one pattern, browsing the opposite one.
+    void setEditCommands(bool editing);
+    // cmdEmprestar, ctbImagem and ctbApagImagem.
+    void setObjectCommands(bool enabled);
+    // Shows the borrower of the shown object's newest loan, if any; true when
+    // there is one.
+    bool showBorrower();
+    // Opens the list of Cmbobjeto.
+    void AbreCombo();
 
     bool m_loaded = false;
     bool m_unloading = false;
