@@ -6,6 +6,7 @@
 #include "database/datacontrol.h"
 #include "database/recordset.h"
 #include "database/recordsetmodel.h"
+#include "loans/Frmemprestimos.h"
 #include "platform/guard.h"
 #include "platform/maskedbox.h"
 #include "platform/picturebutton.h"
@@ -30,6 +31,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTableView>
 #include <QWindowStateChangeEvent>
@@ -145,6 +147,30 @@ W* named(W* widget, const QString& name)
     widget->setObjectName(name);
     return widget;
 }
+
+// The borrower labels are bold; their colour is set while the object is lent.
+void boldFont(QLabel* label)
+{
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+}
+
+// Colours are given as the platform's blue-green-red integers.
+QColor fromBgr(int value)
+{
+    return QColor(value & 0xff, (value >> 8) & 0xff, (value >> 16) & 0xff);
+}
+
+void setTextColour(QLabel* label, int bgr)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, fromBgr(bgr));
+    label->setPalette(palette);
+}
+
+const QString kLent = QStringLiteral("Não");
+const QString kReturned = QStringLiteral("Sim");
 
 // Positions of the controls on a tab page, given from the top of SSTab1.
 void placeOnTab(QWidget* widget, int left, int top, int width, int height)
@@ -426,7 +452,7 @@ void Frmobjetos::buildTabs()
     lamp(imgLight, objeto, QStringLiteral("imgLight"), QStringLiteral("lampada_verde"),
          QStringLiteral("Disponível"), 4920);
     lblBorrow = makeLabel(objeto, QStringLiteral("lblBorrow"), QString());
-    lblBorrow->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
+    boldFont(lblBorrow);
     placeOnTab(lblBorrow, 690, 5010, 3600, 270);
 
     const auto nav = [&](int index, QWidget* page, bool next, int left, int top) {
@@ -475,7 +501,7 @@ void Frmobjetos::buildTabs()
     lamp(imgLight2, listagem, QStringLiteral("imgLight2"), QStringLiteral("lampada_verde"),
          QStringLiteral("Disponível"), 4860);
     lblborrow2 = makeLabel(listagem, QStringLiteral("lblborrow2"), QString());
-    lblborrow2->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
+    boldFont(lblborrow2);
     placeOnTab(lblborrow2, 690, 4935, 2900, 270);
     nav(0, listagem, false, 3660, 4860);
     nav(1, listagem, true, 4155, 4860);
@@ -586,6 +612,10 @@ void Frmobjetos::connectHandlers()
 
     connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
     Cmbobjeto->installEventFilter(new GotFocusFilter(Cmbobjeto, [this] { Cmbobjeto_GotFocus(); }));
+    // The loan-state display: its statements are skipped one by one where
+    // they fail, so nothing escapes.
+    connect(Label1, &QLineEdit::textChanged, this, [this] { Label1_Change(); });
+    connect(Text2, &QLineEdit::textChanged, this, [this] { platform::guarded([&] { Text2_Change(); }); });
 
     // Commands: an error a handler lets escape is shown and the window goes on.
     const auto command = [this](auto* sender, auto signal, void (Frmobjetos::*handler)()) {
@@ -601,6 +631,11 @@ void Frmobjetos::connectHandlers()
     command(mnueditar, &QAction::triggered, &Frmobjetos::mnueditar_Click);
     command(mnuexcluir, &QAction::triggered, &Frmobjetos::mnuexcluir_Click);
     command(mnucancelar, &QAction::triggered, &Frmobjetos::mnucancelar_Click);
+    command(cmdEmprestar, &QToolButton::clicked, &Frmobjetos::cmdEmprestar_Click);
+    for (int index = 0; index < static_cast<int>(ClarkTBButton2.size()); ++index) {
+        connect(ClarkTBButton2[static_cast<std::size_t>(index)], &QToolButton::clicked, this,
+                [this, index] { platform::guarded([&] { ClarkTBButton2_Click(index); }); });
+    }
 
     // A pending record the source could not store when the user moved on:
     // the source stays on it with the typed values; say why.
@@ -657,7 +692,7 @@ void Frmobjetos::Form_Load()
 void Frmobjetos::showLoanState()
 {
     // Each statement on its own, as start-up runs them.
-    if (Text2->text() == QStringLiteral("Não")) {
+    if (Text2->text() == kLent) {
         skipFailing({
             [&] { services().beep(); },
             [&] { lblBorrow->setText(Label1->text()); },
@@ -666,9 +701,9 @@ void Frmobjetos::showLoanState()
             [&] { imgBorrow->raise(); },
             [&] { imgBorrow2->raise(); },
         });
-    } else if (Text2->text() == QStringLiteral("Sim")) {
+    } else if (Text2->text() == kReturned) {
         skipFailing({
-            [&] { cmdEmprestar->setEnabled(true); },
+            [&] { enableEmprestar(); },
             [&] { imgLight->raise(); },
             [&] { imgLight2->raise(); },
         });
@@ -858,7 +893,10 @@ void Frmobjetos::setEditCommands(bool editing)
 
 void Frmobjetos::setObjectCommands(bool enabled)
 {
-    cmdEmprestar->setEnabled(enabled);
+    if (enabled)
+        enableEmprestar();
+    else
+        cmdEmprestar->setEnabled(false);
     ctbImagem->setEnabled(enabled);
     ctbApagImagem->setEnabled(enabled);
 }
@@ -991,7 +1029,12 @@ void Frmobjetos::Cmdexcluir_Click()
                 skipFailing({[&] { TabObjetos->moveFirst(); }, [&] { TabObjetos->moveLast(); }});
         },
         [&] { TotalRegistros = use(TabObjetos).recordCount(); },
-        [&] { cmdEmprestar->setEnabled(!showBorrower()); },
+        [&] {
+            if (showBorrower())
+                cmdEmprestar->setEnabled(false);
+            else
+                enableEmprestar();
+        },
     });
 }
 
@@ -1018,6 +1061,149 @@ void Frmobjetos::mnuexcluir_Click()
 void Frmobjetos::mnucancelar_Click()
 {
     Cmdcancelar_Click();
+}
+
+// ---------------------------------------------------------------------------
+// Lending
+
+bool Frmobjetos::podeEmprestar() const
+{
+    const db::Recordset* objects = Data1 ? Data1->recordset() : nullptr;
+    if (objects && objects->editMode() != db::EditMode::None)
+        return false;  // a new object is being typed, or the shown one edited
+    return Text2->text() != kLent;
+}
+
+void Frmobjetos::enableEmprestar()
+{
+    cmdEmprestar->setEnabled(podeEmprestar());
+}
+
+void Frmobjetos::showLent(LoanSound sound)
+{
+    skipFailing({
+        [&] {
+            lblBorrow->setText(Label1->text());
+            lblborrow2->setText(Label1->text());
+        },
+        [&] {
+            setTextColour(lblBorrow, 255);
+            setTextColour(lblborrow2, 255);
+        },
+        [&] { cmdEmprestar->setEnabled(false); },
+        [&] {
+            if (sound == LoanSound::Alarm)
+                Ring();
+            else
+                services().beep();
+        },
+        [&] { imgBorrow->raise(); },
+        [&] { imgBorrow2->raise(); },
+    });
+}
+
+void Frmobjetos::showAvailable(bool clearPanel)
+{
+    skipFailing({
+        [&] {
+            lblBorrow->setText(QString());
+            lblborrow2->setText(QString());
+        },
+        [&] {
+            if (clearPanel)
+                lblpanel->setText(QString());
+        },
+        [&] { enableEmprestar(); },
+        [&] { imgLight->raise(); },
+        [&] { imgLight2->raise(); },
+    });
+}
+
+void Frmobjetos::Label1_Change()
+{
+    // Another borrower: the beep. A never lent object ("") changes nothing here.
+    const QString state = Text2->text();
+    if (state == kLent)
+        showLent(LoanSound::Beep);
+    else if (state == kReturned)
+        showAvailable(false);
+}
+
+void Frmobjetos::Text2_Change()
+{
+    // The object went out or came back: the alarm when it went out.
+    const QString state = Text2->text();
+    if (state == kLent)
+        showLent(LoanSound::Alarm);
+    else if (state == kReturned || state.isEmpty())
+        showAvailable(true);
+}
+
+void Frmobjetos::Ring()
+{
+    // Played in the background; a missing file plays the desktop's sound.
+    services().playSound(platform::pluginFolder() + QStringLiteral("/alarme.wav"));
+}
+
+void Frmobjetos::cmdEmprestar_Click()
+{
+    if (Txtcod->text().isEmpty()) {
+        services().msgBox(QStringLiteral("Não há nenhum objeto cadastrado ou") + QStringLiteral("\r\n")
+                              + QStringLiteral("O código deste registro foi apagado!"),
+                          platform::OkOnly, platform::Exclamation);
+        return;
+    }
+    services().setPointer(platform::Pointer::Hourglass);
+    // The pointer comes back even when the loans window cannot start a loan.
+    const auto pointerBack = qScopeGuard([] { services().setPointer(platform::Pointer::Default); });
+
+    // Created and loaded on first reference, on the last loan of our code.
+    loans::Frmemprestimos* emprestimos = loans::Frmemprestimos::instance();
+    use(emprestimos->Data1->recordset()).addNew();
+
+    emprestimos->Txtcod->setEnabled(true);
+    emprestimos->Txtcod->setText(Txtcod->text());
+    emprestimos->Txtnome->setText(QString());
+    emprestimos->Txttítulo->setText(txttítulo->text());
+    emprestimos->Txtautor->setText(Txtautor->text());
+    emprestimos->mskdata->setText(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")));
+    emprestimos->Combo1->setEditText(kLent);
+    emprestimos->Txtobjeto->setText(Cmbobjeto->currentText());
+
+    // The loans window's adding state, each button before its menu item.
+    emprestimos->cmdNovo->setEnabled(false);
+    emprestimos->mnunovo->setEnabled(false);
+    emprestimos->cmdSalvar->setEnabled(true);
+    emprestimos->mnusalvar->setEnabled(true);
+    emprestimos->cmdExcluir->setEnabled(false);
+    emprestimos->mnuexcluir->setEnabled(false);
+    emprestimos->cmdEditar->setEnabled(false);
+    emprestimos->mnueditar->setEnabled(false);
+    emprestimos->cmdCancelar->setEnabled(true);
+    emprestimos->mnucancelar->setEnabled(true);
+
+    // The borrower's name is typed first.
+    emprestimos->Show();
+    emprestimos->Txtnome->setFocus();
+}
+
+void Frmobjetos::ClarkTBButton2_Click(int Index)
+{
+    switch (Index) {
+    case 0: {
+        // The loans register as it is: nothing added, nothing filled.
+        lblpanel->setText(QString());
+        services().setPointer(platform::Pointer::Hourglass);
+        const auto pointerBack = qScopeGuard([] { services().setPointer(platform::Pointer::Default); });
+        loans::Frmemprestimos::instance()->Show();
+        break;
+    }
+    case 1:
+        services().endProcess();
+        break;
+    default:
+        break;
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -248,6 +248,26 @@ public:
     // Loan indicators from Text2 / Label1 (start-up step 11).
     void showLoanState();
 
+    // ---- Lending
+    // The lending command: a new loan of the shown object in the loans window.
+    // No handling of its own: an error escapes to the caller, once the
+    // pointer is back to normal.
+    void cmdEmprestar_Click();
+    // The loan-state display, raised when Data2 fills the borrower (Label1)
+    // or the returned box (Text2) with another value.
+    void Label1_Change();
+    void Text2_Change();
+    // Plays the alarm sound of the plug-in folder, without waiting for it.
+    void Ring();
+    // Bottom toolbar: 0 opens the loans register as it is, 1 ends the plug-in.
+    void ClarkTBButton2_Click(int Index);
+
+    // True when the shown object may be lent now: the catalogue is neither
+    // adding nor editing, and the object's newest loan does not read "Não".
+    // Every handler that enables "Emprestar" asks this first, so the same
+    // object is never lent twice and an object not yet stored is never lent.
+    bool podeEmprestar() const;
+
     // Twips <-> pixels for this window's screen.
     int twipsToPixels(int twips) const;
     int pixelsToTwips(int pixels) const;
@@ -279,6 +299,14 @@ private:
     bool showBorrower();
     // Opens the list of Cmbobjeto.
     void AbreCombo();
+    // The two states of the loan-state display; the lent one with the sound
+    // of the box that changed.
+    enum class LoanSound { Beep, Alarm };
+    void showLent(LoanSound sound);
+    void showAvailable(bool clearPanel);
+    // Enables "Emprestar" when the shown object may be lent, disables it
+    // otherwise.
+    void enableEmprestar();
 
     bool m_loaded = false;
     bool m_unloading = false;

@@ -697,22 +697,27 @@ void CatalogueEditingTest::deleteObject_data()
     QTest::addColumn<QStringList>("remaining");
     QTest::addColumn<QString>("borrower");
     QTest::addColumn<bool>("emprestar");
+    QTest::addColumn<int>("beeps");
     const QList<LoanRow> none;
     const QList<LoanRow> betaLent = {{QStringLiteral("B2"), QStringLiteral("Carla"), QStringLiteral("02/02/2003"),
                                       QStringLiteral("Não")}};
     QTest::newRow("last in table order") << threeObjects() << none << 2 << int(platform::ResultOk) << "B2"
-                                         << " Registro : 2  de  2" << QStringList{"A1", "B2"} << "" << true;
+                                         << " Registro : 2  de  2" << QStringList{"A1", "B2"} << "" << true << 0;
     QTest::newRow("first: the last remaining is shown") << threeObjects() << none << 0 << int(platform::ResultOk)
                                                          << "C3" << " Registro : 2  de  2" << QStringList{"B2", "C3"}
-                                                         << "" << true;
+                                                         << "" << true << 0;
     QTest::newRow("only object") << QList<ObjectRow>{{QStringLiteral("A1"), QStringLiteral("Alfa"), QStringLiteral("10")}}
                                  << none << 0 << int(platform::ResultOk) << "" << " Registro : 0  de  0"
-                                 << QStringList{} << "" << true;
+                                 << QStringList{} << "" << true << 0;
     QTest::newRow("answer Cancel") << threeObjects() << none << 1 << int(platform::ResultCancel) << "B2"
-                                   << " Registro : 2  de  3" << QStringList{"A1", "B2", "C3"} << "" << true;
+                                   << " Registro : 2  de  3" << QStringList{"A1", "B2", "C3"} << "" << true << 0;
     QTest::newRow("the object shown next is lent") << threeObjects() << betaLent << 2 << int(platform::ResultOk)
                                                    << "B2" << " Registro : 2  de  2" << QStringList{"A1", "B2"}
-                                                   << "Carla" << false;
+                                                   << "Carla" << false
+                                                   // B2 is reached twice by the moves (after the
+                                                   // deletion and as the last record), each time
+                                                   // the borrower's beep; then the delete's own.
+                                                   << 3;
 }
 
 void CatalogueEditingTest::deleteObject()
@@ -726,6 +731,7 @@ void CatalogueEditingTest::deleteObject()
     QFETCH(QStringList, remaining);
     QFETCH(QString, borrower);
     QFETCH(bool, emprestar);
+    QFETCH(int, beeps);
     createCatalogue(databaseFile(), objects, loans);
     Frmobjetos* f = showForm();
     f->TabObjetos->setAbsolutePosition(position);
@@ -748,10 +754,12 @@ void CatalogueEditingTest::deleteObject()
     if (answer == platform::ResultOk) {
         QCOMPARE(f->lblBorrow->text(), borrower);
         QCOMPARE(f->lblborrow2->text(), borrower);
-        QCOMPARE(m_services.beeps - beepsBefore, borrower.isEmpty() ? 0 : 1);
+        QCOMPARE(m_services.beeps - beepsBefore, beeps);
         QCOMPARE(f->cmdEmprestar->isEnabled(), emprestar);
-        // The edit mode stays browsing.
-        QCOMPARE(commandState(f).left(72), before.left(72));
+        // The edit mode stays browsing ("Emprestar" follows the object shown,
+        // checked above).
+        const auto editPattern = [](const QString& state) { return state.section(QStringLiteral(" emprestar"), 0, 0); };
+        QCOMPARE(editPattern(commandState(f)), editPattern(before));
     } else {
         QCOMPARE(commandState(f), before);
     }
