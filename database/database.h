@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 struct sqlite3;
 
@@ -13,6 +14,10 @@ namespace ondrel::db {
 
 class Connection;  // owns the sqlite3 handle and its prepared-statement cache
 class Schema;      // the tables and fields, read from the file's metadata
+class TranslationCache;
+struct SelectPlan;
+struct SqlExpr;
+struct TableInfo;
 
 // The connect string every explicit open passes.
 inline constexpr const char* kConnectString = ";pwd=7Borel3";
@@ -75,10 +80,18 @@ public:
     Connection& connection() const;
     const Schema& schema() const;
 
+    // The dialect translated for this file's schema; the texts used last are
+    // kept translated. Throws EngineError for a text outside the dialect.
+    SelectPlan translateSelect(const QString& statement);
+    SqlExpr translateCriteria(const QString& criteria, const TableInfo& table);
+
 private:
     explicit Database(std::unique_ptr<Connection> connection);
+    std::optional<QString> storedQuerySql(const QString& name) const;
+
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Schema> m_schema;
+    std::unique_ptr<TranslationCache> m_translations;
 };
 
 // A stored-query handle as the windows keep it (ConsultaPesquisa,

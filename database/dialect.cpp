@@ -360,6 +360,32 @@ SqlExpr parseCriteria(const QString& criteria, const TableInfo& table)
     return Parser(criteria).criteria(table);
 }
 
+TranslationCache::TranslationCache(const Schema& schema, int capacity)
+    : m_schema(schema), m_selects(capacity), m_criteria(capacity)
+{
+}
+
+template <typename T, typename Translate>
+T TranslationCache::lookup(QCache<QString, T>& cache, const QString& key, Translate&& translate)
+{
+    if (const T* kept = cache.object(key))
+        return *kept;
+    T translated = translate();
+    cache.insert(key, new T(translated));
+    return translated;
+}
+
+SelectPlan TranslationCache::select(const QString& statement)
+{
+    return lookup(m_selects, statement, [&] { return parseSelect(statement, m_schema); });
+}
+
+SqlExpr TranslationCache::criteria(const QString& criteria, const TableInfo& table)
+{
+    // A table name never holds a line break.
+    return lookup(m_criteria, table.name + u'\n' + criteria, [&] { return parseCriteria(criteria, table); });
+}
+
 bool startsWithSelect(const QString& text)
 {
     const QString t = text.trimmed();

@@ -3,6 +3,7 @@
 #include "schema.h"
 
 #include <QByteArray>
+#include <QCache>
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -35,5 +36,24 @@ SelectPlan parseSelect(const QString& statement, const Schema& schema);
 SqlExpr parseCriteria(const QString& criteria, const TableInfo& table);
 SelectPlan tablePlan(const TableInfo& table);
 bool startsWithSelect(const QString& text);
+
+// The translations of the texts used last, keyed by the text and what it is
+// translated as (a statement, or criteria on a given table), least recently
+// used dropped first: reopening "pesquisa" or repeating a find does not parse
+// again. A refused text is not kept, so it is refused again every time.
+class TranslationCache {
+public:
+    explicit TranslationCache(const Schema& schema, int capacity = 32);
+    SelectPlan select(const QString& statement);
+    SqlExpr criteria(const QString& criteria, const TableInfo& table);
+
+private:
+    template <typename T, typename Translate>
+    static T lookup(QCache<QString, T>& cache, const QString& key, Translate&& translate);
+
+    const Schema& m_schema;
+    QCache<QString, SelectPlan> m_selects;
+    QCache<QString, SqlExpr> m_criteria;
+};
 
 }  // namespace ondrel::db

@@ -5,7 +5,9 @@
 #include "record.h"
 
 #include <QHash>
-#include <QSet>
+
+#include <optional>
+#include <vector>
 
 namespace ondrel::db {
 
@@ -21,6 +23,57 @@ enum class Place { Bof, On, Eof, Deleted };
 {
     throw EngineError(ErrNoCurrentRecord, QStringLiteral("Nenhum registro atual."));
 }
+
+// The membership and order of a record set: row ids by position. The row id
+// -> position index is built the first time it is needed (a find) and kept
+// until the keyset changes.
+class Keyset {
+public:
+    int size() const { return int(m_keys.size()); }
+    bool isEmpty() const { return m_keys.isEmpty(); }
+    qint64 at(int position) const { return m_keys.at(position); }
+
+    void assign(QVector<qint64> keys)
+    {
+        m_keys = std::move(keys);
+        dropIndex();
+    }
+    void append(qint64 rowid)
+    {
+        m_keys.append(rowid);
+        if (m_indexed && !m_positions.contains(rowid))
+            m_positions.insert(rowid, size() - 1);
+    }
+    void removeAt(int position)
+    {
+        m_keys.removeAt(position);
+        dropIndex();
+    }
+    void clear() { assign({}); }
+
+    // Position of a row id (its first, should a stale key repeat), or -1.
+    int positionOf(qint64 rowid) const
+    {
+        if (!m_indexed) {
+            m_positions.reserve(m_keys.size());
+            for (int i = int(m_keys.size()) - 1; i >= 0; --i)
+                m_positions.insert(m_keys.at(i), i);
+            m_indexed = true;
+        }
+        return m_positions.value(rowid, -1);
+    }
+
+private:
+    void dropIndex()
+    {
+        m_positions.clear();
+        m_indexed = false;
+    }
+
+    QVector<qint64> m_keys;
+    mutable QHash<qint64, int> m_positions;
+    mutable bool m_indexed = false;
+};
 
 class KeysetRecordset final : public Recordset {
 public:
@@ -85,7 +138,7 @@ public:
     void movePrevious() override { moveTo(ActionMovePrevious); }
 
     void findFirst(const QString& criteria) override { find(criteria, 0, +1); }
-    void findLast(const QString& criteria) override { find(criteria, int(m_keys.size()) - 1, -1); }
+    void findLast(const QString& criteria) override { find(criteria, m_keys.size() - 1, -1); }
     void findNext(const QString& criteria) override
     {
         checkOpen();
@@ -94,7 +147,7 @@ public:
         case Place::Bof: from = 0; break;
         case Place::On: from = m_index + 1; break;
         case Place::Deleted: from = m_index; break;
-        case Place::Eof: from = int(m_keys.size()); break;
+        case Place::Eof: from = m_keys.size(); break;
         }
         find(criteria, from, +1);
     }
@@ -106,7 +159,7 @@ public:
         case Place::Bof: from = -1; break;
         case Place::On:
         case Place::Deleted: from = m_index - 1; break;
-        case Place::Eof: from = int(m_keys.size()) - 1; break;
+        case Place::Eof: from = m_keys.size() - 1; break;
         }
         find(criteria, from, -1);
     }
@@ -134,7 +187,7 @@ public:
         if (m_place != Place::On)
             noCurrentRecord();
         // Edit starts from the record as it is in the file now.
-        std::optional<Row> row = readRow(m_keys[m_index]);
+        std::optional<Row> row = readRow(m_keys.at(m_index));
         if (!row)
             throw EngineError(ErrRecordDeleted, QStringLiteral("O registro foi excluído."));
         m_row = *row;
@@ -177,14 +230,14 @@ public:
                 tx.commit();
             }
             m_keys.append(rowid);
-            m_reached = std::min<int>(m_reached + 1, int(m_keys.size()));
+            m_reached = std::min(m_reached + 1, m_keys.size());
             m_mode = EditMode::None;
             clearBuffer();
             m_gridCache.clear();
             refreshCurrent();
             changed(ActionUpdate);
         } else {
-            const qint64 rowid = m_keys[m_index];
+            const qint64 rowid = m_keys.at(m_index);
             {
                 Transaction tx(c);
                 updateRecord(c, *m_table, rowid, fields, values);
@@ -224,11 +277,11 @@ public:
         {
             Connection& c = m_database->connection();
             Transaction tx(c);
-            db::deleteRecord(c, *m_table, m_keys[m_index]);
+            db::deleteRecord(c, *m_table, m_keys.at(m_index));
             tx.commit();
         }
         m_keys.removeAt(m_index);
-        m_reached = std::max(0, std::min<int>(m_reached - 1, int(m_keys.size())));
+        m_reached = std::max(0, std::min(m_reached - 1, m_keys.size()));
         m_place = Place::Deleted;
         m_row.clear();
         m_gridCache.clear();
@@ -254,7 +307,7 @@ public:
         m_keys.clear();
         m_row.clear();
         m_gridCache.clear();
-        m_snapshotRows.clear();
+        m_columns.clear();
     }
 
     QStringList fieldNames() const override
@@ -277,7 +330,7 @@ public:
         if (m_place != Place::On)
             noCurrentRecord();
         if (m_type == RecordsetType::Snapshot)
-            return unpackField(m_snapshotRows[m_index], i);
+            return snapshotColumn(i)[m_index];
         return m_row.value(i);
     }
 
@@ -305,7 +358,7 @@ public:
     int keyCount() const override
     {
         checkOpen();
-        return int(m_keys.size());
+        return m_keys.size();
     }
 
     QString textAt(int position, const QString& name) const override
@@ -314,6 +367,8 @@ public:
         const int i = requireSlot(name);
         if (position < 0 || position >= m_keys.size())
             return QString();
+        if (m_type == RecordsetType::Snapshot)
+            return displayText(field(i), snapshotColumn(i)[position]);
         const Row* row = cachedRowAt(position);
         return row ? displayText(field(i), row->value(i)) : QString();
     }
@@ -359,12 +414,24 @@ private:
         m_dirty.clear();
     }
 
+    // Field name -> slot, resolved once per spelling: the windows read the
+    // same few fields on every move, and a loop over the set reads one field
+    // per record (the very string asked last is recognised first).
     int slot(const QString& name) const
     {
-        for (int i = 0; i < m_plan.fields.size(); ++i)
-            if (sameName(m_table->fields[m_plan.fields[i]].name, name))
-                return i;
-        return -1;
+        if (name.constData() == m_lastName.constData() && name.size() == m_lastName.size())
+            return m_lastSlot;
+        auto it = m_slots.constFind(name);
+        if (it == m_slots.cend()) {
+            int found = -1;
+            for (int i = 0; i < m_plan.fields.size() && found < 0; ++i)
+                if (sameName(m_table->fields[m_plan.fields[i]].name, name))
+                    found = i;
+            it = m_slots.insert(name, found);
+        }
+        m_lastName = name;
+        m_lastSlot = *it;
+        return m_lastSlot;
     }
     int requireSlot(const QString& name) const
     {
@@ -376,37 +443,30 @@ private:
     const FieldInfo& field(int slotIndex) const { return m_table->fields[m_plan.fields[slotIndex]]; }
 
     // ---- keyset and rows -------------------------------------------------
-    void loadKeyset()
+    // Runs the set's own query (its criteria and order) selecting the row id
+    // and then `columns`, and hands every row to `take`.
+    template <typename Take>
+    void forEachMember(const QByteArray& columns, Take&& take) const
     {
-        Connection& c = m_database->connection();
-        QByteArray sql;
-        if (m_type == RecordsetType::Snapshot) {
-            // A snapshot reads its rows in the same pass.
-            sql = "SELECT rowid";
-            for (int i : m_plan.fields)
-                sql += ", " + m_table->fields[i].column();
-        } else {
-            sql = "SELECT rowid";
-        }
-        sql += " FROM " + m_table->sqlName();
+        QByteArray sql = "SELECT rowid" + columns + " FROM " + m_table->sqlName();
         if (!m_plan.where.isEmpty())
             sql += " WHERE " + m_plan.where.sql;
         sql += " ORDER BY " + m_plan.orderBy;
-        m_keys.clear();
-        m_snapshotRows.clear();
+        Statement& st = m_database->connection().cached(sql);
+        ScopedRun run(st);
+        for (int i = 0; i < m_plan.where.params.size(); ++i)
+            run->bind(i + 1, m_plan.where.params[i]);
+        while (run->step())
+            take(*run);
+    }
+
+    void loadKeyset()
+    {
+        QVector<qint64> keys;
+        forEachMember(QByteArray(), [&](const Statement& st) { keys.append(st.columnInt(0)); });
+        m_keys.assign(std::move(keys));
+        m_columns.assign(m_plan.fields.size(), std::nullopt);
         m_gridCache.clear();
-        {
-            Statement& st = c.cached(sql);
-            ScopedRun run(st);
-            for (int i = 0; i < m_plan.where.params.size(); ++i)
-                run->bind(i + 1, m_plan.where.params[i]);
-            const bool snapshot = m_type == RecordsetType::Snapshot;
-            while (run->step()) {
-                m_keys.append(run->columnInt(0));
-                if (snapshot)
-                    m_snapshotRows.append(packRow(*run, 1, int(m_plan.fields.size())));
-            }
-        }
         m_noMatch = false;
         m_row.clear();
         if (m_keys.isEmpty()) {
@@ -419,14 +479,9 @@ private:
         }
     }
 
+    // A dynaset row as the file holds it now.
     std::optional<Row> readRow(qint64 rowid) const
     {
-        if (m_type == RecordsetType::Snapshot) {
-            const qsizetype at = m_keys.indexOf(rowid);
-            if (at < 0 || at >= m_snapshotRows.size())
-                return std::nullopt;
-            return unpackRow(int(at));
-        }
         Statement& st = m_database->connection().cached(m_rowSql);
         ScopedRun run(st);
         run->bindInt(1, rowid);
@@ -440,7 +495,7 @@ private:
 
     const Row* cachedRowAt(int position) const
     {
-        const qint64 rowid = m_keys[position];
+        const qint64 rowid = m_keys.at(position);
         auto it = m_gridCache.find(rowid);
         if (it == m_gridCache.end()) {
             if (m_gridCache.size() > 512)
@@ -453,60 +508,55 @@ private:
         return &*it;
     }
 
-    // A snapshot keeps each row as one packed buffer (a tag, then an integer
-    // or a length and UTF-8 bytes per column) and decodes only the fields
-    // that are read: one allocation per row instead of one per value.
-    static QByteArray packRow(const Statement& st, int first, int count)
+    // A snapshot reads its row ids when it is opened, and a column's values,
+    // for the whole set in one ordered pass, the first time that column is
+    // read: summing one field over the set costs one narrow scan, not a copy
+    // of every column of every row. The windows read a snapshot within the
+    // user event that opened it, so every pass sees the records the row-id
+    // pass saw. Caveat for a snapshot kept open across user events: a column
+    // first read later shows the values committed by then (those already read
+    // stay as they were), and a record deleted meanwhile shows it empty.
+    const QVector<QVariant>& snapshotColumn(int slotIndex) const
     {
-        QByteArray out;
-        out.reserve(160);
-        for (int c = first; c < first + count; ++c) {
-            if (st.isNull(c)) {
-                out.append(char(0));
-            } else if (st.isInteger(c)) {
-                const qint64 v = st.columnInt(c);
-                out.append(char(1));
-                out.append(reinterpret_cast<const char*>(&v), sizeof v);
-            } else {
-                const QByteArrayView bytes = st.columnUtf8(c);
-                const qint32 n = qint32(bytes.size());
-                out.append(char(2));
-                out.append(reinterpret_cast<const char*>(&n), sizeof n);
-                out.append(bytes);
-            }
-        }
-        return out;
+        std::optional<QVector<QVariant>>& column = m_columns[slotIndex];
+        if (!column)
+            column = loadColumn(slotIndex);
+        return *column;
     }
-    QVariant unpackField(const QByteArray& packed, int slotIndex) const
+
+    QVector<QVariant> loadColumn(int slotIndex) const
     {
-        const char* p = packed.constData();
-        for (int c = 0;; ++c) {
-            const char tag = *p++;
-            if (tag == 0) {
-                if (c == slotIndex)
-                    return QVariant();
-            } else if (tag == 1) {
-                qint64 v;
-                memcpy(&v, p, sizeof v);
-                p += sizeof v;
-                if (c == slotIndex)
-                    return fromStorage(field(c), QVariant(v));
-            } else {
-                qint32 n;
-                memcpy(&n, p, sizeof n);
-                p += sizeof n;
-                if (c == slotIndex)
-                    return fromStorage(field(c), QVariant(QString::fromUtf8(p, n)));
-                p += n;
-            }
+        const FieldInfo& f = field(slotIndex);
+        const int n = m_keys.size();
+        QVector<QVariant> column(n);
+        QVariant* values = column.data();
+        std::vector<char> filled(size_t(n), 0);
+        int unfilled = n;
+        int expected = 0;  // members come back in keyset order unless the file changed
+        forEachMember(", " + f.column(), [&](const Statement& st) {
+            const qint64 rowid = st.columnInt(0);
+            const int at = expected < n && m_keys.at(expected) == rowid ? expected : m_keys.positionOf(rowid);
+            if (at < 0 || filled[size_t(at)])
+                return;  // entered the set's criteria after it was opened
+            values[at] = readColumn(f, st, 1);
+            filled[size_t(at)] = 1;
+            --unfilled;
+            expected = at + 1;
+        });
+        if (unfilled == 0)
+            return column;
+        // Members that left the criteria since the set was opened keep their
+        // place: read them by row id.
+        Statement& st = m_database->connection().cached(selectRowSql(*m_table, {m_plan.fields[slotIndex]}));
+        for (int at = 0; at < n; ++at) {
+            if (filled[size_t(at)])
+                continue;
+            ScopedRun run(st);
+            run->bindInt(1, m_keys.at(at));
+            if (run->step())
+                values[at] = readColumn(f, *run, 0);
         }
-    }
-    Row unpackRow(int index) const
-    {
-        Row row(m_plan.fields.size());
-        for (int i = 0; i < row.size(); ++i)
-            row[i] = unpackField(m_snapshotRows[index], i);
-        return row;
+        return column;
     }
 
     // Makes the record at `index` current, skipping records that another
@@ -515,10 +565,10 @@ private:
     {
         while (index >= 0 && index < m_keys.size()) {
             if (m_type == RecordsetType::Snapshot) {
-                m_row.clear();  // decoded field by field from the packed row
+                m_row.clear();  // values come from the snapshot's columns
                 break;
             }
-            std::optional<Row> row = readRow(m_keys[index]);
+            std::optional<Row> row = readRow(m_keys.at(index));
             if (row) {
                 m_row = std::move(*row);
                 break;
@@ -533,7 +583,7 @@ private:
             m_index = -1;
         } else if (index >= m_keys.size()) {
             m_place = Place::Eof;
-            m_index = int(m_keys.size());
+            m_index = m_keys.size();
         } else {
             m_place = Place::On;
             m_index = index;
@@ -560,7 +610,7 @@ private:
         if (!announce(action))
             return;
         dropPending();
-        const int n = int(m_keys.size());
+        const int n = m_keys.size();
         switch (action) {
         case ActionMoveFirst:
             arrive(0, +1);
@@ -581,47 +631,48 @@ private:
     void find(const QString& criteria, int from, int direction)
     {
         checkOpen();
-        const SqlExpr expr = parseCriteria(criteria, *m_table);
-        const qint64 target = firstMatch(expr, from, direction);
-        if (target < 0) {
+        const SqlExpr expr = m_database->translateCriteria(criteria, *m_table);
+        int position = firstMatch(expr, from, direction);
+        if (position < 0) {
             m_noMatch = true;
             return;
         }
+        const qint64 target = m_keys.at(position);
         if (!announce(ActionFind))
             return;
         dropPending();
-        const qsizetype index = m_keys.indexOf(target);
-        if (index < 0) {
+        // The observer's automatic save may have changed the keyset.
+        if (position >= m_keys.size() || m_keys.at(position) != target)
+            position = m_keys.positionOf(target);
+        if (position < 0) {
             m_noMatch = true;
             return;
         }
         m_noMatch = false;
-        arrive(int(index), direction);
+        arrive(position, direction);
         changed(ActionFind);
     }
 
-    // The row id of the first keyset member from `from` on (in `direction`)
-    // that meets the criteria, or -1.
-    qint64 firstMatch(const SqlExpr& expr, int from, int direction) const
+    // The position of the first keyset member from `from` on (in
+    // `direction`) that meets the criteria, or -1. Costs one indexed query
+    // and a look-up per matching record, whatever the size of the set.
+    int firstMatch(const SqlExpr& expr, int from, int direction) const
     {
         if (from < 0 || from >= m_keys.size())
             return -1;
-        QSet<qint64> matches;
-        {
-            Statement& st = m_database->connection().cached("SELECT rowid FROM " + m_table->sqlName() + " WHERE "
-                                                            + expr.sql);
-            ScopedRun run(st);
-            for (int i = 0; i < expr.params.size(); ++i)
-                run->bind(i + 1, expr.params[i]);
-            while (run->step())
-                matches.insert(run->columnInt(0));
+        Statement& st = m_database->connection().cached("SELECT rowid FROM " + m_table->sqlName() + " WHERE " + expr.sql);
+        ScopedRun run(st);
+        for (int i = 0; i < expr.params.size(); ++i)
+            run->bind(i + 1, expr.params[i]);
+        int best = -1;
+        while (run->step()) {
+            const int at = m_keys.positionOf(run->columnInt(0));
+            if (at < 0)
+                continue;
+            if (direction > 0 ? at >= from && (best < 0 || at < best) : at <= from && at > best)
+                best = at;
         }
-        if (matches.isEmpty())
-            return -1;
-        for (int i = from; i >= 0 && i < m_keys.size(); i += direction)
-            if (matches.contains(m_keys[i]))
-                return m_keys[i];
-        return -1;
+        return best;
     }
 
     std::shared_ptr<Database> m_database;
@@ -631,9 +682,13 @@ private:
     QString m_source;
     QByteArray m_rowSql;
 
-    QVector<qint64> m_keys;
-    QVector<QByteArray> m_snapshotRows;  // packed rows read in one pass
-    mutable QHash<qint64, Row> m_gridCache;
+    Keyset m_keys;
+    // Snapshot values by slot, then position; a column is read on first use.
+    mutable std::vector<std::optional<QVector<QVariant>>> m_columns;
+    mutable QHash<qint64, Row> m_gridCache;  // dynaset rows shown by a grid
+    mutable QHash<QString, int> m_slots;     // field name as spelled -> slot (-1: none)
+    mutable QString m_lastName;              // null: no name asked yet
+    mutable int m_lastSlot = -1;
     Place m_place = Place::Bof;
     int m_index = -1;
     int m_reached = 0;

@@ -58,7 +58,9 @@ public:
 
 // Keyset record set: the membership and order are fixed when the set is
 // opened (or requeried); records are read from the file when they become
-// current. A record added through the set stands at its end until requery.
+// current (a snapshot reads a field for the whole set the first time that
+// field is read). A record added through the set stands at its end until
+// requery.
 // Values: Text/Memo -> QString, Date -> QDate (null when empty),
 // Currency -> qint64 ten-thousandths via currencyUnits(), Counter -> qint64.
 // An empty field is a null QVariant.
