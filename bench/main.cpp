@@ -414,9 +414,12 @@ private:
         m_db->setQueryDefSql(kQueryName, searchSql(code));
     }
 
+    // The engine writes stored queries without a sync per commit (they are
+    // derived data); the floor does the same.
     void rawRewrite(const QString& code)
     {
         const std::string name = utf8(kQueryName);
+        m_raw.exec("PRAGMA synchronous=NORMAL");
         {
             RawRun run(*m_rawDelete);
             run.bind(1, name);
@@ -427,10 +430,13 @@ private:
             run.bind(1, name);
             run.step();
         }
-        RawRun run(*m_rawUpdate);
-        run.bind(1, utf8(searchSql(code)));
-        run.bind(2, name);
-        run.step();
+        {
+            RawRun run(*m_rawUpdate);
+            run.bind(1, utf8(searchSql(code)));
+            run.bind(2, name);
+            run.step();
+        }
+        m_raw.exec(("PRAGMA synchronous=" + m_sync.toStdString()).c_str());
     }
 
     // (4) Rewriting the stored query: three committed steps.

@@ -70,6 +70,29 @@ void configure(Connection& c)
     c.exec(QStringLiteral("PRAGMA cache_size=-16000"));
 }
 
+// Stored queries are derived data: "pesquisa" is rewritten on every key typed
+// into the catalogue's code box and "Imprime" by every ordering. Their writes
+// skip the fsync of each commit (WAL keeps them atomic and safe from a killed
+// process; the next fully synced commit makes them durable too), so typing
+// does not wait on the disk. Records themselves are always written with FULL.
+class StoredQueryWrite {
+public:
+    explicit StoredQueryWrite(Connection& c) : m_c(c) { m_c.exec(QStringLiteral("PRAGMA synchronous=NORMAL")); }
+    ~StoredQueryWrite()
+    {
+        try {
+            m_c.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        } catch (const EngineError&) {
+            // Left at NORMAL the handle is still safe from a killed process.
+        }
+    }
+    StoredQueryWrite(const StoredQueryWrite&) = delete;
+    StoredQueryWrite& operator=(const StoredQueryWrite&) = delete;
+
+private:
+    Connection& m_c;
+};
+
 [[noreturn]] void noSuchQuery(const QString& name)
 {
     throw EngineError(ErrNoSuchObject, QStringLiteral("Item não encontrado nesta coleção: consulta '%1'.").arg(name));
@@ -185,6 +208,7 @@ std::shared_ptr<Recordset> Database::openRecordset(const QString& source, Record
 
 void Database::deleteQueryDef(const QString& name)
 {
+    StoredQueryWrite relaxed(*m_connection);
     Statement& st = m_connection->cached("DELETE FROM ondrel_queries WHERE name = ?");
     ScopedRun run(st);
     run->bindText(1, name);
@@ -199,6 +223,7 @@ void Database::createQueryDef(const QString& name, const QString& sql)
         translateSelect(sql);
     if (hasQueryDef(name))
         throw EngineError(ErrObjectExists, QStringLiteral("O objeto '%1' já existe.").arg(name));
+    StoredQueryWrite relaxed(*m_connection);
     Statement& st = m_connection->cached("INSERT INTO ondrel_queries (name, sql) VALUES (?, ?)");
     ScopedRun run(st);
     run->bindText(1, name);
@@ -209,6 +234,7 @@ void Database::createQueryDef(const QString& name, const QString& sql)
 void Database::setQueryDefSql(const QString& name, const QString& sql)
 {
     translateSelect(sql);  // refuse a text outside the dialect before storing it
+    StoredQueryWrite relaxed(*m_connection);
     Statement& st = m_connection->cached("UPDATE ondrel_queries SET sql = ? WHERE name = ?");
     ScopedRun run(st);
     run->bindText(1, sql);

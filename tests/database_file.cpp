@@ -2,13 +2,25 @@
 // unique code, stored queries and several handles on one file.
 #include "database_testutil.h"
 
+#include "database/connection.h"
+
 #include <QFile>
 #include <QtTest>
+#include <sqlite3.h>
 
 using namespace ondrel::db;
 using P = QList<QPair<QString, QString>>;
 
 namespace {
+
+int synchronousLevel(Database& db)
+{
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db.connection().handle(), "PRAGMA synchronous", -1, &st, nullptr);
+    const int level = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : -1;
+    sqlite3_finalize(st);
+    return level;
+}
 
 int errorNumber(const std::function<void()>& action)
 {
@@ -177,6 +189,9 @@ private slots:
             QCOMPARE(errorNumber([&] { db->createQueryDef(QStringLiteral("PESQUISA")); }), int(ErrObjectExists));
             QCOMPARE(errorNumber([&] { db->setQueryDefSql(QStringLiteral("Imprime"), QStringLiteral("drop table x")); }),
                      int(ErrSyntax));
+            // Stored-query writes skip the per-commit sync; records never do,
+            // even after a refused stored-query write.
+            QCOMPARE(synchronousLevel(*db), 2);
         }
         auto db = file.open();
         QCOMPARE(db->queryDefSql(QStringLiteral("pesquisa")), l5);
