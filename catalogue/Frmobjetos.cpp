@@ -7,6 +7,7 @@
 #include "database/recordset.h"
 #include "database/recordsetmodel.h"
 #include "loans/Frmemprestimos.h"
+#include "platform/menubuilder.h"
 #include "platform/guard.h"
 #include "platform/maskedbox.h"
 #include "platform/picturebutton.h"
@@ -528,61 +529,45 @@ void Frmobjetos::buildTabs()
 
 void Frmobjetos::buildMenus()
 {
-    QMenuBar* bar = menuBar();
-    const auto menu = [&](const QString& name, const QString& text) {
-        QMenu* m = bar->addMenu(text);
-        m->setObjectName(name);
-        m->menuAction()->setObjectName(name);
-        return m;
-    };
-    const auto item = [&](QMenu* m, const QString& name, const QString& text) {
-        QAction* a = m->addAction(text);
-        a->setObjectName(name);
-        return a;
-    };
-    const auto separator = [&](QMenu* m, const QString& name) {
-        QAction* a = m->addSeparator();
-        a->setObjectName(name);
-        return a;
-    };
+    const platform::MenuBuilder build(menuBar());
 
-    mnuarquivo = menu(QStringLiteral("mnuarquivo"), QStringLiteral("&Arquivo"));
-    mnunovo = item(mnuarquivo, QStringLiteral("mnunovo"), QStringLiteral("&Novo"));
-    mnusalvar = item(mnuarquivo, QStringLiteral("mnusalvar"), QStringLiteral("&Salvar"));
-    mnueditar = item(mnuarquivo, QStringLiteral("mnueditar"), QStringLiteral("&Editar"));
-    mnuexcluir = item(mnuarquivo, QStringLiteral("mnuexcluir"), QStringLiteral("E&xcluir"));
-    mnucancelar = item(mnuarquivo, QStringLiteral("mnucancelar"), QStringLiteral("&Cancelar"));
-    mnusepara = separator(mnuarquivo, QStringLiteral("mnusepara"));
-    mnuprint = item(mnuarquivo, QStringLiteral("mnuprint"), QStringLiteral("Im&primir Listagem"));
-    mnuseplist = separator(mnuarquivo, QStringLiteral("mnuseplist"));
-    mnusair = item(mnuarquivo, QStringLiteral("mnusair"), QStringLiteral("Sai&r"));
+    mnuarquivo = build.menu(QStringLiteral("mnuarquivo"), QStringLiteral("&Arquivo"));
+    mnunovo = build.item(mnuarquivo, QStringLiteral("mnunovo"), QStringLiteral("&Novo"));
+    mnusalvar = build.item(mnuarquivo, QStringLiteral("mnusalvar"), QStringLiteral("&Salvar"));
+    mnueditar = build.item(mnuarquivo, QStringLiteral("mnueditar"), QStringLiteral("&Editar"));
+    mnuexcluir = build.item(mnuarquivo, QStringLiteral("mnuexcluir"), QStringLiteral("E&xcluir"));
+    mnucancelar = build.item(mnuarquivo, QStringLiteral("mnucancelar"), QStringLiteral("&Cancelar"));
+    mnusepara = build.separator(mnuarquivo, QStringLiteral("mnusepara"));
+    mnuprint = build.item(mnuarquivo, QStringLiteral("mnuprint"), QStringLiteral("Im&primir Listagem"));
+    mnuseplist = build.separator(mnuarquivo, QStringLiteral("mnuseplist"));
+    mnusair = build.item(mnuarquivo, QStringLiteral("mnusair"), QStringLiteral("Sai&r"));
 
-    mnuir = menu(QStringLiteral("mnuir"), QStringLiteral("&Ir"));
-    mnuanterior = item(mnuir, QStringLiteral("mnuanterior"), QStringLiteral("&Anterior"));
+    mnuir = build.menu(QStringLiteral("mnuir"), QStringLiteral("&Ir"));
+    mnuanterior = build.item(mnuir, QStringLiteral("mnuanterior"), QStringLiteral("&Anterior"));
     mnuanterior->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    mnuproximo = item(mnuir, QStringLiteral("mnuproximo"), QStringLiteral("&Próximo"));
+    mnuproximo = build.item(mnuir, QStringLiteral("mnuproximo"), QStringLiteral("&Próximo"));
     mnuproximo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
 
-    mnuprocura = menu(QStringLiteral("mnuprocura"), QStringLiteral("&Procura"));
-    mnuprocurar = item(mnuprocura, QStringLiteral("mnuprocurar"), QStringLiteral("&Procurar..."));
-    mnuproc = separator(mnuprocura, QStringLiteral("mnuproc"));
-    mnupesquisar = item(mnuprocura, QStringLiteral("mnupesquisar"), QStringLiteral("Pes&quisar..."));
-    mnufecharpesquisa = item(mnuprocura, QStringLiteral("mnufecharpesquisa"), QStringLiteral("&Fechar Pesquisa"));
+    mnuprocura = build.menu(QStringLiteral("mnuprocura"), QStringLiteral("&Procura"));
+    mnuprocurar = build.item(mnuprocura, QStringLiteral("mnuprocurar"), QStringLiteral("&Procurar..."));
+    mnuproc = build.separator(mnuprocura, QStringLiteral("mnuproc"));
+    mnupesquisar = build.item(mnuprocura, QStringLiteral("mnupesquisar"), QStringLiteral("Pes&quisar..."));
+    mnufecharpesquisa = build.item(mnuprocura, QStringLiteral("mnufecharpesquisa"), QStringLiteral("&Fechar Pesquisa"));
     mnufecharpesquisa->setEnabled(false);
 
-    mnuordenar = menu(QStringLiteral("mnuordenar"), QStringLiteral("&Ordenar"));
-    mnuordcod = item(mnuordenar, QStringLiteral("mnuordcod"), QStringLiteral("Código"));
-    mnuordtitulo = item(mnuordenar, QStringLiteral("mnuordtitulo"), QStringLiteral("Título"));
-    mnuordautor = item(mnuordenar, QStringLiteral("mnuordautor"), QStringLiteral("Autor(a)"));
-    mnuordassunto = item(mnuordenar, QStringLiteral("mnuordassunto"), QStringLiteral("Assunto"));
+    mnuordenar = build.menu(QStringLiteral("mnuordenar"), QStringLiteral("&Ordenar"));
+    mnuordcod = build.item(mnuordenar, QStringLiteral("mnuordcod"), QStringLiteral("Código"));
+    mnuordtitulo = build.item(mnuordenar, QStringLiteral("mnuordtitulo"), QStringLiteral("Título"));
+    mnuordautor = build.item(mnuordenar, QStringLiteral("mnuordautor"), QStringLiteral("Autor(a)"));
+    mnuordassunto = build.item(mnuordenar, QStringLiteral("mnuordassunto"), QStringLiteral("Assunto"));
     for (QAction* a : {mnuordcod, mnuordtitulo, mnuordautor, mnuordassunto})
         a->setCheckable(true);
     mnuordcod->setChecked(true);
 
-    mnuaj = menu(QStringLiteral("mnuaj"), QStringLiteral("A&juda"));
-    mnuajuda = item(mnuaj, QStringLiteral("mnuajuda"), QStringLiteral("&Ajuda"));
-    mnusepar = separator(mnuaj, QStringLiteral("mnusepar"));
-    mnusobre = item(mnuaj, QStringLiteral("mnusobre"), QStringLiteral("&Sobre"));
+    mnuaj = build.menu(QStringLiteral("mnuaj"), QStringLiteral("A&juda"));
+    mnuajuda = build.item(mnuaj, QStringLiteral("mnuajuda"), QStringLiteral("&Ajuda"));
+    mnusepar = build.separator(mnuaj, QStringLiteral("mnusepar"));
+    mnusobre = build.item(mnuaj, QStringLiteral("mnusobre"), QStringLiteral("&Sobre"));
 }
 
 void Frmobjetos::bindFields()

@@ -6,6 +6,7 @@
 #include "database/datacontrol.h"
 #include "database/recordsetmodel.h"
 #include "limitedtextedit.h"
+#include "platform/menubuilder.h"
 #include "platform/picturebutton.h"
 #include "platform/resizer.h"
 #include "platform/toolbarbar.h"
@@ -318,61 +319,45 @@ void Frmemprestimos::buildGrid()
 
 void Frmemprestimos::buildMenus()
 {
-    QMenuBar* bar = menuBar();
-    const auto menu = [&](const QString& name, const QString& text) {
-        QMenu* m = bar->addMenu(text);
-        m->setObjectName(name);
-        m->menuAction()->setObjectName(name);
-        return m;
-    };
-    const auto item = [&](QMenu* m, const QString& name, const QString& text) {
-        QAction* a = m->addAction(text);
-        a->setObjectName(name);
-        return a;
-    };
-    const auto separator = [&](QMenu* m, const QString& name) {
-        QAction* a = m->addSeparator();
-        a->setObjectName(name);
-        return a;
-    };
+    const platform::MenuBuilder build(menuBar());
 
-    mnuarquivo = menu(QStringLiteral("mnuarquivo"), QStringLiteral("&Arquivo"));
-    mnunovo = item(mnuarquivo, QStringLiteral("mnunovo"), QStringLiteral("&Novo"));
-    mnusalvar = item(mnuarquivo, QStringLiteral("mnusalvar"), QStringLiteral("&Salvar"));
-    mnueditar = item(mnuarquivo, QStringLiteral("mnueditar"), QStringLiteral("&Editar"));
-    mnuexcluir = item(mnuarquivo, QStringLiteral("mnuexcluir"), QStringLiteral("E&xcluir"));
-    mnucancelar = item(mnuarquivo, QStringLiteral("mnucancelar"), QStringLiteral("&Cancelar"));
-    mnusepara = separator(mnuarquivo, QStringLiteral("mnusepara"));
-    mnusair = item(mnuarquivo, QStringLiteral("mnusair"), QStringLiteral("Sai&r"));
+    mnuarquivo = build.menu(QStringLiteral("mnuarquivo"), QStringLiteral("&Arquivo"));
+    mnunovo = build.item(mnuarquivo, QStringLiteral("mnunovo"), QStringLiteral("&Novo"));
+    mnusalvar = build.item(mnuarquivo, QStringLiteral("mnusalvar"), QStringLiteral("&Salvar"));
+    mnueditar = build.item(mnuarquivo, QStringLiteral("mnueditar"), QStringLiteral("&Editar"));
+    mnuexcluir = build.item(mnuarquivo, QStringLiteral("mnuexcluir"), QStringLiteral("E&xcluir"));
+    mnucancelar = build.item(mnuarquivo, QStringLiteral("mnucancelar"), QStringLiteral("&Cancelar"));
+    mnusepara = build.separator(mnuarquivo, QStringLiteral("mnusepara"));
+    mnusair = build.item(mnuarquivo, QStringLiteral("mnusair"), QStringLiteral("Sai&r"));
 
-    mnuir = menu(QStringLiteral("mnuir"), QStringLiteral("&Ir"));
-    mnuanterior = item(mnuir, QStringLiteral("mnuanterior"), QStringLiteral("&Anterior"));
+    mnuir = build.menu(QStringLiteral("mnuir"), QStringLiteral("&Ir"));
+    mnuanterior = build.item(mnuir, QStringLiteral("mnuanterior"), QStringLiteral("&Anterior"));
     mnuanterior->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    mnuproximo = item(mnuir, QStringLiteral("mnuproximo"), QStringLiteral("&Próximo"));
+    mnuproximo = build.item(mnuir, QStringLiteral("mnuproximo"), QStringLiteral("&Próximo"));
     mnuproximo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
 
-    mnupesquisar = menu(QStringLiteral("mnupesquisar"), QStringLiteral("&Procurar"));
-    mnuprocurar = item(mnupesquisar, QStringLiteral("mnuprocurar"), QStringLiteral("&Procura..."));
-    mnuseparproc = separator(mnupesquisar, QStringLiteral("mnuseparproc"));
-    mnupesquisa = item(mnupesquisar, QStringLiteral("mnupesquisa"), QStringLiteral("Pes&quisa..."));
-    mnufecharpesquisa = item(mnupesquisar, QStringLiteral("mnufecharpesquisa"), QStringLiteral("&Fechar Pesquisa"));
+    mnupesquisar = build.menu(QStringLiteral("mnupesquisar"), QStringLiteral("&Procurar"));
+    mnuprocurar = build.item(mnupesquisar, QStringLiteral("mnuprocurar"), QStringLiteral("&Procura..."));
+    mnuseparproc = build.separator(mnupesquisar, QStringLiteral("mnuseparproc"));
+    mnupesquisa = build.item(mnupesquisar, QStringLiteral("mnupesquisa"), QStringLiteral("Pes&quisa..."));
+    mnufecharpesquisa = build.item(mnupesquisar, QStringLiteral("mnufecharpesquisa"), QStringLiteral("&Fechar Pesquisa"));
 
-    mnumostrar = menu(QStringLiteral("mnumostrar"), QStringLiteral("&Mostrar"));
-    mnutodos = item(mnumostrar, QStringLiteral("mnutodos"), QStringLiteral("&Todos"));
-    mnuemprestados = item(mnumostrar, QStringLiteral("mnuemprestados"), QStringLiteral("&Emprestados"));
+    mnumostrar = build.menu(QStringLiteral("mnumostrar"), QStringLiteral("&Mostrar"));
+    mnutodos = build.item(mnumostrar, QStringLiteral("mnutodos"), QStringLiteral("&Todos"));
+    mnuemprestados = build.item(mnumostrar, QStringLiteral("mnuemprestados"), QStringLiteral("&Emprestados"));
 
-    mnuordenar = menu(QStringLiteral("mnuordenar"), QStringLiteral("&Ordenar"));
-    mnuordcod = item(mnuordenar, QStringLiteral("mnuordcod"), QStringLiteral("Código"));
-    mnuordtitulo = item(mnuordenar, QStringLiteral("mnuordtitulo"), QStringLiteral("Título"));
-    mnuordnome = item(mnuordenar, QStringLiteral("mnuordnome"), QStringLiteral("Nome"));
-    mnudata = item(mnuordenar, QStringLiteral("mnudata"), QStringLiteral("Data"));
+    mnuordenar = build.menu(QStringLiteral("mnuordenar"), QStringLiteral("&Ordenar"));
+    mnuordcod = build.item(mnuordenar, QStringLiteral("mnuordcod"), QStringLiteral("Código"));
+    mnuordtitulo = build.item(mnuordenar, QStringLiteral("mnuordtitulo"), QStringLiteral("Título"));
+    mnuordnome = build.item(mnuordenar, QStringLiteral("mnuordnome"), QStringLiteral("Nome"));
+    mnudata = build.item(mnuordenar, QStringLiteral("mnudata"), QStringLiteral("Data"));
     for (QAction* a : {mnuordcod, mnuordtitulo, mnuordnome, mnudata})
         a->setCheckable(true);
 
-    mnuajuda = menu(QStringLiteral("mnuajuda"), QStringLiteral("A&juda"));
-    mnuhelp = item(mnuajuda, QStringLiteral("mnuhelp"), QStringLiteral("A&juda"));
-    mnuseparahelp = separator(mnuajuda, QStringLiteral("mnuseparahelp"));
-    mnusobre = item(mnuajuda, QStringLiteral("mnusobre"), QStringLiteral("&Sobre"));
+    mnuajuda = build.menu(QStringLiteral("mnuajuda"), QStringLiteral("A&juda"));
+    mnuhelp = build.item(mnuajuda, QStringLiteral("mnuhelp"), QStringLiteral("A&juda"));
+    mnuseparahelp = build.separator(mnuajuda, QStringLiteral("mnuseparahelp"));
+    mnusobre = build.item(mnuajuda, QStringLiteral("mnusobre"), QStringLiteral("&Sobre"));
 
     restoreDesignState();
 }

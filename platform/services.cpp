@@ -21,21 +21,21 @@ namespace ondrel::platform {
 
 namespace {
 
-struct ButtonSpec {
+struct BoxButton {
     QMessageBox::StandardButton button;
     const char* text;  // as a Brazilian desktop labels it
     MsgResult result;
 };
 
-QList<ButtonSpec> buttonsFor(int buttons)
+QList<BoxButton> buttonsFor(int buttons)
 {
-    const ButtonSpec ok{QMessageBox::Ok, "OK", ResultOk};
-    const ButtonSpec cancel{QMessageBox::Cancel, "Cancelar", ResultCancel};
-    const ButtonSpec abort{QMessageBox::Abort, "&Anular", ResultAbort};
-    const ButtonSpec retry{QMessageBox::Retry, "&Repetir", ResultRetry};
-    const ButtonSpec ignore{QMessageBox::Ignore, "&Ignorar", ResultIgnore};
-    const ButtonSpec yes{QMessageBox::Yes, "&Sim", ResultYes};
-    const ButtonSpec no{QMessageBox::No, "&Não", ResultNo};
+    const BoxButton ok{QMessageBox::Ok, "OK", ResultOk};
+    const BoxButton cancel{QMessageBox::Cancel, "Cancelar", ResultCancel};
+    const BoxButton abort{QMessageBox::Abort, "&Anular", ResultAbort};
+    const BoxButton retry{QMessageBox::Retry, "&Repetir", ResultRetry};
+    const BoxButton ignore{QMessageBox::Ignore, "&Ignorar", ResultIgnore};
+    const BoxButton yes{QMessageBox::Yes, "&Sim", ResultYes};
+    const BoxButton no{QMessageBox::No, "&Não", ResultNo};
     switch (buttons & 0x7) {
     case OkCancel: return {ok, cancel};
     case AbortRetryIgnore: return {abort, retry, ignore};
@@ -75,25 +75,25 @@ public:
 
         QMessageBox box(qtIcon(icon), title.isEmpty() ? applicationTitle() : title, text,
                         QMessageBox::NoButton, dialogParent());
-        const QList<ButtonSpec> specs = buttonsFor(buttons);
+        const QList<BoxButton> boxButtons = buttonsFor(buttons);
         QList<QAbstractButton*> made;
-        for (const ButtonSpec& spec : specs) {
-            QPushButton* b = box.addButton(spec.button);
-            b->setText(QString::fromUtf8(spec.text));
+        for (const BoxButton& boxButton : boxButtons) {
+            QPushButton* b = box.addButton(boxButton.button);
+            b->setText(QString::fromUtf8(boxButton.text));
             made.append(b);
         }
         box.setDefaultButton(static_cast<QPushButton*>(made.value(defaultIndex, made.first())));
-        if (specs.size() == 1)
+        if (boxButtons.size() == 1)
             box.setEscapeButton(made.first());
         box.exec();
         const int index = made.indexOf(box.clickedButton());
         if (index >= 0)
-            return specs[index].result;
+            return boxButtons[index].result;
         // Closed without a button: the cancelling answer where there is one.
-        for (const ButtonSpec& spec : specs)
-            if (spec.result == ResultCancel)
+        for (const BoxButton& boxButton : boxButtons)
+            if (boxButton.result == ResultCancel)
                 return ResultCancel;
-        return specs.last().result;
+        return boxButtons.last().result;
     }
 
     QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+
+namespace ondrel::platform {
+
+// Builds a window's menus with every menu, item and separator carrying its
+// name as object name, so the windows and their tests find them by name.
+class MenuBuilder {
+public:
+    explicit MenuBuilder(QMenuBar* bar) : m_bar(bar) {}
+    QMenu* menu(const QString& name, const QString& caption) const;
+    QAction* item(QMenu* menu, const QString& name, const QString& caption) const;
+    QAction* separator(QMenu* menu, const QString& name) const;
+
+private:
+    QMenuBar* m_bar;
+};
+
+}  // namespace ondrel::platform
