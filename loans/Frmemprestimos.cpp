@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -173,6 +174,12 @@ void Frmemprestimos::connectHandlers()
     connect(Data1, &db::DataControl::saveRefused, this,
             [](const QString& description) { platform::reportFailure(Failure{0, description}); });
     Txtcod->installEventFilter(this);
+    // The menu keys (Ctrl+A, Ctrl+P) move through the loans even while a box
+    // that knows the same keys has the focus.
+    for (QWidget* box : std::initializer_list<QWidget*>{Txtnome, Txtobjeto, mskdata, Txttítulo, Txtautor, Txtobs,
+                                                         Combo1, Combo1->lineEdit()})
+        box->installEventFilter(this);
+    connectCommands();
     // The client area's resizes are the window's; the resize component,
     // installed after this, rescales the controls first.
     centralWidget()->installEventFilter(this);
@@ -282,6 +289,14 @@ bool Frmemprestimos::eventFilter(QObject* watched, QEvent* event)
                                       || reason == Qt::OtherFocusReason;
         if (toAnotherControl && Txtcod->isEnabled() && m_loaded)
             Txtcod_LostFocus();
+    } else if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType()) {
+        // Left unaccepted, the key goes to the menu item that carries it.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        if (pressed == mnuanterior->shortcut() || pressed == mnuproximo->shortcut()) {
+            event->ignore();
+            return true;
+        }
     } else if (watched == centralWidget() && event->type() == QEvent::Resize) {
         Form_Resize();
     }

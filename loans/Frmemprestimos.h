@@ -191,6 +191,33 @@ public:
     void Data1_Reposition();
     void Data1_Validate(int action);
 
+    // ---- Views and order
+    void mnutodos_Click();
+    void mnuemprestados_Click();
+    void mnuordcod_Click();
+    void mnuordtitulo_Click();
+    void mnuordnome_Click();
+    void mnudata_Click();
+    void mnuprocurar_Click();
+    void mnupesquisa_Click();
+    void mnufecharpesquisa_Click();
+    void mnuanterior_Click();
+    void mnuproximo_Click();
+
+    // ---- Window commands
+    void cmdSeleciona_Click();
+    void cmdFechar_Click();
+    void sscommand1_Click(int Index);  // 0 next, 1 previous
+    void ClarkTBButton2_Click(int Index);  // 0 to the catalogue, 1 close
+    void mnusair_Click();
+
+    // ---- Home link and help
+    void cmdHome_MouseEnter();
+    void cmdHome_MouseExit();
+    void cmdHome_Click();
+    void ctbajuda_Click();
+    void mnuhelp_Click();
+
     int twipsToPixels(int twips) const;
     int pixelsToTwips(int pixels) const;
 
@@ -207,6 +234,12 @@ private:
     void buildMenus();
     void bindFields();
     void connectHandlers();
+    // The view, order, move, search, switch and chrome commands.
+    void connectCommands();
+    // Lists the loans of a statement, first one current.
+    void showLoans(const QString& statement);
+    // The order items: the chosen one checked, the others not.
+    void checkOrder(QAction* chosen);
 
     // Referring to Data1 loads the window: Form_Load, then the record
     // sources open (the first loan becomes current).

@@ -3,6 +3,7 @@
 #include "Frmemprestimos.h"
 
 #include "assets/assets.h"
+#include "chrome/chrome.h"
 #include "database/datacontrol.h"
 #include "database/recordsetmodel.h"
 #include "limitedtextedit.h"
@@ -35,9 +36,6 @@ constexpr int kBarHeight = 780;
 constexpr int kBar2Height = 420;
 // Where the boxes nobody sees are kept: to the right of the client area.
 constexpr int kOutside = 10000;
-
-const QString kHomePage = QStringLiteral("https://ondrel.example/ulmix");
-const QString kMakerName = QStringLiteral("Ondrel");
 
 // Single-precision division as the layout does it, rounded to whole twips.
 int divide(int value, float divisor)
@@ -146,9 +144,9 @@ void Frmemprestimos::buildToolbars()
     ctbBar->place(Image2, kClientWidth - 540 - (kBarHeight - buttonHeight), (kBarHeight - buttonHeight) / 2, 540, 540);
 
     ctbBar2 = named(new platform::ToolbarBar(client), QStringLiteral("ctbBar2"));
-    cmdHome = named(new ToolbarButton(kMakerName), QStringLiteral("cmdHome"));
+    cmdHome = named(new ToolbarButton(chrome::makerName()), QStringLiteral("cmdHome"));
     cmdHome->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    cmdHome->setHoverText(kHomePage);
+    cmdHome->setHoverText(chrome::homePage());
     ctbBar2->place(cmdHome, 165, 30, 915, 330);
 
     const auto picture = [&](const QString& name, const QString& art, const QString& hover, int left, int top,
@@ -382,6 +380,9 @@ void Frmemprestimos::restoreDesignState()
         a->setChecked(false);
     cmdSeleciona->raise();
     lblpanel->clear();
+    // The next load lists the loans in table order again, whatever view or
+    // search was shown before the window was closed.
+    Data1->setRecordSource(QStringLiteral("select * from empréstimos"));
 }
 
 void Frmemprestimos::bindFields()

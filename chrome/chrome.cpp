@@ -1,0 +1,102 @@
+#include "chrome.h"
+
+#include "assets/assets.h"
+#include "helpviewer.h"
+#include "platform/picturebutton.h"
+#include "platform/pluginfolder.h"
+#include "platform/services.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QShortcut>
+#include <QVariant>
+
+namespace ondrel::chrome {
+
+namespace {
+
+// The application's registered help file lives on the application object, so
+// every window (and the plug-in entry) sees the same one.
+constexpr const char* kHelpFileProperty = "HelpFile";
+
+}  // namespace
+
+QString homePage()
+{
+    return QStringLiteral("https://ondrel.example/ulmix");
+}
+
+QString makerName()
+{
+    return QStringLiteral("Ondrel");
+}
+
+void showHoverText(platform::ToolbarButton* button, QLabel* panel, const QString& text)
+{
+    button->setHoverText(text);
+    // The panel may go before the button when a window is torn down.
+    const QPointer<QLabel> target(panel);
+    QObject::connect(button, &platform::ToolbarButton::mouseEnter, panel, [target, text] {
+        if (target)
+            target->setText(text);
+    });
+    QObject::connect(button, &platform::ToolbarButton::mouseExit, panel, [target] {
+        if (target)
+            target->setText(QString());
+    });
+}
+
+void homeMouseEnter(QWidget* window, QLabel* panel)
+{
+    panel->setText(homePage());
+    window->setCursor(assets::handCursor());
+    platform::services().setPointer(platform::Pointer::Custom);
+}
+
+void homeMouseExit(QWidget* window, QLabel* panel)
+{
+    panel->setText(QString());
+    defaultPointer(window);
+}
+
+void defaultPointer(QWidget* window)
+{
+    window->unsetCursor();
+    platform::services().setPointer(platform::Pointer::Default);
+}
+
+void openHomePage()
+{
+    platform::services().shellOpen(homePage());
+}
+
+void registerHelpFile()
+{
+    QCoreApplication::instance()->setProperty(
+        kHelpFileProperty, platform::pluginFolder() + u'/' + QString::fromLatin1(kHelpFileName));
+}
+
+QString helpFile()
+{
+    const QString registered = QCoreApplication::instance()->property(kHelpFileProperty).toString();
+    if (!registered.isEmpty())
+        return registered;
+    return platform::pluginFolder() + u'/' + QString::fromLatin1(kHelpFileName);
+}
+
+void sendHelpKey()
+{
+    platform::services().sendKeys(QStringLiteral("{f1}"));
+}
+
+void installHelpKey(QWidget* window)
+{
+    auto* key = new QShortcut(QKeySequence(Qt::Key_F1), window);
+    key->setObjectName(QStringLiteral("helpKey"));
+    key->setContext(Qt::WindowShortcut);
+    // A help file that cannot be read opens nothing and says nothing.
+    QObject::connect(key, &QShortcut::activated, window, [window] { HelpViewer::showFile(helpFile(), window); });
+}
+
+}  // namespace ondrel::chrome

@@ -1,0 +1,57 @@
+#pragma once
+
+// The chrome both record windows share: hover texts of the picture-only
+// toolbar buttons in the status label, the home link, and help.
+//
+//   chrome::showHoverText(ctbajuda, lblpanel, QStringLiteral("Ajuda"));
+//   connect(cmdHome, &ToolbarButton::mouseEnter, this, [this] { chrome::homeMouseEnter(this, lblpanel); });
+//   chrome::installHelpKey(this);   // F1 opens the help file in our viewer
+
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+namespace ondrel::platform {
+class ToolbarButton;
+}
+
+namespace ondrel::chrome {
+
+// The maker's home page: shown in the status label over cmdHome and opened by
+// it. The one place this address is written.
+QString homePage();
+// The maker's name, the caption of cmdHome.
+QString makerName();
+
+// While the mouse is over the button the panel shows the text; leaving it
+// clears the panel. The button's tool tip and accessible name say the same.
+void showHoverText(platform::ToolbarButton* button, QLabel* panel, const QString& text);
+
+// Mouse over the home link: the panel shows the home page and the pointer
+// becomes the pointing hand (the window's cursor and the custom pointer).
+void homeMouseEnter(QWidget* window, QLabel* panel);
+// Mouse leaves the home link: panel cleared, default pointer again.
+void homeMouseExit(QWidget* window, QLabel* panel);
+// The window's pointer back to the default without touching the panel.
+void defaultPointer(QWidget* window);
+// Hands the home page to the user's browser. The result is not looked at and
+// nothing is reported.
+void openHomePage();
+
+// The help file name, beside the plug-in.
+inline constexpr const char* kHelpFileName = "Ulmix.hlp";
+// Registers the plug-in folder's help file as the application's help file
+// (the catalogue does this when it loads).
+void registerHelpFile();
+// The application's help file: the registered one, otherwise the one in the
+// plug-in folder.
+QString helpFile();
+
+// The help command: sends F1 to the active window; the key opens the help
+// after the calling handler returned.
+void sendHelpKey();
+// Makes F1 anywhere in the window open the help file in the help viewer.
+void installHelpKey(QWidget* window);
+
+}  // namespace ondrel::chrome

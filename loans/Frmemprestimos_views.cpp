@@ -1,0 +1,281 @@
+// What the loans window lists and in which order, the search it opens and
+// closes, the moves, the switch to the catalogue, closing, and the chrome of
+// its toolbar (hover texts, home link, help).
+#include "Frmemprestimos.h"
+
+#include "catalogue/Frmobjetos.h"
+#include "chrome/chrome.h"
+#include "chrome/quickfind.h"
+#include "database/datacontrol.h"
+#include "database/recordset.h"
+#include "platform/guard.h"
+#include "platform/picturebutton.h"
+#include "search/Frmpesquisa.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QRadioButton>
+#include <stdexcept>
+
+namespace ondrel::loans {
+
+using platform::guarded;
+using platform::skipFailing;
+
+namespace {
+
+// The statements the window lists the loans with.
+const QString kAllNewestFirst = QStringLiteral("select * from empréstimos order by data desc");
+const QString kNotReturned = QStringLiteral("select * from empréstimos where entregue='Não'");
+const QString kByCode = QStringLiteral("select * from empréstimos order by cod");
+const QString kByTitle = QStringLiteral("select * from empréstimos order by título");
+const QString kByName = QStringLiteral("select * from empréstimos order by nome");
+
+db::Recordset& loansOf(db::DataControl* source)
+{
+    db::Recordset* rs = source->recordset();
+    if (!rs)
+        throw std::runtime_error("Variável de objeto ou variável do bloco With não definida");
+    return *rs;
+}
+
+}  // namespace
+
+void Frmemprestimos::connectCommands()
+{
+    const auto menu = [this](QAction* item, void (Frmemprestimos::*handler)()) {
+        connect(item, &QAction::triggered, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+    };
+    const auto button = [this](QAbstractButton* pressed, void (Frmemprestimos::*handler)()) {
+        connect(pressed, &QAbstractButton::clicked, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+    };
+    menu(mnutodos, &Frmemprestimos::mnutodos_Click);
+    menu(mnuemprestados, &Frmemprestimos::mnuemprestados_Click);
+    menu(mnuordcod, &Frmemprestimos::mnuordcod_Click);
+    menu(mnuordtitulo, &Frmemprestimos::mnuordtitulo_Click);
+    menu(mnuordnome, &Frmemprestimos::mnuordnome_Click);
+    menu(mnudata, &Frmemprestimos::mnudata_Click);
+    menu(mnuprocurar, &Frmemprestimos::mnuprocurar_Click);
+    menu(mnupesquisa, &Frmemprestimos::mnupesquisa_Click);
+    menu(mnufecharpesquisa, &Frmemprestimos::mnufecharpesquisa_Click);
+    menu(mnuanterior, &Frmemprestimos::mnuanterior_Click);
+    menu(mnuproximo, &Frmemprestimos::mnuproximo_Click);
+    menu(mnusair, &Frmemprestimos::mnusair_Click);
+    menu(mnuhelp, &Frmemprestimos::mnuhelp_Click);
+    // "&Sobre" has no command.
+    button(cmdSeleciona, &Frmemprestimos::cmdSeleciona_Click);
+    button(cmdFechar, &Frmemprestimos::cmdFechar_Click);
+    button(cmdHome, &Frmemprestimos::cmdHome_Click);
+    button(ctbajuda, &Frmemprestimos::ctbajuda_Click);
+    for (int i = 0; i < 2; ++i) {
+        connect(sscommand1[i], &QToolButton::clicked, this, [this, i] { guarded([&] { sscommand1_Click(i); }); });
+        connect(ClarkTBButton2[i], &QToolButton::clicked, this,
+                [this, i] { guarded([&] { ClarkTBButton2_Click(i); }); });
+    }
+
+    // What the picture buttons mean, in the status label while the mouse is
+    // over them.
+    chrome::showHoverText(ClarkTBButton2[0], lblpanel, QStringLiteral("Tela Objetos"));
+    chrome::showHoverText(ClarkTBButton2[1], lblpanel, QStringLiteral("Fechar"));
+    chrome::showHoverText(cmdSeleciona, lblpanel, QStringLiteral("Pesquisar..."));
+    chrome::showHoverText(cmdFechar, lblpanel, QStringLiteral("Fechar Pesquisa"));
+    chrome::showHoverText(sscommand1[0], lblpanel, QStringLiteral("Próximo Registro"));
+    chrome::showHoverText(sscommand1[1], lblpanel, QStringLiteral("Registro Anterior"));
+    chrome::showHoverText(ctbajuda, lblpanel, QStringLiteral("Ajuda"));
+    connect(cmdHome, &platform::ToolbarButton::mouseEnter, this, [this] { cmdHome_MouseEnter(); });
+    connect(cmdHome, &platform::ToolbarButton::mouseExit, this, [this] { cmdHome_MouseExit(); });
+    chrome::installHelpKey(this);
+}
+
+// ---------------------------------------------------------------------------
+// Views and order
+
+void Frmemprestimos::showLoans(const QString& statement)
+{
+    Data1->setRecordSource(statement);
+    Data1->refresh();
+}
+
+void Frmemprestimos::checkOrder(QAction* chosen)
+{
+    for (QAction* item : {mnuordcod, mnuordnome, mnuordtitulo, mnudata})
+        item->setChecked(item == chosen);
+}
+
+void Frmemprestimos::mnutodos_Click()
+{
+    showLoans(kAllNewestFirst);
+    mnuordenar->setEnabled(true);
+}
+
+void Frmemprestimos::mnuemprestados_Click()
+{
+    showLoans(kNotReturned);
+    mnuordenar->setEnabled(false);
+}
+
+void Frmemprestimos::mnuordcod_Click()
+{
+    showLoans(kByCode);
+    checkOrder(mnuordcod);
+}
+
+void Frmemprestimos::mnuordtitulo_Click()
+{
+    showLoans(kByTitle);
+    checkOrder(mnuordtitulo);
+}
+
+void Frmemprestimos::mnuordnome_Click()
+{
+    showLoans(kByName);
+    checkOrder(mnuordnome);
+}
+
+void Frmemprestimos::mnudata_Click()
+{
+    showLoans(kAllNewestFirst);
+    checkOrder(mnudata);
+}
+
+void Frmemprestimos::mnuprocurar_Click()
+{
+    chrome::quickFindByTitle(*Data1, QStringLiteral("Digite o Título (ou Nome) do Objeto "));
+}
+
+void Frmemprestimos::mnupesquisa_Click()
+{
+    cmdSeleciona_Click();
+}
+
+void Frmemprestimos::mnufecharpesquisa_Click()
+{
+    cmdFechar_Click();
+}
+
+void Frmemprestimos::mnuanterior_Click()
+{
+    sscommand1_Click(1);
+}
+
+void Frmemprestimos::mnuproximo_Click()
+{
+    sscommand1_Click(0);
+}
+
+// ---------------------------------------------------------------------------
+// Search, moves, switch and close
+
+void Frmemprestimos::cmdSeleciona_Click()
+{
+    lblpanel->setText(QString());
+    cmdFechar->raise();
+    mnuordenar->setEnabled(false);
+    mnumostrar->setEnabled(false);
+    mnufecharpesquisa->setEnabled(true);
+
+    search::Frmpesquisa* dialog = search::Frmpesquisa::instance();
+    dialog->Combo1->addItems({QStringLiteral("Nome"), QStringLiteral("Objeto"), QStringLiteral("Título"),
+                              QStringLiteral("Autor(a)")});
+    dialog->Combo1->setEditText(QStringLiteral("Nome"));
+    dialog->Frame2->raise();
+    dialog->Optemprestimo->setChecked(true);
+    dialog->Option1->setChecked(true);
+    dialog->ShowModal();
+}
+
+void Frmemprestimos::cmdFechar_Click()
+{
+    skipFailing({
+        [&] { lblpanel->setText(QString()); },
+        [&] { Data1->setRecordSource(kAllNewestFirst); },
+        [&] { Data1->refresh(); },
+        [&] { cmdSeleciona->raise(); },
+        [&] { mnufecharpesquisa->setEnabled(false); },
+        [&] { mnuordenar->setEnabled(true); },
+        [&] { mnumostrar->setEnabled(true); },
+    });
+}
+
+void Frmemprestimos::sscommand1_Click(int Index)
+{
+    switch (Index) {
+    case 0:
+        skipFailing({
+            [&] { loansOf(Data1).moveNext(); },
+            [&] {
+                if (loansOf(Data1).eof())
+                    loansOf(Data1).moveLast();
+            },
+        });
+        break;
+    case 1:
+        skipFailing({
+            [&] { loansOf(Data1).movePrevious(); },
+            [&] {
+                if (loansOf(Data1).bof())
+                    loansOf(Data1).moveFirst();
+            },
+        });
+        break;
+    default:
+        break;
+    }
+}
+
+void Frmemprestimos::ClarkTBButton2_Click(int Index)
+{
+    switch (Index) {
+    case 0:
+        catalogue::Frmobjetos::instance()->Show();
+        close();
+        break;
+    case 1:
+        close();
+        break;
+    default:
+        break;
+    }
+}
+
+void Frmemprestimos::mnusair_Click()
+{
+    close();
+}
+
+// ---------------------------------------------------------------------------
+// Home link and help
+
+void Frmemprestimos::cmdHome_MouseEnter()
+{
+    chrome::homeMouseEnter(this, lblpanel);
+}
+
+void Frmemprestimos::cmdHome_MouseExit()
+{
+    chrome::homeMouseExit(this, lblpanel);
+}
+
+void Frmemprestimos::cmdHome_Click()
+{
+    lblpanel->setText(QString());
+    // The pointing hand stays until the mouse leaves the button.
+    chrome::openHomePage();
+}
+
+void Frmemprestimos::ctbajuda_Click()
+{
+    lblpanel->setText(QString());
+    mnuhelp_Click();
+}
+
+void Frmemprestimos::mnuhelp_Click()
+{
+    chrome::sendHelpKey();
+}
+
+}  // namespace ondrel::loans
