@@ -1,0 +1,358 @@
+#include "Frmpesquisa.h"
+
+#include "catalogue/Frmobjetos.h"
+#include "database/database.h"
+#include "database/datacontrol.h"
+#include "database/recordset.h"
+#include "loans/Frmemprestimos.h"
+#include "platform/guard.h"
+#include "platform/picturebutton.h"
+#include "platform/pluginfolder.h"
+#include "platform/resizer.h"
+#include "platform/twips.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <limits>
+#include <utility>
+
+namespace ondrel::search {
+
+namespace {
+
+Frmpesquisa* s_instance = nullptr;
+
+// Client area in twips.
+constexpr int kClientWidth = 4755;
+constexpr int kClientHeight = 2835;
+
+const QString kImprime = QStringLiteral("Imprime");
+
+// The field entries each caller offers and the column each one searches.
+// The combo box's text is compared with them exactly (case and accents).
+using Entry = std::pair<const char*, const char*>;
+constexpr Entry kObjectEntries[] = {
+    {"Objeto", "objeto"}, {"Título", "título"}, {"Autor(a)", "autor"},
+    {"Assunto", "assunto"}, {"Descrição", "descrição"},
+};
+constexpr Entry kLoanEntries[] = {
+    {"Objeto", "objeto"}, {"Título", "título"}, {"Autor(a)", "autor"}, {"Nome", "nome"},
+};
+
+template <std::size_t N>
+QString columnFor(const Entry (&entries)[N], const QString& text)
+{
+    for (const auto& [entry, column] : entries) {
+        if (text == QString::fromUtf8(entry))
+            return QString::fromUtf8(column);
+    }
+    return QString();
+}
+
+// The "contains k" pattern; the key is made safe to stand between the quotes.
+QString containsPattern(const QString& column, const QString& key)
+{
+    return column + QStringLiteral(" like '*") + db::literal(key) + QStringLiteral("*'");
+}
+
+template <typename W>
+W* named(W* widget, const QString& name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+// Clears an exclusive pair of option buttons.
+void clearGroup(QButtonGroup* group)
+{
+    group->setExclusive(false);
+    for (QAbstractButton* button : group->buttons())
+        button->setChecked(false);
+    group->setExclusive(true);
+}
+
+}  // namespace
+
+Frmpesquisa* Frmpesquisa::existing()
+{
+    return s_instance;
+}
+
+Frmpesquisa* Frmpesquisa::instance()
+{
+    if (!s_instance)
+        s_instance = new Frmpesquisa();
+    return s_instance;
+}
+
+Frmpesquisa::Frmpesquisa() : QDialog(nullptr)
+{
+    setObjectName(QStringLiteral("Frmpesquisa"));
+    setWindowTitle(QStringLiteral("Pesquisar..."));
+    setModal(true);
+    buildLayout();
+    resetToLoadLayout();
+}
+
+Frmpesquisa::~Frmpesquisa()
+{
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+int Frmpesquisa::twipsToPixels(int twips) const
+{
+    return platform::twipsToPixels(twips, platform::logicalDpi(this));
+}
+
+void Frmpesquisa::buildLayout()
+{
+    using platform::placeInTwips;
+    resize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
+
+    // Created back to front: the flags and the total box first, Frame2 over
+    // them, Frame1 over everything (resetToLoadLayout raises it again).
+    txttotal = named(new QLineEdit(this), QStringLiteral("txttotal"));
+    placeInTwips(txttotal, 3324, 1212, 852, 288);
+    txttotal->setFocusPolicy(Qt::NoFocus);
+
+    Frame3 = named(new QFrame(this), QStringLiteral("Frame3"));
+    placeInTwips(Frame3, 1908, 888, 936, 576);
+    Optobjeto = named(new QRadioButton(Frame3), QStringLiteral("Optobjeto"));
+    placeInTwips(Optobjeto, 60, 192, 588, 192);
+    Optemprestimo = named(new QRadioButton(Frame3), QStringLiteral("Optemprestimo"));
+    placeInTwips(Optemprestimo, 60, 444, 552, 204);
+    // Flags the user never sees: out of the keyboard's reach as well.
+    Optobjeto->setFocusPolicy(Qt::NoFocus);
+    Optemprestimo->setFocusPolicy(Qt::NoFocus);
+    auto* callers = new QButtonGroup(this);
+    callers->addButton(Optobjeto);
+    callers->addButton(Optemprestimo);
+
+    Frame2 = named(new QGroupBox(QStringLiteral("Objetos"), this), QStringLiteral("Frame2"));
+    placeInTwips(Frame2, 2388, 432, 1968, 876);
+    Frame2->setAutoFillBackground(true);
+    Option1 = named(new QRadioButton(QStringLiteral("Todos"), Frame2), QStringLiteral("Option1"));
+    placeInTwips(Option1, 96, 288, 1116, 204);
+    Option2 = named(new QRadioButton(QStringLiteral("Emprestados"), Frame2), QStringLiteral("Option2"));
+    placeInTwips(Option2, 96, 564, 1692, 264);
+    auto* scope = new QButtonGroup(this);
+    scope->addButton(Option1);
+    scope->addButton(Option2);
+
+    // Opaque, so whatever lies behind it stays out of sight.
+    Frame1 = named(new QFrame(this), QStringLiteral("Frame1"));
+    Frame1->setFrameShape(QFrame::StyledPanel);
+    Frame1->setAutoFillBackground(true);
+    placeInTwips(Frame1, 84, 228, 4512, 1824);
+    Label1 = named(new QLabel(QStringLiteral("Escolha um Campo:"), Frame1), QStringLiteral("Label1"));
+    placeInTwips(Label1, 144, 372, 1920, 192);
+    Combo1 = named(new QComboBox(Frame1), QStringLiteral("Combo1"));
+    Combo1->setEditable(true);
+    // The typed text stays as typed: Enter does not add it to the list, and
+    // no completion or case-blind match turns "título" into "Título".
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->setCompleter(nullptr);
+    // The box keeps Enter and Esc for itself; the dialog takes them (filter).
+    Combo1->installEventFilter(this);
+    placeInTwips(Combo1, 144, 600, 1848, 288);
+    Label2 = named(new QLabel(QStringLiteral("Digite a Chave:"), Frame1), QStringLiteral("Label2"));
+    placeInTwips(Label2, 132, 996, 2496, 192);
+    Text1 = named(new QLineEdit(Frame1), QStringLiteral("Text1"));
+    Text1->setMaxLength(std::numeric_limits<int>::max());
+    placeInTwips(Text1, 132, 1236, 2904, 300);
+
+    Command1[0] = named(new QPushButton(QStringLiteral("&Ok"), this), QStringLiteral("Command1_0"));
+    placeInTwips(Command1[0], 288, 2196, 1044, 336);
+    Command1[0]->setDefault(true);
+    Command1[1] = named(new QPushButton(QStringLiteral("&Cancela"), this), QStringLiteral("Command1_1"));
+    placeInTwips(Command1[1], 3360, 2208, 1044, 336);
+    for (int index = 0; index < 2; ++index) {
+        connect(Command1[index], &QPushButton::clicked, this,
+                [this, index] { platform::guarded([&] { Command1_Click(index); }); });
+    }
+
+    setTabOrder(Combo1, Text1);
+    setTabOrder(Text1, Command1[0]);
+    setTabOrder(Command1[0], Command1[1]);
+    setTabOrder(Command1[1], Option2);
+    setTabOrder(Option2, Option1);
+
+    Resize1 = named(new platform::Resizer(this), QStringLiteral("Resize1"));
+    for (QWidget* container : {static_cast<QWidget*>(this), static_cast<QWidget*>(Frame1),
+                               static_cast<QWidget*>(Frame2), static_cast<QWidget*>(Frame3)})
+        Resize1->addContainer(container);
+    Resize1->setEnabled(true);
+    Resize1->InitResize();
+    Resize1->SaveInitialPositions();
+}
+
+void Frmpesquisa::resetToLoadLayout()
+{
+    Combo1->clear();
+    Combo1->setEditText(QString());
+    Text1->clear();
+    txttotal->clear();
+    clearGroup(Optobjeto->group());
+    clearGroup(Option1->group());
+    Frame1->raise();
+    Combo1->setFocus();
+}
+
+void Frmpesquisa::ShowModal()
+{
+    // Centred on the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    Combo1->setFocus();
+    exec();
+}
+
+void Frmpesquisa::done(int result)
+{
+    QDialog::done(result);
+    resetToLoadLayout();
+}
+
+void Frmpesquisa::keyPressEvent(QKeyEvent* event)
+{
+    // Esc is "&Cancela" wherever the focus is (the dialog's own Esc would only
+    // close it). Enter reaches the default button "&Ok" through QDialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        Command1[1]->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool Frmpesquisa::eventFilter(QObject* watched, QEvent* event)
+{
+    // Keys the field list's text box did not use reach the box itself, which
+    // would swallow Enter and Esc: they go to the two commands instead.
+    if (watched == Combo1 && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            Command1[0]->click();
+            return true;
+        }
+        if (plain && key->key() == Qt::Key_Escape) {
+            Command1[1]->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void Frmpesquisa::Command1_Click(int Index)
+{
+    if (Index == 0) {
+        if (Optobjeto->isChecked())
+            PesquisaObjetos();
+        else if (Optemprestimo->isChecked())
+            PesquisaEmprestimos();
+    } else if (Index == 1) {
+        Cancela();
+    }
+}
+
+void Frmpesquisa::openDatabase()
+{
+    CaminhoBanco = db::databasePath(platform::pluginFolder());
+    BancoDados = db::Database::open(CaminhoBanco, QString::fromLatin1(db::kConnectString));
+}
+
+void Frmpesquisa::rewriteImprime(const QString& sql)
+{
+    BancoDados->deleteQueryDef(kImprime);
+    BancoDados->createQueryDef(kImprime);
+    BancoDados->setQueryDefSql(kImprime, sql);
+    ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, kImprime});
+}
+
+void Frmpesquisa::PesquisaObjetos()
+{
+    openDatabase();
+    TabObjetos = BancoDados->openRecordset(QStringLiteral("objetos"), db::RecordsetType::Dynaset);
+    const QString key = Text1->text();
+    const QString field = Combo1->currentText();
+    catalogue::Frmobjetos* objetos = catalogue::Frmobjetos::existing();
+
+    const QString column = columnFor(kObjectEntries, field);
+    if (!column.isEmpty()) {
+        const QString where = QStringLiteral(" from objetos where ") + containsPattern(column, key);
+        rewriteImprime(QStringLiteral("select cod, objeto, título, autor, valor") + where);
+        if (objetos) {
+            objetos->Data1->setRecordSource(QStringLiteral("select *") + where);
+            objetos->Data1->refresh();
+            if (field == QStringLiteral("Descrição"))
+                objetos->lblpanel->setText(QString::number(TabObjetos->recordCount()));
+        }
+    }
+
+    if (objetos) {
+        objetos->mnufecharpesquisa->setEnabled(true);
+        objetos->mnupesquisar->setEnabled(false);
+    }
+    accept();
+}
+
+void Frmpesquisa::PesquisaEmprestimos()
+{
+    const QString key = Text1->text();
+    const QString column = columnFor(kLoanEntries, Combo1->currentText());
+    loans::Frmemprestimos* emprestimos = loans::Frmemprestimos::existing();
+
+    if (!column.isEmpty() && emprestimos) {
+        QString statement;
+        if (Option1->isChecked())
+            statement = QStringLiteral("select * from empréstimos where ") + containsPattern(column, key);
+        else if (Option2->isChecked())
+            statement = QStringLiteral("select * from empréstimos where entregue='não' and ") +
+                        containsPattern(column, key);
+        if (!statement.isEmpty()) {
+            emprestimos->Data1->setRecordSource(statement);
+            emprestimos->Data1->refresh();
+        }
+    }
+    accept();
+}
+
+void Frmpesquisa::Cancela()
+{
+    if (Optobjeto->isChecked()) {
+        if (!BancoDados)
+            openDatabase();
+        rewriteImprime(QStringLiteral("select cod, objeto, título, autor, valor from objetos order by cod"));
+        if (catalogue::Frmobjetos* objetos = catalogue::Frmobjetos::existing()) {
+            objetos->lblpanel->setText(txttotal->text());
+            objetos->cmdSeleciona->raise();
+            objetos->mnuordenar->setEnabled(true);
+        }
+        reject();
+    } else if (Optemprestimo->isChecked()) {
+        if (loans::Frmemprestimos* emprestimos = loans::Frmemprestimos::existing()) {
+            emprestimos->mnufecharpesquisa->setEnabled(false);
+            emprestimos->mnumostrar->setEnabled(true);
+            emprestimos->mnuordenar->setEnabled(true);
+            emprestimos->cmdSeleciona->raise();
+        }
+        reject();
+    }
+}
+
+}  // namespace ondrel::search

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <array>
+#include <memory>
+
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace ondrel::db {
+class Database;
+class Recordset;
+struct QueryDef;
+}  // namespace ondrel::db
+
+namespace ondrel::platform {
+class Resizer;
+}
+
+namespace ondrel::search {
+
+// The search dialog "Pesquisar...", shared by the catalogue and the loans
+// window. It has no start-up of its own: the caller fills it, then shows it.
+//
+//   auto* dlg = search::Frmpesquisa::instance();
+//   dlg->Combo1->addItem("Objeto"); ...; dlg->Combo1->setEditText("Objeto");
+//   dlg->Optobjeto->setChecked(true);            // or Optemprestimo, then
+//   dlg->Frame2->raise(); dlg->Option1->setChecked(true);   // loans only
+//   dlg->ShowModal();
+//
+// Whenever it is not shown the dialog is in its load layout: empty field
+// list, empty key, no option set, Frame1 in front. Every closing (Ok,
+// Cancela, the close box) puts it back there, so a showing never inherits
+// the field list of an earlier one. CaminhoBanco, BancoDados, TabObjetos and
+// ConsultaImprime are kept from one showing to the next.
+//
+// Driving it from a test: ShowModal() blocks in exec(). Queue the user's
+// part before calling the caller's handler, e.g.
+//   QTimer::singleShot(0, [] { auto* d = Frmpesquisa::instance();
+//                              d->Text1->setText("x"); d->Command1[0]->click(); });
+// or fill the dialog and call Command1_Click() without showing it.
+class Frmpesquisa : public QDialog {
+    Q_OBJECT
+public:
+    // The single dialog of the process, created on first reference.
+    static Frmpesquisa* instance();
+    // The dialog if it was created, or nullptr.
+    static Frmpesquisa* existing();
+
+    ~Frmpesquisa() override;
+
+    // Shows the dialog modally (returns when it is closed).
+    void ShowModal();
+
+    // ---- Dialog state
+    QString CaminhoBanco;
+    std::shared_ptr<db::Database> BancoDados;
+    std::shared_ptr<db::Recordset> TabObjetos;
+    std::unique_ptr<db::QueryDef> ConsultaImprime;
+
+    // ---- Controls
+    platform::Resizer* Resize1 = nullptr;
+    QFrame* Frame1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QComboBox* Combo1 = nullptr;  // editable; entries compared exactly
+    QLabel* Label2 = nullptr;
+    QLineEdit* Text1 = nullptr;   // the key
+    std::array<QPushButton*, 2> Command1{};  // 0 "&Ok" (Enter), 1 "&Cancela" (Esc)
+    QFrame* Frame3 = nullptr;     // hidden behind Frame1: the caller's flags
+    QRadioButton* Optobjeto = nullptr;      // the caller is the catalogue window
+    QRadioButton* Optemprestimo = nullptr;  // the caller is the loans window
+    QGroupBox* Frame2 = nullptr;  // "Objetos", raised by the loans window only
+    QRadioButton* Option1 = nullptr;  // "Todos"
+    QRadioButton* Option2 = nullptr;  // "Emprestados"
+    QLineEdit* txttotal = nullptr;    // hidden behind Frame1, always empty
+
+    // ---- Handlers. No error handling of their own: an engine error escapes
+    // to the caller (the button's connection shows it).
+    void Command1_Click(int Index);
+    void PesquisaObjetos();
+    void PesquisaEmprestimos();
+
+    // Twips -> pixels for this dialog's screen.
+    int twipsToPixels(int twips) const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void done(int result) override;
+
+private:
+    Frmpesquisa();
+    void buildLayout();
+    // Back to the load layout (controls only; the state values stay).
+    void resetToLoadLayout();
+    // Opens the dialog's own handle on the collection database.
+    void openDatabase();
+    // Rewrites "Imprime" in its three steps through BancoDados.
+    void rewriteImprime(const QString& sql);
+    void Cancela();
+};
+
+}  // namespace ondrel::search
