@@ -1,7 +1,10 @@
 #include "Frmobjetos.h"
 #include "valuetext.h"
+#include "frmobjetos_internal.h"
+#include "listing.h"
 
 #include "assets/assets.h"
+#include "chrome/chrome.h"
 #include "database/database.h"
 #include "database/datacontrol.h"
 #include "database/recordset.h"
@@ -12,6 +15,7 @@
 #include "platform/maskedbox.h"
 #include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
+#include "platform/reportprinter.h"
 #include "platform/resizer.h"
 #include "platform/services.h"
 #include "platform/toolbarbar.h"
@@ -47,6 +51,8 @@ using platform::placeInTwips;
 using platform::services;
 using platform::skipFailing;
 using platform::trapResume;
+using detail::regionalSettings;
+using detail::use;
 
 namespace {
 
@@ -60,34 +66,6 @@ constexpr int kBar2Height = 420;
 // Height of the tab strip of SSTab1: the positions of the controls on the
 // tabs are measured from the top of the tab control, strip included.
 constexpr int kTabStrip = 360;
-
-const QString kHomePage = QStringLiteral("https://ondrel.example/ulmix");
-const QString kMakerName = QStringLiteral("Ondrel");
-
-// An unset handle fails the statement that uses it, as an unset object
-// variable does, instead of crashing.
-template <typename T>
-T& use(const std::shared_ptr<T>& handle)
-{
-    if (!handle)
-        throw std::runtime_error("Variável de objeto ou variável do bloco With não definida");
-    return *handle;
-}
-
-template <typename T>
-T& use(T* pointer)
-{
-    if (!pointer)
-        throw std::runtime_error("Variável de objeto ou variável do bloco With não definida");
-    return *pointer;
-}
-
-// The user's regional settings: the process's default locale, which is the
-// system's unless the host (or a test) set another.
-QLocale regionalSettings()
-{
-    return QLocale();
-}
 
 // Reports Cmbobjeto's real focus gains: by the keyboard (Tab, Shift+Tab, its
 // label's shortcut) or a click. The focus coming back from the box's own list
@@ -215,6 +193,9 @@ Frmobjetos::Frmobjetos() : QMainWindow(nullptr)
     Data2->setReadOnly(true);
     Resize1 = new platform::Resizer(this);
     Resize1->setObjectName(QStringLiteral("Resize1"));
+    Report1 = new platform::ReportPrinter(this);
+    Report1->setObjectName(QStringLiteral("Report1"));
+    Report1->setRowReader(readListing);
 
     buildToolbars();
     buildTabs();
@@ -311,9 +292,9 @@ void Frmobjetos::buildToolbars()
     ctbBar->place(Image2, kClientWidth - kBarHeight, (kBarHeight - buttonHeight) / 2, buttonHeight, buttonHeight);
 
     ctbBar2 = named(new platform::ToolbarBar(client), QStringLiteral("ctbBar2"));
-    cmdHome = named(new ToolbarButton(kMakerName), QStringLiteral("cmdHome"));
+    cmdHome = named(new ToolbarButton(chrome::makerName()), QStringLiteral("cmdHome"));
     cmdHome->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    cmdHome->setHoverText(kHomePage);
+    cmdHome->setHoverText(chrome::homePage());
     ctbBar2->place(cmdHome, 165, 30, 915, 330);
 
     const auto picture = [&](const QString& name, const QString& art, const QString& hover, int left) {
@@ -622,6 +603,12 @@ void Frmobjetos::connectHandlers()
                 [this, index] { platform::guarded([&] { ClarkTBButton2_Click(index); }); });
     }
 
+    connect(txtPath, &QLineEdit::textChanged, this, [this] { platform::guarded([&] { txtPath_Change(); }); });
+    connect(GridModel, &db::RecordsetModel::afterUpdate, this,
+            [this] { platform::guarded([&] { DBGrid1_AfterUpdate(); }); });
+    connectCommands();
+    connectChrome();
+
     // A pending record the source could not store when the user moved on:
     // the source stays on it with the typed values; say why.
     connect(Data1, &db::DataControl::saveRefused, this, [](const QString& description) {
@@ -652,8 +639,8 @@ void Frmobjetos::Form_Load()
         },
         [&] { TotalRegistros = use(TabObjetos).recordCount(); },
         [&] {
-            HelpFile = platform::pluginFolder() + QStringLiteral("/Ulmix.hlp");
-            QCoreApplication::instance()->setProperty("HelpFile", HelpFile);
+            chrome::registerHelpFile();
+            HelpFile = chrome::helpFile();
         },
         [&] {
             Resize1->setEnabled(true);
@@ -812,25 +799,7 @@ void Frmobjetos::Data1_Reposition()
             Data1->setCaption(counterText(position + 1, TotalRegistros));
         },
         [&] { lblCount->setText(Data1->caption()); },
-        [&] {
-            // The sum of valor over the whole catalogue, read afresh each time.
-            const auto all = use(BancoDados).openRecordset(QStringLiteral("Select * from objetos"),
-                                                           db::RecordsetType::Snapshot);
-            struct Closer {
-                db::Recordset& rs;
-                ~Closer() { skipFailing({[&] { rs.close(); }}); }
-            } closer{*all};
-            qint64 total = 0;
-            while (!all->eof()) {
-                skipFailing({[&] {
-                    const QVariant value = all->value(QStringLiteral("valor"));
-                    if (!value.isNull())
-                        total += value.toLongLong();
-                }});
-                all->moveNext();
-            }
-            lbltotal->setText(totalText(total, regionalSettings()));
-        },
+        [&] { lbltotal->setText(totalText(collectionTotal(), regionalSettings())); },
     });
 }
 

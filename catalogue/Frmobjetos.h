@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -36,6 +37,7 @@ class ToolbarSeparator;
 class Line3D;
 class Resizer;
 class MaskEdBox;
+class ReportPrinter;
 }  // namespace ondrel::platform
 
 namespace ondrel::catalogue {
@@ -108,6 +110,7 @@ public:
     db::DataControl* Data2 = nullptr;
     platform::Resizer* Resize1 = nullptr;
     db::RecordsetModel* GridModel = nullptr;
+    platform::ReportPrinter* Report1 = nullptr;
 
     // ---- Top toolbar
     platform::ToolbarBar* ctbBar = nullptr;
@@ -268,6 +271,58 @@ public:
     // object is never lent twice and an object not yet stored is never lent.
     bool podeEmprestar() const;
 
+    // ---- Browsing and order
+    // Previous (0, 2) or next (1, 3) record; the ends of the set stay
+    // current. Every statement attempted, a failing one skipped.
+    void sscommand1_Click(int Index);
+    void mnuanterior_Click();
+    void mnuproximo_Click();
+    // The four orderings: Data1's order, the check marks and "Imprime".
+    // No handling of their own.
+    void mnuordcod_Click();
+    void mnuordtitulo_Click();
+    void mnuordautor_Click();
+    void mnuordassunto_Click();
+    // The grid stored an edited row: the total again.
+    void DBGrid1_AfterUpdate();
+
+    // ---- Find
+    // Quick find by title. No handling of its own.
+    void mnuprocurar_Click();
+    // Opens the search dialog, modal. No handling of its own.
+    void cmdSeleciona_Click();
+    void mnupesquisar_Click();
+    // Back to the whole catalogue. Every statement attempted, a failing one
+    // skipped.
+    void cmdFechar_Click();
+    void mnufecharpesquisa_Click();
+
+    // ---- Picture
+    // Shows the picture named by txtPath, fitted, and enables its removal
+    // only while there is one.
+    void txtPath_Change();
+    // Chooses a picture and stores its name at once. No handling of its own.
+    void ctbImagem_Click();
+    // Forgets the picture's name at once. Every statement attempted, a
+    // failing one skipped.
+    void ctbApagImagem_Click();
+
+    // ---- Print
+    // Prints the listing of "Imprime". Every statement attempted, a failing
+    // one skipped; nothing is reported.
+    void mnuprint_Click();
+    void cmdPrint_Click();
+
+    // ---- Toolbar feedback, help and links
+    void cmdHome_MouseEnter();
+    void cmdHome_MouseExit();
+    void cmdEmprestar_MouseEnter();
+    void cmdEmprestar_MouseExit();
+    void cmdHome_Click();
+    void ctbajuda_Click();
+    void mnuajuda_Click();
+    void mnusobre_Click();
+
     // Twips <-> pixels for this window's screen.
     int twipsToPixels(int twips) const;
     int pixelsToTwips(int pixels) const;
@@ -288,6 +343,22 @@ private:
     void bindFields();
     void connectHandlers();
     void reloadPicture();
+    void connectCommands();
+    void connectChrome();
+
+    // The sum of valor over the whole catalogue, read afresh (statement C2);
+    // an empty value adds nothing. Throws what the engine throws.
+    qint64 collectionTotal() const;
+    // Rewrites the stored query "Imprime" in its three steps (delete, create,
+    // set its text), keeping the handle in ConsultaImprime.
+    void writeImprime(const QString& sql);
+    // One of the four orderings: the field the catalogue is ordered by and
+    // the item checked for it.
+    void ordena(const QString& field, QAction* item);
+    // Runs a step on Data1's pending edit and cancels the edit if the step
+    // did not store it, so the window never shows browsing over an edit the
+    // record set still holds.
+    void storeNow(const std::function<void()>& change);
 
     // Command states, each button before its menu twin. Adding, editing and a
     // refused save share one pattern, browsing the opposite one.

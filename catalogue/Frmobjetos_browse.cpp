@@ -1,0 +1,130 @@
+// Browsing the catalogue: previous and next, the four orderings with the
+// listing they give the printed report, and the total after a grid edit.
+#include "Frmobjetos.h"
+#include "frmobjetos_internal.h"
+#include "valuetext.h"
+
+#include "database/database.h"
+#include "database/datacontrol.h"
+#include "database/recordset.h"
+#include "platform/guard.h"
+
+#include <QAction>
+#include <QLabel>
+
+namespace ondrel::catalogue {
+
+using detail::regionalSettings;
+using detail::use;
+using platform::skipFailing;
+
+namespace {
+
+const QString kImprime = QStringLiteral("Imprime");
+
+}  // namespace
+
+qint64 Frmobjetos::collectionTotal() const
+{
+    const auto all = use(BancoDados).openRecordset(QStringLiteral("Select * from objetos"), db::RecordsetType::Snapshot);
+    // Closed and released also when a read fails.
+    struct Closer {
+        db::Recordset& rs;
+        ~Closer() { skipFailing({[&] { rs.close(); }}); }
+    } closer{*all};
+    qint64 total = 0;
+    while (!all->eof()) {
+        const QVariant value = all->value(QStringLiteral("valor"));
+        if (!value.isNull())
+            total += value.toLongLong();
+        all->moveNext();
+    }
+    return total;
+}
+
+void Frmobjetos::writeImprime(const QString& sql)
+{
+    db::Database& database = use(BancoDados);
+    database.deleteQueryDef(kImprime);  // a missing one is no error
+    database.createQueryDef(kImprime);
+    ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, kImprime});
+    ConsultaImprime->setSql(sql);
+}
+
+void Frmobjetos::sscommand1_Click(int Index)
+{
+    lblpanel->setText(QString());
+    // Past either end the record at that end stays current.
+    switch (Index) {
+    case 0:
+    case 2:
+        skipFailing({
+            [&] { use(Data1->recordset()).movePrevious(); },
+            [&] {
+                if (use(Data1->recordset()).bof())
+                    Data1->recordset()->moveNext();
+            },
+        });
+        break;
+    case 1:
+    case 3:
+        skipFailing({
+            [&] { use(Data1->recordset()).moveNext(); },
+            [&] {
+                if (use(Data1->recordset()).eof())
+                    Data1->recordset()->movePrevious();
+            },
+        });
+        break;
+    default:
+        break;
+    }
+}
+
+void Frmobjetos::mnuanterior_Click()
+{
+    sscommand1_Click(2);
+}
+
+void Frmobjetos::mnuproximo_Click()
+{
+    sscommand1_Click(3);
+}
+
+void Frmobjetos::ordena(const QString& field, QAction* item)
+{
+    Data1->setRecordSource(QStringLiteral("select * from objetos order by ") + field);
+    Data1->refresh();
+    for (QAction* order : {mnuordcod, mnuordtitulo, mnuordautor, mnuordassunto})
+        order->setChecked(order == item);
+    // The printed listing follows the order on screen.
+    writeImprime(QStringLiteral("select cod, objeto, título, autor, valor from objetos order by ") + field);
+}
+
+void Frmobjetos::mnuordcod_Click()
+{
+    ordena(QStringLiteral("cod"), mnuordcod);
+}
+
+void Frmobjetos::mnuordtitulo_Click()
+{
+    ordena(QStringLiteral("título"), mnuordtitulo);
+}
+
+void Frmobjetos::mnuordautor_Click()
+{
+    ordena(QStringLiteral("autor"), mnuordautor);
+}
+
+void Frmobjetos::mnuordassunto_Click()
+{
+    ordena(QStringLiteral("assunto"), mnuordassunto);
+}
+
+void Frmobjetos::DBGrid1_AfterUpdate()
+{
+    // The whole table, whatever order or search is shown.
+    lbltotal->setText(totalText(collectionTotal(), regionalSettings()));
+}
+
+}  // namespace ondrel::catalogue

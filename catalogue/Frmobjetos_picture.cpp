@@ -1,0 +1,72 @@
+// The object's picture: shown from the file named in its path, chosen with
+// the file-open dialog and removed; both commands store the name at once.
+#include "Frmobjetos.h"
+#include "frmobjetos_internal.h"
+
+#include "database/datacontrol.h"
+#include "database/recordset.h"
+#include "platform/guard.h"
+#include "platform/picturebutton.h"
+#include "platform/services.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QScopeGuard>
+
+namespace ondrel::catalogue {
+
+using detail::use;
+using platform::services;
+using platform::skipFailing;
+
+namespace {
+
+const QString kPictureFilter = QStringLiteral(
+    "Bitmaps (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg|GIF (*.gif)|*.gif|Icones (*.ico)|*.ico|Todos os Formatos|*.bmp;*.jpg;*.gif;*.ico");
+
+}  // namespace
+
+void Frmobjetos::txtPath_Change()
+{
+    // Measured at its own natural size, then fitted; a file that is gone or
+    // unreadable leaves the frame empty.
+    reloadPicture();
+    AjustaImagem();
+    ctbApagImagem->setEnabled(!txtPath->text().isEmpty());
+}
+
+void Frmobjetos::storeNow(const std::function<void()>& change)
+{
+    db::Recordset& rs = use(Data1->recordset());
+    // The edit is stored or abandoned here, never left behind: a name that
+    // could not be stored must not be written later by an automatic save,
+    // nor stay on screen as if it were stored.
+    const auto abandon = qScopeGuard([&] {
+        if (rs.editMode() != db::EditMode::None)
+            skipFailing({[&] { rs.cancelUpdate(); }});
+    });
+    rs.edit();
+    change();
+    rs.update();
+}
+
+void Frmobjetos::ctbImagem_Click()
+{
+    lblpanel->setText(QString());
+    // The dialog's default title; it starts without a preselected file.
+    const QString chosen = services().openFileName(this, QString(), kPictureFilter);
+    if (chosen.isEmpty())
+        return;
+    storeNow([&] { txtPath->setText(chosen); });
+}
+
+void Frmobjetos::ctbApagImagem_Click()
+{
+    // Only the name is forgotten; the file itself is never touched.
+    skipFailing({
+        [&] { lblpanel->setText(QString()); },
+        [&] { storeNow([&] { txtPath->setText(QString()); }); },
+    });
+}
+
+}  // namespace ondrel::catalogue

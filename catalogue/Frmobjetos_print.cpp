@@ -1,0 +1,40 @@
+// The printed listing of the catalogue: the rows of the stored query
+// "Imprime" through the layout "objetos.rpt" of the plug-in folder.
+#include "Frmobjetos.h"
+#include "frmobjetos_internal.h"
+
+#include "database/database.h"
+#include "platform/guard.h"
+#include "platform/pluginfolder.h"
+#include "platform/reportprinter.h"
+
+namespace ondrel::catalogue {
+
+using detail::use;
+using platform::skipFailing;
+
+void Frmobjetos::mnuprint_Click()
+{
+    const QString imprime = QStringLiteral("Imprime");
+    skipFailing({
+        [&] { Report1->setDataFiles(0, db::databasePath(platform::pluginFolder())); },
+        [&] {
+            // An existing "Imprime" is printed as the order or search left it.
+            if (!use(BancoDados).hasQueryDef(imprime)) {
+                BancoDados->createQueryDef(imprime);
+                ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, imprime});
+                ConsultaImprime->setSql(QStringLiteral("select cod, objeto, título, autor, valor from objetos order by cod"));
+            }
+        },
+        [&] { Report1->setReportFileName(db::databasePath(platform::pluginFolder(), QStringLiteral("objetos.rpt"))); },
+        [&] { Report1->setDestination(platform::ReportPrinter::ToPrinter); },
+        [&] { Report1->setAction(1); },
+    });
+}
+
+void Frmobjetos::cmdPrint_Click()
+{
+    mnuprint_Click();
+}
+
+}  // namespace ondrel::catalogue

@@ -1,0 +1,337 @@
+#include "reportprinter.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTextDocument>
+#include <QTextStream>
+#include <algorithm>
+#include <stdexcept>
+
+namespace ondrel::platform {
+
+namespace {
+
+constexpr qint64 kCurrencyScale = 10000;  // amounts arrive in ten-thousandths
+
+QString s_printerOverride;
+
+[[noreturn]] void fail(const QString& text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+QString money(qint64 units, const QLocale& locale)
+{
+    // A no-break space in the format becomes a plain one, as users write it.
+    return locale.toCurrencyString(static_cast<double>(units) / kCurrencyScale, QString(), 2)
+        .replace(QChar(0x00a0), QLatin1Char(' '));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Layout
+
+QStringList ReportLayout::fields() const
+{
+    QStringList names;
+    for (const ReportColumn& c : columns)
+        names.append(c.field);
+    return names;
+}
+
+ReportLayout ReportLayout::parse(const QString& text)
+{
+    ReportLayout layout;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int n = 0; n < lines.size(); ++n) {
+        const QString line = lines[n].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const int equals = line.indexOf(QLatin1Char('='));
+        if (equals <= 0)
+            fail(QStringLiteral("Linha %1 do layout inválida: %2").arg(n + 1).arg(line));
+        const QString key = line.left(equals).trimmed().toLower();
+        QString value = line.mid(equals + 1);
+        const int comment = value.indexOf(QLatin1Char('#'));
+        if (comment >= 0 && key != QLatin1String("title"))
+            value.truncate(comment);
+        value = value.trimmed();
+        QStringList parts = value.split(QLatin1Char('|'));
+        for (QString& p : parts)
+            p = p.trimmed();
+
+        if (key == QLatin1String("title")) {
+            layout.title = value;
+        } else if (key == QLatin1String("source")) {
+            layout.source = value;
+        } else if (key == QLatin1String("column")) {
+            if (parts.size() < 2 || parts[0].isEmpty())
+                fail(QStringLiteral("Coluna inválida na linha %1 do layout").arg(n + 1));
+            ReportColumn column;
+            column.field = parts[0];
+            column.caption = parts[1];
+            if (parts.size() > 2) {
+                bool ok = false;
+                column.width = parts[2].toInt(&ok);
+                if (!ok || column.width <= 0)
+                    fail(QStringLiteral("Largura inválida na linha %1 do layout").arg(n + 1));
+            }
+            column.currency = parts.size() > 3 && parts[3].compare(QLatin1String("currency"), Qt::CaseInsensitive) == 0;
+            layout.columns.append(column);
+        } else if (key == QLatin1String("total")) {
+            layout.totalField = parts.value(0);
+            layout.totalCaption = parts.value(1);
+        } else {
+            fail(QStringLiteral("Chave desconhecida na linha %1 do layout: %2").arg(n + 1).arg(key));
+        }
+    }
+    if (layout.source.isEmpty())
+        fail(QStringLiteral("O layout não diz de onde vêm as linhas (source)"));
+    if (layout.columns.isEmpty())
+        fail(QStringLiteral("O layout não tem colunas"));
+    if (!layout.totalField.isEmpty()) {
+        const auto found = std::find_if(layout.columns.cbegin(), layout.columns.cend(), [&](const ReportColumn& c) {
+            return c.field.compare(layout.totalField, Qt::CaseInsensitive) == 0 && c.currency;
+        });
+        if (found == layout.columns.cend())
+            fail(QStringLiteral("O total do layout não é uma coluna de valores"));
+    }
+    return layout;
+}
+
+ReportLayout ReportLayout::load(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("Layout de relatório não encontrado: %1").arg(fileName));
+    return parse(QString::fromUtf8(file.readAll()));
+}
+
+// ---------------------------------------------------------------------------
+// Content
+
+ReportContent formatReport(const ReportLayout& layout, const ReportRows& rows, const QLocale& locale)
+{
+    ReportContent content;
+    content.title = layout.title;
+    for (const ReportColumn& c : layout.columns)
+        content.captions.append(c.caption);
+    qint64 total = 0;
+    for (const QVariantList& row : rows) {
+        QStringList cells;
+        for (int i = 0; i < layout.columns.size(); ++i) {
+            const ReportColumn& column = layout.columns[i];
+            const QVariant value = row.value(i);
+            if (value.isNull()) {
+                cells.append(QString());
+                continue;
+            }
+            if (column.currency) {
+                const qint64 units = value.toLongLong();
+                if (column.field.compare(layout.totalField, Qt::CaseInsensitive) == 0)
+                    total += units;
+                cells.append(money(units, locale));
+            } else {
+                cells.append(value.toString());
+            }
+        }
+        content.cells.append(cells);
+    }
+    if (!layout.totalField.isEmpty())
+        content.totalLine = layout.totalCaption + QLatin1Char(' ') + money(total, locale);
+    return content;
+}
+
+void buildReportDocument(const ReportContent& content, const ReportLayout& layout, QTextDocument& document)
+{
+    int widthSum = 0;
+    for (const ReportColumn& c : layout.columns)
+        widthSum += c.width;
+    QString html;
+    QTextStream out(&html);
+    out << "<html><body>";
+    out << "<h2>" << content.title.toHtmlEscaped() << "</h2>";
+    out << "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"3\" border=\"1\"><thead><tr>";
+    for (int i = 0; i < layout.columns.size(); ++i) {
+        out << "<th width=\"" << (layout.columns[i].width * 100 / qMax(1, widthSum)) << "%\" align=\""
+            << (layout.columns[i].currency ? "right" : "left") << "\">" << content.captions.value(i).toHtmlEscaped()
+            << "</th>";
+    }
+    out << "</tr></thead>";
+    for (const QStringList& row : content.cells) {
+        out << "<tr>";
+        for (int i = 0; i < layout.columns.size(); ++i)
+            out << "<td align=\"" << (layout.columns[i].currency ? "right" : "left") << "\">"
+                << row.value(i).toHtmlEscaped() << "</td>";
+        out << "</tr>";
+    }
+    out << "</table>";
+    if (!content.totalLine.isEmpty())
+        out << "<p align=\"right\"><b>" << content.totalLine.toHtmlEscaped() << "</b></p>";
+    out << "</body></html>";
+    document.setHtml(html);
+    document.setMetaInformation(QTextDocument::DocumentTitle, content.title);
+}
+
+// ---------------------------------------------------------------------------
+// Printer
+
+ReportPrinter::ReportPrinter(QObject* parent) : QObject(parent) {}
+
+ReportPrinter::~ReportPrinter() = default;
+
+void ReportPrinter::setRowReader(ReportRowReader reader)
+{
+    m_reader = std::move(reader);
+}
+
+void ReportPrinter::setDataFiles(int index, const QString& fileName)
+{
+    if (index < 0)
+        fail(QStringLiteral("Índice de arquivo de dados inválido"));
+    while (m_dataFiles.size() <= index)
+        m_dataFiles.append(QString());
+    m_dataFiles[index] = fileName;
+}
+
+QString ReportPrinter::dataFiles(int index) const
+{
+    return m_dataFiles.value(index);
+}
+
+void ReportPrinter::setReportFileName(const QString& fileName)
+{
+    m_reportFile = fileName;
+}
+
+QString ReportPrinter::reportFileName() const
+{
+    return m_reportFile;
+}
+
+void ReportPrinter::setDestination(int destination)
+{
+    m_destination = destination;
+}
+
+int ReportPrinter::destination() const
+{
+    return m_destination;
+}
+
+void ReportPrinter::setPrintFileName(const QString& fileName)
+{
+    m_printFile = fileName;
+}
+
+QString ReportPrinter::printFileName() const
+{
+    return m_printFile;
+}
+
+const ReportContent& ReportPrinter::lastReport() const
+{
+    return m_last;
+}
+
+int ReportPrinter::reportsProduced() const
+{
+    return m_produced;
+}
+
+void ReportPrinter::setPrinterOverride(const QString& pdfFile)
+{
+    s_printerOverride = pdfFile;
+}
+
+QString ReportPrinter::printerOverride()
+{
+    return s_printerOverride;
+}
+
+void ReportPrinter::setAction(int action)
+{
+    if (action == 1)
+        produce();
+}
+
+void ReportPrinter::produce()
+{
+    // Everything is read before anything is printed: a missing piece prints
+    // nothing.
+    const ReportLayout layout = ReportLayout::load(m_reportFile);
+    const QString dataFile = dataFiles(0);
+    if (dataFile.isEmpty() || !QFileInfo::exists(dataFile))
+        fail(QStringLiteral("Arquivo de dados do relatório não encontrado: %1").arg(dataFile));
+    if (!m_reader)
+        fail(QStringLiteral("O relatório não tem de onde ler as linhas"));
+    const ReportRows rows = m_reader(dataFile, layout.source, layout.fields());
+    const ReportContent content = formatReport(layout, rows, QLocale());
+
+    QTextDocument document;
+    buildReportDocument(content, layout, document);
+    switch (m_destination) {
+    case ToPrinter:
+        if (s_printerOverride.isEmpty())
+            toPrinter(document);
+        else
+            toFile(document, s_printerOverride);
+        break;
+    case ToFile:
+        toFile(document, m_printFile);
+        break;
+    default:
+        fail(QStringLiteral("Destino de relatório não suportado: %1").arg(m_destination));
+    }
+    m_last = content;
+    ++m_produced;
+}
+
+void ReportPrinter::print(QTextDocument& document, QPrinter& printer)
+{
+    const QString title = document.metaInformation(QTextDocument::DocumentTitle);
+    printer.setDocName(title.isEmpty() ? QStringLiteral("Ulmix") : title);
+    printer.setPageOrientation(QPageLayout::Portrait);
+    document.print(&printer);
+}
+
+void ReportPrinter::toPrinter(QTextDocument& document)
+{
+    // At once on the default printer. Without any printer installed the
+    // user chooses where it goes (a PDF file, for one); cancelling prints
+    // nothing.
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (!info.isNull()) {
+        QPrinter printer(info, QPrinter::HighResolution);
+        if (!printer.isValid())
+            fail(QStringLiteral("Impressora indisponível"));
+        print(document, printer);
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    print(document, printer);
+}
+
+void ReportPrinter::toFile(QTextDocument& document, const QString& pdfFile)
+{
+    if (pdfFile.isEmpty())
+        fail(QStringLiteral("Arquivo de saída do relatório não informado"));
+    QFile probe(pdfFile);
+    if (!probe.open(QIODevice::WriteOnly))
+        fail(QStringLiteral("Não foi possível gravar o arquivo %1").arg(pdfFile));
+    probe.close();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdfFile);
+    print(document, printer);
+}
+
+}  // namespace ondrel::platform
