@@ -1,5 +1,5 @@
 #include "Frmobjetos.h"
-#include "valuetext.h"
+#include "database/valuetext.h"
 #include "frmobjetos_internal.h"
 #include "listing.h"
 
@@ -653,11 +653,16 @@ void Frmobjetos::Form_Load()
         [&] { Resize1->InitResize(); },
         [&] { Resize1->SaveInitialPositions(); },
         [&] { Data2->setRecordSource(QStringLiteral("select * from empréstimos order by data desc")); },
-        [&] { Data2->refresh(); },
         [&] { showLoanState(); },
         [&] { Data1->setRecordset(TabObjetos); },
         [&] { services().setPointer(platform::Pointer::Default); },
     });
+    // Once the window is loaded the loans source opens its record source,
+    // unless the first object shown has already pointed it at its loans.
+    skipFailing({[&] {
+        if (!Data2->recordset())
+            Data2->refresh();
+    }});
     emit loaded();
 }
 
@@ -777,11 +782,13 @@ void Frmobjetos::Txtcod_Change()
     skipFailing({
         [&] { use(BancoDados).deleteQueryDef(name); },
         [&] {
-            // The loans of the code on screen, newest first. The code is
-            // pasted with its quotes doubled, so any code reads its own loans.
             use(BancoDados).createQueryDef(name);
             ConsultaPesquisa = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, name});
-            ConsultaPesquisa->setSql(QStringLiteral("select * from empréstimos where codobjeto = '")
+        },
+        [&] {
+            // The loans of the code on screen, newest first. The code is
+            // pasted with its quotes doubled, so any code reads its own loans.
+            use(ConsultaPesquisa.get()).setSql(QStringLiteral("select * from empréstimos where codobjeto = '")
                                      + db::literal(Txtcod->text()) + QStringLiteral("'")
                                      + QStringLiteral("order by data desc"));
         },
@@ -796,10 +803,10 @@ void Frmobjetos::Data1_Reposition()
         [&] {
             // No current record (a new one pending, or none left) counts as 0.
             const int position = use(Data1->recordset()).absolutePosition();
-            Data1->setCaption(counterText(position + 1, TotalRegistros));
+            Data1->setCaption(db::counterText(position + 1, TotalRegistros));
         },
         [&] { lblCount->setText(Data1->caption()); },
-        [&] { lbltotal->setText(totalText(collectionTotal(), regionalSettings())); },
+        [&] { lbltotal->setText(db::totalText(collectionTotal(), regionalSettings())); },
     });
 }
 
@@ -823,7 +830,7 @@ void Frmobjetos::Text1_Change()
     // Display only: Text1 is never written back, so the formatted text does
     // not make the record look changed.
     const QString shown = Text1->text();
-    const QString formatted = currencyDisplay(shown, regionalSettings());
+    const QString formatted = db::currencyDisplay(shown, regionalSettings());
     if (formatted != shown)
         Text1->setText(formatted);  // raises this handler once more, which leaves it as it is
 }

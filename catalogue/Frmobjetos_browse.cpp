@@ -2,7 +2,7 @@
 // listing they give the printed report, and the total after a grid edit.
 #include "Frmobjetos.h"
 #include "frmobjetos_internal.h"
-#include "valuetext.h"
+#include "database/valuetext.h"
 
 #include "database/database.h"
 #include "database/datacontrol.h"
@@ -124,7 +124,7 @@ void Frmobjetos::mnuordassunto_Click()
 void Frmobjetos::DBGrid1_AfterUpdate()
 {
     // The whole table, whatever order or search is shown.
-    lbltotal->setText(totalText(collectionTotal(), regionalSettings()));
+    lbltotal->setText(db::totalText(collectionTotal(), regionalSettings()));
 }
 
 }  // namespace ondrel::catalogue

@@ -1,5 +1,7 @@
 #include "recordsetmodel.h"
 
+#include "valuetext.h"
+
 #include "values.h"
 
 #include <QHeaderView>
@@ -169,7 +171,7 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const
         bool ok = false;
         const std::optional<qint64> units = parseCurrency(text, &ok);
         if (ok && units)
-            return QLocale().toCurrencyString(double(*units) / double(kCurrencyScale));
+            return currencyText(*units, QLocale());
     }
     return text;
 }

@@ -3,6 +3,7 @@
 #include "catalogue/Frmobjetos.h"
 #include "database/database.h"
 #include "database/datacontrol.h"
+#include "database/valuetext.h"
 #include "database/recordset.h"
 #include "database/recordsetmodel.h"
 #include "limitedtextedit.h"
@@ -559,9 +560,7 @@ void Frmemprestimos::Data1_Reposition()
 {
     skipFailing({[&] {
         const db::Recordset& loans = use(Data1->recordset());
-        Data1->setCaption(QStringLiteral(" Registro : ") + QString::number(loans.absolutePosition() + 1)
-                          + QStringLiteral(" ") + QStringLiteral(" de ") + QStringLiteral(" ")
-                          + QString::number(TotalRegistros));
+        Data1->setCaption(db::counterText(loans.absolutePosition() + 1, TotalRegistros));
     }});
 }
 

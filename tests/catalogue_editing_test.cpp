@@ -4,7 +4,7 @@
 // list. Real database files in a temporary plug-in folder; the message boxes
 // and beeps go to a recording double.
 #include "catalogue/Frmobjetos.h"
-#include "catalogue/valuetext.h"
+#include "database/valuetext.h"
 #include "database/database.h"
 #include "database/datacontrol.h"
 #include "database/recordset.h"
@@ -28,6 +28,7 @@
 #include <QTest>
 
 using namespace ondrel::catalogue;
+using namespace ondrel::db;
 using ondrel::db::Database;
 using ondrel::db::EditMode;
 using ondrel::platform::RecordingServices;

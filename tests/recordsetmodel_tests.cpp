@@ -72,10 +72,11 @@ void TestRecordsetModel::columnsAndCells_data()
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("shown");
-    const QLocale br(QLocale::Portuguese, QLocale::Brazil);
     QTest::newRow("text") << 0 << 1 << "Dom Casmurro";
-    QTest::newRow("currency") << 0 << 2 << br.toCurrencyString(12.5);
-    QTest::newRow("currency with thousands") << 2 << 2 << br.toCurrencyString(1234.5);
+    // The grid shows the value as the value box does: a plain space after
+    // the sign, never the locale's no-break space.
+    QTest::newRow("currency") << 0 << 2 << QStringLiteral("R$ 12,50");
+    QTest::newRow("currency with thousands") << 2 << 2 << QStringLiteral("R$ 1.234,50");
     QTest::newRow("empty currency") << 1 << 2 << "";
     QTest::newRow("missing field") << 0 << 3 << "";
     QTest::newRow("hidden existing field") << 0 << 4 << "05/03/2003";

@@ -1,8 +1,8 @@
 #include "valuetext.h"
 
-#include "database/values.h"
+#include "values.h"
 
-namespace ondrel::catalogue {
+namespace ondrel::db {
 
 namespace {
 
@@ -66,4 +66,4 @@ QString currencyDisplay(const QString& text, const QLocale& locale)
     return currencyText(*units, locale);
 }
 
-}  // namespace ondrel::catalogue
+}  // namespace ondrel::db

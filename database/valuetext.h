@@ -1,15 +1,16 @@
 #pragma once
 
-// The texts the catalogue window derives from its records: the record
-// counter, the total value of the collection and the formatted value of the
-// shown object. Amounts are exact currency units (ten-thousandths, as the
-// engine keeps them); the separators and the currency format come from the
-// locale passed in, which the window takes from the user's regional settings.
+// The texts the record windows derive from their records: the record
+// counter, the total value of the collection and the currency format of a
+// value (the value box and the grid's value column). Amounts are exact
+// currency units (ten-thousandths, as the engine keeps them); the separators
+// and the currency format come from the locale passed in, which the windows
+// take from the user's regional settings.
 
 #include <QLocale>
 #include <QString>
 
-namespace ondrel::catalogue {
+namespace ondrel::db {
 
 // " Registro : " + position + " " + " de " + " " + total.
 QString counterText(qint64 position, qint64 total);
@@ -30,4 +31,4 @@ QString currencyText(qint64 units, const QLocale& locale);
 // when it reads as an amount, otherwise the text as it is.
 QString currencyDisplay(const QString& text, const QLocale& locale);
 
-}  // namespace ondrel::catalogue
+}  // namespace ondrel::db
