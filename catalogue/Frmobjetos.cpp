@@ -12,6 +12,7 @@
 #include "loans/Frmemprestimos.h"
 #include "platform/menubuilder.h"
 #include "platform/guard.h"
+#include "platform/limitedtextedit.h"
 #include "platform/maskedbox.h"
 #include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
@@ -386,7 +387,9 @@ void Frmobjetos::buildTabs()
     box(Txtassunto, QStringLiteral("Txtassunto"), 1140, 2685, 4968, 25);
     caption(Lblassunto, QStringLiteral("Lblassunto"), QStringLiteral("Assunto:"), Txtassunto, 120, 2685, 960);
 
-    Txtdesc = named(new QPlainTextEdit(objeto), QStringLiteral("Txtdesc"));
+    // At most 255 characters as stored, a line break counting two.
+    Txtdesc = named(new platform::LimitedTextEdit(objeto), QStringLiteral("Txtdesc"));
+    Txtdesc->setMaxLength(255);
     Txtdesc->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Txtdesc->setTabChangesFocus(true);
     placeOnTab(Txtdesc, 1170, 3255, 7230, 1545);
@@ -1120,7 +1123,10 @@ void Frmobjetos::cmdEmprestar_Click()
 
     // Created and loaded on first reference, on the last loan of our code.
     loans::Frmemprestimos* emprestimos = loans::Frmemprestimos::instance();
-    use(emprestimos->Data1->recordset()).addNew();
+    // A loan typed there that cannot be stored keeps the loans window where
+    // it is (it has said why); the lending data must not land on that loan.
+    if (!emprestimos->startNewLoan())
+        return;
 
     emprestimos->Txtcod->setEnabled(true);
     emprestimos->Txtcod->setText(Txtcod->text());

@@ -16,7 +16,6 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
 class QTabWidget;
 class QTableView;
 class QWidget;
@@ -37,6 +36,7 @@ class ToolbarSeparator;
 class Line3D;
 class Resizer;
 class MaskEdBox;
+class LimitedTextEdit;
 class ReportPrinter;
 }  // namespace ondrel::platform
 
@@ -154,7 +154,7 @@ public:
     QLabel* Lblautor = nullptr;
     QLineEdit* Txtassunto = nullptr;
     QLabel* Lblassunto = nullptr;
-    QPlainTextEdit* Txtdesc = nullptr;
+    platform::LimitedTextEdit* Txtdesc = nullptr;
     QLabel* Lbldesc = nullptr;
     QFrame* Picture1 = nullptr;
     QLabel* Image1 = nullptr;

@@ -6,8 +6,8 @@
 #include "database/valuetext.h"
 #include "database/recordset.h"
 #include "database/recordsetmodel.h"
-#include "limitedtextedit.h"
 #include "platform/guard.h"
+#include "platform/limitedtextedit.h"
 #include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
 #include "platform/resizer.h"
@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QWindowStateChangeEvent>
 #include <stdexcept>
 #include <vector>
@@ -321,6 +322,22 @@ void Frmemprestimos::setRecordCommands(bool browsing)
     mnucancelar->setEnabled(!browsing);
 }
 
+bool Frmemprestimos::startNewLoan()
+{
+    db::Recordset& loans = use(Data1->recordset());
+    // A refused save can leave a pending new loan pending: the refusal
+    // itself is what tells.
+    bool refused = false;
+    const QMetaObject::Connection watch =
+        connect(Data1, &db::DataControl::saveRefused, this, [&refused] { refused = true; });
+    const auto unwatch = qScopeGuard([&] { disconnect(watch); });
+    loans.addNew();
+    if (!refused && loans.editMode() == db::EditMode::Adding)
+        return true;
+    --TotalRegistros;  // counted by the validate event for an add that did not happen
+    return false;
+}
+
 void Frmemprestimos::cmdnovo_Click()
 {
     // Error 3021 asks whether to go on; any other failure is passed over.
@@ -335,9 +352,12 @@ void Frmemprestimos::cmdnovo_Click()
         services().msgBox(QStringLiteral("Não há nenhum objeto cadastrado"), platform::OkOnly, platform::Exclamation);
         return;
     }
+    bool goOn = true;
+    runSteps({[&] { goOn = startNewLoan(); }}, [&](const Failure& failure) { return goOn = onError(failure); });
+    if (!goOn)
+        return;  // still on the loan that was shown, in its own mode
     runSteps(
         {
-            [&] { use(Data1->recordset()).addNew(); },
             [&] {
                 Txtcod->setEnabled(true);
                 Txtcod->setText(QString());

@@ -26,11 +26,10 @@ class ToolbarButton;
 class PictureButton;
 class ToolbarSeparator;
 class Resizer;
+class LimitedTextEdit;
 }  // namespace ondrel::platform
 
 namespace ondrel::loans {
-
-class LimitedTextEdit;
 
 // ---- Layout arithmetic of the loans window, in twips, free of widgets.
 
@@ -111,7 +110,7 @@ public:
     QLineEdit* mskdata = nullptr;
     QLineEdit* Txttítulo = nullptr;
     QLineEdit* Txtautor = nullptr;
-    LimitedTextEdit* Txtobs = nullptr;
+    platform::LimitedTextEdit* Txtobs = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
@@ -174,6 +173,10 @@ public:
     void Controles();
 
     // ---- Record commands
+    // Starts a new loan on Data1. False when the source would not leave the
+    // loan it is on (the typed values could not be stored, and it said so):
+    // nothing was started and the count is as it was.
+    bool startNewLoan();
     void cmdnovo_Click();
     void Cmdeditar_Click();
     void Cmdcancelar_Click();

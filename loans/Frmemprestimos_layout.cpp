@@ -6,7 +6,7 @@
 #include "chrome/chrome.h"
 #include "database/datacontrol.h"
 #include "database/recordsetmodel.h"
-#include "limitedtextedit.h"
+#include "platform/limitedtextedit.h"
 #include "platform/menubuilder.h"
 #include "platform/picturebutton.h"
 #include "platform/resizer.h"
@@ -24,6 +24,7 @@
 
 namespace ondrel::loans {
 
+using platform::LimitedTextEdit;
 using platform::PictureButton;
 using platform::ToolbarButton;
 using platform::placeInTwips;

@@ -7,6 +7,7 @@
 #include "chrome/chrome.h"
 #include "chrome/helpviewer.h"
 #include "database/recordsetmodel.h"
+#include "platform/limitedtextedit.h"
 #include "platform/picturebutton.h"
 
 #include <QAction>

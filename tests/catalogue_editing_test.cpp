@@ -152,6 +152,7 @@ private slots:
     void refusedPendingRecordIsKept_data();
     void refusedPendingRecordIsKept();
     void refusedAutomaticSaveIsShown();
+    void newObjectRefusedKeepsShownObject();
 
     void deleteObject_data();
     void deleteObject();
@@ -682,6 +683,48 @@ void CatalogueEditingTest::refusedAutomaticSaveIsShown()
     QCOMPARE(m_services.messageBoxes.size(), 1);
     QCOMPARE(f->Txtcod->text(), QStringLiteral("A1"));
     QCOMPARE(f->mskdata->text(), QStringLiteral("31/02/2003"));
+}
+
+void CatalogueEditingTest::newObjectRefusedKeepsShownObject()
+{
+    createCatalogue(databaseFile(), threeObjects());
+    Frmobjetos* f = showForm();
+    const QString commands = commandState(f);
+    const QString stored = storedText(QStringLiteral("A1"), QStringLiteral("Data"));
+    // A date the engine cannot store, typed while browsing.
+    f->mskdata->setFocus();
+    f->mskdata->selectAll();
+    QTest::keyClicks(f->mskdata, QStringLiteral("31/02/2003"));
+    f->cmdNovo->setFocus();
+
+    f->cmdNovo->click();
+    // Told once; the object stays shown as typed, nothing new is started and
+    // the count is as it was.
+    QCOMPARE(m_services.messageBoxes.size(), 1);
+    QVERIFY(pending(f) != EditMode::Adding);
+    QCOMPARE(commandState(f), commands);
+    QCOMPARE(f->Txtcod->text(), QStringLiteral("A1"));
+    QCOMPARE(f->mskdata->text(), QStringLiteral("31/02/2003"));
+    QCOMPARE(f->TotalRegistros, 3);
+    QCOMPARE(f->lblCount->text(), QStringLiteral(" Registro : 1  de  3"));
+    QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("Data")), stored);
+
+    // Corrected, "Novo" stores the date on that object and a new one is
+    // added beside it.
+    f->mskdata->setFocus();
+    f->mskdata->selectAll();
+    QTest::keyClicks(f->mskdata, QStringLiteral("28/02/2003"));
+    f->cmdNovo->click();
+    QCOMPARE(pending(f), EditMode::Adding);
+    QCOMPARE(f->TotalRegistros, 4);
+    QTest::keyClicks(f->Txtcod, QStringLiteral("D4"));
+    QTest::keyClicks(f->txttítulo, QStringLiteral("Delta"));
+    f->cmdSalvar->click();
+    QCOMPARE(m_services.messageBoxes.size(), 1);
+    QCOMPARE(storedCodes(), (QStringList{"A1", "B2", "C3", "D4"}));
+    QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("Data")), QStringLiteral("28/02/2003"));
+    QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("Título")), QStringLiteral("Alfa"));
+    QCOMPARE(f->TotalRegistros, 4);
 }
 
 // ---------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -234,6 +235,7 @@ void CatalogueLayoutTest::lengthLimitsAndPositions_data()
     QTest::newRow("txttítulo") << "txttítulo" << 100 << QRect(1140, 1680, 4968, 0);
     QTest::newRow("Txtautor") << "Txtautor" << 70 << QRect(1140, 2190, 4968, 0);
     QTest::newRow("Txtassunto") << "Txtassunto" << 25 << QRect(1140, 2685, 4968, 0);
+    QTest::newRow("Txtdesc") << "Txtdesc" << 255 << QRect(1170, 3255, 7230, 0);
 }
 
 void CatalogueLayoutTest::lengthLimitsAndPositions()
@@ -242,12 +244,18 @@ void CatalogueLayoutTest::lengthLimitsAndPositions()
     QFETCH(int, maxLength);
     QFETCH(QRect, twips);
     Frmobjetos* f = form();
-    auto* edit = f->findChild<QLineEdit*>(box);
+    auto* edit = f->findChild<QWidget*>(box);
     QVERIFY(edit);
+    const auto typed = [edit] {
+        if (const auto* line = qobject_cast<QLineEdit*>(edit))
+            return line->text();
+        return qobject_cast<QPlainTextEdit*>(edit)->toPlainText();
+    };
+    QVERIFY(qobject_cast<QLineEdit*>(edit) || qobject_cast<QPlainTextEdit*>(edit));
     // The limit holds for typing: one character more than allowed is refused.
     if (maxLength < 32767) {
         QTest::keyClicks(edit, QString(maxLength + 1, QLatin1Char('A')));
-        QCOMPARE(edit->text().size(), maxLength);
+        QCOMPARE(typed().size(), maxLength);
     }
     // Measured from the tab control, one pixel of tolerance for rounding.
     const QPoint inTab = edit->mapTo(f->SSTab1, QPoint(0, 0));

@@ -4,7 +4,7 @@
 #include "loans_testutil.h"
 
 #include "database/datacontrol.h"
-#include "loans/limitedtextedit.h"
+#include "platform/limitedtextedit.h"
 #include "platform/picturebutton.h"
 
 #include <QAbstractItemModel>

@@ -92,6 +92,8 @@ private slots:
     void emptyCatalogue();
     void lendFillsNewLoan_data();
     void lendFillsNewLoan();
+    void lendingLeavesRefusedLoanAlone_data();
+    void lendingLeavesRefusedLoanAlone();
     void loansRegisterButton();
     void endButton();
 
@@ -391,6 +393,83 @@ void LendingTest::lendFillsNewLoan()
     // The catalogue itself is unchanged: still browsing its object.
     QCOMPARE(f->Txtcod->text(), code);
     QVERIFY(f->cmdEmprestar->isEnabled());
+}
+
+void LendingTest::lendingLeavesRefusedLoanAlone_data()
+{
+    QTest::addColumn<QString>("state");  // the loans window: browsing, editing or adding
+    QTest::addColumn<QString>("fixed");  // the loan stored once its date is corrected
+    QTest::newRow("typed over while browsing") << "browsing" << "C2|Bia|Não|14/02/2003|";
+    QTest::newRow("loan being edited") << "editing" << "C2|Bia|Não|14/02/2003|";
+    QTest::newRow("new loan being typed") << "adding" << "B1|Gil|Não|14/02/2003|";
+}
+
+void LendingTest::lendingLeavesRefusedLoanAlone()
+{
+    QFETCH(QString, state);
+    QFETCH(QString, fixed);
+    m_folder->create(objects(), loans());
+    const QStringList storedBefore = m_folder->storedLoans();
+    Frmobjetos* f = openCatalogue();
+    moveTo(f, "C2");
+    QTest::mouseClick(f->ClarkTBButton2[0], Qt::LeftButton);
+    Frmemprestimos* e = Frmemprestimos::existing();
+    QVERIFY(e && e->isVisible());
+    QCOMPARE(e->Txtnome->text(), QStringLiteral("Bia"));
+    if (state == QLatin1String("editing")) {
+        QTest::mouseClick(e->cmdEditar, Qt::LeftButton);
+        QCOMPARE(e->Data1->recordset()->editMode(), EditMode::Editing);
+    } else if (state == QLatin1String("adding")) {
+        QTest::mouseClick(e->cmdNovo, Qt::LeftButton);
+        typeText(e->Txtcod, QStringLiteral("B1"));
+        QTest::keyClick(e->Txtcod, Qt::Key_Tab);
+        typeText(e->Txtnome, QStringLiteral("Gil"));
+        QCOMPARE(e->Data1->recordset()->editMode(), EditMode::Adding);
+    }
+    const EditMode mode = e->Data1->recordset()->editMode();
+    const qint64 total = e->TotalRegistros;
+    const QString name = e->Txtnome->text();
+    const QString code = e->Txtcod->text();
+    // A date the engine cannot store.
+    e->mskdata->setFocus();
+    e->mskdata->selectAll();
+    typeText(e->mskdata, QStringLiteral("31/02/2003"));
+
+    QVERIFY(showActive(f));
+    moveTo(f, "A0");
+    m_folder->services.pointers.clear();
+    QTest::mouseClick(f->cmdEmprestar, Qt::LeftButton);
+
+    // The loans window said why and kept its loan as typed; the lending
+    // data went nowhere and the pointer is back.
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
+    QCOMPARE(m_folder->services.messageBoxes.first().icon, int(ondrel::platform::Critical));
+    QCOMPARE(e->Txtnome->text(), name);
+    QCOMPARE(e->Txtcod->text(), code);
+    QCOMPARE(e->mskdata->text(), QStringLiteral("31/02/2003"));
+    QCOMPARE(e->TotalRegistros, total);
+    if (mode != EditMode::None)
+        QCOMPARE(e->Data1->recordset()->editMode(), mode);
+    QCOMPARE(m_folder->services.pointers.first(), Pointer::Hourglass);
+    QCOMPARE(m_folder->services.pointer(), Pointer::Default);
+    QCOMPARE(m_folder->storedLoans(), storedBefore);
+    QCOMPARE(f->Txtcod->text(), QStringLiteral("A0"));
+    QVERIFY(f->cmdEmprestar->isEnabled());
+
+    // Corrected, lending again stores that loan as typed and starts the new
+    // one for the object shown.
+    e->mskdata->setFocus();
+    e->mskdata->selectAll();
+    typeText(e->mskdata, QStringLiteral("14/02/2003"));
+    QTest::mouseClick(f->cmdEmprestar, Qt::LeftButton);
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
+    QCOMPARE(e->Data1->recordset()->editMode(), EditMode::Adding);
+    QCOMPARE(e->Txtcod->text(), QStringLiteral("A0"));
+    QCOMPARE(e->Txtnome->text(), QString());
+    const QStringList rows = m_folder->storedLoans();
+    QVERIFY2(rows.contains(fixed), qPrintable(rows.join(QLatin1Char('\n'))));
+    QCOMPARE(rows.size(), storedBefore.size() + (state == QLatin1String("adding") ? 1 : 0));
+    QCOMPARE(e->TotalRegistros, rows.size() + 1);
 }
 
 // ---------------------------------------------------------------------------

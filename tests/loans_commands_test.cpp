@@ -4,7 +4,7 @@
 #include "loans_testutil.h"
 
 #include "database/datacontrol.h"
-#include "loans/limitedtextedit.h"
+#include "platform/limitedtextedit.h"
 #include "platform/picturebutton.h"
 
 #include <QAction>
@@ -76,6 +76,18 @@ bool entering(Frmemprestimos* loans)
            && loans->cmdCancelar->isEnabled() && loans->mnucancelar->isEnabled() && loans->Txtcod->isEnabled();
 }
 
+// Which record commands are on, buttons then menu items, and the code box.
+QString commandStates(Frmemprestimos* loans)
+{
+    QString states;
+    for (QWidget* w : std::initializer_list<QWidget*>{loans->cmdNovo, loans->cmdSalvar, loans->cmdEditar,
+                                                      loans->cmdExcluir, loans->cmdCancelar, loans->Txtcod})
+        states += QLatin1Char(w->isEnabled() ? '1' : '0');
+    for (QAction* a : {loans->mnunovo, loans->mnusalvar, loans->mnueditar, loans->mnuexcluir, loans->mnucancelar})
+        states += QLatin1Char(a->isEnabled() ? '1' : '0');
+    return states;
+}
+
 }  // namespace
 
 class LoansCommandsTest : public QObject {
@@ -90,6 +102,8 @@ private slots:
     void editandoCarriesOverToNewLoan();
     void refusedSaveKeepsLoan_data();
     void refusedSaveKeepsLoan();
+    void newRefusedKeepsShownLoan_data();
+    void newRefusedKeepsShownLoan();
     void cancelAndRefusals();
     void deleteLastAndOnlyLoan();
     void catalogueFollowsSavedLoan_data();
@@ -330,6 +344,65 @@ void LoansCommandsTest::refusedSaveKeepsLoan()
     const QStringList rows = folder.storedLoans();
     QCOMPARE(rows.size(), loan.isEmpty() ? 8 : 7);
     QVERIFY2(rows.contains(stored), qPrintable(rows.join(QLatin1Char('\n'))));
+}
+
+void LoansCommandsTest::newRefusedKeepsShownLoan_data()
+{
+    QTest::addColumn<bool>("fromMenu");
+    QTest::newRow("button") << false;
+    QTest::newRow("menu item") << true;
+}
+
+void LoansCommandsTest::newRefusedKeepsShownLoan()
+{
+    QFETCH(bool, fromMenu);
+    Folder folder;
+    folder.create(standardObjects(), standardLoans());
+    Frmemprestimos* loans = openLoans();
+    QVERIFY(loans);
+    goTo(loans, QStringLiteral("Ana"));
+    const QString caption = loans->Data1->caption();
+    const QString commandsBefore = commandStates(loans);
+    QVERIFY(!loans->Txtcod->isEnabled());
+    // A date the engine cannot store, typed while browsing.
+    retype(loans->mskdata, QStringLiteral("31/02/2003"));
+
+    if (fromMenu)
+        loans->mnunovo->trigger();
+    else
+        click(loans->cmdNovo);
+
+    // The refusal is told once; the loan typed over stays shown as typed,
+    // nothing new is started and the count is as it was.
+    QCOMPARE(folder.services.messageBoxes.size(), 1);
+    QCOMPARE(folder.services.messageBoxes.first().icon, int(ondrel::platform::Critical));
+    QVERIFY(loans->Data1->recordset()->editMode() != EditMode::Adding);
+    QCOMPARE(commandStates(loans), commandsBefore);
+    QCOMPARE(loans->Txtcod->text(), QStringLiteral("A1"));
+    QCOMPARE(loans->Txtnome->text(), QStringLiteral("Ana"));
+    QCOMPARE(loans->Combo1->currentText(), QStringLiteral("Sim"));
+    QCOMPARE(loans->mskdata->text(), QStringLiteral("31/02/2003"));
+    QCOMPARE(loans->TotalRegistros, 6);
+    QCOMPARE(loans->Data1->caption(), caption);
+    QCOMPARE(folder.storedLoans(), (QStringList{"A1|Ana|Sim|01/02/2003|primeira", "B2|Bruno|Não|02/02/2003|",
+                                                "A1|Carla|Sim|03/02/2003|", "D'A|Davi|Não|04/02/2003|",
+                                                "A1|Elisa|Não|05/02/2003|linha 1\r\nlinha 2",
+                                                "B2|Fábio|Sim|06/02/2003|"}));
+
+    // Corrected, the next "Novo" stores the typed date on that loan and the
+    // new loan is added beside it: no loan is written over.
+    retype(loans->mskdata, QStringLiteral("01/03/2003"));
+    startLoan(loans, QStringLiteral("B2"), QStringLiteral("Zeca"));
+    QVERIFY(entering(loans));
+    QCOMPARE(loans->TotalRegistros, 7);
+    click(loans->cmdSalvar);
+    QCOMPARE(folder.services.messageBoxes.size(), 1);
+    const QStringList rows = folder.storedLoans();
+    QCOMPARE(rows.size(), 7);
+    QCOMPARE(rows.first(), QStringLiteral("A1|Ana|Sim|01/03/2003|primeira"));
+    QCOMPARE(rows.last(), QStringLiteral("B2|Zeca|Não|%1|").arg(kToday));
+    QCOMPARE(loans->Data1->caption(), QStringLiteral(" Registro : 7  de  7"));
+    QVERIFY(browsing(loans));
 }
 
 void LoansCommandsTest::cancelAndRefusals()

@@ -4,7 +4,7 @@
 
 #include "database/datacontrol.h"
 #include "database/recordsetmodel.h"
-#include "loans/limitedtextedit.h"
+#include "platform/limitedtextedit.h"
 #include "platform/picturebutton.h"
 
 #include <QAction>
@@ -14,7 +14,7 @@
 #include <QMenu>
 
 using namespace loanstest;
-using ondrel::loans::LimitedTextEdit;
+using ondrel::platform::LimitedTextEdit;
 
 namespace {
 

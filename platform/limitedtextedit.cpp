@@ -6,7 +6,7 @@
 
 #include <limits>
 
-namespace ondrel::loans {
+namespace ondrel::platform {
 
 LimitedTextEdit::LimitedTextEdit(QWidget* parent) : QPlainTextEdit(parent) {}
 
@@ -73,4 +73,4 @@ void LimitedTextEdit::insertFromMimeData(const QMimeData* source)
     }
 }
 
-}  // namespace ondrel::loans
+}  // namespace ondrel::platform

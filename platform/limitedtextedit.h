@@ -2,7 +2,7 @@
 
 #include <QPlainTextEdit>
 
-namespace ondrel::loans {
+namespace ondrel::platform {
 
 // A multi-line box whose typing stops at a number of characters counted as
 // the record stores them (each line break as a carriage return and a line
@@ -29,4 +29,4 @@ private:
     int m_maxLength = 0;
 };
 
-}  // namespace ondrel::loans
+}  // namespace ondrel::platform
