@@ -10,12 +10,14 @@
 #include "database/recordset.h"
 #include "database/recordsetmodel.h"
 #include "loans/Frmemprestimos.h"
-#include "platform/menubuilder.h"
+#include "platform/formhelpers.h"
 #include "platform/guard.h"
+#include "platform/menubuilder.h"
 #include "platform/limitedtextedit.h"
 #include "platform/maskedbox.h"
 #include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
+#include "platform/recordtoolbar.h"
 #include "platform/reportprinter.h"
 #include "platform/resizer.h"
 #include "platform/services.h"
@@ -48,12 +50,15 @@ namespace ondrel::catalogue {
 
 using platform::PictureButton;
 using platform::ToolbarButton;
+using platform::fromBgr;
+using platform::makeLabel;
+using platform::named;
 using platform::placeInTwips;
 using platform::services;
 using platform::skipFailing;
 using platform::trapResume;
 using detail::regionalSettings;
-using detail::use;
+using platform::use;
 
 namespace {
 
@@ -114,32 +119,12 @@ private:
     Frmobjetos* m_form;
 };
 
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-template <typename W>
-W* named(W* widget, const QString& name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
-
 // The borrower labels are bold; their colour is set while the object is lent.
 void boldFont(QLabel* label)
 {
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
-}
-
-// Colours are given as the platform's blue-green-red integers.
-QColor fromBgr(int value)
-{
-    return QColor(value & 0xff, (value >> 8) & 0xff, (value >> 16) & 0xff);
 }
 
 void setTextColour(QLabel* label, int bgr)
@@ -274,7 +259,7 @@ void Frmobjetos::buildToolbars()
     const std::array<QString, 6> pictures = {QStringLiteral("novo"),     QStringLiteral("salvar"),
                                              QStringLiteral("editar"),   QStringLiteral("excluir"),
                                              QStringLiteral("cancelar"), QStringLiteral("emprestar")};
-    const int buttonHeight = barButtonHeight(kBarHeight);
+    const int buttonHeight = platform::recordButtonHeight(kBarHeight, kToolbarPrecision);
     for (std::size_t i = 0; i < top.size(); ++i) {
         auto* button = named(new ToolbarButton(top[i].second), names[i]);
         button->setIcon(assets::icon(pictures[i]));
@@ -707,24 +692,14 @@ void Frmobjetos::Form_Resize()
 
 void Frmobjetos::Controles()
 {
-    const QRect bar = platform::geometryInTwips(ctbBar);
-    const QRect bar2 = platform::geometryInTwips(ctbBar2);
-    const std::array<ToolbarButton*, 6> buttons = {cmdNovo, cmdSalvar, cmdEditar, cmdExcluir, cmdCancelar, cmdEmprestar};
-    std::array<int, 6> widths{};
-    for (std::size_t i = 0; i < buttons.size(); ++i)
-        widths[i] = platform::geometryInTwips(buttons[i]).width();
-    const QRect close = platform::geometryInTwips(ClarkTBButton2[1]);
-    const ToolbarGeometry g = computeToolbarLayout(bar.width(), bar.height(), platform::geometryInTwips(cmdNovo).x(),
-                                                   widths, bar2.width(), bar2.height(), close.width(),
-                                                   pixelsToTwips(centralWidget()->height()));
-    for (std::size_t i = 0; i < buttons.size(); ++i) {
-        const QRect b = platform::geometryInTwips(buttons[i]);
-        placeInTwips(buttons[i], g.buttonLefts[i], b.y(), widths[i], g.buttonHeight);
-    }
-    placeInTwips(Image2, g.logoLeft, platform::geometryInTwips(Image2).y(), g.logoSide, g.logoSide);
-    placeInTwips(ClarkTBButton2[1], g.closeButtonLeft, close.y(), close.width(), close.height());
+    const std::array<QWidget*, 6> buttons = {cmdNovo, cmdSalvar, cmdEditar, cmdExcluir, cmdCancelar, cmdEmprestar};
+    platform::layOutRecordToolbar({ctbBar, ctbBar2, buttons, Image2, ClarkTBButton2[1]}, kToolbarPrecision);
+    // The tab control fills the space between the two bars.
+    const TabPlacement placement = tabBetweenBars(platform::geometryInTwips(ctbBar).height(),
+                                                  platform::geometryInTwips(ctbBar2).height(),
+                                                  pixelsToTwips(centralWidget()->height()));
     const QRect tab = platform::geometryInTwips(SSTab1);
-    placeInTwips(SSTab1, tab.x(), g.tabTop, tab.width(), g.tabHeight);
+    placeInTwips(SSTab1, tab.x(), placement.top, tab.width(), placement.height);
 }
 
 void Frmobjetos::reloadPicture()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/hostwindow.h"
+#include "platform/recordtoolbar.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -44,25 +45,16 @@ namespace ondrel::catalogue {
 
 // ---- Layout arithmetic, in twips, kept free of widgets so it can be checked.
 
-// Height of the top buttons and side of the logo for a bar H twips high.
-int barButtonHeight(int barHeight);
+// Controles lays out the toolbars with its divisions in double precision.
+inline constexpr platform::Precision kToolbarPrecision = platform::Precision::Double;
 
-struct ToolbarGeometry {
-    int buttonHeight = 0;
-    std::array<int, 6> buttonLefts{};  // cmdNovo .. cmdEmprestar
-    int logoSide = 0;
-    int logoLeft = 0;
-    int closeButtonLeft = 0;  // ClarkTBButton2(1)
-    int tabTop = 0;
-    int tabHeight = 0;
+// SSTab1 between the two bars: its top at the top bar's height, its height
+// the rest of the window's inner height.
+struct TabPlacement {
+    int top = 0;
+    int height = 0;
 };
-
-// What Controles computes: bar = ctbBar (W x H), the six buttons' widths and
-// cmdNovo's left, ctbBar2's width and height, ClarkTBButton2(1)'s width and
-// the window's inner height.
-ToolbarGeometry computeToolbarLayout(int barWidth, int barHeight, int novoLeft,
-                                     const std::array<int, 6>& buttonWidths, int bar2Width,
-                                     int bar2Height, int closeButtonWidth, int innerHeight);
+TabPlacement tabBetweenBars(int barHeight, int bar2Height, int innerHeight);
 
 struct ImageFit {
     int width = 0;

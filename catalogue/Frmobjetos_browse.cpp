@@ -15,7 +15,7 @@
 namespace ondrel::catalogue {
 
 using detail::regionalSettings;
-using detail::use;
+using platform::use;
 using platform::skipFailing;
 
 namespace {

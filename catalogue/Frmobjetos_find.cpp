@@ -18,7 +18,7 @@
 
 namespace ondrel::catalogue {
 
-using detail::use;
+using platform::use;
 using platform::skipFailing;
 
 void Frmobjetos::mnuprocurar_Click()

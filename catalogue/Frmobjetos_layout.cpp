@@ -1,5 +1,5 @@
-// Twip arithmetic of the catalogue window: the toolbar layout and the
-// fitting of the object's picture. Kept free of widgets so it can be checked.
+// Twip arithmetic of the catalogue window: the tab control between the bars
+// and the fitting of the object's picture. Kept free of widgets so it can be checked.
 #include "Frmobjetos.h"
 
 #include <cmath>
@@ -15,31 +15,9 @@ int roundDiv(double value, double divisor)
 
 }  // namespace
 
-int barButtonHeight(int barHeight)
+TabPlacement tabBetweenBars(int barHeight, int bar2Height, int innerHeight)
 {
-    return roundDiv(barHeight, 1.104);
-}
-
-ToolbarGeometry computeToolbarLayout(int barWidth, int barHeight, int novoLeft,
-                                     const std::array<int, 6>& buttonWidths, int bar2Width,
-                                     int bar2Height, int closeButtonWidth, int innerHeight)
-{
-    ToolbarGeometry g;
-    g.buttonHeight = barButtonHeight(barHeight);
-    // Packed left to right without gaps from cmdNovo's own left edge.
-    int left = novoLeft;
-    for (std::size_t i = 0; i < buttonWidths.size(); ++i) {
-        g.buttonLefts[i] = left;
-        left += buttonWidths[i];
-    }
-    // The logo: a square flush right, with a right margin of H - H / 1.104.
-    g.logoSide = g.buttonHeight;
-    g.logoLeft = barWidth - (barHeight - g.buttonHeight + g.logoSide);
-    g.closeButtonLeft = bar2Width - closeButtonWidth - roundDiv(bar2Height, 7);
-    // The tab control fills the space between the two bars.
-    g.tabTop = barHeight;
-    g.tabHeight = innerHeight - (bar2Height + barHeight);
-    return g;
+    return {barHeight, innerHeight - (bar2Height + barHeight)};
 }
 
 ImageFit fitImage(int width, int height, int frameWidth, int frameHeight)

@@ -15,7 +15,7 @@
 
 namespace ondrel::catalogue {
 
-using detail::use;
+using platform::use;
 using platform::services;
 using platform::skipFailing;
 

@@ -10,7 +10,7 @@
 
 namespace ondrel::catalogue {
 
-using detail::use;
+using platform::use;
 using platform::skipFailing;
 
 void Frmobjetos::mnuprint_Click()

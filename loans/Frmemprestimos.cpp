@@ -6,6 +6,7 @@
 #include "database/valuetext.h"
 #include "database/recordset.h"
 #include "database/recordsetmodel.h"
+#include "platform/formhelpers.h"
 #include "platform/guard.h"
 #include "platform/limitedtextedit.h"
 #include "platform/picturebutton.h"
@@ -32,8 +33,10 @@ namespace ondrel::loans {
 
 using platform::Failure;
 using platform::Step;
+using platform::fromBgr;
 using platform::services;
 using platform::skipFailing;
+using platform::use;
 
 namespace {
 
@@ -41,21 +44,6 @@ Frmemprestimos* s_instance = nullptr;
 
 const QString kSim = QStringLiteral("Sim");
 const QString kNao = QStringLiteral("Não");
-
-// An unset handle fails the statement that uses it instead of crashing.
-template <typename T>
-T& use(T* pointer)
-{
-    if (!pointer)
-        throw std::runtime_error("Variável de objeto ou variável do bloco With não definida");
-    return *pointer;
-}
-
-template <typename T>
-T& use(const std::shared_ptr<T>& handle)
-{
-    return use(handle.get());
-}
 
 // Runs the steps in order. When one fails, goOn decides whether the next
 // step runs (true) or the whole sequence stops (false).
@@ -69,12 +57,6 @@ void runSteps(std::initializer_list<Step> steps, const std::function<bool(const 
                 return;
         }
     }
-}
-
-// Colours are given as the platform's blue-green-red integers.
-QColor fromBgr(int value)
-{
-    return QColor(value & 0xff, (value >> 8) & 0xff, (value >> 16) & 0xff);
 }
 
 QString today()

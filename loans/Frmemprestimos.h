@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/recordtoolbar.h"
+
 #include <QDate>
 #include <QMainWindow>
 #include <QString>
@@ -31,21 +33,8 @@ class LimitedTextEdit;
 
 namespace ondrel::loans {
 
-// ---- Layout arithmetic of the loans window, in twips, free of widgets.
-
-struct LoanToolbarGeometry {
-    int buttonHeight = 0;
-    std::array<int, 5> buttonLefts{};  // cmdNovo .. cmdCancelar
-    int logoSide = 0;
-    int logoLeft = 0;
-    int closeButtonLeft = 0;  // ClarkTBButton2(1)
-};
-
-// What Controles computes for a top bar W x H, cmdNovo's own left, the five
-// record buttons' widths, the second bar's width and height and the width of
-// its close button.
-LoanToolbarGeometry computeLoanToolbar(int barWidth, int barHeight, int novoLeft, const std::array<int, 5>& buttonWidths,
-                                       int bar2Width, int bar2Height, int closeButtonWidth);
+// Controles lays out the toolbars with its divisions in single precision.
+inline constexpr platform::Precision kToolbarPrecision = platform::Precision::Single;
 
 // The return note put in front of a loan's remarks, with the record's line
 // ends: "devolvido em dd/mm/yyyy" and an empty line.

@@ -6,9 +6,11 @@
 #include "chrome/chrome.h"
 #include "database/datacontrol.h"
 #include "database/recordsetmodel.h"
+#include "platform/formhelpers.h"
 #include "platform/limitedtextedit.h"
 #include "platform/menubuilder.h"
 #include "platform/picturebutton.h"
+#include "platform/recordtoolbar.h"
 #include "platform/resizer.h"
 #include "platform/toolbarbar.h"
 #include "platform/twips.h"
@@ -20,13 +22,14 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QTableView>
-#include <cmath>
 
 namespace ondrel::loans {
 
 using platform::LimitedTextEdit;
 using platform::PictureButton;
 using platform::ToolbarButton;
+using platform::makeLabel;
+using platform::named;
 using platform::placeInTwips;
 
 namespace {
@@ -38,41 +41,7 @@ constexpr int kBar2Height = 420;
 // Where the boxes nobody sees are kept: to the right of the client area.
 constexpr int kOutside = 10000;
 
-// Single-precision division as the layout does it, rounded to whole twips.
-int divide(int value, float divisor)
-{
-    return static_cast<int>(std::lround(static_cast<float>(value) / divisor));
-}
-
-template <typename W>
-W* named(W* widget, const QString& name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
-
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text)
-{
-    return named(new QLabel(text, parent), name);
-}
-
 }  // namespace
-
-LoanToolbarGeometry computeLoanToolbar(int barWidth, int barHeight, int novoLeft, const std::array<int, 5>& buttonWidths,
-                                       int bar2Width, int bar2Height, int closeButtonWidth)
-{
-    LoanToolbarGeometry g;
-    g.buttonHeight = divide(barHeight, 1.104f);
-    int left = novoLeft;
-    for (std::size_t i = 0; i < buttonWidths.size(); ++i) {
-        g.buttonLefts[i] = left;
-        left += buttonWidths[i];
-    }
-    g.logoSide = g.buttonHeight;
-    g.logoLeft = barWidth - (barHeight - g.buttonHeight + g.logoSide);
-    g.closeButtonLeft = bar2Width - closeButtonWidth - divide(bar2Height, 7.0f);
-    return g;
-}
 
 Frmemprestimos::Frmemprestimos() : QMainWindow(nullptr)
 {
@@ -126,7 +95,7 @@ void Frmemprestimos::buildToolbars()
         {&cmdExcluir, "cmdExcluir", "Excluir", "excluir"},
         {&cmdCancelar, "cmdCancelar", "Cancelar", "cancelar"},
     }};
-    const int buttonHeight = divide(kBarHeight, 1.104f);
+    const int buttonHeight = platform::recordButtonHeight(kBarHeight, kToolbarPrecision);
     for (std::size_t i = 0; i < commands.size(); ++i) {
         auto* button = named(new ToolbarButton(QString::fromUtf8(commands[i].caption)),
                              QString::fromLatin1(commands[i].name));
@@ -403,19 +372,8 @@ void Frmemprestimos::bindFields()
 
 void Frmemprestimos::Controles()
 {
-    const QRect bar = platform::geometryInTwips(ctbBar);
-    const QRect bar2 = platform::geometryInTwips(ctbBar2);
-    const std::array<ToolbarButton*, 5> buttons = {cmdNovo, cmdSalvar, cmdEditar, cmdExcluir, cmdCancelar};
-    std::array<int, 5> widths{};
-    for (std::size_t i = 0; i < buttons.size(); ++i)
-        widths[i] = platform::geometryInTwips(buttons[i]).width();
-    const QRect close = platform::geometryInTwips(ClarkTBButton2[1]);
-    const LoanToolbarGeometry g = computeLoanToolbar(bar.width(), bar.height(), platform::geometryInTwips(cmdNovo).x(),
-                                                     widths, bar2.width(), bar2.height(), close.width());
-    for (std::size_t i = 0; i < buttons.size(); ++i)
-        placeInTwips(buttons[i], g.buttonLefts[i], platform::geometryInTwips(buttons[i]).y(), widths[i], g.buttonHeight);
-    placeInTwips(Image2, g.logoLeft, platform::geometryInTwips(Image2).y(), g.logoSide, g.logoSide);
-    placeInTwips(ClarkTBButton2[1], g.closeButtonLeft, close.y(), close.width(), close.height());
+    const std::array<QWidget*, 5> buttons = {cmdNovo, cmdSalvar, cmdEditar, cmdExcluir, cmdCancelar};
+    platform::layOutRecordToolbar({ctbBar, ctbBar2, buttons, Image2, ClarkTBButton2[1]}, kToolbarPrecision);
 }
 
 }  // namespace ondrel::loans

@@ -18,7 +18,9 @@
 
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 
 namespace ondrel::platform {
 
@@ -51,5 +53,21 @@ std::optional<Failure> skipFailing(std::initializer_list<Step> steps);
 // trapped (as an error inside an error handler), so wrap the handler in
 // guarded() if it can fail.
 void trapResume(const std::function<void(const Failure&)>& onError, std::initializer_list<Step> steps);
+
+// An unset handle fails the statement that uses it, as an unset object
+// variable does, instead of crashing.
+template <typename T>
+T& use(T* pointer)
+{
+    if (!pointer)
+        throw std::runtime_error("Variável de objeto ou variável do bloco With não definida");
+    return *pointer;
+}
+
+template <typename T>
+T& use(const std::shared_ptr<T>& handle)
+{
+    return use(handle.get());
+}
 
 }  // namespace ondrel::platform

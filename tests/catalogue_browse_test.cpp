@@ -3,6 +3,7 @@
 // the listing they give the printed report, the total after a grid edit; and
 // the window's chrome: hover texts, the home link, help and the About item.
 #include "catalogue_browse_testutil.h"
+#include "catalogue_hover_testdata.h"
 
 #include "chrome/chrome.h"
 #include "chrome/helpviewer.h"
@@ -220,20 +221,7 @@ void CatalogueBrowseTest::gridEditUpdatesTotal()
 
 void CatalogueBrowseTest::hoverTexts_data()
 {
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("loans") << "ClarkTBButton2_0" << "Controle de Empréstimos";
-    QTest::newRow("close") << "ClarkTBButton2_1" << "Fechar";
-    QTest::newRow("search") << "cmdSeleciona" << "Pesquisa...";
-    QTest::newRow("close search") << "cmdFechar" << "Fechar Pesquisa";
-    QTest::newRow("previous 0") << "sscommand1_0" << "Registro Anterior";
-    QTest::newRow("next 1") << "sscommand1_1" << "Próximo Registro";
-    QTest::newRow("previous 2") << "sscommand1_2" << "Registro Anterior";
-    QTest::newRow("next 3") << "sscommand1_3" << "Próximo Registro";
-    QTest::newRow("print") << "cmdPrint" << "Imprime Listagem";
-    QTest::newRow("picture") << "ctbImagem" << "Inserir Imagem";
-    QTest::newRow("remove picture") << "ctbApagImagem" << "Excluir Imagem";
-    QTest::newRow("help") << "ctbajuda" << "Ajuda";
+    testutil::addCatalogueHoverRows();
 }
 
 void CatalogueBrowseTest::hoverTexts()
@@ -244,14 +232,14 @@ void CatalogueBrowseTest::hoverTexts()
     Frmobjetos* f = m_folder->openCatalogue();
     auto* b = f->findChild<ondrel::platform::ToolbarButton*>(button);
     QVERIFY(b);
-    hover(b, true);
+    enter(b);
     QCOMPARE(f->lblpanel->text(), text);
-    hover(b, false);
+    leave(b);
     QCOMPARE(f->lblpanel->text(), QString());
     // From one button straight onto another.
-    hover(b, true);
-    hover(b, false);
-    hover(f->ctbajuda, true);
+    enter(b);
+    leave(b);
+    enter(f->ctbajuda);
     QCOMPARE(f->lblpanel->text(), QStringLiteral("Ajuda"));
 }
 
@@ -260,10 +248,10 @@ void CatalogueBrowseTest::emprestarHoverChangesOnlyItsCaption()
     m_folder->create();
     Frmobjetos* f = m_folder->openCatalogue();
     f->lblpanel->setText(QStringLiteral("painel"));
-    hover(f->cmdEmprestar, true);
+    enter(f->cmdEmprestar);
     QCOMPARE(f->cmdEmprestar->caption(), QStringLiteral("Emprestar !?"));
     QCOMPARE(f->lblpanel->text(), QStringLiteral("painel"));
-    hover(f->cmdEmprestar, false);
+    leave(f->cmdEmprestar);
     QCOMPARE(f->cmdEmprestar->caption(), QStringLiteral("Emprestar"));
     QCOMPARE(f->lblpanel->text(), QStringLiteral("painel"));
 }
@@ -273,15 +261,15 @@ void CatalogueBrowseTest::homeLink()
     m_folder->create();
     Frmobjetos* f = m_folder->openCatalogue();
     QCOMPARE(f->cmdHome->text(), ondrel::chrome::makerName());
-    hover(f->cmdHome, true);
+    enter(f->cmdHome);
     QCOMPARE(f->lblpanel->text(), ondrel::chrome::homePage());
     QCOMPARE(m_folder->services.pointer(), Pointer::Custom);
-    hover(f->cmdHome, false);
+    leave(f->cmdHome);
     QCOMPARE(f->lblpanel->text(), QString());
     QCOMPARE(m_folder->services.pointer(), Pointer::Default);
 
     // The click clears the panel and puts the default pointer back at once.
-    hover(f->cmdHome, true);
+    enter(f->cmdHome);
     QTest::mouseClick(f->cmdHome, Qt::LeftButton);
     QCOMPARE(f->lblpanel->text(), QString());
     QCOMPARE(m_folder->services.pointer(), Pointer::Default);

@@ -5,6 +5,7 @@
 // Message boxes, input boxes, the file dialog, the shell and the keys sent go
 // to a recording double.
 #include "catalogue/Frmobjetos.h"
+#include "folder_testutil.h"
 #include "database/database.h"
 #include "database/datacontrol.h"
 #include "database/recordset.h"
@@ -12,6 +13,7 @@
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "search/Frmpesquisa.h"
+#include "widget_testutil.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -25,6 +27,9 @@ namespace cattest {
 using ondrel::catalogue::Frmobjetos;
 using ondrel::db::Database;
 using ondrel::platform::RecordingServices;
+using testutil::above;
+using testutil::enter;
+using testutil::leave;
 
 struct Object {
     QString cod, kind, title, author, subject, valor, path;
@@ -39,31 +44,13 @@ inline QList<Object> standardObjects()
             {"D4", "Livro", "O'Brien", "Bandeira", "Biografia", "1000", ""}};
 }
 
-class Folder {
+class Folder : public testutil::PluginFolder {
 public:
     Folder()
     {
-        QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
-        m_installed = std::make_unique<RecordingServices::Installed>(services);
-        ondrel::platform::setPluginFolder(dir.path());
         for (const char* name : {"objetos.rpt", "Ulmix.hlp"})
             QFile::copy(QStringLiteral(ONDREL_SOURCE_DIR "/assets/files/") + QLatin1String(name),
                         dir.filePath(QLatin1String(name)));
-    }
-    ~Folder()
-    {
-        delete ondrel::search::Frmpesquisa::existing();
-        delete ondrel::loans::Frmemprestimos::existing();
-        delete Frmobjetos::existing();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        m_installed.reset();
-        ondrel::platform::setPluginFolder(QString());
-    }
-
-    QString path() const { return dir.filePath(QStringLiteral("livrano.mdb")); }
-    std::shared_ptr<Database> open() const
-    {
-        return Database::open(path(), QString::fromLatin1(ondrel::db::kConnectString));
     }
 
     void create(const QList<Object>& objects = standardObjects()) const
@@ -110,12 +97,6 @@ public:
             values << rs->text(field);
         return values;
     }
-
-    QTemporaryDir dir;
-    RecordingServices services;
-
-private:
-    std::unique_ptr<RecordingServices::Installed> m_installed;
 };
 
 // The codes of Data1's record set in its order, leaving the current record
@@ -127,24 +108,6 @@ inline QStringList listedCodes(Frmobjetos* f)
     for (int i = 0; rs && i < rs->keyCount(); ++i)
         codes << rs->textAt(i, QStringLiteral("cod"));
     return codes;
-}
-
-// The mouse entering or leaving a button, as the window system reports it.
-inline void hover(QWidget* button, bool enter)
-{
-    if (enter) {
-        QEnterEvent event(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
-        QCoreApplication::sendEvent(button, &event);
-    } else {
-        QEvent event(QEvent::Leave);
-        QCoreApplication::sendEvent(button, &event);
-    }
-}
-
-inline bool above(QWidget* a, QWidget* b)
-{
-    const QObjectList& siblings = a->parent()->children();
-    return siblings.indexOf(a) > siblings.indexOf(b);
 }
 
 }  // namespace cattest

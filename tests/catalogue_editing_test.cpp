@@ -12,6 +12,7 @@
 #include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
+#include "widget_testutil.h"
 #include "platform/toolbarbar.h"
 
 #include <QAbstractItemView>
@@ -32,6 +33,7 @@ using namespace ondrel::db;
 using ondrel::db::Database;
 using ondrel::db::EditMode;
 using ondrel::platform::RecordingServices;
+using testutil::above;
 namespace platform = ondrel::platform;
 
 namespace {
@@ -92,12 +94,6 @@ QList<ObjectRow> threeObjects()
 QString onOff(bool enabled)
 {
     return enabled ? QStringLiteral("1") : QStringLiteral("0");
-}
-
-bool above(QWidget* a, QWidget* b)
-{
-    const QObjectList& siblings = a->parent()->children();
-    return siblings.indexOf(a) > siblings.indexOf(b);
 }
 
 // The command pattern of the window, each button with its menu twin, the

@@ -7,6 +7,8 @@
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "platform/twips.h"
+#include "catalogue_hover_testdata.h"
+#include "widget_testutil.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -21,6 +23,7 @@
 
 using namespace ondrel::catalogue;
 using ondrel::platform::RecordingServices;
+using testutil::above;
 
 class CatalogueLayoutTest : public QObject {
     Q_OBJECT
@@ -89,18 +92,20 @@ void CatalogueLayoutTest::controles()
     QFETCH(int, barHeight);
     QFETCH(int, buttonHeight);
     QFETCH(int, logoLeft);
-    const ToolbarGeometry g =
-        computeToolbarLayout(8700, barHeight, 60, {900, 800, 700, 600, 500, 400}, 8700, 420, 360, 6555);
+    const std::array<int, 6> widths = {900, 800, 700, 600, 500, 400};
+    const ondrel::platform::RecordToolbarGeometry g =
+        ondrel::platform::computeRecordToolbar(8700, barHeight, 60, widths, 8700, 420, 360, kToolbarPrecision);
     QCOMPARE(g.buttonHeight, buttonHeight);
     QCOMPARE(g.logoSide, buttonHeight);
     QCOMPARE(g.logoLeft, logoLeft);
     // Packed without gaps from cmdNovo's own left edge.
-    const std::array<int, 6> lefts = {60, 960, 1760, 2460, 3060, 3560};
+    const std::vector<int> lefts = {60, 960, 1760, 2460, 3060, 3560};
     QCOMPARE(g.buttonLefts, lefts);
     // ClarkTBButton2(1): width of ctbBar2 - its width - a seventh of its height.
     QCOMPARE(g.closeButtonLeft, 8700 - 360 - 60);
-    QCOMPARE(g.tabTop, barHeight);
-    QCOMPARE(g.tabHeight, 6555 - (420 + barHeight));
+    const TabPlacement tab = tabBetweenBars(barHeight, 420, 6555);
+    QCOMPARE(tab.top, barHeight);
+    QCOMPARE(tab.height, 6555 - (420 + barHeight));
 }
 
 void CatalogueLayoutTest::fitImage_data()
@@ -289,31 +294,18 @@ void CatalogueLayoutTest::initialCommandStates()
 
 void CatalogueLayoutTest::hoverTextsOfPictureButtons_data()
 {
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("hover");
-    QTest::newRow("loans") << "ClarkTBButton2_0" << "Controle de Empréstimos";
-    QTest::newRow("close") << "ClarkTBButton2_1" << "Fechar";
-    QTest::newRow("search") << "cmdSeleciona" << "Pesquisa...";
-    QTest::newRow("close search") << "cmdFechar" << "Fechar Pesquisa";
-    QTest::newRow("previous 0") << "sscommand1_0" << "Registro Anterior";
-    QTest::newRow("next 1") << "sscommand1_1" << "Próximo Registro";
-    QTest::newRow("previous 2") << "sscommand1_2" << "Registro Anterior";
-    QTest::newRow("next 3") << "sscommand1_3" << "Próximo Registro";
-    QTest::newRow("print") << "cmdPrint" << "Imprime Listagem";
-    QTest::newRow("picture") << "ctbImagem" << "Inserir Imagem";
-    QTest::newRow("remove picture") << "ctbApagImagem" << "Excluir Imagem";
-    QTest::newRow("help") << "ctbajuda" << "Ajuda";
+    testutil::addCatalogueHoverRows();
 }
 
 void CatalogueLayoutTest::hoverTextsOfPictureButtons()
 {
     QFETCH(QString, button);
-    QFETCH(QString, hover);
+    QFETCH(QString, text);
     auto* b = form()->findChild<ondrel::platform::ToolbarButton*>(button);
     QVERIFY(b);
-    QCOMPARE(b->toolTip(), hover);
+    QCOMPARE(b->toolTip(), text);
     if (button != QLatin1String("ctbImagem"))  // a captioned button is named by its caption
-        QCOMPARE(b->accessibleName(), hover);
+        QCOMPARE(b->accessibleName(), text);
 }
 
 void CatalogueLayoutTest::hiddenBoxesOutsideTheWindow()
@@ -336,10 +328,6 @@ void CatalogueLayoutTest::hiddenBoxesOutsideTheWindow()
 void CatalogueLayoutTest::stackedControls()
 {
     Frmobjetos* f = form();
-    const auto above = [](QWidget* a, QWidget* b) {
-        const QObjectList& siblings = a->parent()->children();
-        return siblings.indexOf(a) > siblings.indexOf(b);
-    };
     QCOMPARE(f->cmdSeleciona->geometry(), f->cmdFechar->geometry());
     QVERIFY(above(f->cmdSeleciona, f->cmdFechar));
     QCOMPARE(f->MaskEdBox1->geometry(), f->Text1->geometry());
@@ -357,7 +345,7 @@ void CatalogueLayoutTest::windowLayoutFollowsControles()
     QTest::qWait(10);
     using ondrel::platform::geometryInTwips;
     const QRect bar = geometryInTwips(f->ctbBar);
-    const int side = barButtonHeight(bar.height());
+    const int side = ondrel::platform::recordButtonHeight(bar.height(), kToolbarPrecision);
     // Top buttons packed, as high as the bar allows (one pixel of rounding).
     const int pixel = ondrel::platform::pixelsToTwips(1);
     QWidget* previous = nullptr;

@@ -7,6 +7,7 @@
 #include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
+#include "widget_testutil.h"
 #include "platform/twips.h"
 
 #include <QAction>
@@ -21,17 +22,12 @@
 using namespace ondrel::catalogue;
 using ondrel::db::Database;
 using ondrel::platform::RecordingServices;
+using testutil::above;
 
 namespace {
 
 const QString kPassword = QStringLiteral("7Borel3");
 const QString kConnect = QStringLiteral(";pwd=7Borel3");
-
-bool above(QWidget* a, QWidget* b)
-{
-    const QObjectList& siblings = a->parent()->children();
-    return siblings.indexOf(a) > siblings.indexOf(b);
-}
 
 }  // namespace
 

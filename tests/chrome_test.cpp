@@ -6,6 +6,7 @@
 #include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
+#include "widget_testutil.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -22,20 +23,10 @@
 using namespace ondrel;
 using platform::Pointer;
 using platform::RecordingServices;
+using testutil::enter;
+using testutil::leave;
 
 namespace {
-
-void enter(QWidget* w)
-{
-    QEnterEvent e(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-    QApplication::sendEvent(w, &e);
-}
-
-void leave(QWidget* w)
-{
-    QEvent e(QEvent::Leave);
-    QApplication::sendEvent(w, &e);
-}
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {

@@ -10,6 +10,7 @@
 
 using namespace ondrel::db;
 using P = QList<QPair<QString, QString>>;
+using testutil::errorNumber;
 
 namespace {
 
@@ -20,16 +21,6 @@ int synchronousLevel(Database& db)
     const int level = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : -1;
     sqlite3_finalize(st);
     return level;
-}
-
-int errorNumber(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const EngineError& e) {
-        return e.number();
-    }
-    return 0;
 }
 
 }  // namespace

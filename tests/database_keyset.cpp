@@ -9,18 +9,9 @@
 
 using namespace ondrel::db;
 using P = QList<QPair<QString, QString>>;
+using testutil::errorNumber;
 
 namespace {
-
-int errorNumber(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const EngineError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 QString codeAt(Recordset& rs)
 {

@@ -6,18 +6,9 @@
 
 using namespace ondrel::db;
 using P = QList<QPair<QString, QString>>;
+using testutil::errorNumber;
 
 namespace {
-
-int errorNumber(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const EngineError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 // Records every call; can refuse one action and run a nested reaction.
 class RecordingObserver : public RecordsetObserver {

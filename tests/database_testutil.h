@@ -1,9 +1,11 @@
 #pragma once
 
 #include "database/database.h"
+#include "database/engineerror.h"
 
 #include <QLocale>
 #include <QTemporaryDir>
+#include <functional>
 #include <sqlite3.h>
 
 namespace testutil {
@@ -36,6 +38,17 @@ inline QString plainQuery(const QString& path, const char* sql)
     }
     sqlite3_close(db);
     return out.trimmed();
+}
+
+// The engine error number an action fails with, 0 when it succeeds.
+inline int errorNumber(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const ondrel::db::EngineError& e) {
+        return e.number();
+    }
+    return 0;
 }
 
 // Adds an object through a dynaset: fields given as (name, typed text).

@@ -21,12 +21,6 @@ using namespace loanstest;
 
 namespace {
 
-bool above(QWidget* a, QWidget* b)
-{
-    const QObjectList& siblings = a->parent()->children();
-    return siblings.indexOf(a) > siblings.indexOf(b);
-}
-
 QString today()
 {
     return QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));

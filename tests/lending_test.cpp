@@ -46,12 +46,6 @@ QList<Loan> loans()
             {"C3", "Ana", "Não", "14/01/2003", ""}};
 }
 
-bool above(QWidget* a, QWidget* b)
-{
-    const QObjectList& siblings = a->parent()->children();
-    return siblings.indexOf(a) > siblings.indexOf(b);
-}
-
 bool shownRed(QLabel* label)
 {
     return label->palette().color(QPalette::WindowText) == QColor(255, 0, 0);

@@ -29,34 +29,6 @@ using ondrel::search::Frmpesquisa;
 
 namespace {
 
-Frmemprestimos* openLoans()
-{
-    Frmemprestimos* loans = Frmemprestimos::instance();
-    loans->Show();
-    return showActive(loans) ? loans : nullptr;
-}
-
-QStringList listed(Frmemprestimos* loans)
-{
-    QStringList names;
-    ondrel::db::Recordset* rs = loans->Data1->recordset();
-    for (int i = 0; i < rs->keyCount(); ++i)
-        names << rs->textAt(i, QStringLiteral("Nome"));
-    return names;
-}
-
-// Of two widgets sharing a place, whether the first is the one seen.
-bool inFront(const QWidget* a, const QWidget* b)
-{
-    const QObjectList& stack = a->parent()->children();
-    return stack.indexOf(a) > stack.indexOf(b);
-}
-
-bool enabled(QMenu* menu)
-{
-    return menu->menuAction()->isEnabled();
-}
-
 // What the dialog looked like when it came up.
 struct DialogSeen {
     bool shown = false;
@@ -87,11 +59,11 @@ DialogSeen search(Frmemprestimos* loans, QWidget* trigger, const std::function<v
         seen.loansCaller = d->Optemprestimo->isChecked();
         seen.objectsCaller = d->Optobjeto->isChecked();
         seen.all = d->Option1->isChecked();
-        seen.scopeVisible = d->Frame2->isVisible() && inFront(d->Frame2, d->Frame1);
+        seen.scopeVisible = d->Frame2->isVisible() && above(d->Frame2, d->Frame1);
         seen.ordenar = enabled(loans->mnuordenar);
         seen.mostrar = enabled(loans->mnumostrar);
         seen.fechar = loans->mnufecharpesquisa->isEnabled();
-        seen.closeButtonInFront = inFront(loans->cmdFechar, loans->cmdSeleciona);
+        seen.closeButtonInFront = above(loans->cmdFechar, loans->cmdSeleciona);
         seen.panel = loans->lblpanel->text();
         answer(d);
         if (d->isVisible())
@@ -100,18 +72,6 @@ DialogSeen search(Frmemprestimos* loans, QWidget* trigger, const std::function<v
     if (auto* button = qobject_cast<QAbstractButton*>(trigger))
         button->click();
     return seen;
-}
-
-void enter(QWidget* w)
-{
-    QEnterEvent e(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-    QApplication::sendEvent(w, &e);
-}
-
-void leave(QWidget* w)
-{
-    QEvent e(QEvent::Leave);
-    QApplication::sendEvent(w, &e);
 }
 
 const QStringList kLoanFields{"Nome", "Objeto", "Título", "Autor(a)"};
@@ -167,7 +127,7 @@ void LoansCommands2Test::searchThenCloseSearch()
 
     // Searching, now listing the result.
     QCOMPARE(listed(loans), (QStringList{"Ana", "Carla", "Elisa"}));
-    QVERIFY(inFront(loans->cmdFechar, loans->cmdSeleciona));
+    QVERIFY(above(loans->cmdFechar, loans->cmdSeleciona));
     QVERIFY(loans->mnufecharpesquisa->isEnabled());
     QVERIFY(!enabled(loans->mnuordenar));
     QVERIFY(!enabled(loans->mnumostrar));
@@ -178,7 +138,7 @@ void LoansCommands2Test::searchThenCloseSearch()
     QCOMPARE(listed(loans), (QStringList{"Fábio", "Elisa", "Davi", "Carla", "Bruno", "Ana"}));
     QCOMPARE(loans->Txtnome->text(), QStringLiteral("Fábio"));
     QCOMPARE(loans->lblpanel->text(), QString());
-    QVERIFY(inFront(loans->cmdSeleciona, loans->cmdFechar));
+    QVERIFY(above(loans->cmdSeleciona, loans->cmdFechar));
     QVERIFY(!loans->mnufecharpesquisa->isEnabled());
     QVERIFY(enabled(loans->mnuordenar));
     QVERIFY(enabled(loans->mnumostrar));
@@ -208,7 +168,7 @@ void LoansCommands2Test::searchMenusRunTheButtons()
     QCOMPARE(listed(loans), (QStringList{"Davi", "Elisa"}));
     loans->mnufecharpesquisa->trigger();
     QCOMPARE(listed(loans).size(), 6);
-    QVERIFY(inFront(loans->cmdSeleciona, loans->cmdFechar));
+    QVERIFY(above(loans->cmdSeleciona, loans->cmdFechar));
     QVERIFY(!loans->mnufecharpesquisa->isEnabled());
 }
 
@@ -231,7 +191,7 @@ void LoansCommands2Test::searchCancelledTwice()
         QVERIFY(enabled(loans->mnuordenar));
         QVERIFY(enabled(loans->mnumostrar));
         QVERIFY(!loans->mnufecharpesquisa->isEnabled());
-        QVERIFY(inFront(loans->cmdSeleciona, loans->cmdFechar));
+        QVERIFY(above(loans->cmdSeleciona, loans->cmdFechar));
     }
 }
 
@@ -255,7 +215,7 @@ void LoansCommands2Test::closeDuringSearchStartsLoaded()
     QVERIFY(loans);
     QCOMPARE(loans->Data1->recordSource(), QStringLiteral("select * from empréstimos"));
     QCOMPARE(listed(loans), (QStringList{"Ana", "Bruno", "Carla", "Davi", "Elisa", "Fábio"}));
-    QVERIFY(inFront(loans->cmdSeleciona, loans->cmdFechar));
+    QVERIFY(above(loans->cmdSeleciona, loans->cmdFechar));
     QVERIFY(!loans->mnufecharpesquisa->isEnabled());
     QVERIFY(enabled(loans->mnuordenar));
     QVERIFY(enabled(loans->mnumostrar));

@@ -23,13 +23,6 @@ namespace {
 const QString kToday = QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
 const QString kNote = QStringLiteral("devolvido em ") + kToday + QStringLiteral("\r\n\r\n");
 
-Frmemprestimos* openLoans()
-{
-    Frmemprestimos* loans = Frmemprestimos::instance();
-    loans->Show();
-    return showActive(loans) ? loans : nullptr;
-}
-
 void goTo(Frmemprestimos* loans, const QString& name)
 {
     loans->Data1->recordset()->findFirst(QStringLiteral("Nome='") + name + QStringLiteral("'"));

@@ -3,15 +3,19 @@
 // A plug-in folder with a collection database of a few objects and loans,
 // and the windows torn down after each test.
 #include "catalogue/Frmobjetos.h"
+#include "folder_testutil.h"
 #include "database/database.h"
+#include "database/datacontrol.h"
 #include "database/recordset.h"
 #include "loans/Frmemprestimos.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
+#include "widget_testutil.h"
 
 #include <QCoreApplication>
 #include <QHash>
 #include <QLocale>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -22,34 +26,18 @@ using ondrel::catalogue::Frmobjetos;
 using ondrel::db::Database;
 using ondrel::loans::Frmemprestimos;
 using ondrel::platform::RecordingServices;
+using testutil::above;
+using testutil::enter;
+using testutil::leave;
+using testutil::showActive;
+using testutil::typeText;
 
 struct Loan {
     QString code, name, returned, date, remarks;
 };
 
-class Folder {
+class Folder : public testutil::PluginFolder {
 public:
-    Folder()
-    {
-        QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
-        m_installed = std::make_unique<RecordingServices::Installed>(services);
-        ondrel::platform::setPluginFolder(dir.path());
-    }
-    ~Folder()
-    {
-        delete Frmemprestimos::existing();
-        delete Frmobjetos::existing();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        m_installed.reset();
-        ondrel::platform::setPluginFolder(QString());
-    }
-
-    QString path() const { return dir.filePath(QStringLiteral("livrano.mdb")); }
-    std::shared_ptr<Database> open() const
-    {
-        return Database::open(path(), QString::fromLatin1(ondrel::db::kConnectString));
-    }
-
     // Objects as (cod, kind, title, author).
     void create(const QList<QStringList>& objects, const QList<Loan>& loans)
     {
@@ -100,11 +88,7 @@ public:
         return rows;
     }
 
-    QTemporaryDir dir;
-    RecordingServices services;
-
 private:
-    std::unique_ptr<RecordingServices::Installed> m_installed;
     QHash<QString, QStringList> m_objects;
 };
 
@@ -128,22 +112,28 @@ inline QList<Loan> standardLoans()
             {"B2", "Fábio", "Sim", "06/02/2003", ""}};
 }
 
-// Types a text key by key, accented letters included.
-inline void typeText(QWidget* widget, const QString& text)
+// The loans window, shown and active; nullptr when it never got the focus.
+inline Frmemprestimos* openLoans()
 {
-    for (const QChar c : text) {
-        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
+    Frmemprestimos* loans = Frmemprestimos::instance();
+    loans->Show();
+    return showActive(loans) ? loans : nullptr;
 }
 
-// Shows a window and waits until it has the keyboard focus, so focus moves
-// raise their events.
-inline bool showActive(QWidget* window)
+// Borrowers of the listed loans, in list order, read from the record set.
+inline QStringList listed(Frmemprestimos* loans)
 {
-    window->show();
-    window->activateWindow();
-    return QTest::qWaitForWindowActive(window);
+    QStringList names;
+    ondrel::db::Recordset* rs = loans->Data1->recordset();
+    for (int i = 0; i < rs->keyCount(); ++i)
+        names << rs->textAt(i, QStringLiteral("Nome"));
+    return names;
+}
+
+// Whether a menu (its title in the menu bar) is enabled.
+inline bool enabled(QMenu* menu)
+{
+    return menu->menuAction()->isEnabled();
 }
 
 }  // namespace loanstest

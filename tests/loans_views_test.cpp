@@ -18,23 +18,6 @@ using namespace loanstest;
 
 namespace {
 
-Frmemprestimos* openLoans()
-{
-    Frmemprestimos* loans = Frmemprestimos::instance();
-    loans->Show();
-    return showActive(loans) ? loans : nullptr;
-}
-
-// Borrowers of the listed loans, in list order, read from the record set.
-QStringList listed(Frmemprestimos* loans)
-{
-    QStringList names;
-    ondrel::db::Recordset* rs = loans->Data1->recordset();
-    for (int i = 0; i < rs->keyCount(); ++i)
-        names << rs->textAt(i, QStringLiteral("Nome"));
-    return names;
-}
-
 QStringList checkedOrders(Frmemprestimos* loans)
 {
     QStringList names;
@@ -42,11 +25,6 @@ QStringList checkedOrders(Frmemprestimos* loans)
         if (a->isChecked())
             names << a->objectName();
     return names;
-}
-
-bool enabled(QMenu* menu)
-{
-    return menu->menuAction()->isEnabled();
 }
 
 QAction* orderItem(Frmemprestimos* loans, const QString& name)

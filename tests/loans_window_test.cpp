@@ -65,12 +65,14 @@ void LoansWindowTest::toolbarLayout()
     QFETCH(int, barHeight);
     QFETCH(int, buttonHeight);
     QFETCH(int, logoLeft);
-    const auto g = ondrel::loans::computeLoanToolbar(8700, barHeight, 60, {990, 900, 1000, 800, 1100}, 8700, 420, 615);
+    const std::array<int, 5> widths = {990, 900, 1000, 800, 1100};
+    const auto g = ondrel::platform::computeRecordToolbar(8700, barHeight, 60, widths, 8700, 420, 615,
+                                                          ondrel::loans::kToolbarPrecision);
     QCOMPARE(g.buttonHeight, buttonHeight);
     QCOMPARE(g.logoSide, buttonHeight);
     QCOMPARE(g.logoLeft, logoLeft);
     // Packed without gaps from cmdNovo's own left.
-    QCOMPARE(g.buttonLefts, (std::array<int, 5>{60, 1050, 1950, 2950, 3750}));
+    QCOMPARE(g.buttonLefts, (std::vector<int>{60, 1050, 1950, 2950, 3750}));
     QCOMPARE(g.closeButtonLeft, 8700 - 615 - 60);
 }
 

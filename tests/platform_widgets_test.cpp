@@ -3,6 +3,7 @@
 #include "assets/assets.h"
 #include "platform/maskedbox.h"
 #include "platform/picturebutton.h"
+#include "platform/recordtoolbar.h"
 #include "platform/resizer.h"
 #include "platform/twips.h"
 
@@ -20,6 +21,8 @@ private slots:
     void twipConversion_data();
     void twipConversion();
     void packedEdgesStayPacked();
+    void recordToolbarRounding_data();
+    void recordToolbarRounding();
 
     void parseAmount_data();
     void parseAmount();
@@ -61,6 +64,37 @@ void PlatformWidgetsTest::packedEdgesStayPacked()
     const QRect a = twipsToPixels(QRect(60, 0, 1000, 500));
     const QRect b = twipsToPixels(QRect(1060, 0, 1000, 500));
     QCOMPARE(a.x() + a.width(), b.x());
+}
+
+void PlatformWidgetsTest::recordToolbarRounding_data()
+{
+    QTest::addColumn<int>("barHeight");
+    QTest::addColumn<int>("singleHeight");
+    QTest::addColumn<int>("doubleHeight");
+    QTest::newRow("1104: 1000 either way") << 1104 << 1000 << 1000;
+    QTest::newRow("design bar of 780") << 780 << 707 << 707;
+    // 69 / 1.104 is 62.5 exactly: each precision's 1.104 falls on another
+    // side of it, and each window keeps the rounding it always had.
+    QTest::newRow("half a twip: 69") << 69 << 63 << 62;
+    QTest::newRow("half a twip: 207") << 207 << 188 << 187;
+}
+
+void PlatformWidgetsTest::recordToolbarRounding()
+{
+    QFETCH(int, barHeight);
+    QFETCH(int, singleHeight);
+    QFETCH(int, doubleHeight);
+    QCOMPARE(recordButtonHeight(barHeight, Precision::Single), singleHeight);
+    QCOMPARE(recordButtonHeight(barHeight, Precision::Double), doubleHeight);
+    // The logo takes the same side; a seventh of 420 is 60 in both.
+    const int widths[] = {900, 1000};
+    for (const Precision p : {Precision::Single, Precision::Double}) {
+        const RecordToolbarGeometry g = computeRecordToolbar(8700, barHeight, 60, widths, 8700, 420, 615, p);
+        QCOMPARE(g.logoSide, g.buttonHeight);
+        QCOMPARE(g.logoLeft, 8700 - barHeight);
+        QCOMPARE(g.buttonLefts, (std::vector<int>{60, 960}));
+        QCOMPARE(g.closeButtonLeft, 8700 - 615 - 60);
+    }
 }
 
 void PlatformWidgetsTest::parseAmount_data()

@@ -1,0 +1,32 @@
+#pragma once
+
+// Small helpers the record windows use to build their controls.
+
+#include <QColor>
+#include <QLabel>
+#include <QString>
+
+namespace ondrel::platform {
+
+// Gives a widget (or any object) its control name and hands it back, so a
+// control is created and named in one expression.
+template <typename W>
+W* named(W* widget, const QString& name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+// A named label with a caption.
+inline QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text)
+{
+    return named(new QLabel(text, parent), name);
+}
+
+// Colours are given as the platform's blue-green-red integers.
+inline QColor fromBgr(int value)
+{
+    return QColor(value & 0xff, (value >> 8) & 0xff, (value >> 16) & 0xff);
+}
+
+}  // namespace ondrel::platform

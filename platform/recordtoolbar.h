@@ -1,0 +1,55 @@
+#pragma once
+
+// The toolbar arithmetic of the record windows (their Controles), in twips:
+// the record buttons packed from the first one's left and as high as the bar
+// allows, the logo square flush right in the top bar, and the close button at
+// the right end of the second bar.
+//
+//   const std::array<QWidget*, 5> buttons = {cmdNovo, cmdSalvar, cmdEditar, cmdExcluir, cmdCancelar};
+//   platform::layOutRecordToolbar({ctbBar, ctbBar2, buttons, Image2, ClarkTBButton2[1]}, Precision::Single);
+
+#include <span>
+#include <vector>
+
+class QWidget;
+
+namespace ondrel::platform {
+
+// The precision of the divisions before they are rounded to whole twips. The
+// two give different twips only where the exact quotient is a half (a bar 69
+// twips high: 62 in double, 63 in single precision).
+enum class Precision { Single, Double };
+
+// Height of the record buttons and side of the logo for a bar H twips high:
+// H / 1.104.
+int recordButtonHeight(int barHeight, Precision precision);
+
+struct RecordToolbarGeometry {
+    int buttonHeight = 0;
+    std::vector<int> buttonLefts;  // one per record button, in order
+    int logoSide = 0;
+    int logoLeft = 0;
+    int closeButtonLeft = 0;  // ClarkTBButton2(1)
+};
+
+// What Controles computes for a top bar W x H, the first button's own left,
+// the record buttons' widths, the second bar's width and height and the width
+// of its close button.
+RecordToolbarGeometry computeRecordToolbar(int barWidth, int barHeight, int firstLeft,
+                                           std::span<const int> buttonWidths, int bar2Width, int bar2Height,
+                                           int closeButtonWidth, Precision precision);
+
+// The widgets Controles lays out.
+struct RecordToolbarWidgets {
+    const QWidget* bar = nullptr;       // ctbBar
+    const QWidget* bar2 = nullptr;      // ctbBar2
+    std::span<QWidget* const> buttons;  // the record buttons, cmdNovo first
+    QWidget* logo = nullptr;            // Image2
+    QWidget* closeButton = nullptr;     // ClarkTBButton2(1)
+};
+
+// Places the widgets as computeRecordToolbar says for their present sizes;
+// each keeps its own top.
+void layOutRecordToolbar(const RecordToolbarWidgets& widgets, Precision precision);
+
+}  // namespace ondrel::platform
