@@ -35,8 +35,9 @@ qint64 Frmobjetos::collectionTotal() const
     qint64 total = 0;
     while (!all->eof()) {
         const QVariant value = all->value(QStringLiteral("valor"));
-        if (!value.isNull())
-            total += value.toLongLong();
+        // A total past the currency range is an error, never a wrapped sum.
+        if (!value.isNull() && __builtin_add_overflow(total, value.toLongLong(), &total))
+            throw db::EngineError(db::ErrGeneric, QStringLiteral("Estouro de capacidade."));
         all->moveNext();
     }
     return total;

@@ -50,8 +50,9 @@ void showHoverText(platform::ToolbarButton* button, QLabel* panel, const QString
 void homeMouseEnter(QWidget* window, QLabel* panel)
 {
     panel->setText(homePage());
+    // Only this window's pointer: the hand must not follow the user into
+    // other windows (or stay there when the browser takes the focus).
     window->setCursor(assets::handCursor());
-    platform::services().setPointer(platform::Pointer::Custom);
 }
 
 void homeMouseExit(QWidget* window, QLabel* panel)
@@ -63,7 +64,6 @@ void homeMouseExit(QWidget* window, QLabel* panel)
 void defaultPointer(QWidget* window)
 {
     window->unsetCursor();
-    platform::services().setPointer(platform::Pointer::Default);
 }
 
 void openHomePage()

@@ -57,6 +57,9 @@ PictureButton::PictureButton(const QIcon& picture, const QString& hoverText, QWi
     : ToolbarButton(QString(), parent)
 {
     setToolButtonStyle(Qt::ToolButtonIconOnly);
+    // Toolbar pictures are clicked, not tabbed to: the hidden member of a
+    // stacked pair (search / close search) must not be reachable at all.
+    setFocusPolicy(Qt::NoFocus);
     setPicture(picture);
     setHoverText(hoverText);
 }

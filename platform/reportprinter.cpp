@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTextDocument>
@@ -302,21 +301,14 @@ void ReportPrinter::print(QTextDocument& document, QPrinter& printer)
 
 void ReportPrinter::toPrinter(QTextDocument& document)
 {
-    // At once on the default printer. Without any printer installed the
-    // user chooses where it goes (a PDF file, for one); cancelling prints
-    // nothing.
+    // At once on the default printer; without one nothing is printed and
+    // the failing step is skipped by the caller, without a message.
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (!info.isNull()) {
-        QPrinter printer(info, QPrinter::HighResolution);
-        if (!printer.isValid())
-            fail(QStringLiteral("Impressora indisponível"));
-        print(document, printer);
-        return;
-    }
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintDialog dialog(&printer);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
+    if (info.isNull())
+        fail(QStringLiteral("Impressora indisponível"));
+    QPrinter printer(info, QPrinter::HighResolution);
+    if (!printer.isValid())
+        fail(QStringLiteral("Impressora indisponível"));
     print(document, printer);
 }
 

@@ -839,6 +839,8 @@ void CatalogueEditingTest::totalValue_data()
     QTest::newRow("thousands grouped") << QStringList{"1234,5"} << "R$  1.234,50";
     QTest::newRow("four decimals add up before rounding") << QStringList{"0,0025", "0,0025"} << "R$  0,01";
     QTest::newRow("millions") << QStringList{"1000000", "234567,89"} << "R$  1.234.567,89";
+    // Past the currency range the total is not written (never a wrapped sum).
+    QTest::newRow("past the currency range") << QStringList(10, QStringLiteral("99999999999999")) << "";
 }
 
 void CatalogueEditingTest::totalValue()

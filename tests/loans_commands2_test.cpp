@@ -365,14 +365,14 @@ void LoansCommands2Test::homeLink()
 
     enter(loans->cmdHome);
     QCOMPARE(loans->lblpanel->text(), ondrel::chrome::homePage());
-    QCOMPARE(folder.services.pointer(), Pointer::Custom);
+    QCOMPARE(loans->cursor().shape(), Qt::BitmapCursor);
     QTest::mouseClick(loans->cmdHome, Qt::LeftButton);
     QCOMPARE(folder.services.opened, QStringList{ondrel::chrome::homePage()});
     QCOMPARE(loans->lblpanel->text(), QString());
     // The pointing hand stays while the mouse is on the button.
-    QCOMPARE(folder.services.pointer(), Pointer::Custom);
+    QCOMPARE(loans->cursor().shape(), Qt::BitmapCursor);
     leave(loans->cmdHome);
-    QCOMPARE(folder.services.pointer(), Pointer::Default);
+    QCOMPARE(loans->cursor().shape(), Qt::ArrowCursor);
     QVERIFY(folder.services.messageBoxes.isEmpty());
 }
 
