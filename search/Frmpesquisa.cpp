@@ -218,6 +218,10 @@ void Frmpesquisa::ShowModal()
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+    // The scope options are reachable from the keyboard only in a loans
+    // search, where the loans window brought their frame forward.
+    for (QRadioButton* option : {Option1, Option2})
+        option->setFocusPolicy(Optemprestimo->isChecked() ? Qt::StrongFocus : Qt::NoFocus);
     Combo1->setFocus();
     exec();
 }

@@ -542,7 +542,8 @@ void SearchTest::openedByBothWindows()
         QTimer::singleShot(0, [&offered, key] {
             Frmpesquisa* dlg = Frmpesquisa::instance();
             QTimer::singleShot(5000, dlg, [dlg] { dlg->reject(); });
-            offered << QString::number(dlg->Combo1->count()) + " " + dlg->Combo1->currentText();
+            offered << QString::number(dlg->Combo1->count()) + " " + dlg->Combo1->currentText()
+                           + (dlg->Option1->focusPolicy() == Qt::NoFocus ? " (scope hidden)" : " (scope)");
             if (key.isNull()) {
                 QTest::keyClick(dlg->Text1, Qt::Key_Escape);
             } else {
@@ -558,7 +559,8 @@ void SearchTest::openedByBothWindows()
     for (const QString& key : {QString(), QStringLiteral("Ana")})
         search([&] { loans->cmdSeleciona_Click(); }, key);
     QCOMPARE(listed(loans->Data1, "Nome"), QStringList{"Ana"});
-    QCOMPARE(offered, (QStringList{"5 Objeto", "5 Objeto", "4 Nome", "4 Nome"}));
+    QCOMPARE(offered, (QStringList{"5 Objeto (scope hidden)", "5 Objeto (scope hidden)", "4 Nome (scope)",
+                                   "4 Nome (scope)"}));
     QVERIFY(fx.folder.services.messageBoxes.isEmpty());
 }
 
