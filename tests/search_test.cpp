@@ -63,6 +63,14 @@ struct Fixture {
     QString imprime() const { return folder.open()->queryDefSql(QStringLiteral("Imprime")); }
 };
 
+template <typename Window>
+Window* shown()
+{
+    Window* window = Window::instance();
+    window->Show();
+    return window;
+}
+
 // The values of one field over a window's whole listing, sorted.
 QStringList listed(ondrel::db::DataControl* data, const QString& field)
 {
@@ -232,8 +240,7 @@ void SearchTest::catalogueSearch()
     QFETCH(QString, panel);
     Fixture fx;
     fx.createCatalogue();
-    Frmobjetos* objetos = Frmobjetos::instance();
-    objetos->Show();
+    Frmobjetos* objetos = shown<Frmobjetos>();
     Frmpesquisa* dlg = prepareCatalogueSearch(objetos);
     objetos->lblpanel->setText(QStringLiteral("antes"));
     showModal(dlg, [&] {
@@ -273,8 +280,7 @@ void SearchTest::catalogueSearchWithoutEntry()
     QFETCH(QString, field);
     Fixture fx;
     fx.createCatalogue();
-    Frmobjetos* objetos = Frmobjetos::instance();
-    objetos->Show();
+    Frmobjetos* objetos = shown<Frmobjetos>();
     const QString source = objetos->Data1->recordSource();
     Frmpesquisa* dlg = prepareCatalogueSearch(objetos);
     dlg->Text1->setText(QStringLiteral("Dom"));
@@ -306,8 +312,7 @@ void SearchTest::descriptionCountsReachedRecords()
             ondrel::db::Database::create(fx.folder.path(), QStringLiteral("7Borel3"));
         else
             fx.createCatalogue();
-        Frmobjetos* objetos = Frmobjetos::instance();
-        objetos->Show();
+        Frmobjetos* objetos = shown<Frmobjetos>();
         Frmpesquisa* dlg = prepareCatalogueSearch(objetos);
         dlg->Combo1->setEditText(QStringLiteral("Descrição"));
         dlg->Command1_Click(0);
@@ -346,8 +351,7 @@ void SearchTest::loansSearch()
     QFETCH(QStringList, names);
     Fixture fx;
     fx.createCatalogue();
-    Frmemprestimos* loans = Frmemprestimos::instance();
-    loans->Show();
+    Frmemprestimos* loans = shown<Frmemprestimos>();
     const QString source = loans->Data1->recordSource();
     Frmpesquisa* dlg = prepareLoansSearch(loans);
     showModal(dlg, [&] {
@@ -378,8 +382,7 @@ void SearchTest::catalogueCancelAsFirstUse()
 {
     Fixture fx;
     fx.createCatalogue();
-    Frmobjetos* objetos = Frmobjetos::instance();
-    objetos->Show();
+    Frmobjetos* objetos = shown<Frmobjetos>();
     const QString source = objetos->Data1->recordSource();
     Frmpesquisa* dlg = prepareCatalogueSearch(objetos);
     objetos->lblpanel->setText(QStringLiteral("algo"));
@@ -402,8 +405,7 @@ void SearchTest::loansCancelKeepsFilter()
 {
     Fixture fx;
     fx.createCatalogue();
-    Frmemprestimos* loans = Frmemprestimos::instance();
-    loans->Show();
+    Frmemprestimos* loans = shown<Frmemprestimos>();
     Frmpesquisa* dlg = prepareLoansSearch(loans);
     dlg->Text1->setText(QStringLiteral("a"));
     dlg->Command1_Click(0);
@@ -458,8 +460,7 @@ void SearchTest::keyboard()
     QFETCH(bool, confirms);
     Fixture fx;
     fx.createCatalogue();
-    Frmemprestimos* loans = Frmemprestimos::instance();
-    loans->Show();
+    Frmemprestimos* loans = shown<Frmemprestimos>();
     Frmpesquisa* dlg = prepareLoansSearch(loans);
     dlg->Text1->setText(QStringLiteral("Bru"));
     showModal(dlg, [&] {
@@ -482,8 +483,7 @@ void SearchTest::everyClosingRestoresLoadLayout()
 {
     Fixture fx;
     fx.createCatalogue();
-    Frmemprestimos* loans = Frmemprestimos::instance();
-    loans->Show();
+    Frmemprestimos* loans = shown<Frmemprestimos>();
     const QString source = loans->Data1->recordSource();
     const std::function<void(Frmpesquisa*)> closings[] = {
         [](Frmpesquisa* d) { d->Command1[0]->click(); },
@@ -533,10 +533,8 @@ void SearchTest::openedByBothWindows()
     // entries once, and Enter in the key box confirms.
     Fixture fx;
     fx.createCatalogue();
-    Frmobjetos* objetos = Frmobjetos::instance();
-    objetos->Show();
-    Frmemprestimos* loans = Frmemprestimos::instance();
-    loans->Show();
+    Frmobjetos* objetos = shown<Frmobjetos>();
+    Frmemprestimos* loans = shown<Frmemprestimos>();
     QStringList offered;
     const auto search = [&](const std::function<void()>& open, const QString& key) {
         QTimer::singleShot(0, [&offered, key] {
