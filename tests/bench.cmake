@@ -3,5 +3,5 @@
 # the raw SQLite floor.
 if(TARGET ondrel-bench OR EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
   add_test(NAME bench_smoke COMMAND ondrel-bench --quick)
-  set_tests_properties(bench_smoke PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8" TIMEOUT 300)
+  set_tests_properties(bench_smoke PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8" TIMEOUT 60)
 endif()

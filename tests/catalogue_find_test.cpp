@@ -13,20 +13,14 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 
 using namespace cattest;
 using ondrel::search::Frmpesquisa;
+using testutil::answerDialog;
 
 namespace {
 
 const QString kNotFound = QStringLiteral("Objeto Não Encontrado");
-
-// Queues the user's part in the dialog, run once it is shown modal.
-void whenDialogShown(std::function<void(Frmpesquisa*)> user)
-{
-    QTimer::singleShot(0, [user] { user(Frmpesquisa::instance()); });
-}
 
 QStringList items(QComboBox* combo)
 {
@@ -122,12 +116,12 @@ void CatalogueFindTest::quickFindWithinASearchResult()
 {
     m_folder->create();
     Frmobjetos* f = m_folder->openCatalogue();
-    whenDialogShown([](Frmpesquisa* d) {
-        d->Combo1->setCurrentText(QStringLiteral("Objeto"));
-        d->Text1->setText(QStringLiteral("livro"));
-        d->Command1[0]->click();
-    });
-    QTest::mouseClick(f->cmdSeleciona, Qt::LeftButton);
+    QVERIFY(answerDialog<Frmpesquisa>([&] { QTest::mouseClick(f->cmdSeleciona, Qt::LeftButton); },
+                                      [](Frmpesquisa* d) {
+                                          d->Combo1->setCurrentText(QStringLiteral("Objeto"));
+                                          d->Text1->setText(QStringLiteral("livro"));
+                                          d->Command1[0]->click();
+                                      }));
     QCOMPARE(listedCodes(f), (QStringList{"A1", "D4"}));
     // A title outside the result is not found; the first found object shows.
     m_folder->services.inputBoxAnswers.enqueue(QStringLiteral("Veja"));
@@ -150,7 +144,7 @@ void CatalogueFindTest::searchAndClose()
     QStringList handed;
     bool objectSearch = false;
     QString panelWhileShown;
-    whenDialogShown([&](Frmpesquisa* d) {
+    const auto answer = [&](Frmpesquisa* d) {
         handed = items(d->Combo1);
         handed << d->Combo1->currentText();
         objectSearch = d->Optobjeto->isChecked();
@@ -162,8 +156,8 @@ void CatalogueFindTest::searchAndClose()
         d->Combo1->setCurrentText(QStringLiteral("Título"));
         d->Text1->setText(QStringLiteral("CASM"));
         d->Command1[0]->click();
-    });
-    QTest::mouseClick(f->cmdSeleciona, Qt::LeftButton);
+    };
+    QVERIFY(answerDialog<Frmpesquisa>([&] { QTest::mouseClick(f->cmdSeleciona, Qt::LeftButton); }, answer));
 
     QCOMPARE(handed, (QStringList{"Objeto", "Título", "Autor(a)", "Assunto", "Descrição", "Objeto"}));
     QVERIFY(objectSearch);
@@ -210,15 +204,17 @@ void CatalogueFindTest::cancelledSearchTwice()
     f->mnuproximo->trigger();
     QList<QStringList> handed;
     for (int round = 0; round < 2; ++round) {
-        whenDialogShown([&](Frmpesquisa* d) {
+        const auto open = [&] {
+            if (round == 0)
+                QTest::mouseClick(f->cmdSeleciona, Qt::LeftButton);
+            else
+                f->mnupesquisar->trigger();
+        };
+        QVERIFY(answerDialog<Frmpesquisa>(open, [&](Frmpesquisa* d) {
             handed << items(d->Combo1);
             d->Text1->setText(QStringLiteral("x"));
             d->Command1[1]->click();
-        });
-        if (round == 0)
-            QTest::mouseClick(f->cmdSeleciona, Qt::LeftButton);
-        else
-            f->mnupesquisar->trigger();
+        }));
 
         QVERIFY(above(f->cmdSeleciona, f->cmdFechar));
         QVERIFY(f->mnuordenar->isEnabled());

@@ -10,7 +10,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 using namespace cattest;
 using ondrel::platform::ReportLayout;
@@ -167,12 +166,11 @@ void CataloguePrintTest::printedListing()
     if (before == QLatin1String("subject"))
         f->mnuordassunto->trigger();
     if (before.startsWith(QLatin1String("search"))) {
-        QTimer::singleShot(0, [] {
-            auto* d = ondrel::search::Frmpesquisa::instance();
-            d->Text1->setText(QStringLiteral("livro"));
-            d->Command1[0]->click();
-        });
-        f->mnupesquisar->trigger();
+        QVERIFY(testutil::answerDialog<ondrel::search::Frmpesquisa>([&] { f->mnupesquisar->trigger(); },
+                                                                    [](ondrel::search::Frmpesquisa* d) {
+                                                                        d->Text1->setText(QStringLiteral("livro"));
+                                                                        d->Command1[0]->click();
+                                                                    }));
         QCOMPARE(listedCodes(f), (QStringList{"A1", "D4"}));
     }
     if (before == QLatin1String("search closed"))

@@ -11,4 +11,4 @@ ondrel_test(database_crash SOURCES database_crash.cpp database_testutil.h LIBS o
 target_compile_definitions(database_crash PRIVATE CRASH_CHILD="$<TARGET_FILE:database_crash_child>")
 add_dependencies(database_crash database_crash_child)
 
-ondrel_test(database_performance SOURCES database_performance.cpp LIBS ondrel_database)
+ondrel_test(database_fullsize SOURCES database_fullsize.cpp LIBS ondrel_database)

@@ -20,12 +20,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextBrowser>
-#include <QTimer>
 #include <functional>
 
 using namespace loanstest;
 using ondrel::platform::Pointer;
 using ondrel::search::Frmpesquisa;
+using testutil::answerDialog;
 
 namespace {
 
@@ -48,11 +48,7 @@ struct DialogSeen {
 DialogSeen search(Frmemprestimos* loans, QWidget* trigger, const std::function<void(Frmpesquisa*)>& answer)
 {
     DialogSeen seen;
-    QTimer::singleShot(0, [&] {
-        Frmpesquisa* d = Frmpesquisa::existing();
-        if (!d || !d->isVisible())
-            return;
-        seen.shown = true;
+    const auto record = [&](Frmpesquisa* d) {
         for (int i = 0; i < d->Combo1->count(); ++i)
             seen.entries << d->Combo1->itemText(i);
         seen.field = d->Combo1->currentText();
@@ -66,11 +62,13 @@ DialogSeen search(Frmemprestimos* loans, QWidget* trigger, const std::function<v
         seen.closeButtonInFront = above(loans->cmdFechar, loans->cmdSeleciona);
         seen.panel = loans->lblpanel->text();
         answer(d);
-        if (d->isVisible())
-            d->reject();  // never leave the test blocked
-    });
-    if (auto* button = qobject_cast<QAbstractButton*>(trigger))
-        button->click();
+    };
+    seen.shown = answerDialog<Frmpesquisa>(
+        [trigger] {
+            if (auto* button = qobject_cast<QAbstractButton*>(trigger))
+                button->click();
+        },
+        record);
     return seen;
 }
 
@@ -152,19 +150,12 @@ void LoansCommands2Test::searchMenusRunTheButtons()
     folder.create(standardObjects(), standardLoans());
     Frmemprestimos* loans = openLoans();
     QVERIFY(loans);
-    DialogSeen seen;
-    QTimer::singleShot(0, [&] {
-        Frmpesquisa* d = Frmpesquisa::existing();
-        seen.shown = d && d->isVisible();
-        if (d) {
-            d->Combo1->setEditText(QStringLiteral("Nome"));
-            d->Text1->setText(QStringLiteral("a"));
-            d->Option2->setChecked(true);  // only the loans not returned
-            d->Command1[0]->click();
-        }
-    });
-    loans->mnupesquisa->trigger();
-    QVERIFY(seen.shown);
+    QVERIFY(answerDialog<Frmpesquisa>([&] { loans->mnupesquisa->trigger(); }, [](Frmpesquisa* d) {
+        d->Combo1->setEditText(QStringLiteral("Nome"));
+        d->Text1->setText(QStringLiteral("a"));
+        d->Option2->setChecked(true);  // only the loans not returned
+        d->Command1[0]->click();
+    }));
     QCOMPARE(listed(loans), (QStringList{"Davi", "Elisa"}));
     loans->mnufecharpesquisa->trigger();
     QCOMPARE(listed(loans).size(), 6);
@@ -202,10 +193,10 @@ void LoansCommands2Test::closeDuringSearchStartsLoaded()
     Frmemprestimos* loans = openLoans();
     QVERIFY(loans);
     loans->mnudata->trigger();
-    search(loans, loans->cmdSeleciona, [](Frmpesquisa* d) {
-        d->Text1->setText(QStringLiteral("Bruno"));
-        d->Command1[0]->click();
-    });
+    QVERIFY(search(loans, loans->cmdSeleciona, [](Frmpesquisa* d) {
+                d->Text1->setText(QStringLiteral("Bruno"));
+                d->Command1[0]->click();
+            }).shown);
     QCOMPARE(listed(loans), QStringList{"Bruno"});
     loans->mnusair->trigger();
     QVERIFY(!loans->isVisible());

@@ -5,6 +5,7 @@
 #include "platform/pluginfolder.h"
 #include "platform/services.h"
 #include "platform/testservices.h"
+#include "widget_testutil.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <cstdlib>
 
 using namespace ondrel::platform;
+using testutil::answerDialog;
 
 namespace {
 
@@ -33,25 +35,9 @@ Services& desktop()
     return services();
 }
 
-// Runs `act` on the next modal dialog as soon as it is up.
-template <class Dialog, class Act>
-void whenModal(Act act)
-{
-    auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(dialog);
-        }
-    });
-    timer->start(10);
-}
-
 QStringList buttonTexts(QMessageBox* box)
 {
     QStringList texts;
-    // In the order the design lists them for each set.
     for (QAbstractButton* b : box->buttons())
         texts << b->text();
     texts.sort();
@@ -247,16 +233,18 @@ private slots:
         QString title;
         QString text;
         int seenIcon = -1;
-        whenModal<QMessageBox>([&](QMessageBox* box) {
-            seen = buttonTexts(box);
-            title = box->windowTitle();
-            text = box->text();
-            seenIcon = box->icon();
-            for (QAbstractButton* b : box->buttons())
-                if (b->text() == click)
-                    b->click();
-        });
-        const int result = desktop().msgBox(QStringLiteral("Esse código já existe!"), buttons, icon);
+        int result = -1;
+        QVERIFY(answerDialog<QMessageBox>(
+            [&] { result = desktop().msgBox(QStringLiteral("Esse código já existe!"), buttons, icon); },
+            [&](QMessageBox* box) {
+                seen = buttonTexts(box);
+                title = box->windowTitle();
+                text = box->text();
+                seenIcon = box->icon();
+                for (QAbstractButton* b : box->buttons())
+                    if (b->text() == click)
+                        b->click();
+            }));
         QCOMPARE(seen, texts);
         QCOMPARE(title, QStringLiteral("Ulmix"));
         QCOMPARE(text, QStringLiteral("Esse código já existe!"));
@@ -268,13 +256,16 @@ private slots:
     {
         QString title;
         QString defaultText;
-        whenModal<QMessageBox>([&](QMessageBox* box) {
-            title = box->windowTitle();
-            defaultText = box->defaultButton() ? box->defaultButton()->text() : QString();
-            box->defaultButton()->click();
-        });
+        int result = -1;
         // 256: the second button is the default one.
-        const int result = desktop().msgBox(QStringLiteral("Excluir?"), YesNo + 256, Question, QStringLiteral("Objetos"));
+        QVERIFY(answerDialog<QMessageBox>(
+            [&] { result = desktop().msgBox(QStringLiteral("Excluir?"), YesNo + 256, Question, QStringLiteral("Objetos")); },
+            [&](QMessageBox* box) {
+                title = box->windowTitle();
+                defaultText = box->defaultButton() ? box->defaultButton()->text() : QString();
+                if (box->defaultButton())
+                    box->defaultButton()->click();
+            }));
         QCOMPARE(title, QStringLiteral("Objetos"));
         QCOMPARE(defaultText, QStringLiteral("&Não"));
         QCOMPARE(result, int(ResultNo));
@@ -282,29 +273,36 @@ private slots:
 
     void messageBoxEscapeIsCancel()
     {
-        whenModal<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
-        QCOMPARE(desktop().msgBox(QStringLiteral("?"), YesNoCancel), int(ResultCancel));
-        whenModal<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
-        QCOMPARE(desktop().msgBox(QStringLiteral("!"), OkOnly), int(ResultOk));
+        const auto escape = [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); };
+        int result = -1;
+        QVERIFY(answerDialog<QMessageBox>([&] { result = desktop().msgBox(QStringLiteral("?"), YesNoCancel); }, escape));
+        QCOMPARE(result, int(ResultCancel));
+        QVERIFY(answerDialog<QMessageBox>([&] { result = desktop().msgBox(QStringLiteral("!"), OkOnly); }, escape));
+        QCOMPARE(result, int(ResultOk));
     }
 
     void inputBoxTypedTextOrEmptyWhenCancelled()
     {
         QString title;
-        whenModal<QInputDialog>([&](QInputDialog* d) {
-            title = d->windowTitle();
-            QCOMPARE(d->textValue(), QStringLiteral("padrão"));
-            d->setTextValue(QStringLiteral("Machado de Assis"));
-            d->accept();
-        });
-        QCOMPARE(desktop().inputBox(QStringLiteral("Autor:"), QString(), QStringLiteral("padrão")),
-                 QStringLiteral("Machado de Assis"));
+        QString typed;
+        QString offered;
+        QVERIFY(answerDialog<QInputDialog>(
+            [&] { typed = desktop().inputBox(QStringLiteral("Autor:"), QString(), QStringLiteral("padrão")); },
+            [&](QInputDialog* d) {
+                title = d->windowTitle();
+                offered = d->textValue();
+                d->setTextValue(QStringLiteral("Machado de Assis"));
+                d->accept();
+            }));
+        QCOMPARE(offered, QStringLiteral("padrão"));
+        QCOMPARE(typed, QStringLiteral("Machado de Assis"));
         QCOMPARE(title, QStringLiteral("Ulmix"));
-        whenModal<QInputDialog>([](QInputDialog* d) {
-            d->setTextValue(QStringLiteral("ignorado"));
-            d->reject();
-        });
-        QCOMPARE(desktop().inputBox(QStringLiteral("Autor:")), QString());
+        QVERIFY(answerDialog<QInputDialog>([&] { typed = desktop().inputBox(QStringLiteral("Autor:")); },
+                                           [](QInputDialog* d) {
+                                               d->setTextValue(QStringLiteral("ignorado"));
+                                               d->reject();
+                                           }));
+        QCOMPARE(typed, QString());
     }
 
     void fileDialogTakesTheFilterTextAndReturnsTheChoice()
@@ -313,17 +311,28 @@ private slots:
         const QString picture = dir.filePath(QStringLiteral("capa.jpg"));
         QFile(picture).open(QIODevice::WriteOnly);
         QStringList filters;
-        whenModal<QFileDialog>([&](QFileDialog* d) {
-            filters = d->nameFilters();
-            d->selectFile(picture);
-            static_cast<QDialog*>(d)->accept();
-        });
-        const QString chosen = desktop().openFileName(nullptr, QStringLiteral("Imagem"),
-                                                      QStringLiteral("Imagens|*.jpg;*.bmp|Todos|*.*"), dir.path());
+        QString chosen;
+        QVERIFY(answerDialog<QFileDialog>(
+            [&] {
+                chosen = desktop().openFileName(nullptr, QStringLiteral("Imagem"),
+                                                QStringLiteral("Imagens|*.jpg;*.bmp|Todos|*.*"), dir.path());
+            },
+            [&](QFileDialog* d) {
+                filters = d->nameFilters();
+                // The person types the name into the file name box and opens it;
+                // selectFile() leaves that box alone while it has the focus.
+                auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                QVERIFY(name);
+                name->setText(picture);
+                QTest::keyClick(name, Qt::Key_Return);
+            }));
         QCOMPARE(filters, (QStringList{QStringLiteral("Imagens (*.jpg *.bmp)"), QStringLiteral("Todos (*)")}));
         QCOMPARE(chosen, picture);
-        whenModal<QFileDialog>([](QFileDialog* d) { static_cast<QDialog*>(d)->reject(); });
-        QCOMPARE(desktop().openFileName(nullptr, QString(), QStringLiteral("Todos|*.*"), dir.path()), QString());
+        chosen = QStringLiteral("?");
+        QVERIFY(answerDialog<QFileDialog>(
+            [&] { chosen = desktop().openFileName(nullptr, QString(), QStringLiteral("Todos|*.*"), dir.path()); },
+            [](QFileDialog* d) { static_cast<QDialog*>(d)->reject(); }));
+        QCOMPARE(chosen, QString());
     }
 
     void sendKeysF1ReachesTheActiveWindowsShortcut()

@@ -16,7 +16,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <algorithm>
 
 using namespace loanstest;
@@ -121,16 +120,10 @@ Frmpesquisa* prepareLoansSearch(Frmemprestimos* loans)
     return dlg;
 }
 
-// Shows the dialog modally and runs `user` inside its loop; a dialog still
-// open a while later is closed so a failing test cannot hang.
+// Shows the dialog modally and runs `user` inside its loop; `user` closes it.
 void showModal(Frmpesquisa* dlg, const std::function<void()>& user)
 {
-    QTimer::singleShot(0, dlg, [dlg, user] {
-        QVERIFY(QTest::qWaitForWindowExposed(dlg));
-        user();
-    });
-    QTimer::singleShot(5000, dlg, [dlg] { dlg->reject(); });
-    dlg->ShowModal();
+    QVERIFY(testutil::answerDialog<Frmpesquisa>([dlg] { dlg->ShowModal(); }, [&](Frmpesquisa*) { user(); }));
 }
 
 }  // namespace
@@ -537,9 +530,7 @@ void SearchTest::openedByBothWindows()
     Frmemprestimos* loans = shown<Frmemprestimos>();
     QStringList offered;
     const auto search = [&](const std::function<void()>& open, const QString& key) {
-        QTimer::singleShot(0, [&offered, key] {
-            Frmpesquisa* dlg = Frmpesquisa::instance();
-            QTimer::singleShot(5000, dlg, [dlg] { dlg->reject(); });
+        QVERIFY(testutil::answerDialog<Frmpesquisa>(open, [&offered, key](Frmpesquisa* dlg) {
             offered << QString::number(dlg->Combo1->count()) + " " + dlg->Combo1->currentText()
                            + (dlg->Option1->focusPolicy() == Qt::NoFocus ? " (scope hidden)" : " (scope)");
             if (key.isNull()) {
@@ -548,8 +539,7 @@ void SearchTest::openedByBothWindows()
                 dlg->Text1->setText(key);
                 QTest::keyClick(dlg->Text1, Qt::Key_Return);
             }
-        });
-        open();
+        }));
     };
     for (const QString& key : {QString(), QStringLiteral("vd")})
         search([&] { objetos->cmdSeleciona_Click(); }, key);

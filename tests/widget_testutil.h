@@ -3,9 +3,15 @@
 // What the user does to widgets, as the window system reports it, and how
 // widgets that share a place are stacked.
 #include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
 #include <QEnterEvent>
 #include <QTest>
 #include <QWidget>
+
+#include <functional>
 
 namespace testutil {
 
@@ -46,6 +52,61 @@ inline bool showActive(QWidget* window)
     window->show();
     window->activateWindow();
     return QTest::qWaitForWindowActive(window);
+}
+
+// Runs `open`, which brings up a modal dialog of type Dialog, and answers that
+// dialog with `answer` as soon as it is shown, from inside its own loop.
+// Returns false instead of hanging when no such dialog came up (any other
+// modal window met meanwhile is closed after a few seconds) or when `answer`
+// left it open (it is closed). Leaves no timer and no posted event behind.
+template <class Dialog>
+[[nodiscard]] bool answerDialog(const std::function<void()>& open, const std::function<void(Dialog*)>& answer,
+                                int patienceMs = 5000)
+{
+    QList<QPointer<QWidget>> upBefore;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            upBefore << w;
+    bool answered = false;
+    bool leftOpen = false;
+    bool strayClosed = false;
+    QElapsedTimer waited;
+    waited.start();
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* dialog = qobject_cast<Dialog*>(modal);
+        if (!answered && dialog && dialog->isVisible() && !upBefore.contains(QPointer<QWidget>(modal))) {
+            answered = true;
+            answer(dialog);
+            if (dialog->isVisible()) {
+                leftOpen = true;
+                if (auto* d = qobject_cast<QDialog*>(dialog))
+                    d->reject();
+                else
+                    dialog->close();
+            }
+            return;
+        }
+        if (modal && waited.elapsed() > patienceMs) {
+            strayClosed = true;
+            if (auto* d = qobject_cast<QDialog*>(modal))
+                d->reject();
+            else
+                modal->close();
+        }
+    });
+    poll.start();
+    open();
+    poll.stop();
+    QCoreApplication::sendPostedEvents();
+    if (!answered)
+        qWarning("answerDialog: no %s came up%s", Dialog::staticMetaObject.className(),
+                 strayClosed ? " (another modal window was closed)" : "");
+    if (leftOpen)
+        qWarning("answerDialog: the answer left the %s open", Dialog::staticMetaObject.className());
+    return answered && !leftOpen && !QApplication::activeModalWidget();
 }
 
 }  // namespace testutil

@@ -1,6 +1,6 @@
-// The cost of one keystroke in the code box on a full-sized catalogue:
-// every key rewrites the stored query "pesquisa" and re-reads the loans
-// behind the loan boxes.
+// Keystrokes in the code box on a full-sized catalogue: every key rewrites
+// the stored query "pesquisa" and re-reads the loans behind the loan boxes,
+// and the counter goes past 32,767. Their timing is in bench/.
 #include "catalogue/Frmobjetos.h"
 #include "database/database.h"
 #include "database/datacontrol.h"
@@ -8,18 +8,16 @@
 #include "platform/testservices.h"
 #include "platform/picturebutton.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
-#include <algorithm>
 
 using namespace ondrel::catalogue;
 using ondrel::platform::RecordingServices;
 
-class CataloguePerformanceTest : public QObject {
+class CatalogueFullsizeTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -32,26 +30,23 @@ private:
     std::unique_ptr<RecordingServices::Installed> m_installed;
 };
 
-void CataloguePerformanceTest::initTestCase()
+void CatalogueFullsizeTest::initTestCase()
 {
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
     QVERIFY(m_folder.isValid());
     m_installed = std::make_unique<RecordingServices::Installed>(m_services);
     ondrel::platform::setPluginFolder(m_folder.path());
-    QElapsedTimer timer;
-    timer.start();
     ondrel::db::Database::generateBenchData(m_folder.filePath(QStringLiteral("livrano.mdb")), 32767, 100000);
-    qInfo("generated 32767 objects and 100000 loans in %lld ms", timer.elapsed());
 }
 
-void CataloguePerformanceTest::cleanupTestCase()
+void CatalogueFullsizeTest::cleanupTestCase()
 {
     delete Frmobjetos::existing();
     m_installed.reset();
     ondrel::platform::setPluginFolder(QString());
 }
 
-void CataloguePerformanceTest::keystrokeInCodeBox()
+void CatalogueFullsizeTest::keystrokeInCodeBox()
 {
     Frmobjetos* form = Frmobjetos::instance();
     form->Show();
@@ -64,24 +59,18 @@ void CataloguePerformanceTest::keystrokeInCodeBox()
     // word is cleared again with Backspace, which is a keystroke as well.
     const QStringList codes = {QStringLiteral("B00A1Z"), QStringLiteral("B0ZZ01"), QStringLiteral("B00017"),
                                QStringLiteral("B0123X"), QStringLiteral("B00K00")};
-    QList<qint64> nanos;
-    QElapsedTimer timer;
     int lent = 0;  // full codes whose newest loan reached the loan boxes
     for (int round = 0; round < 4; ++round) {
         for (const QString& code : codes) {
             for (QChar c : code) {
-                timer.start();
                 QTest::keyClick(form->Txtcod, c.toLatin1());
-                nanos.append(timer.nsecsElapsed());
             }
             QCOMPARE(form->BancoDados->queryDefSql(QStringLiteral("pesquisa")),
                      QStringLiteral("select * from empréstimos where codobjeto = '%1'order by data desc").arg(code));
             if (!form->Label1->text().isEmpty())
                 ++lent;
             for (int i = 0; i < code.size(); ++i) {
-                timer.start();
                 QTest::keyClick(form->Txtcod, Qt::Key_Backspace);
-                nanos.append(timer.nsecsElapsed());
             }
         }
     }
@@ -91,14 +80,7 @@ void CataloguePerformanceTest::keystrokeInCodeBox()
     QVERIFY(form->Label1->text().isEmpty());
     QCOMPARE(form->Data2->recordSource(), QStringLiteral("pesquisa"));
 
-    std::sort(nanos.begin(), nanos.end());
-    const double median = nanos.at(nanos.size() / 2) / 1e6;
-    const double p90 = nanos.at(nanos.size() * 9 / 10) / 1e6;
-    qInfo("keystroke in Txtcod over %lld keys: median %.2f ms, 90th percentile %.2f ms, worst %.2f ms",
-          qint64(nanos.size()), median, p90, nanos.last() / 1e6);
-    // Target: 5 ms a keystroke, the refill of the loan boxes included.
-    QVERIFY2(median <= 5.0, qPrintable(QStringLiteral("median %1 ms").arg(median)));
 }
 
-QTEST_MAIN(CataloguePerformanceTest)
-#include "catalogue_performance_test.moc"
+QTEST_MAIN(CatalogueFullsizeTest)
+#include "catalogue_fullsize_test.moc"
