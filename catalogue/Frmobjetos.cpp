@@ -1,4 +1,5 @@
 #include "Frmobjetos.h"
+#include "chrome/opencollection.h"
 #include "database/valuetext.h"
 #include "frmobjetos_internal.h"
 #include "listing.h"
@@ -44,6 +45,7 @@
 #include <QTableView>
 #include <QWindowStateChangeEvent>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 namespace ondrel::catalogue {
@@ -599,9 +601,13 @@ void Frmobjetos::connectHandlers()
 
     // A pending record the source could not store when the user moved on:
     // the source stays on it with the typed values; say why.
-    connect(Data1, &db::DataControl::saveRefused, this, [](const QString& description) {
-        services().beep();
-        services().msgBox(description, platform::OkOnly, platform::Exclamation);
+    connect(Data1, &db::DataControl::saveRefused, this, [this](const QString& description) {
+        tellRefusal(platform::Failure{0, description});
+    });
+    // A grid edit the engine refused is taken back; say why, as the boxes
+    // above the grid would for the same refusal.
+    connect(GridModel, &db::RecordsetModel::engineError, this, [this](int number, const QString& description) {
+        platform::guarded([&] { tellRefusal(platform::Failure{number, description}); });
     });
 }
 
@@ -614,7 +620,7 @@ void Frmobjetos::Form_Load()
     skipFailing({
         [&] { services().setPointer(platform::Pointer::Hourglass); },
         [&] { CaminhoBanco = db::databasePath(platform::pluginFolder()); },
-        [&] { BancoDados = db::Database::open(CaminhoBanco, QString::fromLatin1(db::kConnectString)); },
+        [&] { BancoDados = chrome::openCollection(CaminhoBanco); },
         [&] { TabObjetos = use(BancoDados).openRecordset(QStringLiteral("objetos"), db::RecordsetType::Dynaset); },
         [&] { Data1->setDatabaseName(CaminhoBanco); },
         [&] { Data2->setDatabaseName(CaminhoBanco); },
@@ -757,22 +763,22 @@ void Frmobjetos::mnusair_Click()
 void Frmobjetos::Txtcod_Change()
 {
     const QString name = QStringLiteral("pesquisa");
-    skipFailing({
-        [&] { use(BancoDados).deleteQueryDef(name); },
-        [&] {
-            use(BancoDados).createQueryDef(name);
-            ConsultaPesquisa = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, name});
-        },
-        [&] {
-            // The loans of the code on screen, newest first. The code is
-            // pasted with its quotes doubled, so any code reads its own loans.
-            use(ConsultaPesquisa.get()).setSql(QStringLiteral("select * from empréstimos where codobjeto = '")
-                                     + db::literal(Txtcod->text()) + QStringLiteral("'")
-                                     + QStringLiteral("order by data desc"));
-        },
-        [&] { Data2->setRecordSource(name); },
-        [&] { Data2->refresh(); },
-    });
+    // The loans of the code on screen, newest first. The code is pasted with
+    // its quotes doubled, so any code reads its own loans.
+    const QString loans = QStringLiteral("select * from empréstimos where codobjeto = '") + db::literal(Txtcod->text())
+        + QStringLiteral("'") + QStringLiteral("order by data desc");
+    // Written in one transaction without waiting for another program (a
+    // locked or read-only file keeps it in memory for the run). Should it
+    // fail all the same, the loans are read through the statement itself, so
+    // the display still follows the object shown.
+    const bool written = !skipFailing({[&] {
+        use(BancoDados).writeQueryDef(name, loans);
+        ConsultaPesquisa = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, name});
+    }});
+    skipFailing({[&] { Data2->setRecordSource(written ? name : loans); }});
+    const bool read = !skipFailing({[&] { Data2->refresh(); }});
+    if (BancoDados)
+        showLoansReadable(read);
 }
 
 void Frmobjetos::Data1_Reposition()
@@ -921,7 +927,7 @@ void Frmobjetos::Cmdsalvar_Click()
     const auto onError = [&](const platform::Failure& failure) {
         services().beep();
         if (failure.number == db::ErrDuplicateKey) {
-            services().msgBox(QStringLiteral("Esse código já existe!"), platform::OkOnly);
+            services().msgBox(refusalText(failure), platform::OkOnly);
             skipFailing({[&] { use(Data1->recordset()).cancelUpdate(); }});
             return;
         }
@@ -956,8 +962,17 @@ void Frmobjetos::Cmdexcluir_Click()
                           platform::NoIcon, QStringLiteral("Excluir Registro"))
         != platform::ResultOk)
         return;
+    // A delete the engine refuses (another program's lock, a read-only file)
+    // leaves the record, the position and the counter as they were, and says
+    // why; with no current record there is nothing to say.
+    const qint64 counted = TotalRegistros;
+    const std::optional<platform::Failure> refused = skipFailing({[&] { use(Data1->recordset()).deleteRecord(); }});
+    if (refused && refused->number != 0 && refused->number != db::ErrNoCurrentRecord) {
+        TotalRegistros = counted;  // counted out by the validate event of a delete that did not happen
+        tellRefusal(*refused);
+        return;
+    }
     skipFailing({
-        [&] { use(Data1->recordset()).deleteRecord(); },
         [&] { use(Data1->recordset()).moveNext(); },
         [&] {
             if (use(Data1->recordset()).eof())
@@ -975,6 +990,20 @@ void Frmobjetos::Cmdexcluir_Click()
                 enableEmprestar();
         },
     });
+}
+
+QString Frmobjetos::refusalText(const platform::Failure& failure)
+{
+    if (failure.number == db::ErrDuplicateKey)
+        return QStringLiteral("Esse código já existe!");
+    return failure.description;
+}
+
+void Frmobjetos::tellRefusal(const platform::Failure& failure)
+{
+    services().beep();
+    services().msgBox(refusalText(failure), platform::OkOnly,
+                      failure.number == db::ErrDuplicateKey ? platform::NoIcon : platform::Exclamation);
 }
 
 void Frmobjetos::mnunovo_Click()
@@ -1010,6 +1039,8 @@ bool Frmobjetos::podeEmprestar() const
     const db::Recordset* objects = Data1 ? Data1->recordset() : nullptr;
     if (objects && objects->editMode() != db::EditMode::None)
         return false;  // a new object is being typed, or the shown one edited
+    if (m_loansUnreadable)
+        return false;  // whether it is out on loan is not known
     return Text2->text() != kLent;
 }
 
@@ -1056,6 +1087,33 @@ void Frmobjetos::showAvailable(bool clearPanel)
         [&] { imgLight->raise(); },
         [&] { imgLight2->raise(); },
     });
+}
+
+void Frmobjetos::showLoansReadable(bool readable)
+{
+    if (readable == !m_loansUnreadable)
+        return;
+    m_loansUnreadable = !readable;
+    for (QLabel* lamp : {imgLight, imgBorrow, imgLight2, imgBorrow2})
+        lamp->setVisible(readable);
+    const QString why = readable ? QString()
+                                 : QStringLiteral("Não foi possível ler os empréstimos deste objeto no arquivo da "
+                                                  "coleção: não se sabe se ele está emprestado.");
+    lblBorrow->setToolTip(why);
+    lblborrow2->setToolTip(why);
+    if (readable) {
+        // The newest loan read now decides, as for a change of object.
+        platform::guarded([&] { Text2_Change(); });
+        return;
+    }
+    // The loans of the object shown could not be read: neither look would be
+    // true, and lending could make a second open loan.
+    const QString unreadable = QStringLiteral("Empréstimos ilegíveis");
+    lblBorrow->setText(unreadable);
+    lblborrow2->setText(unreadable);
+    setTextColour(lblBorrow, 255);
+    setTextColour(lblborrow2, 255);
+    cmdEmprestar->setEnabled(false);
 }
 
 void Frmobjetos::Label1_Change()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/guard.h"
 #include "platform/hostwindow.h"
 #include "platform/recordtoolbar.h"
 
@@ -243,6 +244,15 @@ public:
     // Loan indicators from Text2 / Label1 (start-up step 11).
     void showLoanState();
 
+    // What the window says when the engine refuses to store a person's
+    // change (Salvar, Excluir, a grid edit, the automatic save): the
+    // duplicate code in the window's own words, otherwise the engine's
+    // description (another program's lock, a read-only file, a value that
+    // does not fit its field).
+    static QString refusalText(const platform::Failure& failure);
+    // The refusal with a beep, in a message box.
+    void tellRefusal(const platform::Failure& failure);
+
     // ---- Lending
     // The lending command: a new loan of the shown object in the loans window.
     // No handling of its own: an error escapes to the caller, once the
@@ -370,9 +380,14 @@ private:
     // Enables "Emprestar" when the shown object may be lent, disables it
     // otherwise.
     void enableEmprestar();
+    // Whether the loans of the shown object could be read: when they could
+    // not, the borrower labels say so, the lamps are hidden and "Emprestar"
+    // stays disabled until they can be read again.
+    void showLoansReadable(bool readable);
 
     bool m_loaded = false;
     bool m_unloading = false;
+    bool m_loansUnreadable = false;
 };
 
 }  // namespace ondrel::catalogue

@@ -45,11 +45,9 @@ qint64 Frmobjetos::collectionTotal() const
 
 void Frmobjetos::writeImprime(const QString& sql)
 {
-    db::Database& database = use(BancoDados);
-    database.deleteQueryDef(kImprime);  // a missing one is no error
-    database.createQueryDef(kImprime);
+    // Delete, create and set its text in one transaction.
+    use(BancoDados).writeQueryDef(kImprime, sql);
     ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, kImprime});
-    ConsultaImprime->setSql(sql);
 }
 
 void Frmobjetos::sscommand1_Click(int Index)

@@ -58,15 +58,7 @@ void Frmobjetos::cmdFechar_Click()
         [&] { Data1->refresh(); },
         // Written again at the next change of the shown code.
         [&] { use(BancoDados).deleteQueryDef(QStringLiteral("pesquisa")); },
-        [&] { use(BancoDados).deleteQueryDef(QStringLiteral("Imprime")); },
-        [&] {
-            use(BancoDados).createQueryDef(QStringLiteral("Imprime"));
-            ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, QStringLiteral("Imprime")});
-        },
-        [&] {
-            use(ConsultaImprime.get())
-                .setSql(QStringLiteral("select cod, objeto, título, autor, valor from objetos order by cod"));
-        },
+        [&] { writeImprime(QStringLiteral("select cod, objeto, título, autor, valor from objetos order by cod")); },
         [&] { cmdSeleciona->raise(); },
         [&] { mnufecharpesquisa->setEnabled(false); },
         [&] { mnuordenar->setEnabled(true); },

@@ -20,11 +20,8 @@ void Frmobjetos::mnuprint_Click()
         [&] { Report1->setDataFiles(0, db::databasePath(platform::pluginFolder())); },
         [&] {
             // An existing "Imprime" is printed as the order or search left it.
-            if (!use(BancoDados).hasQueryDef(imprime)) {
-                BancoDados->createQueryDef(imprime);
-                ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, imprime});
-                ConsultaImprime->setSql(QStringLiteral("select cod, objeto, título, autor, valor from objetos order by cod"));
-            }
+            if (!use(BancoDados).hasQueryDef(imprime))
+                writeImprime(QStringLiteral("select cod, objeto, título, autor, valor from objetos order by cod"));
         },
         [&] { Report1->setReportFileName(db::databasePath(platform::pluginFolder(), QStringLiteral("objetos.rpt"))); },
         [&] { Report1->setDestination(platform::ReportPrinter::ToPrinter); },

@@ -4,13 +4,35 @@
 #include "values.h"
 
 #include <QFileInfo>
+#include <QHash>
+#include <QList>
+#include <QUrl>
 #include <sqlite3.h>
 
 namespace ondrel::db {
 
+namespace {
+
+// The file each open handle stands for, as the messages name it, and every
+// open connection (all on the user-interface thread).
+QHash<sqlite3*, QString>& shownPaths()
+{
+    static QHash<sqlite3*, QString> paths;
+    return paths;
+}
+
+QList<Connection*>& liveConnections()
+{
+    static QList<Connection*> connections;
+    return connections;
+}
+
+}  // namespace
+
 void throwSqliteError(sqlite3* db, int rc, const QByteArray& sql)
 {
     const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    const QString file = db ? shownPaths().value(db) : QString();
     switch (rc & 0xff) {
     case SQLITE_CONSTRAINT:
         if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
@@ -20,12 +42,18 @@ void throwSqliteError(sqlite3* db, int rc, const QByteArray& sql)
         break;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        throw EngineError(ErrLocked, QStringLiteral("O banco de dados está bloqueado por outro usuário (%1).").arg(message));
+        throw EngineError(ErrLocked, QStringLiteral("Nada foi gravado: a coleção \"%1\" está bloqueada por outro "
+                                                    "programa (uma cópia de segurança, uma sincronização ou o "
+                                                    "sqlite3, por exemplo). Tente de novo daqui a pouco.")
+                                         .arg(file));
     case SQLITE_NOTADB:
+        throw EngineError(ErrNotADatabase,
+                          QStringLiteral("O arquivo \"%1\" não é uma coleção do Ulmix (%2).").arg(file, message));
     case SQLITE_CORRUPT:
-        throw EngineError(ErrNotADatabase, QStringLiteral("Formato de banco de dados não reconhecido (%1).").arg(message));
+        throw EngineError(ErrDamaged, QStringLiteral("O arquivo da coleção \"%1\" está danificado (%2).").arg(file, message));
     case SQLITE_READONLY:
-        throw EngineError(ErrReadOnly, QStringLiteral("O banco de dados é somente leitura."));
+        throw EngineError(ErrReadOnly, QStringLiteral("Nada foi gravado: a coleção \"%1\" é somente leitura (o arquivo "
+                                                      "ou a sua pasta não pode ser alterado).").arg(file));
     case SQLITE_CANTOPEN:
         throw EngineError(ErrFileNotFound, QStringLiteral("Não foi possível abrir o arquivo (%1).").arg(message));
     default:
@@ -71,17 +99,21 @@ void likeFunction(sqlite3_context* context, int, sqlite3_value** argv)
 
 }  // namespace
 
-Connection::Connection(const QString& path, Mode mode) : m_path(path)
+Connection::Connection(const QString& path, Mode mode, const QString& shownPath) : m_path(path)
 {
     const QFileInfo info(path);
-    if (mode == Mode::OpenExisting && !info.isFile())
+    if (mode != Mode::CreateNew && !info.isFile())
         throw EngineError(ErrFileNotFound, QStringLiteral("Não foi possível encontrar o arquivo '%1'.").arg(path));
     if (mode == Mode::CreateNew && info.exists())
         throw EngineError(ErrGeneric, QStringLiteral("O arquivo '%1' já existe.").arg(path));
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+    QByteArray file = path.toUtf8();
     if (mode == Mode::CreateNew)
         flags |= SQLITE_OPEN_CREATE;
-    const QByteArray file = path.toUtf8();
+    if (mode == Mode::ReadOnly) {
+        flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+        file = "file:" + QUrl::toPercentEncoding(info.absoluteFilePath(), "/") + "?immutable=1";
+    }
     const int rc = sqlite3_open_v2(file.constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3* db = m_db;
@@ -92,8 +124,10 @@ Connection::Connection(const QString& path, Mode mode) : m_path(path)
         m_db = nullptr;
         throwSqliteError(db, rc);
     }
+    shownPaths().insert(m_db, shownPath.isEmpty() ? path : shownPath);
+    liveConnections().append(this);
     sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, 5000);
+    sqlite3_busy_timeout(m_db, kStoreWaitMs);
     sqlite3_create_function_v2(m_db, "ondrel_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldFunction,
                                nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(m_db, "ondrel_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
@@ -102,12 +136,51 @@ Connection::Connection(const QString& path, Mode mode) : m_path(path)
 
 Connection::~Connection()
 {
+    liveConnections().removeAll(this);
     m_cache.clear();
+    if (m_db) {
+        shownPaths().remove(m_db);
+        sqlite3_close_v2(m_db);
+    }
+}
+
+void Connection::checkOpen() const
+{
+    if (!m_db)
+        throw EngineError(ErrClosed, QStringLiteral("O objeto foi fechado ou não é válido."));
+}
+
+void Connection::setLockWait(int milliseconds)
+{
+    if (m_db)
+        sqlite3_busy_timeout(m_db, milliseconds);
+}
+
+void Connection::checkpointAndClose()
+{
+    if (!m_db)
+        return;
+    m_cache.clear();
+    // Never waits on another process: what cannot be copied at once stays
+    // in the journal, which SQLite reads again at the next open.
+    sqlite3_busy_timeout(m_db, 0);
+    if (!sqlite3_db_readonly(m_db, "main"))
+        sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    shownPaths().remove(m_db);
     sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+void Connection::checkpointAndCloseAll()
+{
+    const QList<Connection*> connections = liveConnections();
+    for (Connection* c : connections)
+        c->checkpointAndClose();
 }
 
 void Connection::exec(const QString& sql)
 {
+    checkOpen();
     const QByteArray utf8 = sql.toUtf8();
     char* error = nullptr;
     const int rc = sqlite3_exec(m_db, utf8.constData(), nullptr, nullptr, &error);
@@ -118,6 +191,7 @@ void Connection::exec(const QString& sql)
 
 Statement& Connection::cached(const QByteArray& sql)
 {
+    checkOpen();
     auto it = m_cache.find(sql);
     if (it == m_cache.end())
         it = m_cache.insert(sql, std::make_shared<Statement>(m_db, sql));
@@ -134,14 +208,23 @@ int Connection::changes() const
     return sqlite3_changes(m_db);
 }
 
-Transaction::Transaction(Connection& connection) : m_connection(connection)
+Transaction::Transaction(Connection& connection, Wait wait) : m_connection(connection)
 {
+    if (wait == Wait::Store) {
+        m_connection.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        return;
+    }
+    m_connection.setLockWait(0);
+    struct WaitBack {
+        Connection& c;
+        ~WaitBack() { c.setLockWait(kStoreWaitMs); }
+    } back{m_connection};
     m_connection.exec(QStringLiteral("BEGIN IMMEDIATE"));
 }
 
 Transaction::~Transaction()
 {
-    if (m_open)
+    if (m_open && m_connection.handle())
         sqlite3_exec(m_connection.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 

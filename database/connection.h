@@ -14,13 +14,20 @@ namespace ondrel::db {
 // Throws the EngineError that matches an SQLite result code.
 [[noreturn]] void throwSqliteError(sqlite3* db, int rc, const QByteArray& sql = QByteArray());
 
+// How long a store waits for another program's lock before it reports it.
+inline constexpr int kStoreWaitMs = 1500;
+
 // Owns one sqlite3 handle: opening without ever creating a file, the run-time
 // functions of the dialect (fold, like), a cache of prepared statements and
 // short transactions.
 class Connection {
 public:
-    enum class Mode { OpenExisting, CreateNew };
-    Connection(const QString& path, Mode mode);
+    // ReadOnly opens the file as immutable: SQLite creates no -wal or -shm
+    // beside it and writes nothing.
+    enum class Mode { OpenExisting, CreateNew, ReadOnly };
+    // `shownPath` is the file the messages name (the collection, also when a
+    // private copy of it is what is opened).
+    Connection(const QString& path, Mode mode, const QString& shownPath = QString());
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -36,17 +43,31 @@ public:
     qint64 lastInsertRowId() const;
     int changes() const;  // rows changed by the last statement
 
+    // How long a write waits for another writer's lock.
+    void setLockWait(int milliseconds);
+
+    // Copies the journal into the file, only if that can be done at once,
+    // and closes the handle (later calls fail with ErrClosed). Used on every
+    // end of the process.
+    void checkpointAndClose();
+    // Every connection of the process, checkpointed and closed.
+    static void checkpointAndCloseAll();
+
 private:
+    void checkOpen() const;
+
     sqlite3* m_db = nullptr;
     QString m_path;
     QHash<QByteArray, std::shared_ptr<Statement>> m_cache;
 };
 
 // Begin IMMEDIATE ... commit, rolled back when the scope is left by an
-// exception. Never outlives one call into the layer.
+// exception. Never outlives one call into the layer. A record's transaction
+// waits up to kStoreWaitMs for another writer; NoWait gives up at once.
 class Transaction {
 public:
-    explicit Transaction(Connection& connection);
+    enum class Wait { Store, NoWait };
+    explicit Transaction(Connection& connection, Wait wait = Wait::Store);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;

@@ -6,8 +6,18 @@
 #include "schema.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QRandomGenerator>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 
 namespace ondrel::db {
 
@@ -58,16 +68,78 @@ void setMetaValue(Connection& c, const char* key, const QString& value)
                           .arg(path));
 }
 
-void configure(Connection& c)
+void configure(Connection& c, bool readOnly)
 {
-    // WAL keeps readers and the writer apart; FULL syncs every commit.
-    c.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    c.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    if (!readOnly) {
+        // WAL keeps readers and the writer apart; FULL syncs every commit.
+        c.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        c.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    }
     // 16 MB of page cache per handle (the default is 2 MB): a scan of the
     // objects of a large collection (about 4 MB for 32,767 of them) stays in
     // memory for the next one, and the three handles of a session stay well
     // within the memory budget.
     c.exec(QStringLiteral("PRAGMA cache_size=-16000"));
+}
+
+// One key per file, however its path is spelled.
+QString fileKey(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+QSet<QString>& forcedReadOnly()
+{
+    static QSet<QString> paths;
+    return paths;
+}
+
+// Stored queries kept in memory for the run, by file and folded name; an
+// empty optional is a query deleted in memory.
+using MemoryQueries = QHash<QString, std::optional<QString>>;
+QHash<QString, MemoryQueries>& storedInMemory()
+{
+    static QHash<QString, MemoryQueries> queries;
+    return queries;
+}
+
+bool canWrite(const QString& path)
+{
+    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+}
+
+// The journal files beside a file must be writable for a writer: one left
+// read-only by an earlier read-only open (a 0444 -shm) is given the file's
+// own permissions when it is ours. False when one stays read-only.
+bool journalWritable(const QString& path)
+{
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const QString journal = path + QLatin1String(suffix);
+        if (!QFileInfo::exists(journal) || canWrite(journal))
+            continue;
+        QFile::setPermissions(journal, QFile::permissions(path));
+        if (!canWrite(journal))
+            return false;
+    }
+    return true;
+}
+
+bool writableHere(const QString& path)
+{
+    if (forcedReadOnly().contains(fileKey(path)))
+        return false;
+    return canWrite(path) && canWrite(QFileInfo(path).absolutePath()) && journalWritable(path);
+}
+
+void syncPath(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 // Stored queries are derived data: "pesquisa" is rewritten on every key typed
@@ -116,67 +188,216 @@ QString literal(const QString& value)
     return out;
 }
 
-Database::Database(std::unique_ptr<Connection> connection)
-    : m_connection(std::move(connection)), m_schema(std::make_unique<Schema>(Schema::load(*m_connection))),
+struct Database::OpenedFile {
+    std::unique_ptr<Connection> connection;
+    std::shared_ptr<void> privateCopy;
+    QString path;
+    bool readOnly = false;
+};
+
+Database::Database(OpenedFile opened)
+    : m_privateCopy(std::move(opened.privateCopy)), m_path(opened.path), m_key(fileKey(opened.path)),
+      m_readOnly(opened.readOnly),
+      m_connection(std::move(opened.connection)), m_schema(std::make_unique<Schema>(Schema::load(*m_connection))),
       m_translations(std::make_unique<TranslationCache>(*m_schema))
 {
 }
 
 Database::~Database() = default;
 
-std::shared_ptr<Database> Database::open(const QString& path, const QString& connect)
+Database::OpenedFile Database::openFile(const QString& path, const QString& connect, bool forceReadOnly)
 {
-    auto connection = std::make_unique<Connection>(path, Connection::Mode::OpenExisting);
+    if (!QFileInfo(path).isFile())
+        throw EngineError(ErrFileNotFound, QStringLiteral("Não foi possível encontrar o arquivo '%1'.").arg(path));
+    if (::access(QFile::encodeName(path).constData(), R_OK) != 0)
+        throw EngineError(ErrUnreadable, QStringLiteral("Sem permissão para ler o arquivo '%1'.").arg(path));
+    OpenedFile opened;
+    opened.path = path;
+    opened.readOnly = forceReadOnly || !writableHere(path);
+    if (!opened.readOnly) {
+        opened.connection = std::make_unique<Connection>(path, Connection::Mode::OpenExisting);
+    } else {
+        // Read-only: opened immutable, so nothing is created beside it. An
+        // immutable open does not read the journal; changes still waiting in
+        // it are read from a private copy of the file and its journal.
+        QString target = path;
+        const QString journal = path + QStringLiteral("-wal");
+        if (QFileInfo(journal).size() > 0) {
+            auto copy = std::make_shared<QTemporaryDir>();
+            const QString copied = copy->filePath(QStringLiteral("livrano.mdb"));
+            if (copy->isValid() && QFile::copy(path, copied) && QFile::copy(journal, copied + QStringLiteral("-wal"))) {
+                QFile::setPermissions(copied, QFile::ReadOwner | QFile::WriteOwner);
+                QFile::setPermissions(copied + QStringLiteral("-wal"), QFile::ReadOwner | QFile::WriteOwner);
+                Connection(copied, Connection::Mode::OpenExisting, path).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+                target = copied;
+                opened.privateCopy = copy;
+            }
+        }
+        opened.connection = std::make_unique<Connection>(target, Connection::Mode::ReadOnly, path);
+    }
+    Connection& c = *opened.connection;
     QString tag, salt, hash;
     try {
-        tag = metaValue(*connection, "format");
-        salt = metaValue(*connection, "salt");
-        hash = metaValue(*connection, "password");
-    } catch (const EngineError&) {
+        tag = metaValue(c, "format");
+        salt = metaValue(c, "salt");
+        hash = metaValue(c, "password");
+    } catch (const EngineError& e) {
+        if (e.number() == ErrDamaged)
+            throw;
         notACollection(path);
     }
     if (tag != QLatin1String(kFormatTag))
         notACollection(path);
     if (passwordHash(salt.toLatin1(), passwordFromConnect(connect)) != hash.toLatin1())
         throw EngineError(ErrBadPassword, QStringLiteral("Senha inválida."));
-    configure(*connection);
-    return std::shared_ptr<Database>(new Database(std::move(connection)));
+    configure(c, opened.readOnly);
+    return opened;
 }
 
-void Database::create(const QString& path, const QString& password)
+std::shared_ptr<Database> Database::open(const QString& path, const QString& connect)
 {
+    return std::shared_ptr<Database>(new Database(openFile(path, connect, false)));
+}
+
+FileCheck Database::check(const QString& path, const QString& connect, bool thorough)
+{
+    FileCheck result;
+    try {
+        const auto database = open(path, connect);
+        result.readOnly = database->readOnly();
+        if (thorough) {
+            Statement check(database->connection().handle(), "PRAGMA quick_check");
+            ScopedRun run(check);
+            if (!run->step() || run->columnText(0) != QLatin1String("ok"))
+                throw EngineError(ErrDamaged, QStringLiteral("O arquivo da coleção '%1' está danificado.").arg(path));
+        }
+    } catch (const EngineError& e) {
+        result.problem = problemOf(e);
+        result.description = e.description();
+    }
+    return result;
+}
+
+FileProblem problemOf(const EngineError& error)
+{
+    switch (error.number()) {
+    case ErrFileNotFound: return FileProblem::Missing;
+    case ErrUnreadable: return FileProblem::Unreadable;
+    case ErrNotADatabase: return FileProblem::NotACollection;
+    case ErrBadPassword: return FileProblem::WrongPassword;
+    case ErrLocked: return FileProblem::Locked;
+    default: return FileProblem::Damaged;
+    }
+}
+
+QString describeProblem(const QString& path, FileProblem problem)
+{
+    QString reason;
+    switch (problem) {
+    case FileProblem::None:
+    case FileProblem::Missing:
+        return QString();
+    case FileProblem::Unreadable: reason = QStringLiteral("não há permissão para ler este arquivo"); break;
+    case FileProblem::NotACollection:
+        reason = QStringLiteral("o arquivo não é uma coleção do Ulmix (está vazio ou é de outro programa)");
+        break;
+    case FileProblem::WrongPassword: reason = QStringLiteral("a senha não confere"); break;
+    case FileProblem::Damaged: reason = QStringLiteral("o arquivo está danificado"); break;
+    case FileProblem::Locked: reason = QStringLiteral("outro programa a mantém bloqueada"); break;
+    }
+    return QStringLiteral("Não foi possível abrir a coleção \"%1\": %2. As janelas ficarão vazias e nada será "
+                          "gravado no arquivo.")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
+void forceReadOnlyOpen(const QString& path, bool force)
+{
+    if (force)
+        forcedReadOnly().insert(fileKey(path));
+    else
+        forcedReadOnly().remove(fileKey(path));
+}
+
+void checkpointAndCloseAll()
+{
+    Connection::checkpointAndCloseAll();
+}
+
+void Database::create(const QString& path, const QString& password, const std::function<void(const QString&)>& fill)
+{
+    if (QFileInfo::exists(path))
+        throw EngineError(ErrGeneric, QStringLiteral("O arquivo '%1' já existe.").arg(path));
+    // Built beside its final place, so the rename stays on one file system.
+    const QString building = path + QStringLiteral(".novo-") + QString::number(::getpid());
+    const auto removeBuilding = [&] {
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+            QFile::remove(building + QLatin1String(suffix));
+    };
+    // Left by creations that were killed: their process is gone.
+    const QFileInfo target(path);
+    const QString prefix = target.fileName() + QStringLiteral(".novo-");
+    for (const QString& left : QDir(target.absolutePath()).entryList({prefix + u'*'}, QDir::Files | QDir::Hidden)) {
+        bool number = false;
+        const qint64 pid = left.mid(prefix.size()).section(u'-', 0, 0).toLongLong(&number);
+        if (number && (pid == ::getpid() || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)))
+            QFile::remove(target.absoluteDir().filePath(left));
+    }
     struct RemoveOnFailure {
-        QString path;
+        std::function<void()> remove;
         bool done = false;
         ~RemoveOnFailure()
         {
-            if (!done) {
-                QFile::remove(path);
-                QFile::remove(path + QStringLiteral("-wal"));
-                QFile::remove(path + QStringLiteral("-shm"));
-            }
+            if (!done)
+                remove();
         }
-    };
-    std::unique_ptr<Connection> connection = std::make_unique<Connection>(path, Connection::Mode::CreateNew);
-    RemoveOnFailure guard{path};
-    configure(*connection);
+    } guard{removeBuilding};
     {
-        Transaction tx(*connection);
-        Schema::collection().createIn(*connection);
+        Connection connection(building, Connection::Mode::CreateNew);
+        configure(connection, false);
+        Transaction tx(connection);
+        Schema::collection().createIn(connection);
         const QByteArray salt = QByteArray::number(QRandomGenerator::system()->generate64(), 16)
             + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
-        setMetaValue(*connection, "format", QString::fromLatin1(kFormatTag));
-        setMetaValue(*connection, "salt", QString::fromLatin1(salt));
-        setMetaValue(*connection, "password", QString::fromLatin1(passwordHash(salt, password)));
+        setMetaValue(connection, "format", QString::fromLatin1(kFormatTag));
+        setMetaValue(connection, "salt", QString::fromLatin1(salt));
+        setMetaValue(connection, "password", QString::fromLatin1(passwordHash(salt, password)));
         tx.commit();
     }
-    connection.reset();
+    if (fill)
+        fill(building);
+    {
+        // Everything into the file itself: the journal is named after the
+        // temporary name and would not follow the rename.
+        Connection connection(building, Connection::Mode::OpenExisting);
+        connection.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    }
+    if (QFileInfo(building + QStringLiteral("-wal")).size() > 0)
+        throw EngineError(ErrGeneric, QStringLiteral("Não foi possível concluir o arquivo '%1'.").arg(path));
+    syncPath(building);
+    // A journal left beside a file of that name that is gone would be read
+    // into the new file at its first open.
+    for (const char* suffix : {"-wal", "-shm", "-journal"})
+        QFile::remove(path + QLatin1String(suffix));
+    // A link never replaces a file that appeared meanwhile.
+    const QByteArray from = QFile::encodeName(building);
+    const QByteArray to = QFile::encodeName(path);
+    if (::link(from.constData(), to.constData()) != 0) {
+        if (errno == EEXIST || QFileInfo::exists(path) || ::rename(from.constData(), to.constData()) != 0)
+            throw EngineError(ErrGeneric, QStringLiteral("O arquivo '%1' já existe.").arg(path));
+    }
+    removeBuilding();
     guard.done = true;
+    syncPath(QFileInfo(path).absolutePath());
 }
 
 QString Database::path() const
 {
-    return m_connection->path();
+    return m_path;
+}
+
+bool Database::readOnly() const
+{
+    return m_readOnly;
 }
 
 Connection& Database::connection() const
@@ -206,13 +427,65 @@ std::shared_ptr<Recordset> Database::openRecordset(const QString& source, Record
     return makeRecordset(shared_from_this(), plan, type, source);
 }
 
+void Database::changeStoredQuery(const QString& name, const std::function<void()>& onFile,
+                                 const std::optional<QString>& inMemory)
+{
+    MemoryQueries& memory = storedInMemory()[m_key];
+    const QString key = name.toCaseFolded();
+    if (!m_readOnly) {
+        try {
+            StoredQueryWrite relaxed(*m_connection);
+            Transaction tx(*m_connection, Transaction::Wait::NoWait);
+            onFile();
+            tx.commit();
+            memory.remove(key);
+            return;
+        } catch (const EngineError& e) {
+            if (e.number() != ErrLocked && e.number() != ErrReadOnly)
+                throw;
+        }
+    }
+    memory.insert(key, inMemory);
+}
+
+void Database::writeQueryDef(const QString& name, const QString& sql)
+{
+    if (name.trimmed().isEmpty())
+        throw EngineError(ErrInvalidArgument, QStringLiteral("Nome de consulta inválido."));
+    translateSelect(sql);  // refuse a text outside the dialect before storing it
+    changeStoredQuery(
+        name,
+        [&] {
+            Connection& c = *m_connection;
+            {
+                ScopedRun run(c.cached("DELETE FROM ondrel_queries WHERE name = ?"));
+                run->bindText(1, name);
+                run->step();
+            }
+            {
+                ScopedRun run(c.cached("INSERT INTO ondrel_queries (name, sql) VALUES (?, ?)"));
+                run->bindText(1, name);
+                run->bindText(2, QStringLiteral(""));
+                run->step();
+            }
+            ScopedRun run(c.cached("UPDATE ondrel_queries SET sql = ? WHERE name = ?"));
+            run->bindText(1, sql);
+            run->bindText(2, name);
+            run->step();
+        },
+        sql);
+}
+
 void Database::deleteQueryDef(const QString& name)
 {
-    StoredQueryWrite relaxed(*m_connection);
-    Statement& st = m_connection->cached("DELETE FROM ondrel_queries WHERE name = ?");
-    ScopedRun run(st);
-    run->bindText(1, name);
-    run->step();
+    changeStoredQuery(
+        name,
+        [&] {
+            ScopedRun run(m_connection->cached("DELETE FROM ondrel_queries WHERE name = ?"));
+            run->bindText(1, name);
+            run->step();
+        },
+        std::nullopt);
 }
 
 void Database::createQueryDef(const QString& name, const QString& sql)
@@ -223,29 +496,50 @@ void Database::createQueryDef(const QString& name, const QString& sql)
         translateSelect(sql);
     if (hasQueryDef(name))
         throw EngineError(ErrObjectExists, QStringLiteral("O objeto '%1' já existe.").arg(name));
-    StoredQueryWrite relaxed(*m_connection);
-    Statement& st = m_connection->cached("INSERT INTO ondrel_queries (name, sql) VALUES (?, ?)");
-    ScopedRun run(st);
-    run->bindText(1, name);
-    run->bindText(2, sql.isNull() ? QStringLiteral("") : sql);
-    run->step();
+    const QString text = sql.isNull() ? QStringLiteral("") : sql;
+    changeStoredQuery(
+        name,
+        [&] {
+            // One deleted in memory may still be in the file.
+            {
+                ScopedRun run(m_connection->cached("DELETE FROM ondrel_queries WHERE name = ?"));
+                run->bindText(1, name);
+                run->step();
+            }
+            ScopedRun run(m_connection->cached("INSERT INTO ondrel_queries (name, sql) VALUES (?, ?)"));
+            run->bindText(1, name);
+            run->bindText(2, text);
+            run->step();
+        },
+        text);
 }
 
 void Database::setQueryDefSql(const QString& name, const QString& sql)
 {
     translateSelect(sql);  // refuse a text outside the dialect before storing it
-    StoredQueryWrite relaxed(*m_connection);
-    Statement& st = m_connection->cached("UPDATE ondrel_queries SET sql = ? WHERE name = ?");
-    ScopedRun run(st);
-    run->bindText(1, sql);
-    run->bindText(2, name);
-    run->step();
-    if (m_connection->changes() == 0)
+    if (!storedQuerySql(name))
         noSuchQuery(name);
+    changeStoredQuery(
+        name,
+        [&] {
+            ScopedRun run(m_connection->cached("UPDATE ondrel_queries SET sql = ? WHERE name = ?"));
+            run->bindText(1, sql);
+            run->bindText(2, name);
+            run->step();
+            if (m_connection->changes() == 0)
+                noSuchQuery(name);
+        },
+        sql);
 }
 
 std::optional<QString> Database::storedQuerySql(const QString& name) const
 {
+    const auto files = storedInMemory().constFind(m_key);
+    if (files != storedInMemory().cend()) {
+        const auto kept = files->constFind(name.toCaseFolded());
+        if (kept != files->cend())
+            return *kept;
+    }
     Statement& st = m_connection->cached("SELECT sql FROM ondrel_queries WHERE name = ?");
     ScopedRun run(st);
     run->bindText(1, name);

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -36,19 +37,63 @@ QString literal(const QString& value);
 // ("Não" == "não" == "NAO"). Used for the unique code key and comparisons.
 QString foldText(const QString& text);
 
+// Why a file cannot be opened as a collection.
+enum class FileProblem {
+    None,
+    Missing,         // no file at that path
+    Unreadable,      // the file cannot be read (permissions)
+    NotACollection,  // empty, not SQLite, or SQLite without our verifier
+    WrongPassword,   // a collection whose verifier refuses the password
+    Damaged,         // a collection whose contents are damaged
+    Locked,          // another program keeps it from being read
+};
+
+struct FileCheck {
+    FileProblem problem = FileProblem::None;
+    bool readOnly = false;  // opens, but cannot be written by this process
+    QString description;    // the engine's description of the problem
+};
+
+// The problem an error of Database::open() stands for.
+FileProblem problemOf(const EngineError& error);
+
+// A sentence in Portuguese for a person, naming the file and why it cannot
+// be opened; empty for a missing file and for no problem.
+QString describeProblem(const QString& path, FileProblem problem);
+
+// The process may write any file (root): tests force the read-only open of a
+// path they name, as a person without write access gets it.
+void forceReadOnlyOpen(const QString& path, bool force);
+
+// Every open handle of the process: the journal copied into its file where
+// that can be done at once, then closed. Every end of the process calls it.
+void checkpointAndCloseAll();
+
 // A handle on one collection database file. Every window opens its own.
 // Non-copyable; record sets and stored-query handles keep the connection
 // alive through a shared pointer.
 class Database : public std::enable_shared_from_this<Database> {
 public:
     // Opens an existing file with a connect string such as ";pwd=7Borel3".
-    // Never creates a file. Throws EngineError: missing file, wrong or missing
-    // password, a file that is no collection database.
+    // Never creates a file. A file or folder this process cannot write is
+    // opened read-only, leaving nothing beside it. Throws EngineError: missing
+    // file (ErrFileNotFound), unreadable (ErrUnreadable), wrong or missing
+    // password (ErrBadPassword), not a collection (ErrNotADatabase), damaged
+    // (ErrDamaged); problemOf() names them.
     static std::shared_ptr<Database> open(const QString& path, const QString& connect);
 
-    // Creates a new, empty collection database with the full schema and the
-    // password verifier. Fails if the file exists.
-    static void create(const QString& path, const QString& password);
+    // Whether the file opens as a collection, opening it read-only and closing
+    // it again: the file and its folder are left untouched. `thorough` also
+    // reads every page (slow on a large file).
+    static FileCheck check(const QString& path, const QString& connect, bool thorough = false);
+
+    // Creates a new collection database with the full schema and the
+    // password verifier, and lets `fill` write into it. It is built under a
+    // temporary name in the same folder and renamed into place only when
+    // complete, so an interrupted creation never leaves a file at `path`.
+    // Fails if the file exists.
+    static void create(const QString& path, const QString& password,
+                       const std::function<void(const QString& file)>& fill = {});
     // Fills a database with a few dozen believable objects and loans.
     static void fillDemo(const QString& path, const QString& password);
     // Creates a database (password "7Borel3") filled with generated objects
@@ -60,13 +105,22 @@ public:
     Database& operator=(const Database&) = delete;
 
     QString path() const;
+    // Opened read-only: every write fails with ErrReadOnly, and the stored
+    // queries written during the run live in memory.
+    bool readOnly() const;
 
     // A table name, a select statement in the collection's dialect, or the
     // name of a stored query.
     std::shared_ptr<Recordset> openRecordset(const QString& source, RecordsetType type = RecordsetType::Dynaset);
 
     // Stored queries. Writing one always takes three steps: delete (a missing
-    // one is no error), create by name, set its text. Each step is committed.
+    // one is no error), create by name, set its text; writeQueryDef() takes
+    // them in one transaction, so a killed process leaves the old or the new
+    // query, never an empty one. A stored-query write never waits for
+    // another program: when the file cannot be written at once (locked or
+    // read-only) the query is kept in memory for the rest of the run, for
+    // every handle of the process on the same file, and read from there.
+    void writeQueryDef(const QString& name, const QString& sql);
     void deleteQueryDef(const QString& name);
     void createQueryDef(const QString& name, const QString& sql = QString());
     void setQueryDefSql(const QString& name, const QString& sql);
@@ -86,9 +140,19 @@ public:
     SqlExpr translateCriteria(const QString& criteria, const TableInfo& table);
 
 private:
-    explicit Database(std::unique_ptr<Connection> connection);
+    struct OpenedFile;
+    explicit Database(OpenedFile opened);
+    static OpenedFile openFile(const QString& path, const QString& connect, bool forceReadOnly);
     std::optional<QString> storedQuerySql(const QString& name) const;
+    // Runs a stored-query change on the file, or keeps `inMemory` (nullopt:
+    // deleted) for the run when the file cannot be written at once.
+    void changeStoredQuery(const QString& name, const std::function<void()>& onFile,
+                           const std::optional<QString>& inMemory);
 
+    std::shared_ptr<void> m_privateCopy;  // a read-only file's journal, read from a private copy
+    QString m_path;
+    QString m_key;  // the file's key for the stored queries kept in memory
+    bool m_readOnly = false;
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Schema> m_schema;
     std::unique_ptr<TranslationCache> m_translations;

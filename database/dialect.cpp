@@ -17,8 +17,10 @@ struct Token {
 
 [[noreturn]] void syntaxError(const QString& text, const QString& detail)
 {
+    // A text of many pages is named by its beginning.
+    const QString shown = text.size() > 120 ? text.left(120) + QStringLiteral("…") : text;
     throw EngineError(ErrSyntax,
-                      QStringLiteral("Erro de sintaxe na expressão '%1': %2.").arg(text, detail));
+                      QStringLiteral("Erro de sintaxe na expressão '%1': %2.").arg(shown, detail));
 }
 
 QVector<Token> tokenize(const QString& s)
@@ -232,39 +234,84 @@ private:
         return "ondrel_fold(" + f.column() + ")";
     }
 
+    // Criteria are translated into flat chains ("a OR b OR c"), in time
+    // linear in their length. SQLite's parser and expression depth are
+    // bounded, and so is the recursion here: parentheses and `not` nest at
+    // most kMaxNesting deep, and one text holds at most kMaxTerms
+    // comparisons. Past either, the text is refused with 3075.
+    static constexpr int kMaxNesting = 32;
+    static constexpr int kMaxTerms = 500;
+
+    class Nesting {
+    public:
+        explicit Nesting(Parser& parser) : m_parser(parser)
+        {
+            if (++m_parser.m_depth > kMaxNesting)
+                m_parser.unexpected(QStringLiteral("mais de %1 níveis de parênteses ou 'not'").arg(kMaxNesting));
+        }
+        ~Nesting() { --m_parser.m_depth; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+    private:
+        Parser& m_parser;
+    };
+
+    static SqlExpr chain(QVector<SqlExpr>& parts, const QByteArray& separator)
+    {
+        if (parts.size() == 1)
+            return std::move(parts.first());
+        SqlExpr out;
+        qsizetype length = 2;
+        qsizetype params = 0;
+        for (const SqlExpr& part : parts) {
+            length += part.sql.size() + separator.size();
+            params += part.params.size();
+        }
+        out.sql.reserve(length);
+        out.params.reserve(params);
+        out.sql += '(';
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            if (i > 0)
+                out.sql += separator;
+            out.sql += parts[i].sql;
+            out.params += parts[i].params;
+        }
+        out.sql += ')';
+        return out;
+    }
+
     SqlExpr expression()
     {
-        SqlExpr left = conjunction();
-        while (acceptKeyword("or")) {
-            SqlExpr right = conjunction();
-            left.sql = "(" + left.sql + " OR " + right.sql + ")";
-            left.params += right.params;
-        }
-        return left;
+        QVector<SqlExpr> terms{conjunction()};
+        while (acceptKeyword("or"))
+            terms.append(conjunction());
+        return chain(terms, " OR ");
     }
     SqlExpr conjunction()
     {
-        SqlExpr left = factor();
-        while (acceptKeyword("and")) {
-            SqlExpr right = factor();
-            left.sql = "(" + left.sql + " AND " + right.sql + ")";
-            left.params += right.params;
-        }
-        return left;
+        QVector<SqlExpr> factors{factor()};
+        while (acceptKeyword("and"))
+            factors.append(factor());
+        return chain(factors, " AND ");
     }
     SqlExpr factor()
     {
         if (acceptKeyword("not")) {
+            const Nesting nested(*this);
             SqlExpr inner = factor();
             inner.sql = "(NOT " + inner.sql + ")";
             return inner;
         }
         if (acceptSymbol("(")) {
+            const Nesting nested(*this);
             SqlExpr inner = expression();
             if (!acceptSymbol(")"))
                 unexpected(QStringLiteral("esperava ')'"));
             return inner;
         }
+        if (++m_terms > kMaxTerms)
+            unexpected(QStringLiteral("mais de %1 condições").arg(kMaxTerms));
         return comparison();
     }
 
@@ -336,6 +383,8 @@ private:
     QVector<Token> m_tokens;
     qsizetype m_pos = 0;
     const TableInfo* m_table = nullptr;
+    int m_depth = 0;
+    int m_terms = 0;
 };
 
 }  // namespace

@@ -16,6 +16,8 @@ enum EngineErrorNumber : int {
     ErrFileNotFound = 3024,     // database file missing
     ErrBadPassword = 3031,      // wrong or missing password
     ErrNotADatabase = 3343,     // file is not a collection database
+    ErrDamaged = 3049,          // a collection database whose pages are damaged
+    ErrUnreadable = 3051,       // the file cannot be read (permission)
     ErrNoPendingUpdate = 3020,  // update/cancel update without add new or edit
     ErrDataType = 3421,         // value cannot be converted (impossible date, bad currency)
     ErrFieldTooLong = 3163,     // value longer than its field allows

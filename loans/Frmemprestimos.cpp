@@ -1,4 +1,5 @@
 #include "Frmemprestimos.h"
+#include "chrome/opencollection.h"
 
 #include "catalogue/Frmobjetos.h"
 #include "database/database.h"
@@ -189,7 +190,7 @@ void Frmemprestimos::Form_Load()
         [&] { services().setPointer(platform::Pointer::Hourglass); },
         [&] { Editando = false; },
         [&] { CaminhoBanco = db::databasePath(platform::pluginFolder()); },
-        [&] { BancoDados = db::Database::open(CaminhoBanco, QString::fromLatin1(db::kConnectString)); },
+        [&] { BancoDados = chrome::openCollection(CaminhoBanco); },
         [&] { TabEmprestimos = use(BancoDados).openRecordset(QStringLiteral("empréstimos"), db::RecordsetType::Dynaset); },
         [&] { Data1->setDatabaseName(CaminhoBanco); },
         [&] { Data2->setDatabaseName(CaminhoBanco); },

@@ -63,6 +63,12 @@ QWidget* dialogParent()
 }
 
 // The desktop: real boxes, real sounds, a real end.
+std::function<void()>& beforeEnd()
+{
+    static std::function<void()> work;
+    return work;
+}
+
 class DesktopServices final : public Services {
 public:
     int msgBox(const QString& text, int buttons, int icon, const QString& title) override
@@ -190,7 +196,10 @@ public:
 
     [[noreturn]] void endProcess() override
     {
-        // At once: no clean-up, no event loop, no destructors.
+        // At once: no event loop, no destructors; only the work that keeps
+        // the collection file whole on its own.
+        if (beforeEnd())
+            beforeEnd()();
         ::_exit(0);
     }
 
@@ -206,6 +215,11 @@ Services*& replacementServices()
 }
 
 }  // namespace
+
+void setBeforeEnd(std::function<void()> work)
+{
+    beforeEnd() = std::move(work);
+}
 
 Services& services()
 {

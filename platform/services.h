@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QWidget;
 class QCursor;
 
@@ -72,6 +74,10 @@ public:
 Services& services();
 // Installs a replacement (tests); pass nullptr to restore the desktop one.
 void setServices(Services* replacement);
+
+// Work done right before the desktop services end the process at once:
+// the plug-in copies its journals into the collection file and closes it.
+void setBeforeEnd(std::function<void()> work);
 
 // The application's title used as the default title of message boxes.
 QString applicationTitle();

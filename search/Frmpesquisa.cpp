@@ -1,4 +1,5 @@
 #include "Frmpesquisa.h"
+#include "chrome/opencollection.h"
 
 #include "catalogue/Frmobjetos.h"
 #include "database/database.h"
@@ -277,14 +278,13 @@ void Frmpesquisa::Command1_Click(int Index)
 void Frmpesquisa::openDatabase()
 {
     CaminhoBanco = db::databasePath(platform::pluginFolder());
-    BancoDados = db::Database::open(CaminhoBanco, QString::fromLatin1(db::kConnectString));
+    BancoDados = chrome::openCollection(CaminhoBanco);
 }
 
 void Frmpesquisa::rewriteImprime(const QString& sql)
 {
-    BancoDados->deleteQueryDef(kImprime);
-    BancoDados->createQueryDef(kImprime);
-    BancoDados->setQueryDefSql(kImprime, sql);
+    // Delete, create and set its text in one transaction.
+    BancoDados->writeQueryDef(kImprime, sql);
     ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, kImprime});
 }
 

@@ -6,3 +6,5 @@ ondrel_test(catalogue_picture_test SOURCES catalogue_picture_test.cpp catalogue_
             LIBS ondrel_catalogue ondrel_search ondrel_chrome)
 ondrel_test(catalogue_print_test SOURCES catalogue_print_test.cpp catalogue_browse_testutil.h
             LIBS ondrel_catalogue ondrel_search ondrel_chrome)
+ondrel_test(catalogue_hostile_test SOURCES catalogue_hostile_test.cpp catalogue_browse_testutil.h
+            LIBS ondrel_catalogue ondrel_search ondrel_chrome)

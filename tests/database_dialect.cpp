@@ -108,6 +108,16 @@ private slots:
         QTest::newRow("bracketed name") << "select [cod] from [objetos] where [Título] like 'arroz*'" << "cod"
                                         << QStringList{"A1"};
         QTest::newRow("currency compare") << "select * from objetos where valor > 3" << "cod" << QStringList{"B2"};
+        // Long chains are flat and nesting is bounded: what the dialect
+        // accepts, SQLite's parser takes.
+        const QString where = QStringLiteral("select * from objetos where ");
+        QTest::newRow("500 or terms") << where + QStringLiteral("cod='zz' or ").repeated(499) + "cod='A1'" << "cod"
+                                      << QStringList{"A1"};
+        QTest::newRow("90 and terms") << where + QStringLiteral("valor > 1 and ").repeated(89) + "valor > 1" << "cod"
+                                      << QStringList{"B2", "A1"};
+        QTest::newRow("32 parentheses") << where + QString(32, u'(') + "cod='A1' or cod='B2'" + QString(32, u')')
+                                        << "cod" << QStringList{"B2", "A1"};
+        QTest::newRow("32 not") << where + QStringLiteral("not ").repeated(32) + "cod='A1'" << "cod" << QStringList{"A1"};
     }
     void statements()
     {
@@ -170,6 +180,14 @@ private slots:
         QTest::newRow("missing by") << "select * from objetos order cod" << int(ErrSyntax);
         QTest::newRow("bad date") << "select * from objetos where data = '31/02/2003'" << int(ErrDataType);
         QTest::newRow("trailing junk") << "select * from objetos where cod = 'a' 'b'" << int(ErrSyntax);
+        const QString where = QStringLiteral("select * from objetos where ");
+        QTest::newRow("501 or terms") << where + QStringLiteral("cod='zz' or ").repeated(500) + "cod='A1'" << int(ErrSyntax);
+        QTest::newRow("50,000 or terms") << where + QStringLiteral("cod='zz' or ").repeated(49999) + "cod='A1'"
+                                         << int(ErrSyntax);
+        QTest::newRow("33 parentheses") << where + QString(33, u'(') + "cod='A1'" + QString(33, u')') << int(ErrSyntax);
+        QTest::newRow("10,000 parentheses") << where + QString(10000, u'(') + "cod='A1'" + QString(10000, u')')
+                                            << int(ErrSyntax);
+        QTest::newRow("50,000 not") << where + QStringLiteral("not ").repeated(50000) + "cod='A1'" << int(ErrSyntax);
     }
     void refused()
     {

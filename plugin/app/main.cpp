@@ -15,6 +15,7 @@
 #include "database/database.h"
 #include "platform/hostwindow.h"
 #include "platform/pluginfolder.h"
+#include "platform/services.h"
 #include "plugin/clsPluginInterface.h"
 #include "plugin/dbusplugin.h"
 
@@ -24,6 +25,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -32,9 +34,12 @@ constexpr const char* kPassword = "7Borel3";
 int createDatabase(const QString& path, bool demo)
 {
     try {
-        ondrel::db::Database::create(path, QString::fromLatin1(kPassword));
+        // Filled under a temporary name: the file appears complete or not at all.
+        const QString password = QString::fromLatin1(kPassword);
+        std::function<void(const QString&)> fill;
         if (demo)
-            ondrel::db::Database::fillDemo(path, QString::fromLatin1(kPassword));
+            fill = [&](const QString& building) { ondrel::db::Database::fillDemo(building, password); };
+        ondrel::db::Database::create(path, password, fill);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ondrel: %s\n", e.what());
         return 1;
@@ -55,7 +60,9 @@ int showCatalogue(QApplication& app)
     const QString result = plugin.Run(std::make_shared<LocalHost>());
     if (!result.isEmpty())
         std::fprintf(stderr, "ondrel: %s\n", qPrintable(result));
-    return app.exec();
+    const int code = app.exec();
+    ondrel::db::checkpointAndCloseAll();
+    return code;
 }
 
 int serve(QApplication& app, int idleSeconds)
@@ -83,7 +90,11 @@ int serve(QApplication& app, int idleSeconds)
             QCoreApplication::quit();
     });
     busWatch.start(5000);
-    return app.exec();
+    const int code = app.exec();
+    // The last window closed, the idle time-out or the bus gone: the same
+    // end as "Sair".
+    ondrel::db::checkpointAndCloseAll();
+    return code;
 }
 
 }  // namespace
@@ -135,6 +146,9 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ulmix"));
+    // "Sair" and the end button end the process at once; the collection file
+    // is made whole first (a copy of it alone holds every committed change).
+    ondrel::platform::setBeforeEnd(&ondrel::db::checkpointAndCloseAll);
     QApplication::setOrganizationName(QStringLiteral("Ondrel"));
 
     if (parser.isSet(folder))

@@ -1,0 +1,20 @@
+#pragma once
+
+// How every window opens the collection file and says once why it cannot.
+#include <QString>
+
+#include <memory>
+
+namespace ondrel::db {
+class Database;
+}
+
+namespace ondrel::chrome {
+
+// Opens the collection for a window. The first window of the run that finds
+// the file unusable (not a collection, a wrong password, damaged, unreadable,
+// locked) says so once, naming the file; a missing file stays silent, and
+// the windows open empty as without a file. Throws what the engine throws.
+std::shared_ptr<db::Database> openCollection(const QString& path);
+
+}  // namespace ondrel::chrome
