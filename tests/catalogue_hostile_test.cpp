@@ -107,10 +107,17 @@ private slots:
         QTest::addColumn<QString>("store");
         QTest::newRow("Salvar") << "Salvar";
         QTest::newRow("a picture chosen") << "picture";
+        QTest::newRow("a picture removed") << "removal";
     }
     void lockedStoreSaysWhy()
     {
         QFETCH(QString, store);
+        {
+            auto objects = m_folder->open()->openRecordset(QStringLiteral("objetos"));
+            objects->edit();
+            objects->setText(QStringLiteral("path"), QStringLiteral("/fotos/velha.jpg"));
+            objects->update();
+        }
         Frmobjetos* f = m_folder->openCatalogue();
         OtherWriter other(m_folder->path());
         QVERIFY(other.locked());
@@ -122,11 +129,17 @@ private slots:
             f->Cmdsalvar_Click();
             QCOMPARE(f->txttítulo->text(), QStringLiteral("Título novo"));
             QVERIFY(f->cmdSalvar->isEnabled());  // still editing
-        } else {
+        } else if (store == QLatin1String("picture")) {
             m_folder->services.fileNameAnswers.enqueue(QStringLiteral("/fotos/capa.jpg"));
             waited.start();
             f->ctbImagem->click();
-            QCOMPARE(f->txtPath->text(), QString());
+            QCOMPARE(f->txtPath->text(), QStringLiteral("/fotos/velha.jpg"));
+        } else {
+            // Removing a picture never reports an error: the picture stays.
+            f->ctbApagImagem->click();
+            QCOMPARE(f->txtPath->text(), QStringLiteral("/fotos/velha.jpg"));
+            QVERIFY(m_folder->services.messageTexts().isEmpty());
+            return;
         }
         qInfo("a store under another program's lock reported after %lld ms", waited.elapsed());
         QCOMPARE(m_folder->services.messageTexts().size(), 1);
