@@ -448,6 +448,36 @@ void Database::changeStoredQuery(const QString& name, const std::function<void()
     memory.insert(key, inMemory);
 }
 
+// The three statements a stored query is written with, one per step.
+namespace {
+
+void deleteQueryRow(Connection& c, const QString& name)
+{
+    ScopedRun run(c.cached("DELETE FROM ondrel_queries WHERE name = ?"));
+    run->bindText(1, name);
+    run->step();
+}
+
+void insertQueryRow(Connection& c, const QString& name, const QString& sql)
+{
+    ScopedRun run(c.cached("INSERT INTO ondrel_queries (name, sql) VALUES (?, ?)"));
+    run->bindText(1, name);
+    run->bindText(2, sql);
+    run->step();
+}
+
+// False when there is no query of that name.
+bool updateQueryRow(Connection& c, const QString& name, const QString& sql)
+{
+    ScopedRun run(c.cached("UPDATE ondrel_queries SET sql = ? WHERE name = ?"));
+    run->bindText(1, sql);
+    run->bindText(2, name);
+    run->step();
+    return c.changes() > 0;
+}
+
+}  // namespace
+
 void Database::writeQueryDef(const QString& name, const QString& sql)
 {
     if (name.trimmed().isEmpty())
@@ -456,36 +486,16 @@ void Database::writeQueryDef(const QString& name, const QString& sql)
     changeStoredQuery(
         name,
         [&] {
-            Connection& c = *m_connection;
-            {
-                ScopedRun run(c.cached("DELETE FROM ondrel_queries WHERE name = ?"));
-                run->bindText(1, name);
-                run->step();
-            }
-            {
-                ScopedRun run(c.cached("INSERT INTO ondrel_queries (name, sql) VALUES (?, ?)"));
-                run->bindText(1, name);
-                run->bindText(2, QStringLiteral(""));
-                run->step();
-            }
-            ScopedRun run(c.cached("UPDATE ondrel_queries SET sql = ? WHERE name = ?"));
-            run->bindText(1, sql);
-            run->bindText(2, name);
-            run->step();
+            deleteQueryRow(*m_connection, name);
+            insertQueryRow(*m_connection, name, QStringLiteral(""));
+            updateQueryRow(*m_connection, name, sql);
         },
         sql);
 }
 
 void Database::deleteQueryDef(const QString& name)
 {
-    changeStoredQuery(
-        name,
-        [&] {
-            ScopedRun run(m_connection->cached("DELETE FROM ondrel_queries WHERE name = ?"));
-            run->bindText(1, name);
-            run->step();
-        },
-        std::nullopt);
+    changeStoredQuery(name, [&] { deleteQueryRow(*m_connection, name); }, std::nullopt);
 }
 
 void Database::createQueryDef(const QString& name, const QString& sql)
@@ -500,16 +510,8 @@ void Database::createQueryDef(const QString& name, const QString& sql)
     changeStoredQuery(
         name,
         [&] {
-            // One deleted in memory may still be in the file.
-            {
-                ScopedRun run(m_connection->cached("DELETE FROM ondrel_queries WHERE name = ?"));
-                run->bindText(1, name);
-                run->step();
-            }
-            ScopedRun run(m_connection->cached("INSERT INTO ondrel_queries (name, sql) VALUES (?, ?)"));
-            run->bindText(1, name);
-            run->bindText(2, text);
-            run->step();
+            deleteQueryRow(*m_connection, name);  // one deleted in memory may still be in the file
+            insertQueryRow(*m_connection, name, text);
         },
         text);
 }
@@ -522,11 +524,7 @@ void Database::setQueryDefSql(const QString& name, const QString& sql)
     changeStoredQuery(
         name,
         [&] {
-            ScopedRun run(m_connection->cached("UPDATE ondrel_queries SET sql = ? WHERE name = ?"));
-            run->bindText(1, sql);
-            run->bindText(2, name);
-            run->step();
-            if (m_connection->changes() == 0)
+            if (!updateQueryRow(*m_connection, name, sql))
                 noSuchQuery(name);
         },
         sql);
