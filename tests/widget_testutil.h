@@ -55,7 +55,8 @@ inline bool showActive(QWidget* window)
 }
 
 // Runs `open`, which brings up a modal dialog of type Dialog, and answers that
-// dialog with `answer` as soon as it is shown, from inside its own loop.
+// dialog with `answer` as soon as it is shown and active, from inside its own
+// loop.
 // Returns false instead of hanging when no such dialog came up (any other
 // modal window met meanwhile is closed after a few seconds) or when `answer`
 // left it open (it is closed). Leaves no timer and no posted event behind.
@@ -77,7 +78,10 @@ template <class Dialog>
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
         auto* dialog = qobject_cast<Dialog*>(modal);
-        if (!answered && dialog && dialog->isVisible() && !upBefore.contains(QPointer<QWidget>(modal))) {
+        // A person answers a dialog once it is up and has the keyboard; a
+        // window system that never activates it is not waited on for long.
+        const bool ready = dialog && dialog->isVisible() && (dialog->isActiveWindow() || waited.elapsed() > 2000);
+        if (!answered && ready && !upBefore.contains(QPointer<QWidget>(modal))) {
             answered = true;
             answer(dialog);
             if (dialog->isVisible()) {
