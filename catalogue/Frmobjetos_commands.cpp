@@ -93,8 +93,8 @@ void Frmobjetos::connectChrome()
     connect(cmdHome, &platform::ToolbarButton::mouseExit, this, [this] { cmdHome_MouseExit(); });
     connect(cmdEmprestar, &platform::ToolbarButton::mouseEnter, this, [this] { cmdEmprestar_MouseEnter(); });
     connect(cmdEmprestar, &platform::ToolbarButton::mouseExit, this, [this] { cmdEmprestar_MouseExit(); });
-    // F1 anywhere in the window opens the help file.
-    chrome::installHelpKey(this);
+    // F1 anywhere in the window opens the catalogue's help page.
+    chrome::installHelpKey(this, QString::fromLatin1(chrome::kCatalogueHelpPage));
 }
 
 void Frmobjetos::cmdHome_MouseEnter()

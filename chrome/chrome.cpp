@@ -7,9 +7,12 @@
 #include "platform/services.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
 #include <QShortcut>
+#include <QUrl>
 #include <QVariant>
 
 namespace ondrel::chrome {
@@ -24,7 +27,10 @@ constexpr const char* kHelpFileProperty = "HelpFile";
 
 QString homePage()
 {
-    return QStringLiteral("https://ondrel.example/ulmix");
+    const QString maker = QStringLiteral(ONDREL_HOME_URL);
+    if (!maker.isEmpty())
+        return maker;
+    return QUrl::fromLocalFile(platform::pluginFolder() + u'/' + QString::fromLatin1(kHomePageFileName)).toString();
 }
 
 QString makerName()
@@ -85,18 +91,28 @@ QString helpFile()
     return platform::pluginFolder() + u'/' + QString::fromLatin1(kHelpFileName);
 }
 
+QString helpPage(const QString& page)
+{
+    const QString entry = helpFile();
+    if (page.isEmpty())
+        return entry;
+    const QString beside = QFileInfo(entry).absoluteDir().filePath(page);
+    return QFileInfo(beside).isFile() ? beside : entry;
+}
+
 void sendHelpKey()
 {
     platform::services().sendKeys(QStringLiteral("{f1}"));
 }
 
-void installHelpKey(QWidget* window)
+void installHelpKey(QWidget* window, const QString& page)
 {
     auto* key = new QShortcut(QKeySequence(Qt::Key_F1), window);
     key->setObjectName(QStringLiteral("helpKey"));
     key->setContext(Qt::WindowShortcut);
     // A help file that cannot be read opens nothing and says nothing.
-    QObject::connect(key, &QShortcut::activated, window, [window] { HelpViewer::showFile(helpFile(), window); });
+    QObject::connect(key, &QShortcut::activated, window,
+                     [window, page] { HelpViewer::showFile(helpPage(page), window); });
 }
 
 }  // namespace ondrel::chrome

@@ -5,7 +5,7 @@
 //
 //   chrome::showHoverText(ctbajuda, lblpanel, QStringLiteral("Ajuda"));
 //   connect(cmdHome, &ToolbarButton::mouseEnter, this, [this] { chrome::homeMouseEnter(this, lblpanel); });
-//   chrome::installHelpKey(this);   // F1 opens the help file in our viewer
+//   chrome::installHelpKey(this, chrome::kCatalogueHelpPage);   // F1 opens the window's help page
 
 #include <QString>
 
@@ -18,8 +18,13 @@ class ToolbarButton;
 
 namespace ondrel::chrome {
 
-// The maker's home page: shown in the status label over cmdHome and opened by
-// it. The one place this address is written.
+// The page about Ulmix in the plug-in folder (version, where the collection
+// lives, how to get help): the home page when the build names no maker's page.
+inline constexpr const char* kHomePageFileName = "Ulmix-sobre.html";
+
+// The home page: shown in the status label over cmdHome and opened by it. The
+// maker's address set at build time (ONDREL_HOME_URL), otherwise the file
+// address of our page about Ulmix, so the link never leads nowhere.
 QString homePage();
 // The maker's name, the caption of cmdHome.
 QString makerName();
@@ -39,19 +44,28 @@ void defaultPointer(QWidget* window);
 // nothing is reported.
 void openHomePage();
 
-// The help file name, beside the plug-in.
+// The help file name, beside the plug-in: the entry page of the help.
 inline constexpr const char* kHelpFileName = "Ulmix.hlp";
+// The help page of each window, beside the help file.
+inline constexpr const char* kCatalogueHelpPage = "Ulmix-objetos.html";
+inline constexpr const char* kLoansHelpPage = "Ulmix-emprestimos.html";
+inline constexpr const char* kSearchHelpPage = "Ulmix-pesquisa.html";
 // Registers the plug-in folder's help file as the application's help file
 // (the catalogue does this when it loads).
 void registerHelpFile();
 // The application's help file: the registered one, otherwise the one in the
 // plug-in folder.
 QString helpFile();
+// A page of the help: the file of that name beside the help file, or the
+// help file itself when there is no such page (or no page was named).
+QString helpPage(const QString& page);
 
 // The help command: sends F1 to the active window; the key opens the help
 // after the calling handler returned.
 void sendHelpKey();
-// Makes F1 anywhere in the window open the help file in the help viewer.
-void installHelpKey(QWidget* window);
+// Makes F1 anywhere in the window open its help page in the help viewer.
+// The viewer belongs to the window, so it stays usable while the window is a
+// modal dialog.
+void installHelpKey(QWidget* window, const QString& page = QString());
 
 }  // namespace ondrel::chrome

@@ -42,14 +42,33 @@ bool HelpViewer::load(const QString& fileName)
         return false;
     const QString text = QString::fromUtf8(file.readAll());
     m_fileName = fileName;
-    // Relative links and pictures of an HTML help file resolve beside it.
-    m_browser->setSearchPaths({QFileInfo(fileName).absolutePath()});
-    if (Qt::mightBeRichText(text))
-        m_browser->setHtml(text);
-    else
+    if (Qt::mightBeRichText(text)) {
+        // Shown as the browser's source, so relative links, the style sheet
+        // and pictures resolve beside the page and Alt+Left goes back.
+        const QUrl page = QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath());
+        if (m_browser->source() == page)
+            m_browser->reload();
+        else
+            m_browser->setSource(page, QTextDocument::HtmlResource);
+    } else {
         m_browser->setPlainText(text);
+    }
     setWindowTitle(QStringLiteral("%1 - Ajuda").arg(platform::applicationTitle()));
     return true;
+}
+
+void HelpViewer::belongTo(QWidget* parent)
+{
+    if (parentWidget() == parent)
+        return;
+    // A window of its own still, now owned by the window that asked: a modal
+    // dialog does not block the windows it owns. Reparenting hides it; it
+    // keeps its place on the screen.
+    const QRect place = geometry();
+    const bool wasVisible = isVisible();
+    setParent(parent, windowFlags());
+    if (wasVisible)
+        setGeometry(place);
 }
 
 HelpViewer* HelpViewer::showFile(const QString& fileName, QWidget* parent)
@@ -66,6 +85,7 @@ HelpViewer* HelpViewer::showFile(const QString& fileName, QWidget* parent)
         return nullptr;
     }
     openViewer() = viewer;
+    viewer->belongTo(parent);
     viewer->show();
     viewer->raise();
     viewer->activateWindow();

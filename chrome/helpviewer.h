@@ -7,13 +7,15 @@ class QTextBrowser;
 
 namespace ondrel::chrome {
 
-// Our viewer of the help file: a window beside the record windows showing the
-// file's text (HTML when the file is written in it, plain text otherwise).
-// One viewer for the process; asking again shows the file afresh in it.
+// Our viewer of the help: a window beside the record windows showing a help
+// page (HTML, whose links lead to the other pages, or plain text). One viewer
+// for the process; asking again shows the page afresh in it, owned by the
+// window that asked, so it can be read and scrolled while that window is a
+// modal dialog.
 class HelpViewer : public QDialog {
     Q_OBJECT
 public:
-    // Shows the file in the viewer, creating it (owned by parent) if needed.
+    // Shows the file in the viewer, owned by parent, creating it if needed.
     // Returns nullptr, showing nothing, when the file cannot be read.
     static HelpViewer* showFile(const QString& fileName, QWidget* parent);
     // The open viewer, if any.
@@ -25,6 +27,7 @@ public:
 private:
     explicit HelpViewer(QWidget* parent);
     bool load(const QString& fileName);
+    void belongTo(QWidget* parent);
 
     QTextBrowser* m_browser = nullptr;
     QString m_fileName;

@@ -88,7 +88,7 @@ void Frmemprestimos::connectCommands()
     chrome::showHoverText(ctbajuda, lblpanel, QStringLiteral("Ajuda"));
     connect(cmdHome, &platform::ToolbarButton::mouseEnter, this, [this] { cmdHome_MouseEnter(); });
     connect(cmdHome, &platform::ToolbarButton::mouseExit, this, [this] { cmdHome_MouseExit(); });
-    chrome::installHelpKey(this);
+    chrome::installHelpKey(this, QString::fromLatin1(chrome::kLoansHelpPage));
 }
 
 // ---------------------------------------------------------------------------

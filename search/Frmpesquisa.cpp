@@ -2,6 +2,7 @@
 #include "chrome/opencollection.h"
 
 #include "catalogue/Frmobjetos.h"
+#include "chrome/chrome.h"
 #include "database/database.h"
 #include "database/datacontrol.h"
 #include "database/recordset.h"
@@ -104,6 +105,9 @@ Frmpesquisa::Frmpesquisa() : QDialog(nullptr)
     setModal(true);
     buildLayout();
     resetToLoadLayout();
+    // F1 opens the search's help page in a viewer this dialog owns, so it can
+    // be read and scrolled while the dialog is up.
+    chrome::installHelpKey(this, QString::fromLatin1(chrome::kSearchHelpPage));
 }
 
 Frmpesquisa::~Frmpesquisa()

@@ -312,7 +312,7 @@ void LoansCommands2Test::hoverTexts_data()
     QTest::newRow("next (member 0)") << "sscommand1_0" << "Próximo Registro";
     QTest::newRow("previous (member 1)") << "sscommand1_1" << "Registro Anterior";
     QTest::newRow("help") << "ctbajuda" << "Ajuda";
-    QTest::newRow("home") << "cmdHome" << ondrel::chrome::homePage();
+    QTest::newRow("home") << "cmdHome" << QString();  // the home page of the test's plug-in folder
     QTest::newRow("record button: none") << "cmdNovo" << "antes";
 }
 
@@ -328,7 +328,7 @@ void LoansCommands2Test::hoverTexts()
     QVERIFY(b);
     loans->lblpanel->setText(QStringLiteral("antes"));
     enter(b);
-    QCOMPARE(loans->lblpanel->text(), text);
+    QCOMPARE(loans->lblpanel->text(), text.isEmpty() ? ondrel::chrome::homePage() : text);
     leave(b);
     QCOMPARE(loans->lblpanel->text(), text == QStringLiteral("antes") ? text : QString());
 }
