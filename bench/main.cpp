@@ -3,23 +3,25 @@
 // SQLite calls on the same file in the same run.
 //
 //   ondrel-bench [--quick] [--runs N] [--database PATH] [--synchronous normal|full] [--only 1..7]
+//   ondrel-bench --windows [--objects N --loans M] [--runs N] [--quick]   (windows.cpp)
 //
 // Without --database the generated collection (32,767 objects, 100,000 loans)
-// is cached in the temporary folder and reused by later runs. --quick uses a
-// small collection in a temporary folder and three repetitions: a smoke run
-// that checks the engine and the raw floor agree, not a measurement.
+// is cached in the benchmark's cache folder (collection.h) and reused by later
+// runs. --quick uses a small collection in a temporary folder and three
+// repetitions: a smoke run that checks the engine and the raw floor agree, not
+// a measurement.
+#include "collection.h"
+#include "floor.h"
 #include "rawsqlite.h"
+#include "windows.h"
 
 #include "database/connection.h"
 #include "database/database.h"
 #include "database/datacontrol.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -27,7 +29,6 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -36,9 +37,15 @@
 namespace {
 
 using namespace ondrel;
+using bench::Failure;
 using bench::RawDatabase;
+using bench::elapsedMs;
+using bench::median;
 using bench::RawRun;
 using bench::RawStatement;
+using bench::generatedCode;
+using bench::pesquisaSql;
+using bench::utf8;
 
 constexpr int kFullObjects = 32767;
 constexpr int kFullLoans = 100000;
@@ -64,46 +71,10 @@ struct Options {
     int only = 0;         // 1..7: run that figure alone (for profiling)
 };
 
-class Failure : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 void require(bool condition, const QString& what)
 {
     if (!condition)
         throw Failure(("engine and raw floor disagree: " + what).toStdString());
-}
-
-std::string utf8(const QString& text)
-{
-    return text.toStdString();
-}
-
-// "B0001Z": the codes the generator gives.
-QString benchCode(int index)
-{
-    return QStringLiteral("B%1").arg(index, 5, 36, QChar(u'0')).toUpper();
-}
-
-// The stored query the catalogue writes for the code being typed.
-QString searchSql(const QString& code)
-{
-    return QStringLiteral("select * from empréstimos where codobjeto = '") + db::literal(code)
-        + QStringLiteral("'order by data desc");
-}
-
-double elapsedMs(const std::function<void()>& work)
-{
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 double peakMemoryMb()
@@ -121,56 +92,6 @@ struct Result {
 };
 
 // ---------------------------------------------------------------------------
-// The collection file
-
-// Runs in a child process so that generating the file does not count in the
-// benchmark's peak memory. Writes PATH.part and renames it when complete.
-int generate(const QString& path, int objects, int loans)
-{
-    const QString part = path + QStringLiteral(".part");
-    for (const QString& f : {part, part + QStringLiteral("-wal"), part + QStringLiteral("-shm")})
-        QFile::remove(f);
-    db::Database::generateBenchData(part, objects, loans);
-    return QFile::rename(part, path) ? 0 : 1;
-}
-
-bool hasCounts(const QString& path, int objects, int loans)
-{
-    try {
-        RawDatabase raw(utf8(path));
-        auto count = [&](const char* sql) {
-            RawStatement st = raw.prepare(sql);
-            RawRun run(st);
-            return run.step() ? run.integer(0) : -1;
-        };
-        return count("SELECT count(*) FROM objetos") == objects
-            && count("SELECT count(*) FROM \"empréstimos\"") == loans;
-    } catch (const bench::RawError&) {
-        return false;
-    }
-}
-
-void ensureDatabase(const QString& path, int objects, int loans, bool mayReplace)
-{
-    if (QFile::exists(path)) {
-        if (hasCounts(path, objects, loans))
-            return;
-        if (!mayReplace)
-            throw Failure(utf8(QStringLiteral("%1 is not a generated collection of %2 objects and %3 loans")
-                                   .arg(path).arg(objects).arg(loans)));
-        for (const QString& f : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")})
-            QFile::remove(f);
-    }
-    std::printf("generating %s (%d objects, %d loans)...\n", qPrintable(path), objects, loans);
-    std::fflush(stdout);
-    const int rc = QProcess::execute(QCoreApplication::applicationFilePath(),
-                                     {QStringLiteral("--generate"), path, QString::number(objects),
-                                      QString::number(loans)});
-    if (rc != 0 || !hasCounts(path, objects, loans))
-        throw Failure(utf8(QStringLiteral("could not generate %1").arg(path)));
-}
-
-// ---------------------------------------------------------------------------
 // The benchmark
 
 class Bench {
@@ -184,6 +105,7 @@ public:
         // The raw floor commits as durably as the engine's handle does.
         m_sync = engineSynchronous();
         m_raw.exec(("PRAGMA synchronous=" + m_sync.toStdString()).c_str());
+        m_writer.emplace(m_raw, m_sync.toStdString());
         prepareRaw();
         loadRawKeys();
     }
@@ -239,24 +161,19 @@ private:
     }
 
     // A code spread over the collection, different for every repetition.
-    QString codeFor(int rep) const { return benchCode(int((qint64(rep) * 7919 + 1234) % m_objects)); }
+    QString codeFor(int rep) const { return generatedCode(int((qint64(rep) * 7919 + 1234) % m_objects)); }
 
     void prepareRaw()
     {
         const QByteArray six = "cod, \"Objeto\", \"Título\", \"Autor\", \"Assunto\", \"Descrição\"";
-        const QByteArray all = six + ", \"Data\", valor, path";
+        const QByteArray all = bench::kObjectColumns;
         m_rawKeys.emplace(m_raw.prepare("SELECT rowid FROM objetos ORDER BY rowid"));
         m_rawRow.emplace(m_raw.prepare(("SELECT " + all + " FROM objetos WHERE rowid = ?").toStdString()));
         m_rawSix.emplace(m_raw.prepare(("SELECT " + six + " FROM objetos WHERE rowid = ?").toStdString()));
         m_rawSum.emplace(m_raw.prepare("SELECT sum(valor) FROM objetos"));
         m_rawAllRows.emplace(m_raw.prepare(("SELECT rowid, " + all + " FROM objetos ORDER BY rowid").toStdString()));
         m_rawByCode.emplace(m_raw.prepare(("SELECT " + all + " FROM objetos WHERE cod_chave = ?").toStdString()));
-        m_rawDelete.emplace(m_raw.prepare("DELETE FROM ondrel_queries WHERE name = ?"));
-        m_rawInsert.emplace(m_raw.prepare("INSERT INTO ondrel_queries (name, sql) VALUES (?, '')"));
-        m_rawUpdate.emplace(m_raw.prepare("UPDATE ondrel_queries SET sql = ? WHERE name = ?"));
-        m_rawLoans.emplace(m_raw.prepare(
-            "SELECT codobjeto, \"Nome\", objeto, \"Título\", \"Autor\", \"Data\", \"Entregue\", \"observações\", cod "
-            "FROM \"empréstimos\" WHERE codobjeto_chave = ? ORDER BY \"Data\" DESC, rowid DESC"));
+        m_rawLoans.emplace(m_raw.prepare(bench::loansOfCodeSql()));
     }
 
     void loadRawKeys()
@@ -411,33 +328,12 @@ private:
     {
         m_db->deleteQueryDef(kQueryName);
         m_db->createQueryDef(kQueryName);
-        m_db->setQueryDefSql(kQueryName, searchSql(code));
+        m_db->setQueryDefSql(kQueryName, pesquisaSql(code));
     }
 
     // The engine writes stored queries without a sync per commit (they are
     // derived data); the floor does the same.
-    void rawRewrite(const QString& code)
-    {
-        const std::string name = utf8(kQueryName);
-        m_raw.exec("PRAGMA synchronous=NORMAL");
-        {
-            RawRun run(*m_rawDelete);
-            run.bind(1, name);
-            run.step();
-        }
-        {
-            RawRun run(*m_rawInsert);
-            run.bind(1, name);
-            run.step();
-        }
-        {
-            RawRun run(*m_rawUpdate);
-            run.bind(1, utf8(searchSql(code)));
-            run.bind(2, name);
-            run.step();
-        }
-        m_raw.exec(("PRAGMA synchronous=" + m_sync.toStdString()).c_str());
-    }
+    void rawRewrite(const QString& code) { m_writer->rewrite(utf8(kQueryName), utf8(pesquisaSql(code))); }
 
     // (4) Rewriting the stored query: three committed steps.
     void rewriteQuery()
@@ -445,7 +341,7 @@ private:
         measure(QStringLiteral("rewrite stored query"), Result::Target::Interactive, nullptr,
             [&](int rep) { engineRewrite(codeFor(rep)); },
             [&](int rep) { rawRewrite(codeFor(rep)); });
-        require(m_db->queryDefSql(kQueryName) == searchSql(codeFor(m_options.runs - 1)),
+        require(m_db->queryDefSql(kQueryName) == pesquisaSql(codeFor(m_options.runs - 1)),
                 QStringLiteral("stored query text"));
     }
 
@@ -509,7 +405,7 @@ private:
             [&](int rep) { rawSeen = rawSearch(codeFor(rep)); });
         // A code with loans, checked once more outside the timing.
         for (int i = 0; i < 50 && nonEmpty == 0; ++i) {
-            const QString code = benchCode(i * 37 % m_objects);
+            const QString code = generatedCode(i * 37 % m_objects);
             engineRewrite(code);
             engineSeen = engineSearch();
             rawSeen = rawSearch(code);
@@ -583,14 +479,14 @@ private:
         // without loans.
         QStringList codes;
         for (int i = 0; i < 8; ++i)
-            codes << benchCode(i * 37 % m_objects);
+            codes << generatedCode(i * 37 % m_objects);
         codes << QStringLiteral("sem empréstimos");
         int withLoans = 0;
         for (const QString& code : std::as_const(codes)) {
             engineKey(code);
             rawKey(code);
             require(bound.shown() == plain.shown(), QStringLiteral("loan boxes for %1").arg(code));
-            require(m_db->queryDefSql(kQueryName) == searchSql(code), QStringLiteral("stored query for %1").arg(code));
+            require(m_db->queryDefSql(kQueryName) == pesquisaSql(code), QStringLiteral("stored query for %1").arg(code));
             withLoans += bound.name->text().isEmpty() ? 0 : 1;
         }
         require(withLoans > 0, QStringLiteral("some object has loans"));
@@ -604,8 +500,8 @@ private:
     RawDatabase m_raw;
     QString m_sync;
     std::vector<std::int64_t> m_keys;
-    std::optional<RawStatement> m_rawKeys, m_rawRow, m_rawSix, m_rawSum, m_rawAllRows, m_rawByCode, m_rawDelete, m_rawInsert,
-        m_rawUpdate, m_rawLoans;
+    std::optional<RawStatement> m_rawKeys, m_rawRow, m_rawSix, m_rawSum, m_rawAllRows, m_rawByCode, m_rawLoans;
+    std::optional<bench::RawQueryWriter> m_writer;
     std::vector<Result> m_results;
 };
 
@@ -671,14 +567,14 @@ int runBenchmark(const Options& options)
     const int loans = options.quick ? kQuickLoans : kFullLoans;
     QTemporaryDir scratch;
     QString path = options.database;
-    bool mayReplace = false;
     if (path.isEmpty() && options.quick) {
         path = scratch.filePath(QString::fromLatin1(db::kDatabaseFileName));
+        bench::ensureCollection(path, objects, loans, false);
     } else if (path.isEmpty()) {
-        path = QDir::temp().filePath(QStringLiteral("ondrel-bench-%1-%2.mdb").arg(objects).arg(loans));
-        mayReplace = true;
+        path = bench::cachedCollection(objects, loans);
+    } else {
+        bench::ensureCollection(path, objects, loans, false);
     }
-    ensureDatabase(path, objects, loans, mayReplace);
 
     Bench bench(options, path, objects);
     std::printf("collection: %s (%d objects, %d loans), median of %d runs, synchronous %s\n", qPrintable(path),
@@ -698,7 +594,7 @@ int main(int argc, char** argv)
     if (argc == 5 && qstrcmp(argv[1], "--generate") == 0) {
         QCoreApplication app(argc, argv);
         try {
-            return generate(QString::fromLocal8Bit(argv[2]), atoi(argv[3]), atoi(argv[4]));
+            return bench::generateCollection(QString::fromLocal8Bit(argv[2]), atoi(argv[3]), atoi(argv[4]));
         } catch (const std::exception& e) {
             std::fprintf(stderr, "ondrel-bench: %s\n", e.what());
             return 1;
@@ -707,10 +603,21 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const std::optional<Options> options = parseOptions(QCoreApplication::arguments());
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.value(1) == u"--windows-child" || arguments.contains(QStringLiteral("--windows"))) {
+        try {
+            return arguments.value(1) == u"--windows-child" ? bench::runWindowChild(arguments)
+                                                            : bench::runWindowBenchmark(arguments);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "ondrel-bench: %s\n", e.what());
+            return 1;
+        }
+    }
+    const std::optional<Options> options = parseOptions(arguments);
     if (!options) {
         std::fprintf(stderr,
-                     "usage: ondrel-bench [--quick] [--runs N] [--database PATH] [--synchronous normal|full] [--only 1..7]\n");
+                     "usage: ondrel-bench [--quick] [--runs N] [--database PATH] [--synchronous normal|full] [--only 1..7]\n"
+                     "       ondrel-bench --windows [--objects N --loans M] [--runs N] [--quick]\n");
         return 2;
     }
     try {
