@@ -784,7 +784,7 @@ void Frmobjetos::Data1_Reposition()
             Data1->setCaption(db::counterText(position + 1, TotalRegistros));
         },
         [&] { lblCount->setText(Data1->caption()); },
-        [&] { lbltotal->setText(db::totalText(collectionTotal(), regionalSettings())); },
+        [&] { lbltotal->setText(db::formatAmount(collectionTotal(), db::AmountShape::Total, regionalSettings())); },
     });
 }
 

@@ -125,7 +125,7 @@ void Frmobjetos::mnuordassunto_Click()
 void Frmobjetos::DBGrid1_AfterUpdate()
 {
     // The whole table, whatever order or search is shown.
-    lbltotal->setText(db::totalText(collectionTotal(), regionalSettings()));
+    lbltotal->setText(db::formatAmount(collectionTotal(), db::AmountShape::Total, regionalSettings()));
 }
 
 }  // namespace ondrel::catalogue

@@ -57,9 +57,10 @@ QVariant convertInput(const FieldInfo& field, const QVariant& input)
             break;
         }
         bool ok = false;
-        const auto units = parseCurrency(input.toString(), &ok);
+        const QLocale regional;
+        const auto units = parseAmount(input.toString(), regional, &ok);
         if (!ok)
-            typeMismatch(field, input.toString());
+            throw EngineError(ErrDataType, amountRefusal(input.toString(), regional));
         return units ? QVariant(*units) : QVariant();
     }
     case FieldType::Counter:
@@ -87,7 +88,8 @@ QString displayText(const FieldInfo& field, const QVariant& value)
     case FieldType::Date:
         return value.typeId() == QMetaType::QDate ? formatDate(value.toDate()) : value.toString();
     case FieldType::Currency:
-        return value.typeId() == QMetaType::LongLong ? formatCurrency(value.toLongLong()) : value.toString();
+        return value.typeId() == QMetaType::LongLong ? formatAmount(value.toLongLong(), AmountShape::Number)
+                                                     : value.toString();
     default:
         return value.toString();
     }

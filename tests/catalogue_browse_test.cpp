@@ -213,7 +213,7 @@ void CatalogueBrowseTest::gridEditUpdatesTotal()
     QCOMPARE(f->lbltotal->text(), QStringLiteral("R$  2.247,00"));
     QVERIFY(model->setData(model->index(2, valorColumn), QString()));
     QCOMPARE(f->lbltotal->text(), QStringLiteral("R$  2.244,50"));
-    QCOMPARE(m_folder->stored(QStringLiteral("valor")), (QStringList{"10", "1234,5", "", "1000"}));
+    QCOMPARE(m_folder->stored(QStringLiteral("valor")), (QStringList{"10,00", "1.234,50", "", "1.000,00"}));
 }
 
 // ---------------------------------------------------------------------------

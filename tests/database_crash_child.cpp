@@ -2,6 +2,7 @@
 // in a loop and prints "ok N" once each change is committed.
 #include "database/database.h"
 
+#include <QLocale>
 #include <cstdio>
 
 using namespace ondrel::db;
@@ -10,6 +11,7 @@ int main(int argc, char** argv)
 {
     if (argc < 3)
         return 2;
+    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));  // the value below is typed the Brazilian way
     auto db = Database::open(QString::fromUtf8(argv[1]), QString::fromLatin1(kConnectString));
     auto rs = db->openRecordset(QStringLiteral("objetos"));
     const int start = atoi(argv[2]);

@@ -108,6 +108,10 @@ private slots:
         QTest::newRow("bracketed name") << "select [cod] from [objetos] where [Título] like 'arroz*'" << "cod"
                                         << QStringList{"A1"};
         QTest::newRow("currency compare") << "select * from objetos where valor > 3" << "cod" << QStringList{"B2"};
+        QTest::newRow("number with a dot, any locale") << "select * from objetos where valor = 2.500" << "cod"
+                                                       << QStringList{"A1"};
+        QTest::newRow("quoted amount as typed") << "select * from objetos where valor = '2,50'" << "cod"
+                                                << QStringList{"A1"};
     }
     void statements()
     {

@@ -186,7 +186,7 @@ private slots:
         // A grid reads rows without moving.
         rs->moveFirst();
         QCOMPARE(rs->textAt(2, QStringLiteral("título")), QStringLiteral("Dom Casmurro"));
-        QCOMPARE(rs->textAt(1, QStringLiteral("valor")), QStringLiteral("4"));
+        QCOMPARE(rs->textAt(1, QStringLiteral("valor")), QStringLiteral("4,00"));
         QCOMPARE(codeAt(*rs), QStringLiteral("E"));
         // Unknown names stay unknown, however often they are asked.
         for (int i = 0; i < 2; ++i) {
@@ -218,12 +218,12 @@ private slots:
         }
         QCOMPARE(rs->keyCount(), 5);
         QCOMPARE(column(*rs, QStringLiteral("cod")), (QStringList{"E", "C", "B", "A", "F"}));  // read before
-        QCOMPARE(column(*rs, QStringLiteral("valor")), (QStringList{"16", "", "2,0001", "1", "32"}));
+        QCOMPARE(column(*rs, QStringLiteral("valor")), (QStringList{"16,00", "", "2,00", "1,00", "32,00"}));
         QCOMPARE(column(*rs, QStringLiteral("título")), (QStringList{"arroz", "", "Bola", "Dom Casmurro", "Aaa"}));
         // Requery takes the file as it is now.
         rs->requery();
         QCOMPARE(column(*rs, QStringLiteral("cod")), (QStringList{"F", "E", "A", "N"}));
-        QCOMPARE(column(*rs, QStringLiteral("valor")), (QStringList{"32", "16", "1", "64"}));
+        QCOMPARE(column(*rs, QStringLiteral("valor")), (QStringList{"32,00", "16,00", "1,00", "64,00"}));
     }
 
     void emptySnapshot()
