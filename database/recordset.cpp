@@ -591,6 +591,22 @@ private:
         }
     }
 
+    // A find tests its criteria against the record as the file holds it now;
+    // a snapshot then shows that record's values as they are now too, not
+    // those it read before.
+    void takeFileValues()
+    {
+        if (m_type != RecordsetType::Snapshot || m_place != Place::On)
+            return;
+        const std::optional<Row> row = readRow(m_keys.at(m_index));
+        if (!row)
+            return;
+        for (int i = 0; i < int(m_columns.size()); ++i) {
+            if (m_columns[i])
+                (*m_columns[i])[m_index] = row->at(i);
+        }
+    }
+
     void refreshCurrent()
     {
         if (m_place == Place::On)
@@ -650,6 +666,7 @@ private:
         }
         m_noMatch = false;
         arrive(position, direction);
+        takeFileValues();
         changed(ActionFind);
     }
 

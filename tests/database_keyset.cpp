@@ -226,6 +226,40 @@ private slots:
         QCOMPARE(column(*rs, QStringLiteral("valor")), (QStringList{"32,00", "16,00", "1,00", "64,00"}));
     }
 
+    // A find on a snapshot shows the record whose values met its criteria:
+    // one changed by another handle with its new values, and never a deleted
+    // record's values under an id given again to a new record.
+    void snapshotFindShowsTheRecordItTested_data()
+    {
+        QTest::addColumn<QString>("criteria");
+        QTest::addColumn<QString>("title");  // empty: no match
+        QTest::newRow("changed by another handle") << "cod='Q'" << "Quadro";
+        QTest::newRow("added after the last was deleted") << "cod='N'" << "";
+    }
+    void snapshotFindShowsTheRecordItTested()
+    {
+        QFETCH(QString, criteria);
+        QFETCH(QString, title);
+        auto rs = m_db->openRecordset(QStringLiteral("objetos"), RecordsetType::Snapshot);
+        QCOMPARE(column(*rs, QStringLiteral("título")).size(), 6);  // read before the changes
+        {
+            auto other = otherHandle()->openRecordset(QStringLiteral("objetos"));
+            other->findFirst(QStringLiteral("cod='B'"));
+            other->edit();
+            other->setText(QStringLiteral("cod"), QStringLiteral("Q"));
+            other->setText(QStringLiteral("Título"), QStringLiteral("Quadro"));
+            other->update();
+            other->findFirst(QStringLiteral("cod='F'"));
+            other->deleteRecord();
+            testutil::addRecord(*other, P{{"cod", "N"}, {"Título", "Nova"}});
+        }
+        rs->findFirst(criteria);
+        QCOMPARE(rs->noMatch(), title.isEmpty());
+        if (!title.isEmpty())
+            QCOMPARE(rs->text(QStringLiteral("título")), title);
+        QCOMPARE(testutil::plainQuery(m_file->path, "SELECT max(rowid) FROM objetos"), QStringLiteral("7"));
+    }
+
     void emptySnapshot()
     {
         auto rs = m_db->openRecordset(QStringLiteral("select * from objetos where cod='x'"), RecordsetType::Snapshot);
