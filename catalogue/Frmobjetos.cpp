@@ -779,6 +779,12 @@ void Frmobjetos::Data1_Reposition()
 {
     skipFailing({
         [&] {
+            // The objects in the file now, whoever wrote them, and a new one
+            // while it is pending.
+            const bool adding = use(Data1->recordset()).editMode() == db::EditMode::Adding;
+            TotalRegistros = use(BancoDados).countRecords(QStringLiteral("objetos")) + (adding ? 1 : 0);
+        },
+        [&] {
             // No current record (a new one pending, or none left) counts as 0.
             const int position = use(Data1->recordset()).absolutePosition();
             Data1->setCaption(db::counterText(position + 1, TotalRegistros));
@@ -942,7 +948,7 @@ void Frmobjetos::Cmdsalvar_Click()
             if (use(TabObjetos).recordCount() > 0)
                 trapResume(onError, {[&] { TabObjetos->moveFirst(); }, [&] { TabObjetos->moveLast(); }});
         },
-        [&] { TotalRegistros = use(TabObjetos).recordCount(); },
+        [&] { TotalRegistros = use(BancoDados).countRecords(QStringLiteral("objetos")); },
         [&] { showBorrower(); },
         [&] { setEditCommands(false); },
         [&] { setObjectCommands(true); },
@@ -967,7 +973,7 @@ void Frmobjetos::Cmdexcluir_Click()
             if (use(TabObjetos).recordCount() > 0)
                 skipFailing({[&] { TabObjetos->moveFirst(); }, [&] { TabObjetos->moveLast(); }});
         },
-        [&] { TotalRegistros = use(TabObjetos).recordCount(); },
+        [&] { TotalRegistros = use(BancoDados).countRecords(QStringLiteral("objetos")); },
         [&] {
             if (showBorrower())
                 cmdEmprestar->setEnabled(false);

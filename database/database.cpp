@@ -206,6 +206,16 @@ std::shared_ptr<Recordset> Database::openRecordset(const QString& source, Record
     return makeRecordset(shared_from_this(), plan, type, source);
 }
 
+qint64 Database::countRecords(const QString& table) const
+{
+    const TableInfo* info = m_schema->table(table);
+    if (!info)
+        throw EngineError(ErrNoSuchObject, QStringLiteral("Item não encontrado nesta coleção: tabela '%1'.").arg(table));
+    Statement& st = m_connection->cached("SELECT count(*) FROM " + info->sqlName());
+    ScopedRun run(st);
+    return run->step() ? run->columnInt(0) : 0;
+}
+
 void Database::deleteQueryDef(const QString& name)
 {
     StoredQueryWrite relaxed(*m_connection);

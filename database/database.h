@@ -65,6 +65,10 @@ public:
     // name of a stored query.
     std::shared_ptr<Recordset> openRecordset(const QString& source, RecordsetType type = RecordsetType::Dynaset);
 
+    // The number of records of a table as the file holds it now, whoever
+    // wrote them.
+    qint64 countRecords(const QString& table) const;
+
     // Stored queries. Writing one always takes three steps: delete (a missing
     // one is no error), create by name, set its text. Each step is committed.
     void deleteQueryDef(const QString& name);

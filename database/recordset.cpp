@@ -467,6 +467,7 @@ private:
         m_keys.assign(std::move(keys));
         m_columns.assign(m_plan.fields.size(), std::nullopt);
         m_gridCache.clear();
+        m_checkedVersion = m_database->connection().fileVersion();
         m_noMatch = false;
         m_row.clear();
         if (m_keys.isEmpty()) {
@@ -607,6 +608,49 @@ private:
         }
     }
 
+    // Records deleted since the keyset was read (by another handle, or through
+    // another set) keep their ids in it until a move passes them. Moving to
+    // the last record drops them all, so the record count is then the number
+    // of records the set holds. A snapshot keeps its records as they were.
+    void dropDeletedKeys()
+    {
+        if (m_type != RecordsetType::Dynaset)
+            return;
+        const QPair<qint64, qint64> version = m_database->connection().fileVersion();
+        if (version == m_checkedVersion)
+            return;
+        m_checkedVersion = version;
+        std::vector<char> alive(size_t(m_keys.size()), 0);
+        {
+            Statement& st = m_database->connection().cached("SELECT rowid FROM " + m_table->sqlName());
+            ScopedRun run(st);
+            while (run->step()) {
+                const int at = m_keys.positionOf(run->columnInt(0));
+                if (at >= 0)
+                    alive[size_t(at)] = 1;
+            }
+        }
+        QVector<qint64> kept;
+        kept.reserve(m_keys.size());
+        int index = 0;  // the current position, counted in the records kept
+        for (int i = 0; i < m_keys.size(); ++i) {
+            if (!alive[size_t(i)])
+                continue;
+            kept.append(m_keys.at(i));
+            if (i < m_index)
+                ++index;
+        }
+        if (kept.size() == m_keys.size())
+            return;
+        if (m_place == Place::On && !alive[size_t(m_index)])
+            m_place = Place::Deleted;
+        if (m_place == Place::On || m_place == Place::Deleted)
+            m_index = index;
+        m_keys.assign(std::move(kept));
+        m_gridCache.clear();
+        m_reached = std::min(m_reached, m_keys.size());
+    }
+
     void refreshCurrent()
     {
         if (m_place == Place::On)
@@ -626,6 +670,8 @@ private:
         if (!announce(action))
             return;
         dropPending();
+        if (action == ActionMoveLast)
+            dropDeletedKeys();
         const int n = m_keys.size();
         switch (action) {
         case ActionMoveFirst:
@@ -710,6 +756,7 @@ private:
     int m_index = -1;
     int m_reached = 0;
     Row m_row;
+    QPair<qint64, qint64> m_checkedVersion;  // the file's version when the keyset was last checked
     bool m_noMatch = false;
     bool m_closed = false;
 

@@ -560,10 +560,18 @@ void Frmemprestimos::Combo1_Change()
 
 void Frmemprestimos::Data1_Reposition()
 {
-    skipFailing({[&] {
-        const db::Recordset& loans = use(Data1->recordset());
-        Data1->setCaption(db::counterText(loans.absolutePosition() + 1, TotalRegistros));
-    }});
+    skipFailing({
+        [&] {
+            // The loans in the file now, whoever wrote them, and a new one
+            // while it is pending.
+            const bool adding = use(Data1->recordset()).editMode() == db::EditMode::Adding;
+            TotalRegistros = use(BancoDados).countRecords(QStringLiteral("empréstimos")) + (adding ? 1 : 0);
+        },
+        [&] {
+            const db::Recordset& loans = use(Data1->recordset());
+            Data1->setCaption(db::counterText(loans.absolutePosition() + 1, TotalRegistros));
+        },
+    });
 }
 
 void Frmemprestimos::Data1_Validate(int action)

@@ -260,6 +260,34 @@ private slots:
         QCOMPARE(testutil::plainQuery(m_file->path, "SELECT max(rowid) FROM objetos"), QStringLiteral("7"));
     }
 
+    // Moving to the last record makes the count that of the records the set
+    // still holds, whoever deleted the others.
+    void countAfterMoveLast_data()
+    {
+        QTest::addColumn<bool>("sameHandle");
+        QTest::addColumn<QStringList>("deleted");
+        QTest::newRow("another handle, a middle record") << false << QStringList{"C"};
+        QTest::newRow("another handle, the last record") << false << QStringList{"F"};
+        QTest::newRow("another set of this handle, first and last") << true << QStringList{"A", "F"};
+    }
+    void countAfterMoveLast()
+    {
+        QFETCH(bool, sameHandle);
+        QFETCH(QStringList, deleted);
+        auto rs = m_db->openRecordset(QStringLiteral("objetos"));
+        rs->moveLast();
+        QCOMPARE(rs->recordCount(), 6);
+        rs->moveFirst();
+        auto other = (sameHandle ? m_db : otherHandle())->openRecordset(QStringLiteral("objetos"));
+        for (const QString& code : deleted) {
+            other->findFirst(QStringLiteral("cod='%1'").arg(code));
+            other->deleteRecord();
+        }
+        rs->moveLast();
+        QCOMPARE(rs->recordCount(), 6 - int(deleted.size()));
+        QCOMPARE(codeAt(*rs), deleted.contains(QStringLiteral("F")) ? QStringLiteral("E") : QStringLiteral("F"));
+    }
+
     void emptySnapshot()
     {
         auto rs = m_db->openRecordset(QStringLiteral("select * from objetos where cod='x'"), RecordsetType::Snapshot);
