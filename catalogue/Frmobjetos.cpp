@@ -561,7 +561,11 @@ void Frmobjetos::connectHandlers()
 {
     connect(mnusair, &QAction::triggered, this, [this] { mnusair_Click(); });
     connect(Txtcod, &QLineEdit::textChanged, this, [this] { Txtcod_Change(); });
-    connect(Data1, &db::DataControl::reposition, this, [this] { Data1_Reposition(); });
+    connect(Data1, &db::DataControl::reposition, this, [this] {
+        Data1_Reposition();
+        matchCommandsToPending();
+    });
+    Data1->setSaveCheck([this] { return checkTypedValues(); });
     connect(Data1, &db::DataControl::validate, this, [this](int action) { Data1_Validate(action); });
 
     connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
@@ -903,20 +907,39 @@ void Frmobjetos::Cmdcancelar_Click()
     });
 }
 
-void Frmobjetos::Cmdsalvar_Click()
+bool Frmobjetos::checkTypedValues()
 {
     // The boxes on the screen are checked, the title first.
     if (txttítulo->text().isEmpty()) {
         services().msgBox(QStringLiteral("O Preenchimento do Campo Título é necessário"), platform::OkOnly,
                           platform::Exclamation);
-        setEditCommands(true);
         txttítulo->setFocus();
-        return;
+        return false;
     }
     if (Txtcod->text().isEmpty()) {
         services().msgBox(QStringLiteral("É Necessário digitar um código (até 7 dígitos)"), platform::OkOnly);
-        setEditCommands(true);
         Txtcod->setFocus();
+        return false;
+    }
+    return true;
+}
+
+void Frmobjetos::matchCommandsToPending()
+{
+    const db::Recordset* objects = Data1->recordset();
+    if (!cmdSalvar->isEnabled() || (objects && objects->editMode() != db::EditMode::None))
+        return;
+    // The value entry stays in front until the next save, as after "Cancelar".
+    skipFailing({
+        [&] { setEditCommands(false); },
+        [&] { setObjectCommands(true); },
+    });
+}
+
+void Frmobjetos::Cmdsalvar_Click()
+{
+    if (!checkTypedValues()) {
+        setEditCommands(true);
         return;
     }
 

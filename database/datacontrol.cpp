@@ -214,6 +214,7 @@ public:
     std::shared_ptr<Recordset> rs;
     QString caption;
     std::vector<Binding> bindings;
+    std::function<bool()> saveCheck;
 
     bool userChanged = false;
     bool filling = false;
@@ -347,13 +348,22 @@ public:
         guarded([&] { set.cancelUpdate(); });
     }
 
+    // The window's checks, then the automatic save. False: the record stays.
+    bool saveTyped(Recordset& set)
+    {
+        bool passed = true;
+        if (saveCheck)
+            guarded([&] { passed = saveCheck(); });
+        return passed && autoSave(set);
+    }
+
     // The automatic-save step of the sequence. False: the record stays.
     bool leaveRecord(Recordset& set, int action)
     {
         if (!leavesRecord(action))
             return true;
         if (needsSave())
-            return autoSave(set);
+            return saveTyped(set);
         if (set.editMode() != EditMode::None)
             dropPending(set);
         return true;
@@ -402,11 +412,11 @@ public:
 
     // Refresh and assignment: the record being left goes through validate and
     // the automatic save first; then the new set shows its first record.
-    bool replaceRecordset(std::shared_ptr<Recordset> next, bool moveFirst)
+    void replaceRecordset(std::shared_ptr<Recordset> next, bool moveFirst)
     {
         emitValidate(ActionMoveFirst);
         if (rs && !leaveRecord(*rs, ActionMoveFirst))
-            return false;
+            throw EngineError(ErrSaveRefused, QStringLiteral("A ação foi cancelada: o registro digitado não pôde ser salvo."));
         if (next != rs) {
             detach();
             rs = std::move(next);
@@ -419,7 +429,6 @@ public:
         }
         emit q->recordsetReplaced();
         guarded([&] { fill(true); });
-        return true;
     }
 };
 
@@ -495,6 +504,16 @@ std::shared_ptr<Recordset> DataControl::recordsetPtr() const
 void DataControl::setRecordset(std::shared_ptr<Recordset> rs)
 {
     d->replaceRecordset(std::move(rs), true);
+}
+
+void DataControl::setSaveCheck(std::function<bool()> check)
+{
+    d->saveCheck = std::move(check);
+}
+
+bool DataControl::saveTypedValues()
+{
+    return !d->rs || !d->needsSave() || d->saveTyped(*d->rs);
 }
 
 void DataControl::setCaption(const QString& caption)

@@ -151,7 +151,11 @@ void Frmemprestimos::connectHandlers()
     connect(mnuexcluir, &QAction::triggered, this, [this] { mnuexcluir_Click(); });
     connect(mnucancelar, &QAction::triggered, this, [this] { mnucancelar_Click(); });
     connect(Combo1, &QComboBox::editTextChanged, this, [this] { Combo1_Change(); });
-    connect(Data1, &db::DataControl::reposition, this, [this] { Data1_Reposition(); });
+    connect(Data1, &db::DataControl::reposition, this, [this] {
+        Data1_Reposition();
+        matchCommandsToPending();
+    });
+    Data1->setSaveCheck([this] { return checkTypedValues(); });
     connect(Data1, &db::DataControl::validate, this, [this](int action) { Data1_Validate(action); });
     connect(Data1, &db::DataControl::captionChanged, lblRegistro, &QLabel::setText);
     // An automatic save the engine refused: the typed values stay on screen.
@@ -304,6 +308,26 @@ void Frmemprestimos::setRecordCommands(bool browsing)
     mnucancelar->setEnabled(!browsing);
 }
 
+bool Frmemprestimos::checkTypedValues()
+{
+    if (!Txtnome->text().isEmpty())
+        return true;
+    skipFailing({[&] {
+        services().msgBox(QStringLiteral("O Preenchimento do Campo NOME é necessário"), platform::OkOnly,
+                          platform::Exclamation);
+    }});
+    return false;
+}
+
+void Frmemprestimos::matchCommandsToPending()
+{
+    const db::Recordset* loans = Data1->recordset();
+    if (!cmdSalvar->isEnabled() || (loans && loans->editMode() != db::EditMode::None))
+        return;
+    setRecordCommands(true);
+    Txtcod->setEnabled(false);
+}
+
 bool Frmemprestimos::startNewLoan()
 {
     db::Recordset& loans = use(Data1->recordset());
@@ -407,14 +431,8 @@ void Frmemprestimos::mnuexcluir_Click()
 
 void Frmemprestimos::Cmdsalvar_Click()
 {
-    if (Txtnome->text().isEmpty()) {
-        skipFailing({
-            [&] {
-                services().msgBox(QStringLiteral("O Preenchimento do Campo NOME é necessário"), platform::OkOnly,
-                                  platform::Exclamation);
-            },
-            [&] { setRecordCommands(false); },
-        });
+    if (!checkTypedValues()) {
+        skipFailing({[&] { setRecordCommands(false); }});
         return;
     }
 
@@ -466,6 +484,10 @@ void Frmemprestimos::catalogueFollows(const QString& code)
     // A catalogue window that was closed or never loaded is left alone.
     QPointer<catalogue::Frmobjetos> objects = catalogue::Frmobjetos::existing();
     if (!objects || !objects->isLoaded())
+        return;
+    // An object typed there that cannot be stored keeps the catalogue as it is
+    // (it has said why).
+    if (!objects->Data1->saveTypedValues())
         return;
     skipFailing({
         [&] { objects->Data2->setRecordSource(QStringLiteral("select * from empréstimos order by data desc")); },

@@ -164,6 +164,8 @@ private slots:
     void valueEnteredInMaskedBox();
     void badAmountIsRefused_data();
     void badAmountIsRefused();
+    void moveWhileAddingRunsSaveChecks_data();
+    void moveWhileAddingRunsSaveChecks();
 
     void codeTypedLetterByLetter_data();
     void codeTypedLetterByLetter();
@@ -940,6 +942,51 @@ void CatalogueEditingTest::badAmountIsRefused()
     QCOMPARE(pending(f), EditMode::Editing);
     QVERIFY(f->cmdSalvar->isEnabled() && !f->cmdNovo->isEnabled());
     QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("valor")), QStringLiteral("10,00"));
+}
+
+void CatalogueEditingTest::moveWhileAddingRunsSaveChecks_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("told");  // the check of "Salvar" that refused the move, if any
+    QTest::addColumn<QStringList>("stored");
+    const QStringList three{"A1", "B2", "C3"};
+    QTest::newRow("no title") << "N1" << "" << kNoTitle << three;
+    QTest::newRow("no code") << "" << "Novo" << kNoCode << three;
+    QTest::newRow("nothing typed: dropped") << "" << "" << "" << three;
+    QTest::newRow("title and code: stored") << "N1" << "Novo" << "" << (three + QStringList{"N1"});
+}
+
+void CatalogueEditingTest::moveWhileAddingRunsSaveChecks()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, title);
+    QFETCH(QString, told);
+    QFETCH(QStringList, stored);
+    createCatalogue(databaseFile(), threeObjects());
+    Frmobjetos* f = showForm();
+    f->cmdNovo->click();
+    QTest::keyClicks(f->Txtcod, code);
+    f->txttítulo->setFocus();
+    QTest::keyClicks(f->txttítulo, title);
+    const QString adding = commandState(f).section(QStringLiteral(" front"), 0, 0);
+
+    f->mnuanterior->trigger();
+
+    if (!told.isEmpty()) {
+        // The new object stays, as typed, and nothing is stored.
+        QCOMPARE(m_services.messageTexts(), QStringList{told});
+        QCOMPARE(pending(f), EditMode::Adding);
+        QCOMPARE(f->Txtcod->text(), code);
+        QCOMPARE(f->txttítulo->text(), title);
+        QCOMPARE(commandState(f).section(QStringLiteral(" front"), 0, 0), adding);
+    } else {
+        // Stored or dropped by the move; the commands browse again.
+        QVERIFY(m_services.messageBoxes.isEmpty());
+        QCOMPARE(pending(f), EditMode::None);
+        QVERIFY(f->cmdNovo->isEnabled() && !f->cmdSalvar->isEnabled() && !f->mnusalvar->isEnabled());
+    }
+    QCOMPARE(storedCodes(), stored);
 }
 
 // ---------------------------------------------------------------------------
