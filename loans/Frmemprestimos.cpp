@@ -353,6 +353,9 @@ void Frmemprestimos::cmdnovo_Click()
         return services().msgBox(QStringLiteral("Não existe nenhum objeto cadastrado !"), platform::OkCancel)
                != platform::ResultOk;
     };
+    // The objects as they are now: one catalogued since the window opened
+    // counts.
+    skipFailing({[&] { Data2->refresh(); }});
     if (Txttítuloclone->text().isEmpty()) {
         // The object row Data2 stands on has no title: nothing to lend.
         services().msgBox(QStringLiteral("Não há nenhum objeto cadastrado"), platform::OkOnly, platform::Exclamation);
@@ -530,14 +533,20 @@ void Frmemprestimos::Cmdexcluir_Click()
 
 void Frmemprestimos::Txtcod_LostFocus()
 {
+    // The objects as they are now, so one catalogued since the window opened
+    // is found. A code no object has is accepted with an empty kind, title
+    // and author: never those of the object looked up before.
+    bool found = false;
     skipFailing({
+        [&] { Data2->refresh(); },
         [&] {
-            use(Data2->recordset())
-                .findFirst(QStringLiteral("cod='") + db::literal(Txtcod->text()) + QStringLiteral("'"));
+            db::Recordset& objects = use(Data2->recordset());
+            objects.findFirst(QStringLiteral("cod='") + db::literal(Txtcod->text()) + QStringLiteral("'"));
+            found = !objects.noMatch();
         },
-        [&] { Txtobjeto->setText(Txtobjetoclone->text()); },
-        [&] { Txttítulo->setText(Txttítuloclone->text()); },
-        [&] { Txtautor->setText(Txtautorclone->text()); },
+        [&] { Txtobjeto->setText(found ? Txtobjetoclone->text() : QString()); },
+        [&] { Txttítulo->setText(found ? Txttítuloclone->text() : QString()); },
+        [&] { Txtautor->setText(found ? Txtautorclone->text() : QString()); },
         [&] {
             const QString code = Txtcod->text();
             if (code == QStringLiteral("0") || code.isEmpty()) {

@@ -135,19 +135,23 @@ void LoansCommandsTest::newLoanIsFilledStoredAndCounted()
 
 void LoansCommandsTest::lookup_data()
 {
+    QTest::addColumn<QString>("before");  // a code looked up first, then typed over
     QTest::addColumn<QString>("code");
     QTest::addColumn<QStringList>("copied");  // objeto, título, autor
     QTest::addColumn<bool>("warned");
-    const QStringList first{"Livro", "Dom Casmurro", "Machado de Assis"};
-    QTest::newRow("existing object") << "E5" << QStringList{"Disco (CD)", "Tropicália", "Vários"} << false;
-    QTest::newRow("apostrophe") << "D'A" << QStringList{"DVD", "O Auto da Compadecida", "Guel Arraes"} << false;
-    QTest::newRow("no such object: accepted") << "Z9" << first << false;
-    QTest::newRow("zero") << "0" << first << true;
-    QTest::newRow("empty") << "" << first << true;
+    const QStringList none{"", "", ""};
+    QTest::newRow("existing object") << "" << "E5" << QStringList{"Disco (CD)", "Tropicália", "Vários"} << false;
+    QTest::newRow("apostrophe") << "" << "D'A" << QStringList{"DVD", "O Auto da Compadecida", "Guel Arraes"} << false;
+    QTest::newRow("no such object: accepted") << "" << "Z9" << none << false;
+    QTest::newRow("zero") << "" << "0" << none << true;
+    QTest::newRow("empty") << "" << "" << none << true;
+    QTest::newRow("no such object after another") << "E5" << "Z9" << none << false;
+    QTest::newRow("catalogued since the window opened") << "" << "N1" << QStringList{"Revista", "Nova", "Rui"} << false;
 }
 
 void LoansCommandsTest::lookup()
 {
+    QFETCH(QString, before);
     QFETCH(QString, code);
     QFETCH(QStringList, copied);
     QFETCH(bool, warned);
@@ -155,7 +159,13 @@ void LoansCommandsTest::lookup()
     folder.create(standardObjects(), standardLoans());
     Frmemprestimos* loans = openLoans();
     QVERIFY(loans);
+    folder.addObject({"N1", "Revista", "Nova", "Rui"});  // by another window, after the loans window opened
     click(loans->cmdNovo);
+    if (!before.isEmpty()) {
+        typeText(loans->Txtcod, before);
+        QTest::keyClick(loans->Txtcod, Qt::Key_Tab);
+        retype(loans->Txtcod, QString());
+    }
     typeText(loans->Txtcod, code);
     QTest::keyClick(loans->Txtcod, Qt::Key_Tab);
 
@@ -168,6 +178,12 @@ void LoansCommandsTest::lookup()
         QVERIFY(folder.services.messageBoxes.isEmpty());
         QCOMPARE(QApplication::focusWidget(), loans->Txtnome);
     }
+    // A failed lookup leaves "Novo" working while objects exist.
+    click(loans->cmdCancelar);
+    folder.services.messageBoxes.clear();
+    click(loans->cmdNovo);
+    QVERIFY(folder.services.messageBoxes.isEmpty());
+    QCOMPARE(loans->Data1->recordset()->editMode(), EditMode::Adding);
 }
 
 void LoansCommandsTest::lookupIgnoresMenusAndCancel()
