@@ -10,6 +10,8 @@
 #include <QValidator>
 #include <QtGlobal>
 
+#include <algorithm>
+
 namespace ondrel::db {
 
 namespace {
@@ -19,8 +21,10 @@ constexpr int kNoLimit = 32767;
 
 // QLineEdit cuts every text it is given, even one set in code, at its
 // maxLength. A bound box limits typing only: the source lifts maxLength and
-// this validator refuses a typed change that grows the text past the limit.
-// A stored value longer than the limit is shown whole and may be shortened.
+// this validator keeps a typed or pasted change from growing the text past
+// the limit, keeping the first characters of a paste as a box with a length
+// limit does. A stored value longer than the limit is shown whole (the source
+// fills the box past the validator) and may be shortened.
 class TypingLimit : public QValidator {
 public:
     TypingLimit(int limit, const QValidator* inner, QObject* parent)
@@ -28,8 +32,15 @@ public:
 
     State validate(QString& input, int& pos) const override
     {
-        if (!m_filling && input.size() > m_limit && input.size() > m_accepted)
-            return Invalid;
+        const qsizetype room = std::max<qsizetype>(m_limit, m_accepted);
+        if (!m_filling && input.size() > room) {
+            // What was put in ends at the cursor: its end is cut.
+            const qsizetype cut = std::min<qsizetype>(input.size() - room, pos);
+            input.remove(pos - cut, cut);
+            pos -= int(cut);
+            if (input.size() > room)
+                return Invalid;
+        }
         const State state = m_inner ? m_inner->validate(input, pos) : Acceptable;
         if (state != Invalid || m_filling)
             m_accepted = input.size();
@@ -51,7 +62,7 @@ private:
 
 void takeOverLengthLimit(QLineEdit* edit)
 {
-    if (!edit->inputMask().isEmpty() || edit->maxLength() >= kNoLimit)
+    if (!edit || !edit->inputMask().isEmpty() || edit->maxLength() >= kNoLimit)
         return;  // a mask limits by itself; no limit to take over
     auto* limit = new TypingLimit(edit->maxLength(), edit->validator(), edit);
     edit->setMaxLength(kNoLimit);
@@ -555,6 +566,7 @@ void DataControl::bind(QWidget* widget, const QString& field, BindMode mode)
         break;
     case Kind::Combo: {
         auto* combo = static_cast<QComboBox*>(widget);
+        takeOverLengthLimit(combo->lineEdit());
         connect(combo, &QComboBox::activated, this, mark);
         if (QLineEdit* edit = combo->lineEdit())
             connect(edit, &QLineEdit::textEdited, this, mark);
