@@ -1039,7 +1039,8 @@ bool Frmobjetos::podeEmprestar() const
     const db::Recordset* objects = Data1 ? Data1->recordset() : nullptr;
     if (objects && objects->editMode() != db::EditMode::None)
         return false;  // a new object is being typed, or the shown one edited
-    return Text2->text() != kLent;
+    // With no object on screen "Emprestar" says so.
+    return Txtcod->text().isEmpty() || Text2->text() != kLent;
 }
 
 void Frmobjetos::enableEmprestar()
@@ -1090,20 +1091,25 @@ void Frmobjetos::showAvailable(bool clearPanel)
 void Frmobjetos::Label1_Change()
 {
     // Another borrower: the beep. A never lent object ("") changes nothing here.
+    // With no object on screen there is no loan to show, whatever the loans
+    // source holds (all loans, before an object points it at its own).
     const QString state = Text2->text();
-    if (state == kLent)
+    const bool noObject = Txtcod->text().isEmpty();
+    if (state == kLent && !noObject)
         showLent(LoanSound::Beep);
-    else if (state == kReturned)
+    else if (state == kReturned || noObject)
         showAvailable(false);
 }
 
 void Frmobjetos::Text2_Change()
 {
-    // The object went out or came back: the alarm when it went out.
+    // The object went out or came back: the alarm when it went out. With no
+    // object on screen there is no loan to show.
     const QString state = Text2->text();
-    if (state == kLent)
+    const bool noObject = Txtcod->text().isEmpty();
+    if (state == kLent && !noObject)
         showLent(LoanSound::Alarm);
-    else if (state == kReturned || state.isEmpty())
+    else if (state == kReturned || state.isEmpty() || noObject)
         showAvailable(true);
 }
 
