@@ -563,7 +563,11 @@ void Frmobjetos::connectHandlers()
 {
     connect(mnusair, &QAction::triggered, this, [this] { mnusair_Click(); });
     connect(Txtcod, &QLineEdit::textChanged, this, [this] { Txtcod_Change(); });
-    connect(Data1, &db::DataControl::reposition, this, [this] { Data1_Reposition(); });
+    connect(Data1, &db::DataControl::reposition, this, [this] {
+        Data1_Reposition();
+        matchCommandsToPending();
+    });
+    Data1->setSaveCheck([this] { return checkTypedValues(); });
     connect(Data1, &db::DataControl::validate, this, [this](int action) { Data1_Validate(action); });
 
     connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
@@ -785,12 +789,18 @@ void Frmobjetos::Data1_Reposition()
 {
     skipFailing({
         [&] {
+            // The objects in the file now, whoever wrote them, and a new one
+            // while it is pending.
+            const bool adding = use(Data1->recordset()).editMode() == db::EditMode::Adding;
+            TotalRegistros = use(BancoDados).countRecords(QStringLiteral("objetos")) + (adding ? 1 : 0);
+        },
+        [&] {
             // No current record (a new one pending, or none left) counts as 0.
             const int position = use(Data1->recordset()).absolutePosition();
             Data1->setCaption(db::counterText(position + 1, TotalRegistros));
         },
         [&] { lblCount->setText(Data1->caption()); },
-        [&] { lbltotal->setText(db::totalText(collectionTotal(), regionalSettings())); },
+        [&] { lbltotal->setText(db::formatAmount(collectionTotal(), db::AmountShape::Total, regionalSettings())); },
     });
 }
 
@@ -903,20 +913,39 @@ void Frmobjetos::Cmdcancelar_Click()
     });
 }
 
-void Frmobjetos::Cmdsalvar_Click()
+bool Frmobjetos::checkTypedValues()
 {
     // The boxes on the screen are checked, the title first.
     if (txttítulo->text().isEmpty()) {
         services().msgBox(QStringLiteral("O Preenchimento do Campo Título é necessário"), platform::OkOnly,
                           platform::Exclamation);
-        setEditCommands(true);
         txttítulo->setFocus();
-        return;
+        return false;
     }
     if (Txtcod->text().isEmpty()) {
         services().msgBox(QStringLiteral("É Necessário digitar um código (até 7 dígitos)"), platform::OkOnly);
-        setEditCommands(true);
         Txtcod->setFocus();
+        return false;
+    }
+    return true;
+}
+
+void Frmobjetos::matchCommandsToPending()
+{
+    const db::Recordset* objects = Data1->recordset();
+    if (!cmdSalvar->isEnabled() || (objects && objects->editMode() != db::EditMode::None))
+        return;
+    // The value entry stays in front until the next save, as after "Cancelar".
+    skipFailing({
+        [&] { setEditCommands(false); },
+        [&] { setObjectCommands(true); },
+    });
+}
+
+void Frmobjetos::Cmdsalvar_Click()
+{
+    if (!checkTypedValues()) {
+        setEditCommands(true);
         return;
     }
 
@@ -948,7 +977,7 @@ void Frmobjetos::Cmdsalvar_Click()
             if (use(TabObjetos).recordCount() > 0)
                 trapResume(onError, {[&] { TabObjetos->moveFirst(); }, [&] { TabObjetos->moveLast(); }});
         },
-        [&] { TotalRegistros = use(TabObjetos).recordCount(); },
+        [&] { TotalRegistros = use(BancoDados).countRecords(QStringLiteral("objetos")); },
         [&] { showBorrower(); },
         [&] { setEditCommands(false); },
         [&] { setObjectCommands(true); },
@@ -982,7 +1011,7 @@ void Frmobjetos::Cmdexcluir_Click()
             if (use(TabObjetos).recordCount() > 0)
                 skipFailing({[&] { TabObjetos->moveFirst(); }, [&] { TabObjetos->moveLast(); }});
         },
-        [&] { TotalRegistros = use(TabObjetos).recordCount(); },
+        [&] { TotalRegistros = use(BancoDados).countRecords(QStringLiteral("objetos")); },
         [&] {
             if (showBorrower())
                 cmdEmprestar->setEnabled(false);
@@ -1039,6 +1068,9 @@ bool Frmobjetos::podeEmprestar() const
     const db::Recordset* objects = Data1 ? Data1->recordset() : nullptr;
     if (objects && objects->editMode() != db::EditMode::None)
         return false;  // a new object is being typed, or the shown one edited
+    // With no object on screen "Emprestar" says so.
+    if (Txtcod->text().isEmpty())
+        return true;
     if (m_loansUnreadable)
         return false;  // whether it is out on loan is not known
     return Text2->text() != kLent;
@@ -1119,20 +1151,25 @@ void Frmobjetos::showLoansReadable(bool readable)
 void Frmobjetos::Label1_Change()
 {
     // Another borrower: the beep. A never lent object ("") changes nothing here.
+    // With no object on screen there is no loan to show, whatever the loans
+    // source holds (all loans, before an object points it at its own).
     const QString state = Text2->text();
-    if (state == kLent)
+    const bool noObject = Txtcod->text().isEmpty();
+    if (state == kLent && !noObject)
         showLent(LoanSound::Beep);
-    else if (state == kReturned)
+    else if (state == kReturned || noObject)
         showAvailable(false);
 }
 
 void Frmobjetos::Text2_Change()
 {
-    // The object went out or came back: the alarm when it went out.
+    // The object went out or came back: the alarm when it went out. With no
+    // object on screen there is no loan to show.
     const QString state = Text2->text();
-    if (state == kLent)
+    const bool noObject = Txtcod->text().isEmpty();
+    if (state == kLent && !noObject)
         showLent(LoanSound::Alarm);
-    else if (state == kReturned || state.isEmpty())
+    else if (state == kReturned || state.isEmpty() || noObject)
         showAvailable(true);
 }
 

@@ -365,6 +365,12 @@ private:
     // Command states, each button before its menu twin. Adding, editing and a
     // refused save share one pattern, browsing the opposite one.
     void setEditCommands(bool editing);
+    // The checks of "Salvar", also run before the automatic save: a title,
+    // then a code. Tells why (and puts the focus there) when it refuses.
+    bool checkTypedValues();
+    // After a move that stored or dropped the pending object (or "Cancelar"),
+    // the browsing commands.
+    void matchCommandsToPending();
     // cmdEmprestar, ctbImagem and ctbApagImagem.
     void setObjectCommands(bool enabled);
     // Shows the borrower of the shown object's newest loan, if any; true when

@@ -8,6 +8,7 @@
 #include "database/datacontrol.h"
 #include "database/recordset.h"
 #include "platform/guard.h"
+#include "platform/menubuilder.h"
 
 #include <QAction>
 #include <QLabel>
@@ -92,6 +93,11 @@ void Frmobjetos::mnuproximo_Click()
 
 void Frmobjetos::ordena(const QString& field, QAction* item)
 {
+    // An object typed on screen is stored first; refused, nothing changes.
+    if (!Data1->saveTypedValues()) {
+        platform::undoToggle(item, {mnuordcod, mnuordtitulo, mnuordautor, mnuordassunto});
+        return;
+    }
     Data1->setRecordSource(QStringLiteral("select * from objetos order by ") + field);
     Data1->refresh();
     for (QAction* order : {mnuordcod, mnuordtitulo, mnuordautor, mnuordassunto})
@@ -123,7 +129,7 @@ void Frmobjetos::mnuordassunto_Click()
 void Frmobjetos::DBGrid1_AfterUpdate()
 {
     // The whole table, whatever order or search is shown.
-    lbltotal->setText(db::totalText(collectionTotal(), regionalSettings()));
+    lbltotal->setText(db::formatAmount(collectionTotal(), db::AmountShape::Total, regionalSettings()));
 }
 
 }  // namespace ondrel::catalogue

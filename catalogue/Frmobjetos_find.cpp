@@ -53,6 +53,9 @@ void Frmobjetos::mnupesquisar_Click()
 
 void Frmobjetos::cmdFechar_Click()
 {
+    // An object typed on screen is stored first; refused, the search stays.
+    if (!Data1->saveTypedValues())
+        return;
     skipFailing({
         [&] { Data1->setRecordSource(QStringLiteral("select * from objetos")); },
         [&] { Data1->refresh(); },

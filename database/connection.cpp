@@ -208,6 +208,14 @@ int Connection::changes() const
     return sqlite3_changes(m_db);
 }
 
+QPair<qint64, qint64> Connection::fileVersion()
+{
+    Statement& st = cached("PRAGMA data_version");  // commits of the other handles
+    ScopedRun run(st);
+    const qint64 others = run->step() ? run->columnInt(0) : 0;
+    return {others, sqlite3_total_changes64(m_db)};
+}
+
 Transaction::Transaction(Connection& connection, Wait wait) : m_connection(connection)
 {
     if (wait == Wait::Store) {

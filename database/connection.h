@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QPair>
 #include <QString>
 #include <memory>
 
@@ -42,6 +43,9 @@ public:
 
     qint64 lastInsertRowId() const;
     int changes() const;  // rows changed by the last statement
+    // Differs from an earlier value once this handle has written rows or
+    // another handle has committed since.
+    QPair<qint64, qint64> fileVersion();
 
     // How long a write waits for another writer's lock.
     void setLockWait(int milliseconds);

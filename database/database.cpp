@@ -427,6 +427,16 @@ std::shared_ptr<Recordset> Database::openRecordset(const QString& source, Record
     return makeRecordset(shared_from_this(), plan, type, source);
 }
 
+qint64 Database::countRecords(const QString& table) const
+{
+    const TableInfo* info = m_schema->table(table);
+    if (!info)
+        throw EngineError(ErrNoSuchObject, QStringLiteral("Item não encontrado nesta coleção: tabela '%1'.").arg(table));
+    Statement& st = m_connection->cached("SELECT count(*) FROM " + info->sqlName());
+    ScopedRun run(st);
+    return run->step() ? run->columnInt(0) : 0;
+}
+
 void Database::changeStoredQuery(const QString& name, const std::function<void()>& onFile,
                                  const std::optional<QString>& inMemory)
 {

@@ -113,6 +113,10 @@ public:
     // name of a stored query.
     std::shared_ptr<Recordset> openRecordset(const QString& source, RecordsetType type = RecordsetType::Dynaset);
 
+    // The number of records of a table as the file holds it now, whoever
+    // wrote them.
+    qint64 countRecords(const QString& table) const;
+
     // Stored queries. Writing one always takes three steps: delete (a missing
     // one is no error), create by name, set its text; writeQueryDef() takes
     // them in one transaction, so a killed process leaves the old or the new

@@ -10,6 +10,8 @@
 #include <QValidator>
 #include <QtGlobal>
 
+#include <algorithm>
+
 namespace ondrel::db {
 
 namespace {
@@ -19,8 +21,10 @@ constexpr int kNoLimit = 32767;
 
 // QLineEdit cuts every text it is given, even one set in code, at its
 // maxLength. A bound box limits typing only: the source lifts maxLength and
-// this validator refuses a typed change that grows the text past the limit.
-// A stored value longer than the limit is shown whole and may be shortened.
+// this validator keeps a typed or pasted change from growing the text past
+// the limit, keeping the first characters of a paste as a box with a length
+// limit does. A stored value longer than the limit is shown whole (the source
+// fills the box past the validator) and may be shortened.
 class TypingLimit : public QValidator {
 public:
     TypingLimit(int limit, const QValidator* inner, QObject* parent)
@@ -28,8 +32,15 @@ public:
 
     State validate(QString& input, int& pos) const override
     {
-        if (!m_filling && input.size() > m_limit && input.size() > m_accepted)
-            return Invalid;
+        const qsizetype room = std::max<qsizetype>(m_limit, m_accepted);
+        if (!m_filling && input.size() > room) {
+            // What was put in ends at the cursor: its end is cut.
+            const qsizetype cut = std::min<qsizetype>(input.size() - room, pos);
+            input.remove(pos - cut, cut);
+            pos -= int(cut);
+            if (input.size() > room)
+                return Invalid;
+        }
         const State state = m_inner ? m_inner->validate(input, pos) : Acceptable;
         if (state != Invalid || m_filling)
             m_accepted = input.size();
@@ -51,7 +62,7 @@ private:
 
 void takeOverLengthLimit(QLineEdit* edit)
 {
-    if (!edit->inputMask().isEmpty() || edit->maxLength() >= kNoLimit)
+    if (!edit || !edit->inputMask().isEmpty() || edit->maxLength() >= kNoLimit)
         return;  // a mask limits by itself; no limit to take over
     auto* limit = new TypingLimit(edit->maxLength(), edit->validator(), edit);
     edit->setMaxLength(kNoLimit);
@@ -214,6 +225,7 @@ public:
     std::shared_ptr<Recordset> rs;
     QString caption;
     std::vector<Binding> bindings;
+    std::function<bool()> saveCheck;
 
     bool userChanged = false;
     bool filling = false;
@@ -347,13 +359,22 @@ public:
         guarded([&] { set.cancelUpdate(); });
     }
 
+    // The window's checks, then the automatic save. False: the record stays.
+    bool saveTyped(Recordset& set)
+    {
+        bool passed = true;
+        if (saveCheck)
+            guarded([&] { passed = saveCheck(); });
+        return passed && autoSave(set);
+    }
+
     // The automatic-save step of the sequence. False: the record stays.
     bool leaveRecord(Recordset& set, int action)
     {
         if (!leavesRecord(action))
             return true;
         if (needsSave())
-            return autoSave(set);
+            return saveTyped(set);
         if (set.editMode() != EditMode::None)
             dropPending(set);
         return true;
@@ -402,11 +423,11 @@ public:
 
     // Refresh and assignment: the record being left goes through validate and
     // the automatic save first; then the new set shows its first record.
-    bool replaceRecordset(std::shared_ptr<Recordset> next, bool moveFirst)
+    void replaceRecordset(std::shared_ptr<Recordset> next, bool moveFirst)
     {
         emitValidate(ActionMoveFirst);
         if (rs && !leaveRecord(*rs, ActionMoveFirst))
-            return false;
+            throw EngineError(ErrSaveRefused, QStringLiteral("A ação foi cancelada: o registro digitado não pôde ser salvo."));
         if (next != rs) {
             detach();
             rs = std::move(next);
@@ -419,7 +440,6 @@ public:
         }
         emit q->recordsetReplaced();
         guarded([&] { fill(true); });
-        return true;
     }
 };
 
@@ -497,6 +517,16 @@ void DataControl::setRecordset(std::shared_ptr<Recordset> rs)
     d->replaceRecordset(std::move(rs), true);
 }
 
+void DataControl::setSaveCheck(std::function<bool()> check)
+{
+    d->saveCheck = std::move(check);
+}
+
+bool DataControl::saveTypedValues()
+{
+    return !d->rs || !d->needsSave() || d->saveTyped(*d->rs);
+}
+
 void DataControl::setCaption(const QString& caption)
 {
     if (caption == d->caption)
@@ -536,6 +566,7 @@ void DataControl::bind(QWidget* widget, const QString& field, BindMode mode)
         break;
     case Kind::Combo: {
         auto* combo = static_cast<QComboBox*>(widget);
+        takeOverLengthLimit(combo->lineEdit());
         connect(combo, &QComboBox::activated, this, mark);
         if (QLineEdit* edit = combo->lineEdit())
             connect(edit, &QLineEdit::textEdited, this, mark);

@@ -50,12 +50,25 @@ public:
     void setReadOnly(bool snapshot);  // opens its record source as a snapshot
     bool readOnly() const;
 
-    // Re-runs the record source; the first record becomes current.
+    // Re-runs the record source; the first record becomes current. When the
+    // record being left cannot be saved (its values refused, and the user
+    // told why), nothing changes and EngineError ErrSaveRefused is thrown.
     void refresh();
 
     Recordset* recordset() const;
     std::shared_ptr<Recordset> recordsetPtr() const;
-    void setRecordset(std::shared_ptr<Recordset> rs);
+    void setRecordset(std::shared_ptr<Recordset> rs);  // as refresh() when refused
+
+    // The window's own checks of the typed values (those of its "Salvar"),
+    // run before the automatic save writes them. A check that refuses tells
+    // the user why; the record then stays, with the typed values.
+    void setSaveCheck(std::function<bool()> check);
+
+    // The automatic save of what was typed into the record on screen, as
+    // leaving the record would make it. False when it was refused (the user
+    // has been told why). A command that replaces or refreshes the source
+    // calls it first and changes nothing when it is refused.
+    bool saveTypedValues();
 
     void setCaption(const QString& caption);
     QString caption() const;

@@ -96,7 +96,13 @@ const DemoLoan kLoans[] = {
 
 QVariant typed(const FieldInfo& field, const char* text)
 {
-    return convertInput(field, QString::fromUtf8(text));
+    const QString value = QString::fromUtf8(text);
+    if (field.type != FieldType::Currency)
+        return convertInput(field, value);
+    // The amounts above are Brazilian, whatever the machine's own settings.
+    bool ok = false;
+    const std::optional<qint64> units = parseAmount(value, QLocale(QLocale::Portuguese, QLocale::Brazil), &ok);
+    return units ? QVariant(*units) : QVariant();
 }
 
 QVector<int> allFields(const TableInfo& table, bool withCounter)

@@ -28,6 +28,7 @@ enum EngineErrorNumber : int {
     ErrInvalidArgument = 3001,  // e.g. an absolute position outside the set
     ErrRecordDeleted = 3167,    // the record was deleted (by this or another handle)
     ErrObjectExists = 3012,     // a stored query of that name already exists
+    ErrSaveRefused = 3426,      // the record on screen could not be left: its typed values were refused
 };
 
 class EngineError : public std::runtime_error {

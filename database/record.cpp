@@ -4,6 +4,8 @@
 #include "engineerror.h"
 #include "values.h"
 
+#include <algorithm>
+
 namespace ondrel::db {
 
 namespace {
@@ -57,9 +59,10 @@ QVariant convertInput(const FieldInfo& field, const QVariant& input)
             break;
         }
         bool ok = false;
-        const auto units = parseCurrency(input.toString(), &ok);
+        const QLocale regional;
+        const auto units = parseAmount(input.toString(), regional, &ok);
         if (!ok)
-            typeMismatch(field, input.toString());
+            throw EngineError(ErrDataType, amountRefusal(input.toString(), regional));
         return units ? QVariant(*units) : QVariant();
     }
     case FieldType::Counter:
@@ -87,7 +90,8 @@ QString displayText(const FieldInfo& field, const QVariant& value)
     case FieldType::Date:
         return value.typeId() == QMetaType::QDate ? formatDate(value.toDate()) : value.toString();
     case FieldType::Currency:
-        return value.typeId() == QMetaType::LongLong ? formatCurrency(value.toLongLong()) : value.toString();
+        return value.typeId() == QMetaType::LongLong ? formatAmount(value.toLongLong(), AmountShape::Number)
+                                                     : value.toString();
     default:
         return value.toString();
     }
@@ -176,11 +180,51 @@ Assignment assignmentsFor(const TableInfo& table, const QVector<int>& fields, co
     return a;
 }
 
+// A record set keeps the row ids it read. A table whose row id is no
+// automatic number of its own (objetos) would give the id of a deleted last
+// row to the next new row, and a set still holding that id would show the new
+// row in the deleted one's place. For such a table the highest id ever deleted
+// is kept in the meta table, and a new row always gets an id above it and
+// above every live row. A file without the mark (made by an earlier build)
+// gets it with its first delete.
+bool reusesRowIds(const TableInfo& table)
+{
+    for (const FieldInfo& f : table.fields)
+        if (f.type == FieldType::Counter)
+            return false;  // an automatic number never comes back
+    return true;
+}
+
+QString deletedIdKey(const TableInfo& table)
+{
+    return QStringLiteral("last_deleted_id:") + table.name;
+}
+
+qint64 lastDeletedId(Connection& c, const TableInfo& table)
+{
+    Statement& st = c.cached("SELECT CAST(value AS INTEGER) FROM ondrel_meta WHERE key = ?");
+    ScopedRun run(st);
+    run->bindText(1, deletedIdKey(table));
+    return run->step() ? run->columnInt(0) : 0;
+}
+
+qint64 nextRowId(Connection& c, const TableInfo& table)
+{
+    Statement& st = c.cached("SELECT max(rowid) FROM " + table.sqlName());
+    ScopedRun run(st);
+    const qint64 highest = run->step() ? run->columnInt(0) : 0;
+    return std::max(highest, lastDeletedId(c, table)) + 1;
+}
+
 }  // namespace
 
 qint64 insertRecord(Connection& c, const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values)
 {
-    const Assignment a = assignmentsFor(table, fields, values);
+    Assignment a = assignmentsFor(table, fields, values);
+    if (reusesRowIds(table)) {
+        a.columns.prepend("rowid");
+        a.values.prepend(nextRowId(c, table));
+    }
     QByteArray sql = "INSERT INTO " + table.sqlName();
     if (a.columns.isEmpty()) {
         sql += " DEFAULT VALUES";
@@ -220,9 +264,18 @@ void updateRecord(Connection& c, const TableInfo& table, qint64 rowid, const QVe
 
 void deleteRecord(Connection& c, const TableInfo& table, qint64 rowid)
 {
-    Statement& st = c.cached("DELETE FROM " + table.sqlName() + " WHERE rowid = ?");
+    {
+        Statement& st = c.cached("DELETE FROM " + table.sqlName() + " WHERE rowid = ?");
+        ScopedRun run(st);
+        run->bindInt(1, rowid);
+        run->step();
+    }
+    if (c.changes() == 0 || !reusesRowIds(table) || rowid <= lastDeletedId(c, table))
+        return;
+    Statement& st = c.cached("INSERT OR REPLACE INTO ondrel_meta (key, value) VALUES (?, ?)");
     ScopedRun run(st);
-    run->bindInt(1, rowid);
+    run->bindText(1, deletedIdKey(table));
+    run->bindText(2, QString::number(rowid));
     run->step();
 }
 

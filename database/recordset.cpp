@@ -467,6 +467,7 @@ private:
         m_keys.assign(std::move(keys));
         m_columns.assign(m_plan.fields.size(), std::nullopt);
         m_gridCache.clear();
+        m_checkedVersion = m_database->connection().fileVersion();
         m_noMatch = false;
         m_row.clear();
         if (m_keys.isEmpty()) {
@@ -591,6 +592,65 @@ private:
         }
     }
 
+    // A find tests its criteria against the record as the file holds it now;
+    // a snapshot then shows that record's values as they are now too, not
+    // those it read before.
+    void takeFileValues()
+    {
+        if (m_type != RecordsetType::Snapshot || m_place != Place::On)
+            return;
+        const std::optional<Row> row = readRow(m_keys.at(m_index));
+        if (!row)
+            return;
+        for (int i = 0; i < int(m_columns.size()); ++i) {
+            if (m_columns[i])
+                (*m_columns[i])[m_index] = row->at(i);
+        }
+    }
+
+    // Records deleted since the keyset was read (by another handle, or through
+    // another set) keep their ids in it until a move passes them. Moving to
+    // the last record drops them all, so the record count is then the number
+    // of records the set holds. A snapshot keeps its records as they were.
+    void dropDeletedKeys()
+    {
+        if (m_type != RecordsetType::Dynaset)
+            return;
+        const QPair<qint64, qint64> version = m_database->connection().fileVersion();
+        if (version == m_checkedVersion)
+            return;
+        m_checkedVersion = version;
+        std::vector<char> alive(size_t(m_keys.size()), 0);
+        {
+            Statement& st = m_database->connection().cached("SELECT rowid FROM " + m_table->sqlName());
+            ScopedRun run(st);
+            while (run->step()) {
+                const int at = m_keys.positionOf(run->columnInt(0));
+                if (at >= 0)
+                    alive[size_t(at)] = 1;
+            }
+        }
+        QVector<qint64> kept;
+        kept.reserve(m_keys.size());
+        int index = 0;  // the current position, counted in the records kept
+        for (int i = 0; i < m_keys.size(); ++i) {
+            if (!alive[size_t(i)])
+                continue;
+            kept.append(m_keys.at(i));
+            if (i < m_index)
+                ++index;
+        }
+        if (kept.size() == m_keys.size())
+            return;
+        if (m_place == Place::On && !alive[size_t(m_index)])
+            m_place = Place::Deleted;
+        if (m_place == Place::On || m_place == Place::Deleted)
+            m_index = index;
+        m_keys.assign(std::move(kept));
+        m_gridCache.clear();
+        m_reached = std::min(m_reached, m_keys.size());
+    }
+
     void refreshCurrent()
     {
         if (m_place == Place::On)
@@ -610,6 +670,8 @@ private:
         if (!announce(action))
             return;
         dropPending();
+        if (action == ActionMoveLast)
+            dropDeletedKeys();
         const int n = m_keys.size();
         switch (action) {
         case ActionMoveFirst:
@@ -650,6 +712,7 @@ private:
         }
         m_noMatch = false;
         arrive(position, direction);
+        takeFileValues();
         changed(ActionFind);
     }
 
@@ -693,6 +756,7 @@ private:
     int m_index = -1;
     int m_reached = 0;
     Row m_row;
+    QPair<qint64, qint64> m_checkedVersion;  // the file's version when the keyset was last checked
     bool m_noMatch = false;
     bool m_closed = false;
 

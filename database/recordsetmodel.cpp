@@ -169,9 +169,9 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const
     }
     if (role == Qt::DisplayRole && column.format == Format::Currency && !text.isEmpty()) {
         bool ok = false;
-        const std::optional<qint64> units = parseCurrency(text, &ok);
+        const std::optional<qint64> units = parseAmount(text, QLocale(), &ok);
         if (ok && units)
-            return currencyText(*units, QLocale());
+            return formatAmount(*units, AmountShape::Currency);
     }
     return text;
 }

@@ -74,93 +74,114 @@ bool likeMatch(QStringView p, QStringView t)
     return pi == p.size();
 }
 
-std::optional<qint64> parseCurrency(const QString& input, bool* ok)
+namespace {
+
+// Hundredths of a magnitude, rounded half away from zero.
+quint64 hundredthsOf(qint64 units)
+{
+    const quint64 magnitude = units < 0 ? quint64(-(units + 1)) + 1 : quint64(units);
+    return (magnitude + 50) / 100;
+}
+
+// "##,##0.00" of a magnitude given in hundredths.
+QString numberText(quint64 hundredths, const QLocale& locale)
+{
+    QString whole = QString::number(hundredths / 100);
+    for (qsizetype i = whole.size() - 3; i > 0; i -= 3)
+        whole.insert(i, locale.groupSeparator());
+    return whole + locale.decimalPoint() + QStringLiteral("%1").arg(hundredths % 100, 2, 10, QLatin1Char('0'));
+}
+
+// Whole units of at most 14 digits keep ten-thousandths within 64 bits.
+constexpr int kMaxWholeDigits = 14;
+
+}  // namespace
+
+QString formatAmount(qint64 units, AmountShape shape, const QLocale& locale)
+{
+    const quint64 hundredths = hundredthsOf(units);
+    const bool negative = units < 0 && hundredths > 0;
+    const QString number = numberText(hundredths, locale);
+    switch (shape) {
+    case AmountShape::Number:
+        return (negative ? locale.negativeSign() : QString()) + number;
+    case AmountShape::Total:
+        return QStringLiteral("R$  ") + (negative ? locale.negativeSign() : QString()) + number;
+    case AmountShape::Currency: {
+        // The locale places the sign and the symbol; the number itself is
+        // built exactly (a double would round large amounts).
+        QString text = locale.toCurrencyString(negative ? -1.0 : 1.0, QString(), 2);
+        const QString one = locale.toString(1.0, 'f', 2);
+        const qsizetype at = text.indexOf(one);
+        if (at >= 0)
+            text.replace(at, one.size(), number);
+        text.replace(QChar(0x00A0), QLatin1Char(' '));
+        text.replace(QChar(0x202F), QLatin1Char(' '));
+        return text;
+    }
+    }
+    return number;
+}
+
+std::optional<qint64> parseAmount(const QString& input, const QLocale& locale, bool* ok, int maxDecimals)
 {
     *ok = true;
-    QString s = input.trimmed();
-    s.remove(QStringLiteral("R$"));
-    s.remove(QChar(u' '));
-    s.remove(QChar(0x00A0));
+    QString s = input;
+    for (const QChar space : {QChar(u' '), QChar(0x00A0), QChar(0x202F), QChar(u'\t')})
+        s.remove(space);
     if (s.isEmpty())
         return std::nullopt;
+    *ok = false;
     bool negative = false;
-    if (s.startsWith(u'-')) {
-        negative = true;
-        s.remove(0, 1);
-    } else if (s.startsWith(u'(') && s.endsWith(u')')) {
+    if (s.startsWith(u'(') && s.endsWith(u')')) {
         negative = true;
         s = s.mid(1, s.size() - 2);
+    }
+    for (const QString& sign : {locale.currencySymbol(), QStringLiteral("R$"), QStringLiteral("$")}) {
+        if (!sign.isEmpty())
+            s.remove(sign);
+    }
+    if (s.startsWith(locale.negativeSign()) || s.startsWith(u'-')) {
+        negative = !negative;
+        s.remove(0, s.startsWith(locale.negativeSign()) ? locale.negativeSign().size() : 1);
     } else if (s.startsWith(u'+')) {
         s.remove(0, 1);
     }
-    static const QRegularExpression shape(QStringLiteral("^[0-9.,]+$"));
-    if (s.isEmpty() || !shape.match(s).hasMatch()) {
-        *ok = false;
+    const QString group = QRegularExpression::escape(locale.groupSeparator());
+    const QString decimal = QRegularExpression::escape(locale.decimalPoint());
+    // Whole part ungrouped or grouped in threes; then the decimals.
+    const QRegularExpression shape(
+        QStringLiteral("^(\\d*|\\d{1,3}(?:%1\\d{3})+)(?:%2(\\d{1,%3}))?$").arg(group, decimal).arg(maxDecimals));
+    const QRegularExpressionMatch match = shape.match(s);
+    if (!match.hasMatch())
         return std::nullopt;
-    }
-    const int commas = s.count(u','), dots = s.count(u'.');
-    QChar decimal;
-    if (commas && dots) {
-        decimal = s.lastIndexOf(u',') > s.lastIndexOf(u'.') ? u',' : u'.';
-        if (s.count(decimal) > 1) {
-            *ok = false;
-            return std::nullopt;
-        }
-    } else if (commas == 1 || dots == 1) {
-        const QChar sep = commas ? u',' : u'.';
-        const QLocale locale;
-        const QString group = locale.groupSeparator();
-        const bool looksGrouped = s.size() - s.indexOf(sep) - 1 == 3 && s.indexOf(sep) > 0;
-        if (group == QString(sep) && looksGrouped && locale.decimalPoint() != QString(sep))
-            decimal = QChar();  // "1.234" under pt_BR is a thousand
-        else
-            decimal = sep;
-    }
-    QString whole, fraction;
-    if (decimal.isNull()) {
-        whole = s;
-    } else {
-        const qsizetype at = s.lastIndexOf(decimal);
-        whole = s.left(at);
-        fraction = s.mid(at + 1);
-        if (fraction.contains(u',') || fraction.contains(u'.')) {
-            *ok = false;
-            return std::nullopt;
-        }
-    }
-    whole.remove(u',');
-    whole.remove(u'.');
-    if (whole.isEmpty() && fraction.isEmpty()) {
-        *ok = false;
+    QString whole = match.captured(1);
+    const QString fraction = match.captured(2);
+    if (whole.isEmpty() && fraction.isEmpty())
         return std::nullopt;
-    }
-    if (whole.size() > 14) {
-        *ok = false;
+    whole.remove(locale.groupSeparator());
+    while (whole.size() > 1 && whole.startsWith(u'0'))
+        whole.remove(0, 1);
+    if (whole.size() > kMaxWholeDigits)
         return std::nullopt;
-    }
-    qint64 units = whole.isEmpty() ? 0 : whole.toLongLong() * kCurrencyScale;
-    // Four decimals kept; a fifth rounds half away from zero.
-    QString digits = fraction.left(5);
-    while (digits.size() < 5)
-        digits.append(u'0');
-    const qint64 frac5 = digits.toLongLong();
-    units += frac5 / 10 + (frac5 % 10 >= 5 ? 1 : 0);
+    const qint64 units = whole.toLongLong() * kCurrencyScale + fraction.leftJustified(4, u'0').toLongLong();
+    *ok = true;
     return negative ? -units : units;
 }
 
-QString formatCurrency(qint64 units)
+QString amountRefusal(const QString& text, const QLocale& locale)
 {
-    const bool negative = units < 0;
-    const quint64 magnitude = negative ? quint64(-(units + 1)) + 1 : quint64(units);
-    QString out = QString::number(magnitude / kCurrencyScale);
-    quint64 frac = magnitude % kCurrencyScale;
-    if (frac) {
-        QString f = QString::number(frac).rightJustified(4, u'0');
-        while (f.endsWith(u'0'))
-            f.chop(1);
-        out += QLocale().decimalPoint() + f;
-    }
-    return negative ? u'-' + out : out;
+    const auto name = [](const QString& separator) {
+        if (separator == QLatin1String("."))
+            return QStringLiteral("o ponto");
+        if (separator == QLatin1String(","))
+            return QStringLiteral("a vírgula");
+        return QStringLiteral("o sinal '%1'").arg(separator);
+    };
+    return QStringLiteral("O valor '%1' não foi entendido. Escreva-o como %2: %3 separa os milhares em grupos de três "
+                          "algarismos e %4 marca no máximo dois decimais.")
+        .arg(text, formatAmount(12345000, AmountShape::Number, locale), name(locale.groupSeparator()),
+             name(locale.decimalPoint()));
 }
 
 std::optional<QDate> parseDate(const QString& input, bool* ok)

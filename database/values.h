@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QLocale>
 #include <QString>
 #include <optional>
 
@@ -9,12 +10,29 @@ namespace ondrel::db {
 // Exact currency: ten-thousandths of the unit (four decimals).
 inline constexpr qint64 kCurrencyScale = 10000;
 
-// Parses a typed amount liberally ("12,50", "1.234,50", "12.5", "R$ 3,00").
-// Empty text gives an empty optional with ok = true; an unreadable text sets
-// ok = false.
-std::optional<qint64> parseCurrency(const QString& text, bool* ok);
-// A plain locale number as a bound box shows it: "12,5", "1234", "-0,25".
-QString formatCurrency(qint64 units);
+// Amounts are read and written here only, by every window, the grid, the
+// report and the engine, with the separators of the locale given (the user's
+// regional settings; Brazilian for our users).
+enum class AmountShape {
+    Number,    // "##,##0.00": 1.234,50 (what a value box holds)
+    Currency,  // the named format "currency": R$ 1.234,50
+    Total,     // "R$  " and the number: R$  1.234,50
+};
+
+// Two decimals, rounded half away from zero. A no-break space of the locale's
+// currency format becomes a plain space, so the text reads as a user types it.
+QString formatAmount(qint64 units, AmountShape shape, const QLocale& locale = QLocale());
+
+// Reads an amount in any of the shapes: digits, grouped by the locale's group
+// separator in threes or not at all, then the decimal mark and at most two
+// digits; a currency sign ("R$", "$" or the locale's), a sign ("-", "+") or
+// brackets (negative) may stand around it, spaces anywhere. Empty text gives
+// an empty optional with ok = true; anything else sets ok = false. A number of
+// the query dialect may carry up to four decimals, the engine's precision.
+std::optional<qint64> parseAmount(const QString& text, const QLocale& locale, bool* ok, int maxDecimals = 2);
+
+// Why a text is no amount, in Portuguese, with the locale's separators.
+QString amountRefusal(const QString& text, const QLocale& locale);
 
 // Parses a date as a Brazilian user types it: "5/3/2003", "05/03/2003",
 // "5/3/03", "2003-03-05". Empty (or an empty mask "__/__/____") gives an empty

@@ -152,7 +152,11 @@ void Frmemprestimos::connectHandlers()
     connect(mnuexcluir, &QAction::triggered, this, [this] { mnuexcluir_Click(); });
     connect(mnucancelar, &QAction::triggered, this, [this] { mnucancelar_Click(); });
     connect(Combo1, &QComboBox::editTextChanged, this, [this] { Combo1_Change(); });
-    connect(Data1, &db::DataControl::reposition, this, [this] { Data1_Reposition(); });
+    connect(Data1, &db::DataControl::reposition, this, [this] {
+        Data1_Reposition();
+        matchCommandsToPending();
+    });
+    Data1->setSaveCheck([this] { return checkTypedValues(); });
     connect(Data1, &db::DataControl::validate, this, [this](int action) { Data1_Validate(action); });
     connect(Data1, &db::DataControl::captionChanged, lblRegistro, &QLabel::setText);
     // An automatic save the engine refused: the typed values stay on screen.
@@ -305,6 +309,26 @@ void Frmemprestimos::setRecordCommands(bool browsing)
     mnucancelar->setEnabled(!browsing);
 }
 
+bool Frmemprestimos::checkTypedValues()
+{
+    if (!Txtnome->text().isEmpty())
+        return true;
+    skipFailing({[&] {
+        services().msgBox(QStringLiteral("O Preenchimento do Campo NOME é necessário"), platform::OkOnly,
+                          platform::Exclamation);
+    }});
+    return false;
+}
+
+void Frmemprestimos::matchCommandsToPending()
+{
+    const db::Recordset* loans = Data1->recordset();
+    if (!cmdSalvar->isEnabled() || (loans && loans->editMode() != db::EditMode::None))
+        return;
+    setRecordCommands(true);
+    Txtcod->setEnabled(false);
+}
+
 bool Frmemprestimos::startNewLoan()
 {
     db::Recordset& loans = use(Data1->recordset());
@@ -330,6 +354,9 @@ void Frmemprestimos::cmdnovo_Click()
         return services().msgBox(QStringLiteral("Não existe nenhum objeto cadastrado !"), platform::OkCancel)
                != platform::ResultOk;
     };
+    // The objects as they are now: one catalogued since the window opened
+    // counts.
+    skipFailing({[&] { Data2->refresh(); }});
     if (Txttítuloclone->text().isEmpty()) {
         // The object row Data2 stands on has no title: nothing to lend.
         services().msgBox(QStringLiteral("Não há nenhum objeto cadastrado"), platform::OkOnly, platform::Exclamation);
@@ -408,14 +435,8 @@ void Frmemprestimos::mnuexcluir_Click()
 
 void Frmemprestimos::Cmdsalvar_Click()
 {
-    if (Txtnome->text().isEmpty()) {
-        skipFailing({
-            [&] {
-                services().msgBox(QStringLiteral("O Preenchimento do Campo NOME é necessário"), platform::OkOnly,
-                                  platform::Exclamation);
-            },
-            [&] { setRecordCommands(false); },
-        });
+    if (!checkTypedValues()) {
+        skipFailing({[&] { setRecordCommands(false); }});
         return;
     }
 
@@ -468,6 +489,10 @@ void Frmemprestimos::catalogueFollows(const QString& code)
     QPointer<catalogue::Frmobjetos> objects = catalogue::Frmobjetos::existing();
     if (!objects || !objects->isLoaded())
         return;
+    // An object typed there that cannot be stored keeps the catalogue as it is
+    // (it has said why).
+    if (!objects->Data1->saveTypedValues())
+        return;
     skipFailing({
         [&] { objects->Data2->setRecordSource(QStringLiteral("select * from empréstimos order by data desc")); },
         [&] { objects->Data2->refresh(); },
@@ -509,14 +534,20 @@ void Frmemprestimos::Cmdexcluir_Click()
 
 void Frmemprestimos::Txtcod_LostFocus()
 {
+    // The objects as they are now, so one catalogued since the window opened
+    // is found. A code no object has is accepted with an empty kind, title
+    // and author: never those of the object looked up before.
+    bool found = false;
     skipFailing({
+        [&] { Data2->refresh(); },
         [&] {
-            use(Data2->recordset())
-                .findFirst(QStringLiteral("cod='") + db::literal(Txtcod->text()) + QStringLiteral("'"));
+            db::Recordset& objects = use(Data2->recordset());
+            objects.findFirst(QStringLiteral("cod='") + db::literal(Txtcod->text()) + QStringLiteral("'"));
+            found = !objects.noMatch();
         },
-        [&] { Txtobjeto->setText(Txtobjetoclone->text()); },
-        [&] { Txttítulo->setText(Txttítuloclone->text()); },
-        [&] { Txtautor->setText(Txtautorclone->text()); },
+        [&] { Txtobjeto->setText(found ? Txtobjetoclone->text() : QString()); },
+        [&] { Txttítulo->setText(found ? Txttítuloclone->text() : QString()); },
+        [&] { Txtautor->setText(found ? Txtautorclone->text() : QString()); },
         [&] {
             const QString code = Txtcod->text();
             if (code == QStringLiteral("0") || code.isEmpty()) {
@@ -561,10 +592,18 @@ void Frmemprestimos::Combo1_Change()
 
 void Frmemprestimos::Data1_Reposition()
 {
-    skipFailing({[&] {
-        const db::Recordset& loans = use(Data1->recordset());
-        Data1->setCaption(db::counterText(loans.absolutePosition() + 1, TotalRegistros));
-    }});
+    skipFailing({
+        [&] {
+            // The loans in the file now, whoever wrote them, and a new one
+            // while it is pending.
+            const bool adding = use(Data1->recordset()).editMode() == db::EditMode::Adding;
+            TotalRegistros = use(BancoDados).countRecords(QStringLiteral("empréstimos")) + (adding ? 1 : 0);
+        },
+        [&] {
+            const db::Recordset& loans = use(Data1->recordset());
+            Data1->setCaption(db::counterText(loans.absolutePosition() + 1, TotalRegistros));
+        },
+    });
 }
 
 void Frmemprestimos::Data1_Validate(int action)

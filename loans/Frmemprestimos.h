@@ -228,10 +228,12 @@ private:
     void connectHandlers();
     // The view, order, move, search, switch and chrome commands.
     void connectCommands();
-    // Lists the loans of a statement, first one current.
-    void showLoans(const QString& statement);
-    // The order items: the chosen one checked, the others not.
-    void checkOrder(QAction* chosen);
+    // Lists the loans of a statement, first one current. False when the loan
+    // on screen could not be saved (the user was told why): nothing changed.
+    bool showLoans(const QString& statement);
+    // One of the orders: its list, and the order items' marks (the chosen one
+    // checked, the others not; as they were when nothing changed).
+    void showOrder(const QString& statement, QAction* chosen);
 
     // Referring to Data1 loads the window: Form_Load, then the record
     // sources open (the first loan becomes current).
@@ -240,6 +242,12 @@ private:
     void restoreDesignState();
     // The enabled pattern of the record commands, button before menu item.
     void setRecordCommands(bool browsing);
+    // The check of "Salvar", also run before the automatic save: a loan
+    // needs a borrower. Tells why when it refuses.
+    bool checkTypedValues();
+    // After a move that stored or dropped the pending loan, the browsing
+    // pattern: "Salvar" never writes over a loan nobody edited.
+    void matchCommandsToPending();
     // The returned indicator for a text of Combo1.
     void showReturned(const QString& text);
     // The catalogue follows a saved loan of the given object.

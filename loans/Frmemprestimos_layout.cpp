@@ -175,6 +175,7 @@ void Frmemprestimos::buildRecordBoxes()
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setCompleter(nullptr);  // what is typed stays as typed
+    Combo1->lineEdit()->setMaxLength(50);  // as Entregue holds
     Combo1->addItems({QStringLiteral("Não"), QStringLiteral("Sim")});
     Combo1->setCurrentIndex(-1);
     Combo1->setAutoFillBackground(true);

@@ -9,6 +9,7 @@
 #include "database/datacontrol.h"
 #include "database/recordset.h"
 #include "platform/guard.h"
+#include "platform/menubuilder.h"
 #include "platform/picturebutton.h"
 #include "search/Frmpesquisa.h"
 
@@ -94,52 +95,55 @@ void Frmemprestimos::connectCommands()
 // ---------------------------------------------------------------------------
 // Views and order
 
-void Frmemprestimos::showLoans(const QString& statement)
+bool Frmemprestimos::showLoans(const QString& statement)
 {
+    if (!Data1->saveTypedValues())
+        return false;
     Data1->setRecordSource(statement);
     Data1->refresh();
+    return true;
 }
 
-void Frmemprestimos::checkOrder(QAction* chosen)
+void Frmemprestimos::showOrder(const QString& statement, QAction* chosen)
 {
+    if (!showLoans(statement)) {
+        platform::undoToggle(chosen, {mnuordcod, mnuordnome, mnuordtitulo, mnudata});
+        return;
+    }
     for (QAction* item : {mnuordcod, mnuordnome, mnuordtitulo, mnudata})
         item->setChecked(item == chosen);
 }
 
 void Frmemprestimos::mnutodos_Click()
 {
-    showLoans(kAllNewestFirst);
-    mnuordenar->setEnabled(true);
+    if (showLoans(kAllNewestFirst))
+        mnuordenar->setEnabled(true);
 }
 
 void Frmemprestimos::mnuemprestados_Click()
 {
-    showLoans(kNotReturned);
-    mnuordenar->setEnabled(false);
+    if (showLoans(kNotReturned))
+        mnuordenar->setEnabled(false);
 }
 
 void Frmemprestimos::mnuordcod_Click()
 {
-    showLoans(kByCode);
-    checkOrder(mnuordcod);
+    showOrder(kByCode, mnuordcod);
 }
 
 void Frmemprestimos::mnuordtitulo_Click()
 {
-    showLoans(kByTitle);
-    checkOrder(mnuordtitulo);
+    showOrder(kByTitle, mnuordtitulo);
 }
 
 void Frmemprestimos::mnuordnome_Click()
 {
-    showLoans(kByName);
-    checkOrder(mnuordnome);
+    showOrder(kByName, mnuordnome);
 }
 
 void Frmemprestimos::mnudata_Click()
 {
-    showLoans(kAllNewestFirst);
-    checkOrder(mnudata);
+    showOrder(kAllNewestFirst, mnudata);
 }
 
 void Frmemprestimos::mnuprocurar_Click()
@@ -190,6 +194,9 @@ void Frmemprestimos::cmdSeleciona_Click()
 
 void Frmemprestimos::cmdFechar_Click()
 {
+    // A loan typed on screen is saved first; refused, the search stays.
+    if (!Data1->saveTypedValues())
+        return;
     skipFailing({
         [&] { lblpanel->setText(QString()); },
         [&] { Data1->setRecordSource(kAllNewestFirst); },

@@ -32,6 +32,8 @@ bool guarded(const Step& f) noexcept
         return true;
     } catch (...) {
         const Failure failure = currentFailure();
+        if (failure.number == db::ErrSaveRefused)
+            return false;  // the user has been told why already
         // Showing the box must not let anything escape either.
         try {
             reportFailure(failure);

@@ -2,8 +2,9 @@
 
 // The three ways a handler deals with a failing statement:
 //  - guarded(f): the handler has no error handling of its own. An error that
-//    escapes it is shown in a message box with its description, and the
-//    plug-in goes on; nothing reaches Qt's event loop.
+//    escapes it is shown in a message box with its description (a refused
+//    automatic save has been told already), and the plug-in goes on; nothing
+//    reaches Qt's event loop.
 //  - skipFailing({...}): every step is attempted; a failing one is skipped
 //    silently.
 //  - trapResume(onError, {...}): every step is attempted; a failing one calls

@@ -5,11 +5,13 @@
 
 namespace ondrel::platform {
 
-// The masked currency entry of the catalogue (MaskEdBox1). It accepts what a
-// Brazilian user types ("12,50", "1.234,50", "R$ 12,50", "12.5", "(3,00)" for a
-// negative value) and, when editing ends, rewrites a valid amount as a plain
-// grouped number with two decimals ("1.234,50"), which the record source can
-// store. formattedText() shows the amount through the box's format.
+// The masked currency entry of the catalogue (MaskEdBox1). It reads amounts as
+// the whole program does (db::parseAmount: "12,50", "1.234,50", "R$ 12,50",
+// "(3,00)" for a negative value, with the regional separators) and, when
+// editing ends, rewrites a valid amount as a grouped number with two decimals
+// ("1.234,50"), which the record source stores. A text that is no amount is
+// left as typed, for the record source to refuse with its reason.
+// formattedText() shows the amount through the box's format.
 class MaskEdBox : public QLineEdit {
     Q_OBJECT
 public:

@@ -28,4 +28,15 @@ QAction* MenuBuilder::separator(QMenu* menu, const QString& name) const
     return a;
 }
 
+void undoToggle(QAction* item, std::initializer_list<QAction*> group)
+{
+    int checked = 0;
+    for (const QAction* a : group)
+        checked += a->isChecked() ? 1 : 0;
+    if (checked == 0)
+        item->setChecked(true);
+    else if (checked > 1 && item->isChecked())
+        item->setChecked(false);
+}
+
 }  // namespace ondrel::platform

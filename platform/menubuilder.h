@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <initializer_list>
+
 class QAction;
 class QMenu;
 class QMenuBar;
@@ -20,5 +22,10 @@ public:
 private:
     QMenuBar* m_bar;
 };
+
+// A checkable menu item toggles itself when chosen. When its command then
+// changes nothing, this puts back the marks of its group, of which exactly
+// one was checked before. Called without the toggle, it changes nothing.
+void undoToggle(QAction* item, std::initializer_list<QAction*> group);
 
 }  // namespace ondrel::platform

@@ -1,5 +1,7 @@
 #include "reportprinter.h"
 
+#include "database/values.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
@@ -14,20 +16,11 @@ namespace ondrel::platform {
 
 namespace {
 
-constexpr qint64 kCurrencyScale = 10000;  // amounts arrive in ten-thousandths
-
 QString s_printerOverride;
 
 [[noreturn]] void fail(const QString& text)
 {
     throw std::runtime_error(text.toStdString());
-}
-
-QString money(qint64 units, const QLocale& locale)
-{
-    // A no-break space in the format becomes a plain one, as users write it.
-    return locale.toCurrencyString(static_cast<double>(units) / kCurrencyScale, QString(), 2)
-        .replace(QChar(0x00a0), QLatin1Char(' '));
 }
 
 }  // namespace
@@ -134,7 +127,7 @@ ReportContent formatReport(const ReportLayout& layout, const ReportRows& rows, c
                 const qint64 units = value.toLongLong();
                 if (column.field.compare(layout.totalField, Qt::CaseInsensitive) == 0)
                     total += units;
-                cells.append(money(units, locale));
+                cells.append(db::formatAmount(units, db::AmountShape::Currency, locale));
             } else {
                 cells.append(value.toString());
             }
@@ -142,7 +135,7 @@ ReportContent formatReport(const ReportLayout& layout, const ReportRows& rows, c
         content.cells.append(cells);
     }
     if (!layout.totalField.isEmpty())
-        content.totalLine = layout.totalCaption + QLatin1Char(' ') + money(total, locale);
+        content.totalLine = layout.totalCaption + QLatin1Char(' ') + db::formatAmount(total, db::AmountShape::Currency, locale);
     return content;
 }
 

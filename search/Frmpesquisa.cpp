@@ -294,6 +294,11 @@ void Frmpesquisa::rewriteImprime(const QString& sql)
 
 void Frmpesquisa::PesquisaObjetos()
 {
+    // The object typed on the catalogue is stored first; refused, nothing
+    // changes and the dialog stays.
+    catalogue::Frmobjetos* caller = catalogue::Frmobjetos::existing();
+    if (caller && !caller->Data1->saveTypedValues())
+        return;
     openDatabase();
     TabObjetos = BancoDados->openRecordset(QStringLiteral("objetos"), db::RecordsetType::Dynaset);
     const QString key = Text1->text();
@@ -324,6 +329,10 @@ void Frmpesquisa::PesquisaEmprestimos()
     const QString key = Text1->text();
     const QString column = columnFor(kLoanEntries, Combo1->currentText());
     loans::Frmemprestimos* emprestimos = loans::Frmemprestimos::existing();
+    // The loan typed on the loans window is stored first; refused, nothing
+    // changes and the dialog stays.
+    if (emprestimos && !emprestimos->Data1->saveTypedValues())
+        return;
 
     if (!column.isEmpty() && emprestimos) {
         QString statement;

@@ -35,6 +35,8 @@ private slots:
     void orderings();
     void orderingCreatesMissingImprime();
     void gridEditUpdatesTotal();
+    void counterShowsTheObjectsInTheFile_data();
+    void counterShowsTheObjectsInTheFile();
 
     void hoverTexts_data();
     void hoverTexts();
@@ -213,7 +215,47 @@ void CatalogueBrowseTest::gridEditUpdatesTotal()
     QCOMPARE(f->lbltotal->text(), QStringLiteral("R$  2.247,00"));
     QVERIFY(model->setData(model->index(2, valorColumn), QString()));
     QCOMPARE(f->lbltotal->text(), QStringLiteral("R$  2.244,50"));
-    QCOMPARE(m_folder->stored(QStringLiteral("valor")), (QStringList{"10", "1234,5", "", "1000"}));
+    QCOMPARE(m_folder->stored(QStringLiteral("valor")), (QStringList{"10,00", "1.234,50", "", "1.000,00"}));
+}
+
+void CatalogueBrowseTest::counterShowsTheObjectsInTheFile_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("total");  // the counter's second number after the next move
+    QTest::newRow("deleted by another handle") << "delete" << "3";
+    QTest::newRow("added by another handle") << "add" << "5";
+    QTest::newRow("saved while ordered by title") << "order and save" << "5";
+}
+
+void CatalogueBrowseTest::counterShowsTheObjectsInTheFile()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, total);
+    m_folder->create();
+    Frmobjetos* f = m_folder->openCatalogue();
+    QCOMPARE(f->lblCount->text(), QStringLiteral(" Registro : 1  de  4"));
+    if (change == QLatin1String("order and save")) {
+        f->mnuordtitulo->trigger();
+        f->cmdNovo->click();
+        f->Txtcod->setText(QStringLiteral("E5"));
+        f->txttítulo->setText(QStringLiteral("Zumbi"));
+        f->cmdSalvar->click();
+    } else {
+        auto other = m_folder->open()->openRecordset(QStringLiteral("objetos"));
+        if (change == QLatin1String("add")) {
+            other->addNew();
+            other->setText(QStringLiteral("cod"), QStringLiteral("E5"));
+            other->update();
+        } else {
+            other->moveLast();
+            other->deleteRecord();
+        }
+    }
+    f->mnuanterior->trigger();
+    f->mnuproximo->trigger();
+    QVERIFY2(f->lblCount->text().endsWith(QStringLiteral("  de  ") + total), qPrintable(f->lblCount->text()));
+    QCOMPARE(f->TotalRegistros, total.toInt());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
 }
 
 // ---------------------------------------------------------------------------

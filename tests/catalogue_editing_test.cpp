@@ -68,7 +68,10 @@ void createCatalogue(const QString& path, const QList<ObjectRow>& objects, const
         rs->setText(QStringLiteral("Objeto"), QStringLiteral("Livro"));
         if (!o.title.isEmpty())
             rs->setText(QStringLiteral("Título"), o.title);
-        if (!o.valor.isEmpty())
+        // More than two decimals cannot be typed; a file may hold them all the same.
+        if (o.valor.section(QLatin1Char(','), 1).size() > 2)
+            rs->setValue(QStringLiteral("valor"), QLocale().toDouble(o.valor));
+        else if (!o.valor.isEmpty())
             rs->setText(QStringLiteral("valor"), o.valor);
         rs->update();
     }
@@ -159,6 +162,10 @@ private slots:
     void valueShownIsNotStored();
     void valueEnteredInMaskedBox_data();
     void valueEnteredInMaskedBox();
+    void badAmountIsRefused_data();
+    void badAmountIsRefused();
+    void moveWhileAddingRunsSaveChecks_data();
+    void moveWhileAddingRunsSaveChecks();
 
     void codeTypedLetterByLetter_data();
     void codeTypedLetterByLetter();
@@ -333,10 +340,10 @@ void CatalogueEditingTest::valueTexts()
     QFETCH(qint64, units);
     QFETCH(QString, total);
     QFETCH(QString, currency);
-    QCOMPARE(totalText(units, locale), total);
-    QCOMPARE(currencyText(units, locale), currency);
+    QCOMPARE(formatAmount(units, AmountShape::Total, locale), total);
+    QCOMPARE(formatAmount(units, AmountShape::Currency, locale), currency);
     // The value box shows plain spaces only.
-    QVERIFY(!currencyText(units, locale).contains(QChar(0x00A0)));
+    QVERIFY(!formatAmount(units, AmountShape::Currency, locale).contains(QChar(0x00A0)));
     QCOMPARE(counterText(5, 12), QStringLiteral(" Registro : 5  de  12"));
 }
 
@@ -871,9 +878,9 @@ void CatalogueEditingTest::valueShownIsNotStored()
     QCOMPARE(pending(f), EditMode::None);
     QVERIFY(!f->Data1->userChanged());
     QVERIFY(m_services.messageBoxes.isEmpty());
-    QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("valor")), QStringLiteral("10"));
+    QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("valor")), QStringLiteral("10,00"));
     QCOMPARE(storedText(QStringLiteral("B2"), QStringLiteral("valor")), QString());
-    QCOMPARE(storedText(QStringLiteral("C3"), QStringLiteral("valor")), QStringLiteral("2,5"));
+    QCOMPARE(storedText(QStringLiteral("C3"), QStringLiteral("valor")), QStringLiteral("2,50"));
 }
 
 void CatalogueEditingTest::valueEnteredInMaskedBox_data()
@@ -882,10 +889,10 @@ void CatalogueEditingTest::valueEnteredInMaskedBox_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("display");
     QTest::addColumn<QString>("total");
-    QTest::newRow("comma decimals") << "12,50" << "12,5" << "R$ 12,50" << "R$  15,00";
-    QTest::newRow("grouped") << "1.234,50" << "1234,5" << "R$ 1.234,50" << "R$  1.237,00";
-    QTest::newRow("with the sign") << "R$ 7,00" << "7" << "R$ 7,00" << "R$  9,50";
-    QTest::newRow("whole") << "300" << "300" << "R$ 300,00" << "R$  302,50";
+    QTest::newRow("comma decimals") << "12,50" << "12,50" << "R$ 12,50" << "R$  15,00";
+    QTest::newRow("grouped") << "1.234,50" << "1.234,50" << "R$ 1.234,50" << "R$  1.237,00";
+    QTest::newRow("with the sign") << "R$ 7,00" << "7,00" << "R$ 7,00" << "R$  9,50";
+    QTest::newRow("whole") << "300" << "300,00" << "R$ 300,00" << "R$  302,50";
 }
 
 void CatalogueEditingTest::valueEnteredInMaskedBox()
@@ -908,6 +915,78 @@ void CatalogueEditingTest::valueEnteredInMaskedBox()
     QVERIFY(above(f->Text1, f->MaskEdBox1));
     f->TabObjetos->moveFirst();
     QCOMPARE(f->Text1->text(), display);
+}
+
+void CatalogueEditingTest::badAmountIsRefused_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("two decimal marks") << "1,5,6";
+    QTest::newRow("groups of one digit") << "1.2.3";
+    QTest::newRow("decimal mark twice") << "12,3,4";
+    QTest::newRow("three decimals") << "12,345";
+}
+
+void CatalogueEditingTest::badAmountIsRefused()
+{
+    QFETCH(QString, typed);
+    createCatalogue(databaseFile(), threeObjects());
+    Frmobjetos* f = showForm();
+    f->cmdEditar->click();
+    f->MaskEdBox1->setFocus();
+    f->MaskEdBox1->selectAll();
+    QTest::keyClicks(f->MaskEdBox1, typed);
+    f->cmdSalvar->click();
+    // Refused with its reason; the typed text and the edit stay.
+    QCOMPARE(m_services.messageTexts(), QStringList{amountRefusal(typed, QLocale())});
+    QCOMPARE(f->MaskEdBox1->text(), typed);
+    QCOMPARE(pending(f), EditMode::Editing);
+    QVERIFY(f->cmdSalvar->isEnabled() && !f->cmdNovo->isEnabled());
+    QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("valor")), QStringLiteral("10,00"));
+}
+
+void CatalogueEditingTest::moveWhileAddingRunsSaveChecks_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("told");  // the check of "Salvar" that refused the move, if any
+    QTest::addColumn<QStringList>("stored");
+    const QStringList three{"A1", "B2", "C3"};
+    QTest::newRow("no title") << "N1" << "" << kNoTitle << three;
+    QTest::newRow("no code") << "" << "Novo" << kNoCode << three;
+    QTest::newRow("nothing typed: dropped") << "" << "" << "" << three;
+    QTest::newRow("title and code: stored") << "N1" << "Novo" << "" << (three + QStringList{"N1"});
+}
+
+void CatalogueEditingTest::moveWhileAddingRunsSaveChecks()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, title);
+    QFETCH(QString, told);
+    QFETCH(QStringList, stored);
+    createCatalogue(databaseFile(), threeObjects());
+    Frmobjetos* f = showForm();
+    f->cmdNovo->click();
+    QTest::keyClicks(f->Txtcod, code);
+    f->txttítulo->setFocus();
+    QTest::keyClicks(f->txttítulo, title);
+    const QString adding = commandState(f).section(QStringLiteral(" front"), 0, 0);
+
+    f->mnuanterior->trigger();
+
+    if (!told.isEmpty()) {
+        // The new object stays, as typed, and nothing is stored.
+        QCOMPARE(m_services.messageTexts(), QStringList{told});
+        QCOMPARE(pending(f), EditMode::Adding);
+        QCOMPARE(f->Txtcod->text(), code);
+        QCOMPARE(f->txttítulo->text(), title);
+        QCOMPARE(commandState(f).section(QStringLiteral(" front"), 0, 0), adding);
+    } else {
+        // Stored or dropped by the move; the commands browse again.
+        QVERIFY(m_services.messageBoxes.isEmpty());
+        QCOMPARE(pending(f), EditMode::None);
+        QVERIFY(f->cmdNovo->isEnabled() && !f->cmdSalvar->isEnabled() && !f->mnusalvar->isEnabled());
+    }
+    QCOMPARE(storedCodes(), stored);
 }
 
 // ---------------------------------------------------------------------------

@@ -30,6 +30,20 @@ QStringList items(QComboBox* combo)
     return texts;
 }
 
+// What the listing commands change: the list, its menus and buttons, the
+// status label, "Imprime", and the date typed on screen.
+QString listingState(Frmobjetos* f, const Folder& folder)
+{
+    QStringList state{f->Data1->recordSource(), listedCodes(f).join(QLatin1Char(',')),
+                      folder.storedQuery(QStringLiteral("Imprime")), f->lblpanel->text(), f->mskdata->text(),
+                      above(f->cmdFechar, f->cmdSeleciona) ? QStringLiteral("cmdFechar") : QStringLiteral("cmdSeleciona")};
+    for (QAction* a : {f->mnuordcod, f->mnuordtitulo, f->mnuordautor, f->mnuordassunto})
+        state << QString::number(a->isChecked());
+    for (QAction* a : {f->mnuordenar->menuAction(), f->mnufecharpesquisa, f->mnupesquisar})
+        state << QString::number(a->isEnabled());
+    return state.join(QLatin1Char('|'));
+}
+
 }  // namespace
 
 class CatalogueFindTest : public QObject {
@@ -45,6 +59,8 @@ private slots:
     void searchAndClose();
     void cancelledSearchTwice();
     void closeSearchWithoutImprime();
+    void refusedSaveChangesNothing_data();
+    void refusedSaveChangesNothing();
 
 private:
     std::unique_ptr<Folder> m_folder;
@@ -239,6 +255,56 @@ void CatalogueFindTest::closeSearchWithoutImprime()
     QCOMPARE(m_folder->storedQuery(QStringLiteral("Imprime")),
              QStringLiteral("select cod, objeto, título, autor, valor from objetos order by cod"));
     QVERIFY(m_folder->services.messageBoxes.isEmpty());
+}
+
+void CatalogueFindTest::refusedSaveChangesNothing_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("order by title") << "mnuordtitulo";
+    QTest::newRow("close the search") << "mnufecharpesquisa";
+    QTest::newRow("search dialog Ok") << "Ok";
+}
+
+void CatalogueFindTest::refusedSaveChangesNothing()
+{
+    QFETCH(QString, command);
+    m_folder->create();
+    Frmobjetos* f = m_folder->openCatalogue();
+    const auto search = [&](const std::function<void(Frmpesquisa*)>& ok) {
+        return answerDialog<Frmpesquisa>([&] { QTest::mouseClick(f->cmdSeleciona, Qt::LeftButton); }, ok);
+    };
+    const auto typeLivro = [](Frmpesquisa* d) {
+        d->Combo1->setCurrentText(QStringLiteral("Objeto"));
+        d->Text1->setText(QStringLiteral("livro"));
+    };
+    if (command == QLatin1String("mnufecharpesquisa"))
+        QVERIFY(search([&](Frmpesquisa* d) { typeLivro(d); d->Command1[0]->click(); }));
+    f->lblpanel->setText(QStringLiteral("painel"));
+    // A date the engine cannot store, typed while browsing.
+    f->mskdata->setFocus();
+    f->mskdata->selectAll();
+    QTest::keyClicks(f->mskdata, QStringLiteral("31/02/2003"));
+
+    QString before, after;
+    if (command == QLatin1String("Ok")) {
+        QVERIFY(search([&](Frmpesquisa* d) {
+            typeLivro(d);
+            before = listingState(f, *m_folder);
+            d->Command1[0]->click();
+            after = listingState(f, *m_folder);
+            QVERIFY(d->isVisible());  // the dialog stays for another try or "&Cancela"
+            d->reject();
+        }));
+    } else {
+        before = listingState(f, *m_folder);
+        f->findChild<QAction*>(command)->trigger();
+        after = listingState(f, *m_folder);
+    }
+    // The engine's reason, told once; nothing else changed.
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
+    QCOMPARE(m_folder->services.messageBoxes.first().icon, int(ondrel::platform::Exclamation));
+    QCOMPARE(after, before);
+    QCOMPARE(f->mskdata->text(), QStringLiteral("31/02/2003"));
 }
 
 QTEST_MAIN(CatalogueFindTest)

@@ -302,7 +302,7 @@ private slots:
         QTest::addColumn<QString>("told");
         QTest::newRow("duplicate code") << 0 << "C3" << "Esse código já existe!";
         QTest::newRow("title too long") << 2 << QString(101, u'x') << "muito pequeno";
-        QTest::newRow("not an amount") << 4 << "abc" << "Tipo de dados incompatível";
+        QTest::newRow("not an amount") << 4 << "abc" << "O valor 'abc' não foi entendido";
     }
     void refusedGridEditIsTold()
     {

@@ -4,6 +4,7 @@
 #include "database/database.h"
 #include "database/datacontrol.h"
 #include "database/recordsetmodel.h"
+#include "loans/Frmemprestimos.h"
 #include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
@@ -18,6 +19,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <tuple>
 
 using namespace ondrel::catalogue;
 using ondrel::db::Database;
@@ -40,6 +42,8 @@ private slots:
 
     void missingDatabaseOpensEmptyWithoutMessage();
     void emptyTable();
+    void emptyCatalogueWithLoansLooksAvailable_data();
+    void emptyCatalogueWithLoansLooksAvailable();
     void demoDatabaseShowsFirstObject();
     void loanIndicatorsOfStartup();
     void typedCodeRewritesPesquisa();
@@ -117,6 +121,46 @@ void CatalogueStartupTest::emptyTable()
     QVERIFY(form->Txtcod->text().isEmpty());
     QVERIFY(m_services.messageBoxes.isEmpty());
     QCOMPARE(m_services.beeps, 0);
+}
+
+void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable_data()
+{
+    QTest::addColumn<QString>("newest");  // Entregue of the newest loan left in the file
+    QTest::newRow("newest loan out") << "Não";
+    QTest::newRow("newest loan back") << "Sim";
+}
+
+void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable()
+{
+    QFETCH(QString, newest);
+    Database::create(databaseFile(), kPassword);
+    {
+        auto loans = Database::open(databaseFile(), kConnect)->openRecordset(QStringLiteral("empréstimos"));
+        for (const auto& [name, date, back] : {std::tuple{"Ana", "01/02/2003", QStringLiteral("Não")},
+                                               std::tuple{"Rui", "05/02/2003", newest}}) {
+            loans->addNew();
+            loans->setText(QStringLiteral("codobjeto"), QStringLiteral("X1"));
+            loans->setText(QStringLiteral("Nome"), QString::fromUtf8(name));
+            loans->setText(QStringLiteral("Data"), QString::fromUtf8(date));
+            loans->setText(QStringLiteral("Entregue"), back);
+            loans->update();
+        }
+    }
+    Frmobjetos* form = showForm();
+    // No object, so no loan: the available look, and nothing sounds.
+    QVERIFY(form->Txtcod->text().isEmpty());
+    QCOMPARE(m_services.beeps, 0);
+    QVERIFY(m_services.sounds.isEmpty());
+    QVERIFY(form->lblBorrow->text().isEmpty());
+    QVERIFY(form->lblborrow2->text().isEmpty());
+    QVERIFY(above(form->imgLight, form->imgBorrow));
+    QVERIFY(above(form->imgLight2, form->imgBorrow2));
+    // "Emprestar" says there is no object.
+    QVERIFY(form->cmdEmprestar->isEnabled());
+    QTest::mouseClick(form->cmdEmprestar, Qt::LeftButton);
+    QCOMPARE(m_services.messageTexts(), QStringList{QStringLiteral("Não há nenhum objeto cadastrado ou\r\n"
+                                                                   "O código deste registro foi apagado!")});
+    QVERIFY(!ondrel::loans::Frmemprestimos::existing());
 }
 
 void CatalogueStartupTest::demoDatabaseShowsFirstObject()

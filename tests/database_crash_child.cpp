@@ -15,6 +15,7 @@
 #include <QRandomGenerator>
 #include <QStringList>
 
+#include <QLocale>
 #include <cstdio>
 #include <cstring>
 
@@ -154,6 +155,7 @@ int main(int argc, char** argv)
 {
     if (argc < 3)
         return 2;
+    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));  // values are typed the Brazilian way
     const QString path = QString::fromUtf8(argv[2]);
     if (std::strcmp(argv[1], "work") == 0 && argc >= 4)
         return work(path, quint32(std::strtoul(argv[3], nullptr, 10)));

@@ -118,6 +118,10 @@ private slots:
         QTest::newRow("32 parentheses") << where + QString(32, u'(') + "cod='A1' or cod='B2'" + QString(32, u')')
                                         << "cod" << QStringList{"B2", "A1"};
         QTest::newRow("32 not") << where + QStringLiteral("not ").repeated(32) + "cod='A1'" << "cod" << QStringList{"A1"};
+        QTest::newRow("number with a dot, any locale") << "select * from objetos where valor = 2.500" << "cod"
+                                                       << QStringList{"A1"};
+        QTest::newRow("quoted amount as typed") << "select * from objetos where valor = '2,50'" << "cod"
+                                                << QStringList{"A1"};
     }
     void statements()
     {

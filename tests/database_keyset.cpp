@@ -186,7 +186,7 @@ private slots:
         // A grid reads rows without moving.
         rs->moveFirst();
         QCOMPARE(rs->textAt(2, QStringLiteral("título")), QStringLiteral("Dom Casmurro"));
-        QCOMPARE(rs->textAt(1, QStringLiteral("valor")), QStringLiteral("4"));
+        QCOMPARE(rs->textAt(1, QStringLiteral("valor")), QStringLiteral("4,00"));
         QCOMPARE(codeAt(*rs), QStringLiteral("E"));
         // Unknown names stay unknown, however often they are asked.
         for (int i = 0; i < 2; ++i) {
@@ -218,12 +218,74 @@ private slots:
         }
         QCOMPARE(rs->keyCount(), 5);
         QCOMPARE(column(*rs, QStringLiteral("cod")), (QStringList{"E", "C", "B", "A", "F"}));  // read before
-        QCOMPARE(column(*rs, QStringLiteral("valor")), (QStringList{"16", "", "2,0001", "1", "32"}));
+        QCOMPARE(column(*rs, QStringLiteral("valor")), (QStringList{"16,00", "", "2,00", "1,00", "32,00"}));
         QCOMPARE(column(*rs, QStringLiteral("título")), (QStringList{"arroz", "", "Bola", "Dom Casmurro", "Aaa"}));
         // Requery takes the file as it is now.
         rs->requery();
         QCOMPARE(column(*rs, QStringLiteral("cod")), (QStringList{"F", "E", "A", "N"}));
-        QCOMPARE(column(*rs, QStringLiteral("valor")), (QStringList{"32", "16", "1", "64"}));
+        QCOMPARE(column(*rs, QStringLiteral("valor")), (QStringList{"32,00", "16,00", "1,00", "64,00"}));
+    }
+
+    // A find on a snapshot shows the record whose values met its criteria:
+    // one changed by another handle with its new values, and never a deleted
+    // record's values under an id given again to a new record.
+    void snapshotFindShowsTheRecordItTested_data()
+    {
+        QTest::addColumn<QString>("criteria");
+        QTest::addColumn<QString>("title");  // empty: no match
+        QTest::newRow("changed by another handle") << "cod='Q'" << "Quadro";
+        QTest::newRow("added after the last was deleted") << "cod='N'" << "";
+    }
+    void snapshotFindShowsTheRecordItTested()
+    {
+        QFETCH(QString, criteria);
+        QFETCH(QString, title);
+        auto rs = m_db->openRecordset(QStringLiteral("objetos"), RecordsetType::Snapshot);
+        QCOMPARE(column(*rs, QStringLiteral("título")).size(), 6);  // read before the changes
+        {
+            auto other = otherHandle()->openRecordset(QStringLiteral("objetos"));
+            other->findFirst(QStringLiteral("cod='B'"));
+            other->edit();
+            other->setText(QStringLiteral("cod"), QStringLiteral("Q"));
+            other->setText(QStringLiteral("Título"), QStringLiteral("Quadro"));
+            other->update();
+            other->findFirst(QStringLiteral("cod='F'"));
+            other->deleteRecord();
+            testutil::addRecord(*other, P{{"cod", "N"}, {"Título", "Nova"}});
+        }
+        rs->findFirst(criteria);
+        QCOMPARE(rs->noMatch(), title.isEmpty());
+        if (!title.isEmpty())
+            QCOMPARE(rs->text(QStringLiteral("título")), title);
+        QCOMPARE(testutil::plainQuery(m_file->path, "SELECT max(rowid) FROM objetos"), QStringLiteral("7"));
+    }
+
+    // Moving to the last record makes the count that of the records the set
+    // still holds, whoever deleted the others.
+    void countAfterMoveLast_data()
+    {
+        QTest::addColumn<bool>("sameHandle");
+        QTest::addColumn<QStringList>("deleted");
+        QTest::newRow("another handle, a middle record") << false << QStringList{"C"};
+        QTest::newRow("another handle, the last record") << false << QStringList{"F"};
+        QTest::newRow("another set of this handle, first and last") << true << QStringList{"A", "F"};
+    }
+    void countAfterMoveLast()
+    {
+        QFETCH(bool, sameHandle);
+        QFETCH(QStringList, deleted);
+        auto rs = m_db->openRecordset(QStringLiteral("objetos"));
+        rs->moveLast();
+        QCOMPARE(rs->recordCount(), 6);
+        rs->moveFirst();
+        auto other = (sameHandle ? m_db : otherHandle())->openRecordset(QStringLiteral("objetos"));
+        for (const QString& code : deleted) {
+            other->findFirst(QStringLiteral("cod='%1'").arg(code));
+            other->deleteRecord();
+        }
+        rs->moveLast();
+        QCOMPARE(rs->recordCount(), 6 - int(deleted.size()));
+        QCOMPARE(codeAt(*rs), deleted.contains(QStringLiteral("F")) ? QStringLiteral("E") : QStringLiteral("F"));
     }
 
     void emptySnapshot()

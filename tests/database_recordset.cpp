@@ -190,7 +190,7 @@ private slots:
         QCOMPARE(again->text(QStringLiteral("data")), QStringLiteral("05/03/2003"));
         QCOMPARE(again->value(QStringLiteral("data")).toDate(), QDate(2003, 3, 5));
         QCOMPARE(again->value(QStringLiteral("valor")).toLongLong(), qint64(12345000));
-        QCOMPARE(again->text(QStringLiteral("valor")), QStringLiteral("1234,5"));
+        QCOMPARE(again->text(QStringLiteral("valor")), QStringLiteral("1.234,50"));
         QCOMPARE(again->text(QStringLiteral("descrição")), QStringLiteral("linha 1\r\nlinha 2"));
         again->edit();
         again->setText(QStringLiteral("Data"), QString());

@@ -63,47 +63,71 @@ private slots:
         QCOMPARE(date ? formatDate(*date) : QString(), shown);
     }
 
-    void currency_data()
+    void amount_data()
     {
+        QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<qint64>("units");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("comma decimals") << "12,50" << true << qint64(125000) << "12,5";
-        QTest::newRow("grouped") << "1.234,50" << true << qint64(12345000) << "1234,5";
-        QTest::newRow("dot decimals") << "12.5" << true << qint64(125000) << "12,5";
-        QTest::newRow("grouped thousand") << "1.234" << true << qint64(12340000) << "1234";
-        QTest::newRow("english grouped") << "1,234.50" << true << qint64(12345000) << "1234,5";
-        QTest::newRow("currency sign") << "R$ 3,00" << true << qint64(30000) << "3";
-        QTest::newRow("four decimals") << "0,1234" << true << qint64(1234) << "0,1234";
-        QTest::newRow("rounded fifth") << "0,00005" << true << qint64(1) << "0,0001";
-        QTest::newRow("negative") << "-0,25" << true << qint64(-2500) << "-0,25";
-        QTest::newRow("empty") << "" << true << qint64(0) << "";
-        QTest::newRow("letters") << "doze" << false << qint64(0) << "";
-        QTest::newRow("two groups") << "1.234.567" << true << qint64(12345670000) << "1234567";
-        QTest::newRow("mixed garbage") << "1,2.3,4" << false << qint64(0) << "";
+        QTest::addColumn<QString>("shown");  // the number shape, read back as the same amount
+        const QLocale br(QLocale::Portuguese, QLocale::Brazil);
+        const QLocale c = QLocale::c();
+        QTest::newRow("comma decimals") << br << "12,50" << true << qint64(125000) << "12,50";
+        QTest::newRow("one decimal") << br << "12,5" << true << qint64(125000) << "12,50";
+        QTest::newRow("grouped") << br << "1.234,50" << true << qint64(12345000) << "1.234,50";
+        QTest::newRow("grouped thousand") << br << "1.234" << true << qint64(12340000) << "1.234,00";
+        QTest::newRow("two groups") << br << "1.234.567" << true << qint64(12345670000) << "1.234.567,00";
+        QTest::newRow("ungrouped") << br << "1234567,8" << true << qint64(12345678000) << "1.234.567,80";
+        QTest::newRow("currency sign") << br << "R$ 3,00" << true << qint64(30000) << "3,00";
+        QTest::newRow("total shape") << br << "R$  -3,00" << true << qint64(-30000) << "-3,00";
+        QTest::newRow("brackets") << br << "($12,00)" << true << qint64(-120000) << "-12,00";
+        QTest::newRow("cents only") << br << ",75" << true << qint64(7500) << "0,75";
+        QTest::newRow("negative") << br << "-0,25" << true << qint64(-2500) << "-0,25";
+        QTest::newRow("empty") << br << "" << true << qint64(0) << "";
+        QTest::newRow("letters") << br << "doze" << false << qint64(0) << "";
+        QTest::newRow("mixed garbage") << br << "1,2.3,4" << false << qint64(0) << "";
+        QTest::newRow("two decimal marks 1,5,6") << br << "1,5,6" << false << qint64(0) << "";
+        QTest::newRow("groups of one 1.2.3") << br << "1.2.3" << false << qint64(0) << "";
+        QTest::newRow("two decimal marks 12,3,4") << br << "12,3,4" << false << qint64(0) << "";
+        QTest::newRow("three decimals") << br << "12,345" << false << qint64(0) << "";
+        QTest::newRow("four decimals") << br << "0,1234" << false << qint64(0) << "";
+        QTest::newRow("dot as decimal mark") << br << "12.5" << false << qint64(0) << "";
+        QTest::newRow("group after decimals") << br << "1,234.50" << false << qint64(0) << "";
+        QTest::newRow("short group") << br << "12.34,00" << false << qint64(0) << "";
+        QTest::newRow("past 14 digits") << br << "999999999999999" << false << qint64(0) << "";
+        QTest::newRow("C: grouped") << c << "1,234.50" << true << qint64(12345000) << "1,234.50";
+        QTest::newRow("C: dot decimals") << c << "12.5" << true << qint64(125000) << "12.50";
+        QTest::newRow("C: 12,345 is grouped") << c << "12,345" << true << qint64(123450000) << "12,345.00";
+        QTest::newRow("C: comma decimals") << c << "12,50" << false << qint64(0) << "";
     }
-    void currency()
+    void amount()
     {
+        QFETCH(QLocale, locale);
         QFETCH(QString, typed);
         QFETCH(bool, ok);
         QFETCH(qint64, units);
         QFETCH(QString, shown);
         bool parsed = false;
-        const auto value = parseCurrency(typed, &parsed);
+        const auto value = parseAmount(typed, locale, &parsed);
         QCOMPARE(parsed, ok);
         QCOMPARE(value.value_or(0), units);
-        QCOMPARE(value ? formatCurrency(*value) : QString(), shown);
+        const QString number = value ? formatAmount(*value, AmountShape::Number, locale) : QString();
+        QCOMPARE(number, shown);
+        if (!value)
+            return;
+        // Every shape reads back as the amount it shows.
+        for (const AmountShape shape : {AmountShape::Number, AmountShape::Currency, AmountShape::Total})
+            QCOMPARE(parseAmount(formatAmount(*value, shape, locale), locale, &parsed).value_or(-1), units);
     }
 
-    void currencyIsExact()
+    void amountIsExact()
     {
         bool ok = false;
         qint64 sum = 0;
         for (int i = 0; i < 10; ++i)
-            sum += *parseCurrency(QStringLiteral("0,1"), &ok);
+            sum += *parseAmount(QStringLiteral("0,1"), QLocale(), &ok);
         QCOMPARE(sum, qint64(10000));
-        QCOMPARE(formatCurrency(sum), QStringLiteral("1"));
+        QCOMPARE(formatAmount(sum, AmountShape::Number), QStringLiteral("1,00"));
     }
 
     void fold_data()

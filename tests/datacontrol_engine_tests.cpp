@@ -101,6 +101,8 @@ struct Catalogue {
 class TestDataControlEngine : public QObject {
     Q_OBJECT
 private slots:
+    // The values above are typed the Brazilian way.
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil)); }
     void refreshShowsFirstRecord();
     void refreshWithBadSourceKeepsRecordset();
     void addNewCounterCountsPendingRecord();
@@ -252,7 +254,7 @@ void TestDataControlEngine::gridWritesBack()
     QCOMPARE(view.currentIndex().row(), 1);
     QCOMPARE(c.cod->text(), QString("L002"));
     auto other = Database::open(c.path, kConnectString)->openRecordset("select * from objetos where cod='L002'");
-    QCOMPARE(other->text("valor"), QLocale().toString(7.5));
+    QCOMPARE(other->text("valor"), QStringLiteral("7,50"));
     // an impossible value is refused without leaving an edit pending
     QSignalSpy errors(&model, &RecordsetModel::engineError);
     QVERIFY(!model.setData(model.index(1, 2), "abc"));

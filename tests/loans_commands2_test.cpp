@@ -74,6 +74,19 @@ DialogSeen search(Frmemprestimos* loans, QWidget* trigger, const std::function<v
 
 const QStringList kLoanFields{"Nome", "Objeto", "Título", "Autor(a)"};
 
+// What the view commands change: the list, its menus and buttons, the status
+// label, and the date typed on screen.
+QString viewState(Frmemprestimos* loans)
+{
+    QStringList state{loans->Data1->recordSource(), listed(loans).join(QLatin1Char(',')), loans->lblpanel->text(),
+                      loans->mskdata->text(), above(loans->cmdFechar, loans->cmdSeleciona) ? "cmdFechar" : "cmdSeleciona"};
+    for (QAction* a : {loans->mnuordcod, loans->mnuordtitulo, loans->mnuordnome, loans->mnudata})
+        state << QString::number(a->isChecked());
+    for (QAction* a : {loans->mnuordenar->menuAction(), loans->mnumostrar->menuAction(), loans->mnufecharpesquisa})
+        state << QString::number(a->isEnabled());
+    return state.join(QLatin1Char('|'));
+}
+
 }  // namespace
 
 class LoansCommands2Test : public QObject {
@@ -83,6 +96,8 @@ private slots:
     void searchMenusRunTheButtons();
     void searchCancelledTwice();
     void closeDuringSearchStartsLoaded();
+    void refusedSaveChangesNothing_data();
+    void refusedSaveChangesNothing();
     void moves_data();
     void moves();
     void movesInAnEmptyList();
@@ -212,6 +227,57 @@ void LoansCommands2Test::closeDuringSearchStartsLoaded()
     QVERIFY(enabled(loans->mnumostrar));
     QVERIFY(loans->mnuordcod->isChecked());
     QVERIFY(!loans->mnudata->isChecked());
+}
+
+void LoansCommands2Test::refusedSaveChangesNothing_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("all loans") << "mnutodos";
+    QTest::newRow("not returned") << "mnuemprestados";
+    QTest::newRow("order by name") << "mnuordnome";
+    QTest::newRow("close the search") << "mnufecharpesquisa";
+    QTest::newRow("search dialog Ok") << "Ok";
+}
+
+void LoansCommands2Test::refusedSaveChangesNothing()
+{
+    QFETCH(QString, command);
+    Folder folder;
+    folder.create(standardObjects(), standardLoans());
+    Frmemprestimos* loans = openLoans();
+    QVERIFY(loans);
+    const auto typeCasm = [](Frmpesquisa* d) {
+        d->Combo1->setEditText(QStringLiteral("Título"));
+        d->Text1->setText(QStringLiteral("casm"));
+    };
+    if (command == QLatin1String("mnufecharpesquisa"))
+        QVERIFY(search(loans, loans->cmdSeleciona, [&](Frmpesquisa* d) { typeCasm(d); d->Command1[0]->click(); }).shown);
+    loans->lblpanel->setText(QStringLiteral("painel"));
+    // A date the engine cannot store, typed while browsing.
+    loans->mskdata->setFocus();
+    loans->mskdata->selectAll();
+    typeText(loans->mskdata, QStringLiteral("31/02/2003"));
+
+    QString before, after;
+    if (command == QLatin1String("Ok")) {
+        QVERIFY(search(loans, loans->cmdSeleciona, [&](Frmpesquisa* d) {
+            typeCasm(d);
+            before = viewState(loans);
+            d->Command1[0]->click();
+            after = viewState(loans);
+            QVERIFY(d->isVisible());  // the dialog stays for another try or "&Cancela"
+            d->reject();
+        }).shown);
+    } else {
+        before = viewState(loans);
+        loans->findChild<QAction*>(command)->trigger();
+        after = viewState(loans);
+    }
+    // The engine's reason, told once; nothing else changed.
+    QCOMPARE(folder.services.messageBoxes.size(), 1);
+    QCOMPARE(folder.services.messageBoxes.first().icon, int(ondrel::platform::Critical));
+    QCOMPARE(after, before);
+    QCOMPARE(loans->mskdata->text(), QStringLiteral("31/02/2003"));
 }
 
 void LoansCommands2Test::moves_data()

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTableView>
 
 using namespace loanstest;
 using ondrel::db::EditMode;
@@ -91,6 +92,8 @@ private slots:
     void lookup();
     void lookupIgnoresMenusAndCancel();
     void saveWithoutNameKeepsEntry();
+    void moveWhileEntering_data();
+    void moveWhileEntering();
     void returnNoteInFrontOfRemarks();
     void editandoCarriesOverToNewLoan();
     void refusedSaveKeepsLoan_data();
@@ -132,19 +135,23 @@ void LoansCommandsTest::newLoanIsFilledStoredAndCounted()
 
 void LoansCommandsTest::lookup_data()
 {
+    QTest::addColumn<QString>("before");  // a code looked up first, then typed over
     QTest::addColumn<QString>("code");
     QTest::addColumn<QStringList>("copied");  // objeto, título, autor
     QTest::addColumn<bool>("warned");
-    const QStringList first{"Livro", "Dom Casmurro", "Machado de Assis"};
-    QTest::newRow("existing object") << "E5" << QStringList{"Disco (CD)", "Tropicália", "Vários"} << false;
-    QTest::newRow("apostrophe") << "D'A" << QStringList{"DVD", "O Auto da Compadecida", "Guel Arraes"} << false;
-    QTest::newRow("no such object: accepted") << "Z9" << first << false;
-    QTest::newRow("zero") << "0" << first << true;
-    QTest::newRow("empty") << "" << first << true;
+    const QStringList none{"", "", ""};
+    QTest::newRow("existing object") << "" << "E5" << QStringList{"Disco (CD)", "Tropicália", "Vários"} << false;
+    QTest::newRow("apostrophe") << "" << "D'A" << QStringList{"DVD", "O Auto da Compadecida", "Guel Arraes"} << false;
+    QTest::newRow("no such object: accepted") << "" << "Z9" << none << false;
+    QTest::newRow("zero") << "" << "0" << none << true;
+    QTest::newRow("empty") << "" << "" << none << true;
+    QTest::newRow("no such object after another") << "E5" << "Z9" << none << false;
+    QTest::newRow("catalogued since the window opened") << "" << "N1" << QStringList{"Revista", "Nova", "Rui"} << false;
 }
 
 void LoansCommandsTest::lookup()
 {
+    QFETCH(QString, before);
     QFETCH(QString, code);
     QFETCH(QStringList, copied);
     QFETCH(bool, warned);
@@ -152,7 +159,13 @@ void LoansCommandsTest::lookup()
     folder.create(standardObjects(), standardLoans());
     Frmemprestimos* loans = openLoans();
     QVERIFY(loans);
+    folder.addObject({"N1", "Revista", "Nova", "Rui"});  // by another window, after the loans window opened
     click(loans->cmdNovo);
+    if (!before.isEmpty()) {
+        typeText(loans->Txtcod, before);
+        QTest::keyClick(loans->Txtcod, Qt::Key_Tab);
+        retype(loans->Txtcod, QString());
+    }
     typeText(loans->Txtcod, code);
     QTest::keyClick(loans->Txtcod, Qt::Key_Tab);
 
@@ -165,6 +178,12 @@ void LoansCommandsTest::lookup()
         QVERIFY(folder.services.messageBoxes.isEmpty());
         QCOMPARE(QApplication::focusWidget(), loans->Txtnome);
     }
+    // A failed lookup leaves "Novo" working while objects exist.
+    click(loans->cmdCancelar);
+    folder.services.messageBoxes.clear();
+    click(loans->cmdNovo);
+    QVERIFY(folder.services.messageBoxes.isEmpty());
+    QCOMPARE(loans->Data1->recordset()->editMode(), EditMode::Adding);
 }
 
 void LoansCommandsTest::lookupIgnoresMenusAndCancel()
@@ -214,6 +233,70 @@ void LoansCommandsTest::saveWithoutNameKeepsEntry()
     QVERIFY(entering(loans));
     QCOMPARE(loans->Data1->recordset()->editMode(), EditMode::Adding);
     QCOMPARE(folder.storedLoans().size(), 6);
+}
+
+void LoansCommandsTest::moveWhileEntering_data()
+{
+    QTest::addColumn<QString>("loan");     // empty: a new loan of E5
+    QTest::addColumn<QString>("name");     // typed into "Emprestado a" (a new loan's box starts empty)
+    QTest::addColumn<bool>("byGrid");      // a click on a grid row, or Ctrl+A
+    QTest::addColumn<bool>("told");        // the name check refused the move
+    QTest::addColumn<QString>("stored");   // the loan stored by the move, if any
+    QTest::newRow("new loan without a name, Ctrl+A") << "" << "" << false << true << "";
+    QTest::newRow("new loan without a name, grid row") << "" << "" << true << true << "";
+    QTest::newRow("new loan with a name, Ctrl+A") << "" << "Gil" << false << false << "E5|Gil|Não|" + kToday + "|";
+    QTest::newRow("edited loan emptied of its name, grid row") << "Bruno" << "" << true << true << "";
+    QTest::newRow("edited loan untouched, Ctrl+A") << "Carla" << "Carla" << false << false << "";
+}
+
+void LoansCommandsTest::moveWhileEntering()
+{
+    QFETCH(QString, loan);
+    QFETCH(QString, name);
+    QFETCH(bool, byGrid);
+    QFETCH(bool, told);
+    QFETCH(QString, stored);
+    Folder folder;
+    folder.create(standardObjects(), standardLoans());
+    Frmemprestimos* loans = openLoans();
+    QVERIFY(loans);
+    if (loan.isEmpty()) {
+        startLoan(loans, QStringLiteral("E5"), name);
+    } else {
+        goTo(loans, loan);
+        click(loans->cmdEditar);
+        if (name != loans->Txtnome->text())
+            retype(loans->Txtnome, name);
+    }
+    const EditMode mode = loans->Data1->recordset()->editMode();
+    const QString code = loans->Txtcod->text();
+
+    if (byGrid) {
+        const QRect row = loans->DBGrid1->visualRect(loans->DBGrid1->model()->index(2, 1));
+        QTest::mouseClick(loans->DBGrid1->viewport(), Qt::LeftButton, {}, row.center());
+    } else {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    }
+
+    if (told) {
+        // The check of "Salvar": its message; the loan, its values and the
+        // commands stay; nothing is stored.
+        QCOMPARE(folder.services.messageTexts(), QStringList{"O Preenchimento do Campo NOME é necessário"});
+        QCOMPARE(loans->Data1->recordset()->editMode(), mode);
+        QVERIFY(entering(loans));
+        QCOMPARE(loans->Txtcod->text(), code);
+        QCOMPARE(loans->Txtnome->text(), name);
+        QCOMPARE(folder.storedLoans().size(), 6);
+    } else {
+        // Stored or dropped by the move: the commands browse again, so
+        // "Salvar" cannot write over the loan now shown.
+        QVERIFY(folder.services.messageBoxes.isEmpty());
+        QCOMPARE(loans->Data1->recordset()->editMode(), EditMode::None);
+        QVERIFY(browsing(loans));
+        QCOMPARE(folder.storedLoans().size(), stored.isEmpty() ? 6 : 7);
+        if (!stored.isEmpty())
+            QCOMPARE(folder.storedLoans().last(), stored);
+    }
 }
 
 void LoansCommandsTest::returnNoteInFrontOfRemarks()

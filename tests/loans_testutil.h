@@ -43,19 +43,21 @@ public:
     {
         Database::create(path(), QStringLiteral("7Borel3"));
         for (const QStringList& o : objects)
-            m_objects.insert(o.value(0), o);
-        auto db = open();
-        auto rs = db->openRecordset(QStringLiteral("objetos"));
-        for (const QStringList& o : objects) {
-            rs->addNew();
-            rs->setText(QStringLiteral("cod"), o.value(0));
-            rs->setText(QStringLiteral("Objeto"), o.value(1));
-            rs->setText(QStringLiteral("Título"), o.value(2));
-            rs->setText(QStringLiteral("Autor"), o.value(3));
-            rs->update();
-        }
+            addObject(o);
         for (const Loan& l : loans)
             addLoan(l);
+    }
+    // An object as (cod, kind, title, author).
+    void addObject(const QStringList& o)
+    {
+        m_objects.insert(o.value(0), o);
+        auto rs = open()->openRecordset(QStringLiteral("objetos"));
+        rs->addNew();
+        rs->setText(QStringLiteral("cod"), o.value(0));
+        rs->setText(QStringLiteral("Objeto"), o.value(1));
+        rs->setText(QStringLiteral("Título"), o.value(2));
+        rs->setText(QStringLiteral("Autor"), o.value(3));
+        rs->update();
     }
     void addLoan(const Loan& l) const
     {

@@ -57,6 +57,8 @@ private slots:
     void quickFindInAnEmptyList();
     void menuKeysMoveFromAnyBox_data();
     void menuKeysMoveFromAnyBox();
+    void counterShowsTheLoansInTheFile_data();
+    void counterShowsTheLoansInTheFile();
 };
 
 void LoansViewsTest::allLoansNewestFirst()
@@ -260,6 +262,35 @@ void LoansViewsTest::menuKeysMoveFromAnyBox()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::ControlModifier);
     QCOMPARE(loans->Txtnome->text(), QStringLiteral("Fábio"));
     QCOMPARE(loans->Data1->caption(), QStringLiteral(" Registro : 6  de  6"));
+    QVERIFY(folder.services.messageBoxes.isEmpty());
+}
+
+void LoansViewsTest::counterShowsTheLoansInTheFile_data()
+{
+    QTest::addColumn<bool>("add");
+    QTest::addColumn<QString>("counter");  // after the next move
+    QTest::newRow("deleted by another handle") << false << " Registro : 2  de  3";
+    QTest::newRow("added by another handle") << true << " Registro : 2  de  5";
+}
+
+void LoansViewsTest::counterShowsTheLoansInTheFile()
+{
+    QFETCH(bool, add);
+    QFETCH(QString, counter);
+    Folder folder;
+    folder.create(standardObjects(), mixedLoans());
+    Frmemprestimos* loans = openLoans();
+    QVERIFY(loans);
+    QCOMPARE(loans->Data1->caption(), QStringLiteral(" Registro : 1  de  4"));
+    if (add) {
+        folder.addLoan({"A1", "Zé", "Não", "01/01/2006", ""});
+    } else {
+        auto other = folder.open()->openRecordset(QStringLiteral("empréstimos"));
+        other->moveLast();
+        other->deleteRecord();
+    }
+    loans->mnuproximo->trigger();
+    QCOMPARE(loans->Data1->caption(), counter);
     QVERIFY(folder.services.messageBoxes.isEmpty());
 }
 

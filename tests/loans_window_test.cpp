@@ -8,6 +8,8 @@
 #include "platform/picturebutton.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,6 +51,8 @@ private slots:
     void returnedIndicator();
     void designStateOfControls();
     void remarksTypingStopsAtRecordLength();
+    void typingAndPastingStopAtFieldLength_data();
+    void typingAndPastingStopAtFieldLength();
 };
 
 void LoansWindowTest::toolbarLayout_data()
@@ -254,6 +258,46 @@ void LoansWindowTest::remarksTypingStopsAtRecordLength()
 
     typeText(loans->Txtnome, QString(80, QLatin1Char('n')));
     QCOMPARE(loans->Txtnome->text().size(), 70);
+}
+
+void LoansWindowTest::typingAndPastingStopAtFieldLength_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("paste");
+    QTest::addColumn<int>("typed");
+    QTest::addColumn<int>("kept");
+    QTest::newRow("code box, paste") << "Txtcod" << true << 10 << 7;
+    QTest::newRow("borrower, paste") << "Txtnome" << true << 80 << 70;
+    QTest::newRow("Devolvido ?, typed") << "Combo1" << false << 60 << 50;
+    QTest::newRow("Devolvido ?, paste") << "Combo1" << true << 60 << 50;
+}
+
+void LoansWindowTest::typingAndPastingStopAtFieldLength()
+{
+    QFETCH(QString, box);
+    QFETCH(bool, paste);
+    QFETCH(int, typed);
+    QFETCH(int, kept);
+    Folder folder;
+    folder.create(standardObjects(), standardLoans());
+    Frmemprestimos* loans = Frmemprestimos::instance();
+    QVERIFY(showActive(loans));
+    loans->cmdNovo->click();
+    QWidget* widget = loans->findChild<QWidget*>(box);
+    auto* edit = box == QLatin1String("Combo1") ? loans->Combo1->lineEdit() : qobject_cast<QLineEdit*>(widget);
+    QVERIFY(edit);
+    edit->setFocus();
+    edit->clear();
+    QString text;
+    for (int i = 0; i < typed; ++i)
+        text += QChar(u'A' + i % 26);
+    if (paste) {
+        QGuiApplication::clipboard()->setText(text);
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    } else {
+        typeText(edit, text);
+    }
+    QCOMPARE(edit->text(), text.left(kept));
 }
 
 QTEST_MAIN(LoansWindowTest)

@@ -18,6 +18,8 @@ using namespace ondrel::platform;
 class PlatformWidgetsTest : public QObject {
     Q_OBJECT
 private slots:
+    // Amounts are written with the regional separators of our users.
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil)); }
     void twipConversion_data();
     void twipConversion();
     void packedEdgesStayPacked();
@@ -106,7 +108,7 @@ void PlatformWidgetsTest::parseAmount_data()
     QTest::newRow("one decimal") << "12,5" << true << 1250LL;
     QTest::newRow("grouped") << "1.234,50" << true << 123450LL;
     QTest::newRow("grouped millions") << "1.234.567,89" << true << 123456789LL;
-    QTest::newRow("dot decimal") << "12.5" << true << 1250LL;
+    QTest::newRow("dot is no decimal mark") << "12.5" << false << 0LL;
     QTest::newRow("dot groups thousands") << "1.234" << true << 123400LL;
     QTest::newRow("whole") << "7" << true << 700LL;
     QTest::newRow("currency sign") << "R$ 12,50" << true << 1250LL;
