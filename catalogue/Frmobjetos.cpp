@@ -16,6 +16,7 @@
 #include "platform/limitedtextedit.h"
 #include "platform/maskedbox.h"
 #include "platform/picturebutton.h"
+#include "platform/picturereader.h"
 #include "platform/pluginfolder.h"
 #include "platform/recordtoolbar.h"
 #include "platform/reportprinter.h"
@@ -411,6 +412,8 @@ void Frmobjetos::buildTabs()
     placeOnTab(Picture1, 6315, 405, 2085, 2280);
     Image1 = makeLabel(Picture1, QStringLiteral("Image1"), QString());
     Image1->resize(0, 0);
+    // The picture is fitted again whenever its frame changes size.
+    Picture1->installEventFilter(this);
 
     ctbImagem = named(new ToolbarButton(QStringLiteral("Imagem")), QStringLiteral("ctbImagem"));
     ctbImagem->setParent(objeto);
@@ -702,8 +705,8 @@ void Frmobjetos::Form_Resize()
     platform::guarded([&] {
         // The resize component has rescaled the controls and the bars.
         Controles();
-        reloadPicture();
         AjustaImagem();
+        reloadPicture();
     });
 }
 
@@ -721,27 +724,37 @@ void Frmobjetos::Controles()
 
 void Frmobjetos::reloadPicture()
 {
-    Image1->clear();
-    Image1->setScaledContents(false);
-    Image1->update();
     const QString file = txtPath->text();
-    QPixmap picture;
-    // A file that is gone or unreadable leaves the picture area empty.
-    if (!file.isEmpty())
-        picture.load(file);
-    if (picture.isNull()) {
-        Image1->resize(0, 0);
+    if (file.isEmpty())
         return;
-    }
-    Image1->setPixmap(picture);
-    Image1->resize(picture.size());  // the picture's natural size
+    // Read at the size the fitting steps give it in the frame as it is now.
+    const QRect frame = platform::geometryInTwips(Picture1);
+    const double dpi = platform::logicalDpi(this);
+    const platform::PictureFit fit = [frame, dpi](QSize natural) {
+        const ImageFit f = fitImage(platform::pixelsToTwips(natural.width(), dpi),
+                                    platform::pixelsToTwips(natural.height(), dpi), frame.width(), frame.height());
+        return platform::twipsToPixels(QRect(0, 0, f.width, f.height), dpi).size();
+    };
+    const quint64 showing = m_pictureShowing;
+    const qreal ratio = devicePixelRatioF();
+    platform::requestPicture(file, Picture1->size(), ratio, fit, this, [this, showing, ratio](const platform::PictureRead& read) {
+        // Another object (or none) shown meanwhile: not this picture.
+        if (showing != m_pictureShowing || read.image.isNull())
+            return;
+        QPixmap picture = QPixmap::fromImage(read.image);
+        picture.setDevicePixelRatio(ratio);
+        Image1->setPixmap(picture);
+        m_pictureSize = read.natural;
+        AjustaImagem();
+    });
 }
 
 void Frmobjetos::AjustaImagem()
 {
     Image1->update();
+    // Measured at the picture's natural size, whatever size it was read at.
     const QRect frame = platform::geometryInTwips(Picture1);
-    const ImageFit fit = fitImage(pixelsToTwips(Image1->width()), pixelsToTwips(Image1->height()),
+    const ImageFit fit = fitImage(pixelsToTwips(m_pictureSize.width()), pixelsToTwips(m_pictureSize.height()),
                                   frame.width(), frame.height());
     Image1->setScaledContents(true);
     placeInTwips(Image1, fit.left, fit.top, fit.width, fit.height);
@@ -1190,6 +1203,13 @@ void Frmobjetos::AbreCombo()
 void Frmobjetos::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
+}
+
+bool Frmobjetos::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Picture1 && event->type() == QEvent::Resize)
+        platform::guarded([&] { AjustaImagem(); });
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Frmobjetos::changeEvent(QEvent* event)
