@@ -78,9 +78,6 @@ constexpr int kBar2Height = 420;
 // The smallest window in which every caption is still legible.
 constexpr int kMinimumWidth = 450;
 constexpr int kMinimumHeight = 350;
-// Height of the tab strip of SSTab1: the positions of the controls on the
-// tabs are measured from the top of the tab control, strip included.
-constexpr int kTabStrip = 360;
 
 // Reports Cmbobjeto's real focus gains: by the keyboard (Tab, Shift+Tab, its
 // label's shortcut) or a click. The focus coming back from the box's own list
@@ -146,21 +143,15 @@ void setTextColour(QLabel* label, int bgr)
 const QString kLent = QStringLiteral("Não");
 const QString kReturned = QStringLiteral("Sim");
 
-// The size of a tab control's pages, as the tab control's style lays them out.
-QSize pageSize(QTabWidget* tabs)
+// Where a tab control's pages stand in it, as its style lays them out.
+QRect pageRect(QTabWidget* tabs)
 {
     QStyleOptionTabWidgetFrame option;
     option.initFrom(tabs);
     option.lineWidth = tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, tabs);
     option.shape = tabs->tabBar()->shape();
     option.tabBarSize = tabs->tabBar()->sizeHint();
-    return tabs->style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, tabs).size();
-}
-
-// Positions of the controls on a tab page, given from the top of SSTab1.
-void placeOnTab(QWidget* widget, int left, int top, int width, int height)
-{
-    placeInTwips(widget, left, top - kTabStrip, width, height);
+    return tabs->style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, tabs);
 }
 
 }  // namespace
@@ -345,9 +336,15 @@ void Frmobjetos::buildTabs()
     // The pages take now the size the tab control gives them once it is on
     // screen (it lays itself out only then), so the controls are placed on
     // them, and later scaled, from the size they really have.
-    const QSize page = pageSize(SSTab1);
-    objeto->resize(page);
-    listagem->resize(page);
+    const QRect page = pageRect(SSTab1);
+    objeto->resize(page.size());
+    listagem->resize(page.size());
+    // The positions of the controls on the tabs are measured from the tab
+    // control's corner, its tab strip included.
+    const QPoint corner(pixelsToTwips(page.left()), pixelsToTwips(page.top()));
+    const auto placeOnTab = [corner](QWidget* widget, int left, int top, int width, int height) {
+        placeInTwips(widget, left - corner.x(), top - corner.y(), width, height);
+    };
 
     const auto box = [&](QLineEdit*& edit, const QString& name, int left, int top, int width, int maxLength) {
         edit = named(new QLineEdit(objeto), name);
@@ -442,9 +439,9 @@ void Frmobjetos::buildTabs()
         placeOnTab(label, 180, top, 420, 420);
     };
     lamp(imgBorrow, objeto, QStringLiteral("imgBorrow"), QStringLiteral("lampada_vermelha"),
-         QStringLiteral("Emprestado"), 4920);
+         QStringLiteral("Emprestado"), 4905);
     lamp(imgLight, objeto, QStringLiteral("imgLight"), QStringLiteral("lampada_verde"),
-         QStringLiteral("Disponível"), 4920);
+         QStringLiteral("Disponível"), 4905);
     lblBorrow = makeLabel(objeto, QStringLiteral("lblBorrow"), QString());
     boldFont(lblBorrow);
     placeOnTab(lblBorrow, 690, 5010, 3600, 270);

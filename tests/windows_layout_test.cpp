@@ -197,6 +197,11 @@ QStringList layoutFaults(QWidget* window)
     };
 
     for (QWidget* w : controls) {
+        if (!w->isWindow() && !QRect(QPoint(0, 0), w->parentWidget()->size()).contains(w->geometry()))
+            faults << QStringLiteral("%1 is cut off by %2").arg(describe(w), describe(w->parentWidget()));
+    }
+
+    for (QWidget* w : controls) {
         const std::optional<Caption> caption = captionOf(w);
         if (!caption)
             continue;
@@ -267,8 +272,8 @@ QList<QStringList> objectsAndLoans(QList<Loan>& loans)
 }
 
 // Controls that must stand at their twips (left, top, width, height within
-// their parent; on a tab page the top counts from the tab control's top, its
-// 360-twip tab strip included) when the window has its design size.
+// their parent; on a tab page counted from the tab control's top, its tab
+// strip included) when the window has its design size.
 QStringList misplaced(QWidget* window, const QString& name)
 {
     struct Place {
@@ -276,12 +281,10 @@ QStringList misplaced(QWidget* window, const QString& name)
         QRect twips;
     };
     QList<Place> places;
-    int strip = 0;
     if (name.startsWith(QLatin1String("catalogue Objeto"))) {
         places = {{"Txtcod", {1140, 660, 960, 315}}, {"Cmbobjeto", {1140, 1155, 1770, 315}},
                   {"Txtdesc", {1170, 3255, 7230, 1545}}, {"Picture1", {6315, 405, 2085, 2280}},
                   {"lblCount", {5700, 5040, 2685, 255}}};
-        strip = 360;
     } else if (name == QLatin1String("loans")) {
         places = {{"Txtcod", {1470, 840, 972, 288}}, {"Combo1", {4575, 825, 1320, 315}},
                   {"Label6", {2520, 855, 1980, 240}}, {"Txtobs", {1470, 2715, 7065, 795}},
@@ -293,8 +296,12 @@ QStringList misplaced(QWidget* window, const QString& name)
     QStringList faults;
     for (const Place& place : places) {
         auto* control = window->findChild<QWidget*>(QString::fromUtf8(place.control));
-        const QRect expected = ondrel::platform::twipsToPixels(place.twips.translated(0, -strip));
-        const QRect actual = control->geometry();
+        const QRect expected = ondrel::platform::twipsToPixels(place.twips);
+        QWidget* frame = control->parentWidget();
+        for (QWidget* p = frame; p; p = p->parentWidget())
+            if (qobject_cast<QTabWidget*>(p))
+                frame = p;
+        const QRect actual(control->mapTo(frame, QPoint(0, 0)), control->size());
         if (qAbs(actual.left() - expected.left()) > 1 || qAbs(actual.top() - expected.top()) > 1
             || qAbs(actual.right() - expected.right()) > 1 || qAbs(actual.bottom() - expected.bottom()) > 1)
             faults << QStringLiteral("%1 stands at %2,%3 %4x%5 px, not at %6,%7 %8x%9")
