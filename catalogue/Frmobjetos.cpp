@@ -17,6 +17,7 @@
 #include "platform/limitedtextedit.h"
 #include "platform/maskedbox.h"
 #include "platform/picturebutton.h"
+#include "platform/picturereader.h"
 #include "platform/pluginfolder.h"
 #include "platform/recordtoolbar.h"
 #include "platform/reportprinter.h"
@@ -24,6 +25,7 @@
 #include "platform/services.h"
 #include "platform/toolbarbar.h"
 #include "platform/twips.h"
+#include "platform/windowfont.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -41,6 +43,9 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
+#include <QStyle>
+#include <QStyleOptionTabWidgetFrame>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QWindowStateChangeEvent>
@@ -53,6 +58,7 @@ namespace ondrel::catalogue {
 using platform::PictureButton;
 using platform::ToolbarButton;
 using platform::fromBgr;
+using platform::makeCaption;
 using platform::makeLabel;
 using platform::named;
 using platform::placeInTwips;
@@ -71,9 +77,9 @@ constexpr int kClientWidth = 8700;
 constexpr int kClientHeight = 6555;
 constexpr int kBarHeight = 780;
 constexpr int kBar2Height = 420;
-// Height of the tab strip of SSTab1: the positions of the controls on the
-// tabs are measured from the top of the tab control, strip included.
-constexpr int kTabStrip = 360;
+// The smallest window in which every caption is still legible.
+constexpr int kMinimumWidth = 450;
+constexpr int kMinimumHeight = 350;
 
 // Reports Cmbobjeto's real focus gains: by the keyboard (Tab, Shift+Tab, its
 // label's shortcut) or a click. The focus coming back from the box's own list
@@ -139,10 +145,15 @@ void setTextColour(QLabel* label, int bgr)
 const QString kLent = QStringLiteral("Não");
 const QString kReturned = QStringLiteral("Sim");
 
-// Positions of the controls on a tab page, given from the top of SSTab1.
-void placeOnTab(QWidget* widget, int left, int top, int width, int height)
+// Where a tab control's pages stand in it, as its style lays them out.
+QRect pageRect(QTabWidget* tabs)
 {
-    placeInTwips(widget, left, top - kTabStrip, width, height);
+    QStyleOptionTabWidgetFrame option;
+    option.initFrom(tabs);
+    option.lineWidth = tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, tabs);
+    option.shape = tabs->tabBar()->shape();
+    option.tabBarSize = tabs->tabBar()->sizeHint();
+    return tabs->style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, tabs);
 }
 
 }  // namespace
@@ -167,6 +178,7 @@ Frmobjetos::Frmobjetos() : QMainWindow(nullptr)
     setObjectName(QStringLiteral("Frmobjetos"));
     setWindowTitle(QStringLiteral("Objetos"));
     setAttribute(Qt::WA_DeleteOnClose);
+    platform::useWindowFont(this);
     setCentralWidget(new ClientArea(this));
     centralWidget()->setObjectName(QStringLiteral("client"));
 
@@ -196,6 +208,7 @@ Frmobjetos::Frmobjetos() : QMainWindow(nullptr)
     centralWidget()->resize(platform::twipsToPixels(kClientWidth, dpi),
                             platform::twipsToPixels(kClientHeight, dpi));
     resize(centralWidget()->width(), centralWidget()->height() + menuBar()->sizeHint().height());
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
     // Until the first resize the bars stand where the design puts them.
     ctbBar->setGeometry(0, 0, centralWidget()->width(), twipsToPixels(kBarHeight));
     ctbBar2->setGeometry(0, centralWidget()->height() - twipsToPixels(kBar2Height),
@@ -266,7 +279,8 @@ void Frmobjetos::buildToolbars()
         auto* button = named(new ToolbarButton(top[i].second), names[i]);
         button->setIcon(assets::icon(pictures[i]));
         button->setIconSize(QSize(24, 24));
-        ctbBar->place(button, 60 + static_cast<int>(i) * 990, (kBarHeight - buttonHeight) / 2, 990, buttonHeight);
+        ctbBar->place(button, platform::kRecordButtonsLeft + static_cast<int>(i) * platform::kRecordButtonWidth,
+                      (kBarHeight - buttonHeight) / 2, platform::kRecordButtonWidth, buttonHeight);
         *top[i].first = button;
     }
     cmdSalvar->setEnabled(false);
@@ -280,9 +294,7 @@ void Frmobjetos::buildToolbars()
     ctbBar->place(Image2, kClientWidth - kBarHeight, (kBarHeight - buttonHeight) / 2, buttonHeight, buttonHeight);
 
     ctbBar2 = named(new platform::ToolbarBar(client), QStringLiteral("ctbBar2"));
-    cmdHome = named(new ToolbarButton(chrome::makerName()), QStringLiteral("cmdHome"));
-    cmdHome->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    cmdHome->setHoverText(chrome::homePage());
+    cmdHome = chrome::makeHomeLink();
     ctbBar2->place(cmdHome, 165, 30, 915, 330);
 
     const auto picture = [&](const QString& name, const QString& art, const QString& hover, int left) {
@@ -323,10 +335,18 @@ void Frmobjetos::buildTabs()
     auto* listagem = named(new QWidget, QStringLiteral("tabListagem"));
     SSTab1->addTab(objeto, QStringLiteral("Objeto"));
     SSTab1->addTab(listagem, QStringLiteral("Listagem"));
-    // The pages take their size now so the controls can be placed on them.
-    const QRect page = SSTab1->widget(0)->geometry();
+    // The pages take now the size the tab control gives them once it is on
+    // screen (it lays itself out only then), so the controls are placed on
+    // them, and later scaled, from the size they really have.
+    const QRect page = pageRect(SSTab1);
     objeto->resize(page.size());
     listagem->resize(page.size());
+    // The positions of the controls on the tabs are measured from the tab
+    // control's corner, its tab strip included.
+    const QPoint corner(pixelsToTwips(page.left()), pixelsToTwips(page.top()));
+    const auto placeOnTab = [corner](QWidget* widget, int left, int top, int width, int height) {
+        placeInTwips(widget, left - corner.x(), top - corner.y(), width, height);
+    };
 
     const auto box = [&](QLineEdit*& edit, const QString& name, int left, int top, int width, int maxLength) {
         edit = named(new QLineEdit(objeto), name);
@@ -336,9 +356,8 @@ void Frmobjetos::buildTabs()
     };
     const auto caption = [&](QLabel*& label, const QString& name, const QString& text, QWidget* buddy,
                              int left, int top, int width) {
-        label = makeLabel(objeto, name, text);
+        label = makeCaption(objeto, name, text, buddy);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        label->setBuddy(buddy);
         placeOnTab(label, left, top, width, 315);
     };
 
@@ -366,6 +385,7 @@ void Frmobjetos::buildTabs()
     // Display only: the value is entered in MaskEdBox1.
     Text1->setReadOnly(true);
     caption(Lblvalor, QStringLiteral("Lblvalor"), QStringLiteral("Valor:"), Text1, 3135, 1170, 900);
+    platform::nameBox(MaskEdBox1, Lblvalor->text());
 
     box(txttítulo, QStringLiteral("txttítulo"), 1140, 1680, 4968, 100);
     caption(Lbltitulo, QStringLiteral("Lbltitulo"), QStringLiteral("Título:"), txttítulo, 120, 1680, 960);
@@ -380,8 +400,7 @@ void Frmobjetos::buildTabs()
     Txtdesc->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Txtdesc->setTabChangesFocus(true);
     placeOnTab(Txtdesc, 1170, 3255, 7230, 1545);
-    caption(Lbldesc, QStringLiteral("Lbldesc"), QStringLiteral("Descrição:"), nullptr, 60, 3255, 1050);
-    Lbldesc->setBuddy(Txtdesc);
+    caption(Lbldesc, QStringLiteral("Lbldesc"), QStringLiteral("Descrição:"), Txtdesc, 60, 3255, 1050);
 
     Picture1 = named(new QFrame(objeto), QStringLiteral("Picture1"));
     Picture1->setFrameShape(QFrame::Box);
@@ -389,9 +408,11 @@ void Frmobjetos::buildTabs()
     QPalette white = Picture1->palette();
     white.setColor(QPalette::Window, Qt::white);
     Picture1->setPalette(white);
-    placeOnTab(Picture1, 6315, 405 + kTabStrip, 2085, 2280);
+    placeOnTab(Picture1, 6315, 405, 2085, 2280);
     Image1 = makeLabel(Picture1, QStringLiteral("Image1"), QString());
     Image1->resize(0, 0);
+    // The picture is fitted again whenever its frame changes size.
+    Picture1->installEventFilter(this);
 
     ctbImagem = named(new ToolbarButton(QStringLiteral("Imagem")), QStringLiteral("ctbImagem"));
     ctbImagem->setParent(objeto);
@@ -400,12 +421,12 @@ void Frmobjetos::buildTabs()
     ctbImagem->setHoverText(QStringLiteral("Inserir Imagem"));
     ctbImagem->setAccessibleName(QStringLiteral("Imagem"));
     ctbImagem->setAutoRaise(false);
-    placeOnTab(ctbImagem, 6315, 2700 + kTabStrip, 1320, 420);
+    placeOnTab(ctbImagem, 6315, 2730, 1320, 420);
     ctbApagImagem = named(new PictureButton(assets::icon(QStringLiteral("apagarimagem")),
                                             QStringLiteral("Excluir Imagem"), objeto),
                           QStringLiteral("ctbApagImagem"));
     ctbApagImagem->setAutoRaise(false);
-    placeOnTab(ctbApagImagem, 7695, 2700 + kTabStrip, 705, 420);
+    placeOnTab(ctbApagImagem, 7695, 2730, 705, 420);
 
     ClarkLine3D1 = named(new platform::Line3D(objeto), QStringLiteral("ClarkLine3D1"));
     placeOnTab(ClarkLine3D1, 120, 4845, 8280, 45);
@@ -420,9 +441,9 @@ void Frmobjetos::buildTabs()
         placeOnTab(label, 180, top, 420, 420);
     };
     lamp(imgBorrow, objeto, QStringLiteral("imgBorrow"), QStringLiteral("lampada_vermelha"),
-         QStringLiteral("Emprestado"), 4920);
+         QStringLiteral("Emprestado"), 4905);
     lamp(imgLight, objeto, QStringLiteral("imgLight"), QStringLiteral("lampada_verde"),
-         QStringLiteral("Disponível"), 4920);
+         QStringLiteral("Disponível"), 4905);
     lblBorrow = makeLabel(objeto, QStringLiteral("lblBorrow"), QString());
     boldFont(lblBorrow);
     placeOnTab(lblBorrow, 690, 5010, 3600, 270);
@@ -642,11 +663,10 @@ void Frmobjetos::Form_Load()
         },
         [&] {
             Resize1->setEnabled(true);
-            Resize1->addContainer(centralWidget());
-            Resize1->addContainer(SSTab1->widget(0));
-            Resize1->addContainer(SSTab1->widget(1));
-            Resize1->exclude(ctbBar);
-            Resize1->exclude(ctbBar2);
+            // The bars grow and shrink with the window, their buttons with them.
+            for (QWidget* container : {centralWidget(), static_cast<QWidget*>(ctbBar), static_cast<QWidget*>(ctbBar2),
+                                       SSTab1->widget(0), SSTab1->widget(1)})
+                Resize1->addContainer(container);
         },
         [&] { Resize1->InitResize(); },
         [&] { Resize1->SaveInitialPositions(); },
@@ -690,13 +710,10 @@ void Frmobjetos::Form_Resize()
     if (isMinimized() || !ctbBar)
         return;
     platform::guarded([&] {
-        // The bars are aligned to the top and the bottom of the client area.
-        QWidget* client = centralWidget();
-        ctbBar->setGeometry(0, 0, client->width(), ctbBar->height());
-        ctbBar2->setGeometry(0, client->height() - ctbBar2->height(), client->width(), ctbBar2->height());
+        // The resize component has rescaled the controls and the bars.
         Controles();
-        reloadPicture();
         AjustaImagem();
+        reloadPicture();
     });
 }
 
@@ -714,27 +731,37 @@ void Frmobjetos::Controles()
 
 void Frmobjetos::reloadPicture()
 {
-    Image1->clear();
-    Image1->setScaledContents(false);
-    Image1->update();
     const QString file = txtPath->text();
-    QPixmap picture;
-    // A file that is gone or unreadable leaves the picture area empty.
-    if (!file.isEmpty())
-        picture.load(file);
-    if (picture.isNull()) {
-        Image1->resize(0, 0);
+    if (file.isEmpty())
         return;
-    }
-    Image1->setPixmap(picture);
-    Image1->resize(picture.size());  // the picture's natural size
+    // Read at the size the fitting steps give it in the frame as it is now.
+    const QRect frame = platform::geometryInTwips(Picture1);
+    const double dpi = platform::logicalDpi(this);
+    const platform::PictureFit fit = [frame, dpi](QSize natural) {
+        const ImageFit f = fitImage(platform::pixelsToTwips(natural.width(), dpi),
+                                    platform::pixelsToTwips(natural.height(), dpi), frame.width(), frame.height());
+        return platform::twipsToPixels(QRect(0, 0, f.width, f.height), dpi).size();
+    };
+    const quint64 showing = m_pictureShowing;
+    const qreal ratio = devicePixelRatioF();
+    platform::requestPicture(file, Picture1->size(), ratio, fit, this, [this, showing, ratio](const platform::PictureRead& read) {
+        // Another object (or none) shown meanwhile: not this picture.
+        if (showing != m_pictureShowing || read.image.isNull())
+            return;
+        QPixmap picture = QPixmap::fromImage(read.image);
+        picture.setDevicePixelRatio(ratio);
+        Image1->setPixmap(picture);
+        m_pictureSize = read.natural;
+        AjustaImagem();
+    });
 }
 
 void Frmobjetos::AjustaImagem()
 {
     Image1->update();
+    // Measured at the picture's natural size, whatever size it was read at.
     const QRect frame = platform::geometryInTwips(Picture1);
-    const ImageFit fit = fitImage(pixelsToTwips(Image1->width()), pixelsToTwips(Image1->height()),
+    const ImageFit fit = fitImage(pixelsToTwips(m_pictureSize.width()), pixelsToTwips(m_pictureSize.height()),
                                   frame.width(), frame.height());
     Image1->setScaledContents(true);
     placeInTwips(Image1, fit.left, fit.top, fit.width, fit.height);
@@ -1268,6 +1295,13 @@ void Frmobjetos::AbreCombo()
 void Frmobjetos::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
+}
+
+bool Frmobjetos::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Picture1 && event->type() == QEvent::Resize)
+        platform::guarded([&] { AjustaImagem(); });
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Frmobjetos::changeEvent(QEvent* event)

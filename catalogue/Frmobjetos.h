@@ -5,6 +5,7 @@
 #include "platform/recordtoolbar.h"
 
 #include <QMainWindow>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -336,6 +337,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     Frmobjetos();
@@ -344,6 +346,8 @@ private:
     void buildMenus();
     void bindFields();
     void connectHandlers();
+    // Asks for the picture named by txtPath, read for the frame's present
+    // size; it is shown when it arrives, if this object is still shown.
     void reloadPicture();
     void connectCommands();
     void connectChrome();
@@ -394,6 +398,10 @@ private:
     bool m_loaded = false;
     bool m_unloading = false;
     bool m_loansUnreadable = false;
+    // The shown picture's natural size in pixels (empty: none), and which
+    // showing of txtPath a picture that arrives belongs to.
+    QSize m_pictureSize{0, 0};
+    quint64 m_pictureShowing = 0;
 };
 
 }  // namespace ondrel::catalogue

@@ -28,10 +28,15 @@ const QString kPictureFilter = QStringLiteral(
 
 void Frmobjetos::txtPath_Change()
 {
-    // Measured at its own natural size, then fitted; a file that is gone or
-    // unreadable leaves the frame empty.
-    reloadPicture();
+    // The frame empties at once; the picture, measured at its own natural
+    // size and fitted, comes when it has been read. A file that is gone,
+    // unreadable or never arrives leaves the frame empty.
+    ++m_pictureShowing;
+    Image1->clear();
+    Image1->setScaledContents(false);
+    m_pictureSize = QSize(0, 0);
     AjustaImagem();
+    reloadPicture();
     ctbApagImagem->setEnabled(!txtPath->text().isEmpty());
 }
 

@@ -38,6 +38,17 @@ QString makerName()
     return QStringLiteral("Ondrel");
 }
 
+platform::ToolbarButton* makeHomeLink()
+{
+    auto* link = new platform::ToolbarButton(makerName());
+    link->setObjectName(QStringLiteral("cmdHome"));
+    link->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    link->setHoverText(homePage());
+    link->setAccessibleName(QStringLiteral("Abrir a página da %1 na internet").arg(makerName()));
+    link->setAccessibleDescription(homePage());
+    return link;
+}
+
 void showHoverText(platform::ToolbarButton* button, QLabel* panel, const QString& text)
 {
     button->setHoverText(text);

@@ -28,6 +28,9 @@ inline constexpr const char* kHomePageFileName = "Ulmix-sobre.html";
 QString homePage();
 // The maker's name, the caption of cmdHome.
 QString makerName();
+// The home link cmdHome: captioned with the maker's name, the home page as
+// its hover text, and named for a screen reader by what it opens.
+platform::ToolbarButton* makeHomeLink();
 
 // While the mouse is over the button the panel shows the text; leaving it
 // clears the panel. The button's tool tip and accessible name say the same.

@@ -219,12 +219,8 @@ void Frmemprestimos::Form_Resize()
 {
     if (isMinimized() || !ctbBar)
         return;
-    platform::guarded([&] {
-        QWidget* client = centralWidget();
-        ctbBar->setGeometry(0, 0, client->width(), ctbBar->height());
-        ctbBar2->setGeometry(0, client->height() - ctbBar2->height(), client->width(), ctbBar2->height());
-        Controles();
-    });
+    // The resize component has rescaled the controls and the bars.
+    platform::guarded([&] { Controles(); });
 }
 
 void Frmemprestimos::Form_Unload()

@@ -14,6 +14,7 @@
 #include "platform/resizer.h"
 #include "platform/toolbarbar.h"
 #include "platform/twips.h"
+#include "platform/windowfont.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -28,6 +29,7 @@ namespace ondrel::loans {
 using platform::LimitedTextEdit;
 using platform::PictureButton;
 using platform::ToolbarButton;
+using platform::makeCaption;
 using platform::makeLabel;
 using platform::named;
 using platform::placeInTwips;
@@ -40,6 +42,9 @@ constexpr int kBarHeight = 780;
 constexpr int kBar2Height = 420;
 // Where the boxes nobody sees are kept: to the right of the client area.
 constexpr int kOutside = 10000;
+// The smallest window in which every caption is still legible.
+constexpr int kMinimumWidth = 450;
+constexpr int kMinimumHeight = 350;
 
 }  // namespace
 
@@ -47,6 +52,7 @@ Frmemprestimos::Frmemprestimos() : QMainWindow(nullptr)
 {
     setObjectName(QStringLiteral("Frmemprestimos"));
     setWindowTitle(QStringLiteral("Empréstimos"));
+    platform::useWindowFont(this);
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
@@ -67,13 +73,14 @@ Frmemprestimos::Frmemprestimos() : QMainWindow(nullptr)
     bindFields();
     connectHandlers();
 
-    Resize1->addContainer(client);
-    Resize1->exclude(ctbBar);
-    Resize1->exclude(ctbBar2);
+    // The bars grow and shrink with the window, their buttons with them.
+    for (QWidget* container : {client, static_cast<QWidget*>(ctbBar), static_cast<QWidget*>(ctbBar2)})
+        Resize1->addContainer(container);
 
     const double dpi = platform::logicalDpi(this);
     client->resize(platform::twipsToPixels(kClientWidth, dpi), platform::twipsToPixels(kClientHeight, dpi));
     resize(client->width(), client->height() + menuBar()->sizeHint().height());
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
     ctbBar->setGeometry(0, 0, client->width(), twipsToPixels(kBarHeight));
     ctbBar2->setGeometry(0, client->height() - twipsToPixels(kBar2Height), client->width(), twipsToPixels(kBar2Height));
 }
@@ -101,7 +108,8 @@ void Frmemprestimos::buildToolbars()
                              QString::fromLatin1(commands[i].name));
         button->setIcon(assets::icon(QString::fromLatin1(commands[i].picture)));
         button->setIconSize(QSize(24, 24));
-        ctbBar->place(button, 60 + static_cast<int>(i) * 990, (kBarHeight - buttonHeight) / 2, 990, buttonHeight);
+        ctbBar->place(button, platform::kRecordButtonsLeft + static_cast<int>(i) * platform::kRecordButtonWidth,
+                      (kBarHeight - buttonHeight) / 2, platform::kRecordButtonWidth, buttonHeight);
         *commands[i].button = button;
     }
     cmdSalvar->setEnabled(false);
@@ -114,9 +122,7 @@ void Frmemprestimos::buildToolbars()
     ctbBar->place(Image2, kClientWidth - 540 - (kBarHeight - buttonHeight), (kBarHeight - buttonHeight) / 2, 540, 540);
 
     ctbBar2 = named(new platform::ToolbarBar(client), QStringLiteral("ctbBar2"));
-    cmdHome = named(new ToolbarButton(chrome::makerName()), QStringLiteral("cmdHome"));
-    cmdHome->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    cmdHome->setHoverText(chrome::homePage());
+    cmdHome = chrome::makeHomeLink();
     ctbBar2->place(cmdHome, 165, 30, 915, 330);
 
     const auto picture = [&](const QString& name, const QString& art, const QString& hover, int left, int top,
@@ -160,10 +166,10 @@ void Frmemprestimos::buildRecordBoxes()
             edit->setMaxLength(maxLength);
         placeInTwips(edit, left, top, width, height);
     };
+    // The labels' places reach over their boxes; the boxes take the clicks.
     const auto caption = [&](QLabel*& label, const QString& name, const QString& text, QWidget* buddy, int left,
                              int top, int width, int height) {
-        label = makeLabel(client, name, text);
-        label->setBuddy(buddy);
+        label = makeCaption(client, name, text, buddy);
         placeInTwips(label, left, top, width, height);
     };
 
@@ -199,8 +205,7 @@ void Frmemprestimos::buildRecordBoxes()
     Txtobs->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Txtobs->setTabChangesFocus(true);
     placeInTwips(Txtobs, 1470, 2715, 7065, 795);
-    caption(Label5, QStringLiteral("Label5"), QStringLiteral("Observações"), nullptr, 90, 2865, 1605, 255);
-    Label5->setBuddy(Txtobs);
+    caption(Label5, QStringLiteral("Label5"), QStringLiteral("Observações"), Txtobs, 90, 2865, 1605, 255);
 
     // The lookup boxes carry the object row Data2 stands on; nobody types
     // into them.
@@ -225,9 +230,11 @@ void Frmemprestimos::buildRecordBoxes()
     lamp(imglight2, QStringLiteral("imglight2"), QStringLiteral("lampada_vermelha"), QStringLiteral("Emprestado"));
     lamp(imgLight1, QStringLiteral("imgLight1"), QStringLiteral("lampada_cinza"), QStringLiteral("Devolvido"));
 
+    // The record counter: right-aligned above the move buttons, on the row of
+    // the date, where a count of thousands still fits.
     lblRegistro = makeLabel(client, QStringLiteral("lblRegistro"), QString());
     lblRegistro->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    placeInTwips(lblRegistro, 6960, 1950, 1680, 255);
+    placeInTwips(lblRegistro, 4680, 1575, 3960, 255);
 
     const auto move = [&](int index, const QString& art, const QString& hover, int left) {
         auto* button = named(new PictureButton(assets::icon(art), hover, client), QStringLiteral("sscommand1_%1").arg(index));

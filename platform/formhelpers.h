@@ -23,6 +23,15 @@ inline QLabel* makeLabel(QWidget* parent, const QString& name, const QString& te
     return named(new QLabel(text, parent), name);
 }
 
+// Gives a box the name a screen reader says for it: the text of its caption
+// (a combo box too, which would otherwise be announced by its current text).
+void nameBox(QWidget* box, const QString& caption);
+
+// The caption label of a box: it names the box, and a click anywhere on the
+// label's place goes through to what lies under it, so a label whose
+// rectangle reaches over its box never takes the box's clicks.
+QLabel* makeCaption(QWidget* parent, const QString& name, const QString& text, QWidget* box);
+
 // Colours are given as the platform's blue-green-red integers.
 inline QColor fromBgr(int value)
 {

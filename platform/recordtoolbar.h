@@ -20,6 +20,12 @@ namespace ondrel::platform {
 // twips high: 62 in double, 63 in single precision).
 enum class Precision { Single, Double };
 
+// The record buttons' width and the first one's left, in twips, at the
+// design size: room for the widest caption a record button shows
+// ("Emprestar !?") in the window font.
+inline constexpr int kRecordButtonWidth = 1110;
+inline constexpr int kRecordButtonsLeft = 60;
+
 // Height of the record buttons and side of the logo for a bar H twips high:
 // H / 1.104.
 int recordButtonHeight(int barHeight, Precision precision);

@@ -7,14 +7,21 @@
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QAbstractTextDocumentLayout>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextLayout>
+#include <QTextTable>
 #include <QTextStream>
 #include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 namespace ondrel::platform {
 
 namespace {
+
+constexpr qreal kDocumentDpi = 96;        // a text document's pixels to the inch
 
 QString s_printerOverride;
 
@@ -139,35 +146,99 @@ ReportContent formatReport(const ReportLayout& layout, const ReportRows& rows, c
     return content;
 }
 
-void buildReportDocument(const ReportContent& content, const ReportLayout& layout, QTextDocument& document)
+namespace {
+
+// The listing's HTML with a new table, starting a new page, at each of
+// pageStarts (indexes of rows).
+QString reportHtml(const ReportContent& content, const ReportLayout& layout, const QList<int>& pageStarts)
 {
     int widthSum = 0;
     for (const ReportColumn& c : layout.columns)
         widthSum += c.width;
     QString html;
     QTextStream out(&html);
+    const auto openTable = [&](bool newPage) {
+        out << "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"3\" border=\"1\""
+            << (newPage ? " style=\"page-break-before: always\"" : "") << "><thead><tr>";
+        for (int i = 0; i < layout.columns.size(); ++i) {
+            out << "<th width=\"" << (layout.columns[i].width * 100 / qMax(1, widthSum)) << "%\" align=\""
+                << (layout.columns[i].currency ? "right" : "left") << "\">"
+                << content.captions.value(i).toHtmlEscaped() << "</th>";
+        }
+        out << "</tr></thead>";
+    };
     out << "<html><body>";
     out << "<h2>" << content.title.toHtmlEscaped() << "</h2>";
-    out << "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"3\" border=\"1\"><thead><tr>";
-    for (int i = 0; i < layout.columns.size(); ++i) {
-        out << "<th width=\"" << (layout.columns[i].width * 100 / qMax(1, widthSum)) << "%\" align=\""
-            << (layout.columns[i].currency ? "right" : "left") << "\">" << content.captions.value(i).toHtmlEscaped()
-            << "</th>";
-    }
-    out << "</tr></thead>";
-    for (const QStringList& row : content.cells) {
+    openTable(false);
+    for (int r = 0; r < content.cells.size(); ++r) {
+        if (pageStarts.contains(r)) {
+            out << "</table>";
+            openTable(true);
+        }
         out << "<tr>";
         for (int i = 0; i < layout.columns.size(); ++i)
             out << "<td align=\"" << (layout.columns[i].currency ? "right" : "left") << "\">"
-                << row.value(i).toHtmlEscaped() << "</td>";
+                << content.cells[r].value(i).toHtmlEscaped() << "</td>";
         out << "</tr>";
     }
     out << "</table>";
     if (!content.totalLine.isEmpty())
         out << "<p align=\"right\"><b>" << content.totalLine.toHtmlEscaped() << "</b></p>";
     out << "</body></html>";
-    document.setHtml(html);
+    return html;
+}
+
+// The first row whose text the laid-out document puts on two pages and that
+// does not already start its page's table, or -1.
+int firstSplitRow(QTextDocument& document)
+{
+    const qreal pageHeight = document.pageSize().height();
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    int row = 0;  // rows of the tables before
+    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        if (!table)
+            continue;
+        for (int r = table->format().headerRowCount(); r < table->rows(); ++r, ++row) {
+            int firstPage = std::numeric_limits<int>::max();
+            int lastPage = -1;
+            for (int c = 0; c < table->columns(); ++c) {
+                const QTextTableCell cell = table->cellAt(r, c);
+                for (QTextFrame::iterator it = cell.begin(); !it.atEnd(); ++it) {
+                    const QTextBlock block = it.currentBlock();
+                    const QTextLayout* lines = block.layout();
+                    if (!block.isValid() || !lines)
+                        continue;
+                    const qreal top = layout->blockBoundingRect(block).top() - lines->boundingRect().top();
+                    for (int i = 0; i < lines->lineCount(); ++i) {
+                        const QTextLine line = lines->lineAt(i);
+                        firstPage = std::min(firstPage, int((top + line.y()) / pageHeight));
+                        lastPage = std::max(lastPage, int((top + line.y() + line.height() - 0.01) / pageHeight));
+                    }
+                }
+            }
+            if (lastPage > firstPage && r > table->format().headerRowCount())
+                return row;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+void buildReportDocument(const ReportContent& content, const ReportLayout& layout, QTextDocument& document,
+                         const QSizeF& pageSize)
+{
+    document.setPageSize(pageSize);
     document.setMetaInformation(QTextDocument::DocumentTitle, content.title);
+    QList<int> pageStarts;
+    for (;;) {
+        document.setHtml(reportHtml(content, layout, pageStarts));
+        const int split = firstSplitRow(document);
+        if (split < 0 || pageStarts.contains(split))
+            break;
+        pageStarts.append(split);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -265,17 +336,15 @@ void ReportPrinter::produce()
     const ReportRows rows = m_reader(dataFile, layout.source, layout.fields());
     const ReportContent content = formatReport(layout, rows, QLocale());
 
-    QTextDocument document;
-    buildReportDocument(content, layout, document);
     switch (m_destination) {
     case ToPrinter:
         if (s_printerOverride.isEmpty())
-            toPrinter(document);
+            toPrinter(content, layout);
         else
-            toFile(document, s_printerOverride);
+            toFile(content, layout, s_printerOverride);
         break;
     case ToFile:
-        toFile(document, m_printFile);
+        toFile(content, layout, m_printFile);
         break;
     default:
         fail(QStringLiteral("Destino de relatório não suportado: %1").arg(m_destination));
@@ -284,15 +353,18 @@ void ReportPrinter::produce()
     ++m_produced;
 }
 
-void ReportPrinter::print(QTextDocument& document, QPrinter& printer)
+void ReportPrinter::print(const ReportContent& content, const ReportLayout& layout, QPrinter& printer)
 {
-    const QString title = document.metaInformation(QTextDocument::DocumentTitle);
-    printer.setDocName(title.isEmpty() ? QStringLiteral("Ulmix") : title);
+    printer.setDocName(content.title.isEmpty() ? QStringLiteral("Ulmix") : content.title);
     printer.setPageOrientation(QPageLayout::Portrait);
+    // The printer's page in the document's pixels (96 to the inch).
+    const QSizeF page = printer.pageLayout().paintRect(QPageLayout::Inch).size() * kDocumentDpi;
+    QTextDocument document;
+    buildReportDocument(content, layout, document, page);
     document.print(&printer);
 }
 
-void ReportPrinter::toPrinter(QTextDocument& document)
+void ReportPrinter::toPrinter(const ReportContent& content, const ReportLayout& layout)
 {
     // At once on the default printer; without one nothing is printed and
     // the failing step is skipped by the caller, without a message.
@@ -302,10 +374,10 @@ void ReportPrinter::toPrinter(QTextDocument& document)
     QPrinter printer(info, QPrinter::HighResolution);
     if (!printer.isValid())
         fail(QStringLiteral("Impressora indisponível"));
-    print(document, printer);
+    print(content, layout, printer);
 }
 
-void ReportPrinter::toFile(QTextDocument& document, const QString& pdfFile)
+void ReportPrinter::toFile(const ReportContent& content, const ReportLayout& layout, const QString& pdfFile)
 {
     if (pdfFile.isEmpty())
         fail(QStringLiteral("Arquivo de saída do relatório não informado"));
@@ -316,7 +388,7 @@ void ReportPrinter::toFile(QTextDocument& document, const QString& pdfFile)
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdfFile);
-    print(document, printer);
+    print(content, layout, printer);
 }
 
 }  // namespace ondrel::platform

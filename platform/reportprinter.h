@@ -24,6 +24,7 @@
 #include <QList>
 #include <QLocale>
 #include <QObject>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -75,8 +76,11 @@ struct ReportContent {
 // The cells as printed: text as stored, a currency column in the locale's
 // currency format with two decimals, the total line as caption + amount.
 ReportContent formatReport(const ReportLayout& layout, const ReportRows& rows, const QLocale& locale);
-// The listing as a paginated document (header row repeated on every page).
-void buildReportDocument(const ReportContent& content, const ReportLayout& layout, QTextDocument& document);
+// The listing as a document of pages of pageSize (the document's pixels): the
+// header row repeated on every page, and no row split across two pages (a
+// row that would straddle a page break starts the next page).
+void buildReportDocument(const ReportContent& content, const ReportLayout& layout, QTextDocument& document,
+                         const QSizeF& pageSize);
 
 class ReportPrinter : public QObject {
     Q_OBJECT
@@ -115,9 +119,9 @@ public:
 
 private:
     void produce();
-    static void print(QTextDocument& document, QPrinter& printer);
-    void toPrinter(QTextDocument& document);
-    static void toFile(QTextDocument& document, const QString& pdfFile);
+    static void print(const ReportContent& content, const ReportLayout& layout, QPrinter& printer);
+    static void toPrinter(const ReportContent& content, const ReportLayout& layout);
+    static void toFile(const ReportContent& content, const ReportLayout& layout, const QString& pdfFile);
 
     ReportRowReader m_reader;
     QStringList m_dataFiles;

@@ -1,6 +1,9 @@
 #include "resizer.h"
 
+#include <QAbstractButton>
 #include <QEvent>
+#include <QHeaderView>
+#include <QTableView>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
@@ -26,7 +29,7 @@ void Resizer::addContainer(QWidget* container)
     for (const Container& c : m_containers)
         if (c.widget == container)
             return;
-    m_containers.push_back(Container{container, container->size(), {}});
+    m_containers.push_back(Container{container, container->size(), container->size(), {}});
     container->installEventFilter(this);
 }
 
@@ -39,7 +42,7 @@ void Resizer::InitResize()
 {
     for (Container& c : m_containers)
         if (c.widget)
-            c.designSize = c.widget->size();
+            c.designSize = c.laidOutFor = c.widget->size();
 }
 
 void Resizer::SaveInitialPositions()
@@ -57,7 +60,17 @@ void Resizer::SaveInitialPositions()
             if (std::find(m_excluded.begin(), m_excluded.end(), child) != m_excluded.end())
                 continue;
             const QRect g = child->geometry();
-            c.children.push_back(Child{child, QRectF(g.x() / w, g.y() / h, g.width() / w, g.height() / h)});
+            Child recorded{child, QRectF(g.x() / w, g.y() / h, g.width() / w, g.height() / h)};
+            recorded.pointSize = child->font().pointSizeF();
+            recorded.pixelSize = child->font().pixelSize();
+            if (const auto* button = qobject_cast<QAbstractButton*>(child))
+                recorded.iconSize = button->iconSize();
+            if (const auto* grid = qobject_cast<QTableView*>(child)) {
+                recorded.rowHeight = grid->verticalHeader()->defaultSectionSize();
+                for (int column = 0; column < grid->horizontalHeader()->count(); ++column)
+                    recorded.columnWidths.push_back(grid->columnWidth(column));
+            }
+            c.children.push_back(std::move(recorded));
         }
     }
     m_setUp = true;
@@ -81,6 +94,9 @@ void Resizer::rescale(Container& container)
     const QSize size = container.widget->size();
     if (size.width() <= 0 || size.height() <= 0)
         return;
+    container.laidOutFor = size;
+    const double sx = double(size.width()) / container.designSize.width();
+    const double sy = double(size.height()) / container.designSize.height();
     for (const Child& child : container.children) {
         if (!child.widget)
             continue;
@@ -91,6 +107,36 @@ void Resizer::rescale(Container& container)
         const int left = x(f.x());
         const int top = y(f.y());
         child.widget->setGeometry(left, top, x(f.x() + f.width()) - left, y(f.y() + f.height()) - top);
+        scaleContents(child, std::min(sx, sy));
+    }
+    // Containers inside this one follow at once, whether or not their own
+    // resize events have been delivered yet.
+    for (Container& inner : m_containers) {
+        if (inner.widget && inner.widget->parentWidget() == container.widget && inner.laidOutFor != inner.widget->size())
+            rescale(inner);
+    }
+}
+
+void Resizer::scaleContents(const Child& child, double factor)
+{
+    QWidget* widget = child.widget;
+    QFont font = widget->font();
+    if (child.pointSize > 0)
+        font.setPointSizeF(child.pointSize * factor);
+    else if (child.pixelSize > 0)
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(child.pixelSize * factor))));
+    if (font != widget->font())
+        widget->setFont(font);
+    const auto scaled = [factor](int length) { return std::max(1, static_cast<int>(std::lround(length * factor))); };
+    if (child.iconSize.isValid()) {
+        if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            button->setIconSize(QSize(scaled(child.iconSize.width()), scaled(child.iconSize.height())));
+    }
+    if (auto* grid = qobject_cast<QTableView*>(widget)) {
+        if (child.rowHeight > 0)
+            grid->verticalHeader()->setDefaultSectionSize(scaled(child.rowHeight));
+        for (std::size_t column = 0; column < child.columnWidths.size(); ++column)
+            grid->setColumnWidth(static_cast<int>(column), scaled(child.columnWidths[column]));
     }
 }
 
@@ -98,7 +144,7 @@ bool Resizer::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Resize) {
         for (Container& c : m_containers)
-            if (c.widget == watched)
+            if (c.widget == watched && c.laidOutFor != c.widget->size())
                 rescale(c);
     }
     return QObject::eventFilter(watched, event);

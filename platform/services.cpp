@@ -164,6 +164,10 @@ public:
                            initialDir);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
+        // The list of kinds shows each description as the filter text gives
+        // it ("Bitmaps (*.bmp)", "Todos os Formatos"), its patterns not
+        // repeated after it.
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
         const QStringList filters = nameFiltersFromFilterText(filter);
         if (!filters.isEmpty())
             dialog.setNameFilters(filters);

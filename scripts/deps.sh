@@ -4,7 +4,7 @@
 set -euo pipefail
 PKGS=(build-essential cmake pkg-config qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins
       libsqlite3-dev sqlite3 xvfb xauth xdotool imagemagick poppler-utils
-      dbus-daemon dbus-x11 libglib2.0-bin fonts-dejavu-core)
+      dbus-daemon dbus-x11 libglib2.0-bin fonts-dejavu-core fonts-liberation2)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -7,11 +7,13 @@
 #include "database/datacontrol.h"
 #include "database/recordset.h"
 #include "loans/Frmemprestimos.h"
+#include "platform/formhelpers.h"
 #include "platform/guard.h"
 #include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
 #include "platform/resizer.h"
 #include "platform/twips.h"
+#include "platform/windowfont.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -68,13 +70,6 @@ QString containsPattern(const QString& column, const QString& key)
     return column + QStringLiteral(" like '*") + db::literal(key) + QStringLiteral("*'");
 }
 
-template <typename W>
-W* named(W* widget, const QString& name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
-
 // Clears an exclusive pair of option buttons.
 void clearGroup(QButtonGroup* group)
 {
@@ -103,6 +98,7 @@ Frmpesquisa::Frmpesquisa() : QDialog(nullptr)
     setObjectName(QStringLiteral("Frmpesquisa"));
     setWindowTitle(QStringLiteral("Pesquisar..."));
     setModal(true);
+    platform::useWindowFont(this);
     buildLayout();
     resetToLoadLayout();
     // F1 opens the search's help page in a viewer this dialog owns, so it can
@@ -123,8 +119,11 @@ int Frmpesquisa::twipsToPixels(int twips) const
 
 void Frmpesquisa::buildLayout()
 {
+    using platform::named;
     using platform::placeInTwips;
     resize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
+    // Three quarters of the design size: the captions still legible.
+    setMinimumSize(twipsToPixels(kClientWidth * 3 / 4), twipsToPixels(kClientHeight * 3 / 4));
 
     // Created back to front: the flags and the total box first, Frame2 over
     // them, Frame1 over everything (resetToLoadLayout raises it again).
@@ -161,9 +160,9 @@ void Frmpesquisa::buildLayout()
     Frame1->setFrameShape(QFrame::StyledPanel);
     Frame1->setAutoFillBackground(true);
     placeInTwips(Frame1, 84, 228, 4512, 1824);
-    Label1 = named(new QLabel(QStringLiteral("Escolha um Campo:"), Frame1), QStringLiteral("Label1"));
-    placeInTwips(Label1, 144, 372, 1920, 192);
     Combo1 = named(new QComboBox(Frame1), QStringLiteral("Combo1"));
+    Label1 = platform::makeCaption(Frame1, QStringLiteral("Label1"), QStringLiteral("Escolha um Campo:"), Combo1);
+    placeInTwips(Label1, 144, 372, 1920, 192);
     Combo1->setEditable(true);
     // The typed text stays as typed: Enter does not add it to the list, and
     // no completion or case-blind match turns "título" into "Título".
@@ -172,9 +171,9 @@ void Frmpesquisa::buildLayout()
     // The box keeps Enter and Esc for itself; the dialog takes them (filter).
     Combo1->installEventFilter(this);
     placeInTwips(Combo1, 144, 600, 1848, 288);
-    Label2 = named(new QLabel(QStringLiteral("Digite a Chave:"), Frame1), QStringLiteral("Label2"));
-    placeInTwips(Label2, 132, 996, 2496, 192);
     Text1 = named(new QLineEdit(Frame1), QStringLiteral("Text1"));
+    Label2 = platform::makeCaption(Frame1, QStringLiteral("Label2"), QStringLiteral("Digite a Chave:"), Text1);
+    placeInTwips(Label2, 132, 996, 2496, 192);
     Text1->setMaxLength(std::numeric_limits<int>::max());
     placeInTwips(Text1, 132, 1236, 2904, 300);
 

@@ -9,7 +9,9 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 
 using namespace cattest;
 using ondrel::platform::ReportLayout;
@@ -48,6 +50,7 @@ private slots:
     void printTwiceThenOrder();
     void missingPiecesPrintNothing_data();
     void missingPiecesPrintNothing();
+    void rowsNeverSplitAcrossPages();
 
 private:
     QString pdf() const { return m_folder->dir.filePath(QStringLiteral("listagem.pdf")); }
@@ -235,6 +238,56 @@ void CataloguePrintTest::missingPiecesPrintNothing()
     QCOMPARE(f->Report1->reportsProduced(), 0);
     QVERIFY(!QFile::exists(pdf()));
     QVERIFY(m_folder->services.messageBoxes.isEmpty());
+}
+
+void CataloguePrintTest::rowsNeverSplitAcrossPages()
+{
+    // Authors that wrap over several lines in a narrow column: some row
+    // meets each page break.
+    const QString layoutFile = m_folder->dir.filePath(QStringLiteral("estreito.rpt"));
+    QFile text(layoutFile);
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("source = Imprime\ncolumn = cod | C\xc3\xb3" "digo | 40\ncolumn = autor | Autor(a) | 8\n");
+    text.close();
+    ondrel::platform::ReportRows rows;
+    for (int i = 10; i < 90; ++i)
+        rows.append({QStringLiteral("X%1").arg(i), QStringLiteral("in%1 Paneleiras de Goiabeiras%2 ult%1")
+                                                       .arg(i)
+                                                       .arg(i % 3 ? QString() : QStringLiteral(" de Vitória"))});
+    ReportPrinter report;
+    report.setRowReader([&](const QString&, const QString&, const QStringList&) { return rows; });
+    report.setDataFiles(0, layoutFile);
+    report.setReportFileName(layoutFile);
+    report.setDestination(ReportPrinter::ToFile);
+    report.setPrintFileName(pdf());
+    report.setAction(1);
+
+    // The text of each page, as a PDF reader extracts it.
+    QStringList pages;
+    for (int page = 1;; ++page) {
+        QProcess extract;
+        extract.start(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                                    QString::number(page), pdf(), QStringLiteral("-")});
+        QVERIFY2(extract.waitForFinished(20000), "pdftotext is missing (run scripts/deps.sh)");
+        if (extract.exitCode() != 0)
+            break;
+        pages << QString::fromUtf8(extract.readAllStandardOutput());
+    }
+    QVERIFY(pages.size() >= 3);
+    const auto pageOf = [&](const QString& word) {
+        for (int p = 0; p < pages.size(); ++p)
+            if (pages[p].contains(QRegularExpression(QStringLiteral("\\b%1\\b").arg(word))))
+                return p;
+        return -1;
+    };
+    for (const QString& page : pages)
+        QVERIFY(page.contains(QStringLiteral("Autor(a)")));  // the header on every page
+    for (int i = 10; i < 90; ++i) {
+        const int first = pageOf(QStringLiteral("X%1").arg(i));
+        QVERIFY(first >= 0);
+        QCOMPARE(pageOf(QStringLiteral("in%1").arg(i)), first);
+        QCOMPARE(pageOf(QStringLiteral("ult%1").arg(i)), first);
+    }
 }
 
 QTEST_MAIN(CataloguePrintTest)

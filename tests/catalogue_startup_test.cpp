@@ -316,6 +316,8 @@ void CatalogueStartupTest::pictureIsFittedOnResize()
     QVERIFY(tall.save(tallFile));
     form->txtPath->setText(tallFile);
     form->Form_Resize();
+    // Read off the window's thread: it comes a moment later.
+    QTRY_VERIFY(!form->Image1->pixmap().isNull());
     const QRect frame = ondrel::platform::geometryInTwips(form->Picture1);
     const ImageFit fit = fitImage(pixelsToTwips(tall.width(), dpi), pixelsToTwips(tall.height(), dpi),
                                   frame.width(), frame.height());

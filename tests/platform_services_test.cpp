@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -333,6 +334,25 @@ private slots:
             [&] { chosen = desktop().openFileName(nullptr, QString(), QStringLiteral("Todos|*.*"), dir.path()); },
             [](QFileDialog* d) { static_cast<QDialog*>(d)->reject(); }));
         QCOMPARE(chosen, QString());
+    }
+
+    void fileDialogShowsEachFilterTextOnce()
+    {
+        QStringList kinds;
+        QVERIFY(answerDialog<QFileDialog>(
+            [&] {
+                desktop().openFileName(nullptr, QString(),
+                                       QStringLiteral("Bitmaps (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg|Todos os Formatos|"
+                                                      "*.bmp;*.jpg"));
+            },
+            [&](QFileDialog* d) {
+                auto* list = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+                QVERIFY(list);
+                for (int i = 0; i < list->count(); ++i)
+                    kinds << list->itemText(i);
+                static_cast<QDialog*>(d)->reject();
+            }));
+        QCOMPARE(kinds, (QStringList{"Bitmaps (*.bmp)", "JPEG (*.jpg)", "Todos os Formatos"}));
     }
 
     void sendKeysF1ReachesTheActiveWindowsShortcut()

@@ -120,10 +120,14 @@ Frmpesquisa* prepareLoansSearch(Frmemprestimos* loans)
     return dlg;
 }
 
-// Shows the dialog modally and runs `user` inside its loop; `user` closes it.
+// Shows the dialog modally and runs `user` inside its loop, once the dialog
+// has the keyboard; `user` closes it.
 void showModal(Frmpesquisa* dlg, const std::function<void()>& user)
 {
-    QVERIFY(testutil::answerDialog<Frmpesquisa>([dlg] { dlg->ShowModal(); }, [&](Frmpesquisa*) { user(); }));
+    QVERIFY(testutil::answerDialog<Frmpesquisa>([dlg] { dlg->ShowModal(); }, [&](Frmpesquisa* shown) {
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        user();
+    }));
 }
 
 }  // namespace
