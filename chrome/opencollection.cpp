@@ -1,12 +1,57 @@
 #include "opencollection.h"
 
+#include "database/backup.h"
+#include "database/connection.h"
 #include "database/database.h"
 #include "platform/services.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSet>
 
 namespace ondrel::chrome {
+
+namespace {
+
+QString shownTime(const QDateTime& taken)
+{
+    return taken.toString(QStringLiteral("dd/MM/yyyy 'às' HH:mm"));
+}
+
+// A damaged file, or one no longer readable as a collection, with a good copy
+// of it: the message that tells the problem offers the copy. On Yes the copy
+// takes the file's place, the file kept beside it, and `restored` is the
+// collection opened again. False when there was nothing to offer.
+bool offerCopy(const QString& path, db::FileProblem problem, const QString& told,
+               std::shared_ptr<db::Database>& restored)
+{
+    if (problem != db::FileProblem::Damaged && problem != db::FileProblem::NotACollection)
+        return false;
+    if (db::Connection::anyOpenOn(path))
+        return false;  // a window of this run still reads the file
+    const std::optional<db::BackupCopy> copy = db::newestGoodCopy(db::backupFolder());
+    if (!copy)
+        return false;
+    const QString offer = told
+        + QStringLiteral("\n\nHá uma cópia de segurança desta coleção, feita em %1. Deseja restaurá-la em vez "
+                         "disso? O arquivo atual será guardado na mesma pasta, com a data de hoje no nome.")
+              .arg(shownTime(copy->taken));
+    platform::Services& desktop = platform::services();
+    if (desktop.msgBox(offer, platform::YesNo, platform::Exclamation) != platform::ResultYes)
+        return true;
+    try {
+        const QString kept = db::restoreCopy(copy->path, path);
+        restored = db::Database::open(path, QString::fromLatin1(db::kConnectString));
+        desktop.msgBox(QStringLiteral("A cópia de %1 foi restaurada. O arquivo anterior foi guardado como \"%2\".")
+                           .arg(shownTime(copy->taken), QDir::toNativeSeparators(kept)),
+                       platform::OkOnly, platform::Information);
+    } catch (const db::EngineError& error) {
+        desktop.msgBox(error.description(), platform::OkOnly, platform::Exclamation);
+    }
+    return true;
+}
+
+}  // namespace
 
 std::shared_ptr<db::Database> openCollection(const QString& path)
 {
@@ -14,11 +59,16 @@ std::shared_ptr<db::Database> openCollection(const QString& path)
         return db::Database::open(path, QString::fromLatin1(db::kConnectString));
     } catch (const db::EngineError& error) {
         static QSet<QString> told;
-        const QString text = db::describeProblem(path, db::problemOf(error));
+        const db::FileProblem problem = db::problemOf(error);
+        const QString text = db::describeProblem(path, problem);
         const QString key = QFileInfo(path).absoluteFilePath();
         if (!text.isEmpty() && !told.contains(key)) {
             told.insert(key);
-            platform::services().msgBox(text, platform::OkOnly, platform::Exclamation);
+            std::shared_ptr<db::Database> restored;
+            if (!offerCopy(path, problem, text, restored))
+                platform::services().msgBox(text, platform::OkOnly, platform::Exclamation);
+            if (restored)
+                return restored;
         }
         throw;
     }

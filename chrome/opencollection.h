@@ -14,7 +14,9 @@ namespace ondrel::chrome {
 // Opens the collection for a window. The first window of the run that finds
 // the file unusable (not a collection, a wrong password, damaged, unreadable,
 // locked) says so once, naming the file; a missing file stays silent, and
-// the windows open empty as without a file. Throws what the engine throws.
+// the windows open empty as without a file. A damaged file comes with the
+// offer of the newest good copy of the backup folder: restored, the window
+// opens it. Throws what the engine throws.
 std::shared_ptr<db::Database> openCollection(const QString& path);
 
 }  // namespace ondrel::chrome

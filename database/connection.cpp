@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QList>
+#include <QMutex>
 #include <QUrl>
 #include <sqlite3.h>
 
@@ -14,17 +15,30 @@ namespace ondrel::db {
 namespace {
 
 // The file each open handle stands for, as the messages name it, and every
-// open connection (all on the user-interface thread).
-QHash<sqlite3*, QString>& shownPaths()
+// open connection. The windows' connections live on the user-interface
+// thread; a copy of the collection opens its own on the thread that makes it.
+struct Registry {
+    QMutex mutex;
+    QHash<sqlite3*, QString> shownPaths;
+    QList<Connection*> live;
+};
+
+Registry& registry()
 {
-    static QHash<sqlite3*, QString> paths;
-    return paths;
+    static Registry r;
+    return r;
 }
 
-QList<Connection*>& liveConnections()
+QString shownPath(sqlite3* db)
 {
-    static QList<Connection*> connections;
-    return connections;
+    QMutexLocker lock(&registry().mutex);
+    return registry().shownPaths.value(db);
+}
+
+void unregister(sqlite3* db)
+{
+    QMutexLocker lock(&registry().mutex);
+    registry().shownPaths.remove(db);
 }
 
 }  // namespace
@@ -32,7 +46,7 @@ QList<Connection*>& liveConnections()
 void throwSqliteError(sqlite3* db, int rc, const QByteArray& sql)
 {
     const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
-    const QString file = db ? shownPaths().value(db) : QString();
+    const QString file = db ? shownPath(db) : QString();
     switch (rc & 0xff) {
     case SQLITE_CONSTRAINT:
         if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
@@ -124,8 +138,11 @@ Connection::Connection(const QString& path, Mode mode, const QString& shownPath)
         m_db = nullptr;
         throwSqliteError(db, rc);
     }
-    shownPaths().insert(m_db, shownPath.isEmpty() ? path : shownPath);
-    liveConnections().append(this);
+    {
+        QMutexLocker lock(&registry().mutex);
+        registry().shownPaths.insert(m_db, shownPath.isEmpty() ? path : shownPath);
+        registry().live.append(this);
+    }
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, kStoreWaitMs);
     sqlite3_create_function_v2(m_db, "ondrel_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldFunction,
@@ -136,10 +153,13 @@ Connection::Connection(const QString& path, Mode mode, const QString& shownPath)
 
 Connection::~Connection()
 {
-    liveConnections().removeAll(this);
+    {
+        QMutexLocker lock(&registry().mutex);
+        registry().live.removeAll(this);
+    }
     m_cache.clear();
     if (m_db) {
-        shownPaths().remove(m_db);
+        unregister(m_db);
         sqlite3_close_v2(m_db);
     }
 }
@@ -166,16 +186,30 @@ void Connection::checkpointAndClose()
     sqlite3_busy_timeout(m_db, 0);
     if (!sqlite3_db_readonly(m_db, "main"))
         sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-    shownPaths().remove(m_db);
+    unregister(m_db);
     sqlite3_close_v2(m_db);
     m_db = nullptr;
 }
 
 void Connection::checkpointAndCloseAll()
 {
-    const QList<Connection*> connections = liveConnections();
+    QList<Connection*> connections;
+    {
+        QMutexLocker lock(&registry().mutex);
+        connections = registry().live;
+    }
     for (Connection* c : connections)
         c->checkpointAndClose();
+}
+
+bool Connection::anyOpenOn(const QString& path)
+{
+    const QString file = QFileInfo(path).canonicalFilePath();
+    QMutexLocker lock(&registry().mutex);
+    for (const QString& shown : std::as_const(registry().shownPaths))
+        if (!file.isEmpty() && QFileInfo(shown).canonicalFilePath() == file)
+            return true;
+    return false;
 }
 
 void Connection::exec(const QString& sql)

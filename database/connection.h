@@ -54,8 +54,11 @@ public:
     // and closes the handle (later calls fail with ErrClosed). Used on every
     // end of the process.
     void checkpointAndClose();
-    // Every connection of the process, checkpointed and closed.
+    // Every connection of the process, checkpointed and closed. Connections
+    // of other threads must be gone first.
     static void checkpointAndCloseAll();
+    // Whether a connection of the process is open on that file.
+    static bool anyOpenOn(const QString& path);
 
 private:
     void checkOpen() const;

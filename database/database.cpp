@@ -1,7 +1,9 @@
 #include "database.h"
 
+#include "backup.h"
 #include "connection.h"
 #include "dialect.h"
+#include "filework.h"
 #include "recordsetimpl.h"
 #include "schema.h"
 
@@ -133,15 +135,6 @@ bool writableHere(const QString& path)
     return canWrite(path) && canWrite(QFileInfo(path).absolutePath()) && journalWritable(path);
 }
 
-void syncPath(const QString& path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 // Stored queries are derived data: "pesquisa" is rewritten on every key typed
 // into the catalogue's code box and "Imprime" by every ordering. Their writes
 // skip the fsync of each commit (WAL keeps them atomic and safe from a killed
@@ -171,6 +164,60 @@ private:
 }
 
 }  // namespace
+
+void syncPath(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+QString buildingName(const QString& path)
+{
+    return path + QStringLiteral(".novo-") + QString::number(::getpid());
+}
+
+void removeBuilding(const QString& building)
+{
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(building + QLatin1String(suffix));
+}
+
+void removeAbandonedBuilds(const QString& path)
+{
+    const QFileInfo target(path);
+    const QString prefix = target.fileName() + QStringLiteral(".novo-");
+    for (const QString& left : QDir(target.absolutePath()).entryList({prefix + u'*'}, QDir::Files | QDir::Hidden)) {
+        bool number = false;
+        const qint64 pid = left.mid(prefix.size()).section(u'-', 0, 0).toLongLong(&number);
+        if (number && (pid == ::getpid() || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)))
+            QFile::remove(target.absoluteDir().filePath(left));
+    }
+}
+
+bool linkIntoPlace(const QString& building, const QString& path)
+{
+    // A link never replaces a file that appeared meanwhile.
+    const QByteArray from = QFile::encodeName(building);
+    const QByteArray to = QFile::encodeName(path);
+    if (::link(from.constData(), to.constData()) != 0) {
+        if (errno == EEXIST || QFileInfo::exists(path) || ::rename(from.constData(), to.constData()) != 0)
+            return false;
+    }
+    removeBuilding(building);
+    syncPath(QFileInfo(path).absolutePath());
+    return true;
+}
+
+void checkIntegrity(Connection& c, const QString& shownPath)
+{
+    Statement check(c.handle(), "PRAGMA integrity_check");
+    ScopedRun run(check);
+    if (!run->step() || run->columnText(0) != QLatin1String("ok"))
+        throw EngineError(ErrDamaged, QStringLiteral("O arquivo da coleção \"%1\" está danificado.").arg(shownPath));
+}
 
 QString databasePath(const QString& folder, const QString& fileName)
 {
@@ -265,12 +312,8 @@ FileCheck Database::check(const QString& path, const QString& connect, bool thor
     try {
         const auto database = open(path, connect);
         result.readOnly = database->readOnly();
-        if (thorough) {
-            Statement check(database->connection().handle(), "PRAGMA quick_check");
-            ScopedRun run(check);
-            if (!run->step() || run->columnText(0) != QLatin1String("ok"))
-                throw EngineError(ErrDamaged, QStringLiteral("O arquivo da coleção '%1' está danificado.").arg(path));
-        }
+        if (thorough)
+            checkIntegrity(database->connection(), path);
     } catch (const EngineError& e) {
         result.problem = problemOf(e);
         result.description = e.description();
@@ -320,6 +363,9 @@ void forceReadOnlyOpen(const QString& path, bool force)
 
 void checkpointAndCloseAll()
 {
+    // A copy under way holds a snapshot that would keep the journal from
+    // being copied into the file: it stops at its next step.
+    finishBackup(true);
     Connection::checkpointAndCloseAll();
 }
 
@@ -327,30 +373,9 @@ void Database::create(const QString& path, const QString& password, const std::f
 {
     if (QFileInfo::exists(path))
         throw EngineError(ErrGeneric, QStringLiteral("O arquivo '%1' já existe.").arg(path));
-    // Built beside its final place, so the rename stays on one file system.
-    const QString building = path + QStringLiteral(".novo-") + QString::number(::getpid());
-    const auto removeBuilding = [&] {
-        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-            QFile::remove(building + QLatin1String(suffix));
-    };
-    // Left by creations that were killed: their process is gone.
-    const QFileInfo target(path);
-    const QString prefix = target.fileName() + QStringLiteral(".novo-");
-    for (const QString& left : QDir(target.absolutePath()).entryList({prefix + u'*'}, QDir::Files | QDir::Hidden)) {
-        bool number = false;
-        const qint64 pid = left.mid(prefix.size()).section(u'-', 0, 0).toLongLong(&number);
-        if (number && (pid == ::getpid() || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)))
-            QFile::remove(target.absoluteDir().filePath(left));
-    }
-    struct RemoveOnFailure {
-        std::function<void()> remove;
-        bool done = false;
-        ~RemoveOnFailure()
-        {
-            if (!done)
-                remove();
-        }
-    } guard{removeBuilding};
+    const QString building = buildingName(path);
+    removeAbandonedBuilds(path);
+    RemoveOnFailure guard{building};
     {
         Connection connection(building, Connection::Mode::CreateNew);
         configure(connection, false);
@@ -378,16 +403,9 @@ void Database::create(const QString& path, const QString& password, const std::f
     // into the new file at its first open.
     for (const char* suffix : {"-wal", "-shm", "-journal"})
         QFile::remove(path + QLatin1String(suffix));
-    // A link never replaces a file that appeared meanwhile.
-    const QByteArray from = QFile::encodeName(building);
-    const QByteArray to = QFile::encodeName(path);
-    if (::link(from.constData(), to.constData()) != 0) {
-        if (errno == EEXIST || QFileInfo::exists(path) || ::rename(from.constData(), to.constData()) != 0)
-            throw EngineError(ErrGeneric, QStringLiteral("O arquivo '%1' já existe.").arg(path));
-    }
-    removeBuilding();
+    if (!linkIntoPlace(building, path))
+        throw EngineError(ErrGeneric, QStringLiteral("O arquivo '%1' já existe.").arg(path));
     guard.done = true;
-    syncPath(QFileInfo(path).absolutePath());
 }
 
 QString Database::path() const

@@ -66,7 +66,8 @@ QString describeProblem(const QString& path, FileProblem problem);
 void forceReadOnlyOpen(const QString& path, bool force);
 
 // Every open handle of the process: the journal copied into its file where
-// that can be done at once, then closed. Every end of the process calls it.
+// that can be done at once, then closed; a copy under way is stopped first.
+// Every end of the process calls it.
 void checkpointAndCloseAll();
 
 // A handle on one collection database file. Every window opens its own.

@@ -1,13 +1,28 @@
 #include "clsPluginInterface.h"
 
 #include "catalogue/Frmobjetos.h"
+#include "database/backup.h"
 #include "platform/guard.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
+#include <QTimer>
 
 namespace ondrel::plugin {
 
 namespace {
+// The day's copy of the collection starts a little after the catalogue is up,
+// on a thread of its own: the start-up never waits for it.
+constexpr int kDailyBackupDelayMs = 2000;
+
+void scheduleDailyBackup()
+{
+    QTimer::singleShot(kDailyBackupDelayMs, QCoreApplication::instance(), [] {
+        if (catalogue::Frmobjetos* window = catalogue::Frmobjetos::existing())
+            db::startDailyBackup(window->CaminhoBanco);
+    });
+}
+
 // How many Run calls are under way. A box shown while the window loads runs a
 // nested event loop, and a host call can arrive inside it; that inner Run must
 // not start the loading a second time.
@@ -30,6 +45,7 @@ QString clsPluginInterface::Run(const platform::HostWindowRef& FormX)
         Frmobjetos* existing = Frmobjetos::existing();
         if (!nested || (existing && existing->isLoaded())) {
             Frmobjetos::instance()->Show();
+            scheduleDailyBackup();
         }
         // The window may have been closed by the user inside a nested event
         // loop of its start-up; then there is nothing to hand over.

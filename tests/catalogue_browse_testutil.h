@@ -5,6 +5,7 @@
 // Message boxes, input boxes, the file dialog, the shell and the keys sent go
 // to a recording double.
 #include "catalogue/Frmobjetos.h"
+#include "database_testutil.h"
 #include "folder_testutil.h"
 #include "database/database.h"
 #include "database/datacontrol.h"
@@ -70,6 +71,15 @@ public:
                 rs->setText(QStringLiteral("path"), o.path);
             rs->update();
         }
+    }
+
+    // The standard objects with two loans: D4 lent to Ana Souza, B2 returned.
+    void createWithLoans() const
+    {
+        create();
+        auto loans = open()->openRecordset(QStringLiteral("empréstimos"));
+        testutil::addRecord(*loans, {{"codobjeto", "D4"}, {"Nome", "Ana Souza"}, {"Entregue", "Não"}});
+        testutil::addRecord(*loans, {{"codobjeto", "B2"}, {"Nome", "João"}, {"Entregue", "Sim"}});
     }
 
     // The catalogue window, loaded and shown.

@@ -9,7 +9,6 @@
 #include "platform/reportprinter.h"
 
 #include <QAction>
-#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QDir>
@@ -20,35 +19,9 @@
 
 using namespace cattest;
 using ondrel::db::forceReadOnlyOpen;
+using testutil::OtherWriter;
 
 namespace {
-
-// Another program holding the file's write lock (the sqlite3 tool in a
-// "begin exclusive" it has not ended).
-class OtherWriter {
-public:
-    explicit OtherWriter(const QString& path)
-    {
-        sqlite3_open(path.toUtf8().constData(), &m_db);
-        m_locked = sqlite3_exec(m_db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-    ~OtherWriter()
-    {
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(m_db);
-    }
-    bool locked() const { return m_locked; }
-
-private:
-    sqlite3* m_db = nullptr;
-    bool m_locked = false;
-};
-
-QByteArray digest(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
-}
 
 void plainExec(const QString& path, const QByteArray& sql)
 {
@@ -89,10 +62,7 @@ private slots:
     void init()
     {
         m_folder = std::make_unique<Folder>();
-        m_folder->create();
-        auto loans = m_folder->open()->openRecordset(QStringLiteral("empréstimos"));
-        testutil::addRecord(*loans, {{"codobjeto", "D4"}, {"Nome", "Ana Souza"}, {"Entregue", "Não"}});
-        testutil::addRecord(*loans, {{"codobjeto", "B2"}, {"Nome", "João"}, {"Entregue", "Sim"}});
+        m_folder->createWithLoans();
     }
     void cleanup()
     {
@@ -247,17 +217,13 @@ private slots:
             ondrel::db::Database::create(path, QStringLiteral("outra"));
         } else if (contents == "damaged") {
             m_folder->create();
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            const qint64 size = file.size();
-            file.seek(size / 2);  // the pages of the tables, past the header and the verifier
-            file.write(QByteArray(int(size - size / 2), '\xff'));
+            QVERIFY(testutil::damagePages(path));
         } else if (contents != "missing") {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(contents);
         }
-        const QByteArray before = digest(path);
+        const QByteArray before = testutil::digest(path);
         Frmobjetos* f = m_folder->openCatalogue();
         ondrel::loans::Frmemprestimos::instance()->Show();
         const QStringList told = m_folder->services.messageTexts();
@@ -268,7 +234,7 @@ private slots:
             QVERIFY2(told.first().contains(reason) && told.first().contains(path), qPrintable(told.first()));
         }
         QCOMPARE(f->Txtcod->text(), QString());
-        QCOMPARE(digest(path), before);
+        QCOMPARE(testutil::digest(path), before);
     }
 
     // A read-only collection is browsed with its true loans, prints what is

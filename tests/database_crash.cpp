@@ -8,7 +8,6 @@
 // (scripts/crash-test runs a long one outside ctest).
 #include "database_testutil.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QMap>
@@ -64,14 +63,6 @@ int envNumber(const char* name, int fallback)
     bool ok = false;
     const int value = qEnvironmentVariableIntValue(name, &ok);
     return ok ? value : fallback;
-}
-
-QByteArray digest(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
 // Runs a child as the unprivileged user "nobody".
@@ -281,13 +272,13 @@ private slots:
         QVERIFY(::chmod(QFile::encodeName(path).constData(), folderReadOnly ? 0666 : 0444) == 0);
         if (folderReadOnly)
             QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0555) == 0);
-        const QByteArray before = digest(path);
+        const QByteArray before = testutil::digest(path);
         // Browsing works, a save says read-only, a stored query lives in memory.
         QCOMPARE(runAsStranger({QStringLiteral("read"), path}),
                  QStringLiteral("readonly 1 objects 1\nsave %1\npesquisa Ana select * from empréstimos where codobjeto = 'A1'")
                      .arg(ErrReadOnly));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("livrano.mdb")});
-        QCOMPARE(digest(path), before);
+        QCOMPARE(testutil::digest(path), before);
         // Made writable again, it is written as usual.
         QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0777) == 0);
         QVERIFY(::chmod(QFile::encodeName(path).constData(), 0666) == 0);

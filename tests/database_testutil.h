@@ -3,6 +3,8 @@
 #include "database/database.h"
 #include "database/engineerror.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <functional>
@@ -21,6 +23,48 @@ struct TempCollection {
     }
 };
 
+// Another program holding the file's write lock (the sqlite3 tool in a
+// "begin exclusive" it has not ended).
+class OtherWriter {
+public:
+    explicit OtherWriter(const QString& path)
+    {
+        sqlite3_open(path.toUtf8().constData(), &m_db);
+        m_locked = sqlite3_exec(m_db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~OtherWriter()
+    {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(m_db);
+    }
+    OtherWriter(const OtherWriter&) = delete;
+    OtherWriter& operator=(const OtherWriter&) = delete;
+    bool locked() const { return m_locked; }
+
+private:
+    sqlite3* m_db = nullptr;
+    bool m_locked = false;
+};
+
+// Damages a collection file as a failing disk would: the pages of the tables
+// overwritten, past the header and the verifier.
+inline bool damagePages(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    const qint64 size = file.size();
+    file.seek(size / 2);
+    return file.write(QByteArray(int(size - size / 2), '\xff')) == size - size / 2;
+}
+
+// The bytes of a file, as one hash.
+inline QByteArray digest(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
+}
+
 // Reads the file the way the sqlite3 tool does: no functions of ours.
 inline QString plainQuery(const QString& path, const char* sql)
 {
@@ -38,6 +82,13 @@ inline QString plainQuery(const QString& path, const char* sql)
     }
     sqlite3_close(db);
     return out.trimmed();
+}
+
+// Everything a person keeps in the file: every object and every loan.
+inline QString everyRow(const QString& path)
+{
+    return plainQuery(path, "SELECT cod || '|' || \"Título\" FROM objetos ORDER BY cod") + u'\n'
+        + plainQuery(path, "SELECT cod || '|' || \"Nome\" FROM \"empréstimos\" ORDER BY cod");
 }
 
 // The engine error number an action fails with, 0 when it succeeds.

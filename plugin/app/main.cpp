@@ -8,10 +8,17 @@
 //   ondrel --show-catalogue [--plugin-folder DIR]
 //                                        opens the catalogue window without a
 //                                        bus, as a Run from a host would
+//   ondrel --backup [DEST] [--plugin-folder DIR]
+//                                        a copy of the collection into DEST
+//                                        (by default the backup folder)
+//   ondrel --restore FILE [--plugin-folder DIR]
+//                                        puts the copy FILE in place of the
+//                                        collection, keeping the file beside it
 //
 // Serving, it ends when its last window closes; started by activation and
 // never asked to Run, it ends after an idle time-out.
 
+#include "database/backup.h"
 #include "database/database.h"
 #include "platform/hostwindow.h"
 #include "platform/pluginfolder.h"
@@ -22,6 +29,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -45,6 +54,60 @@ int createDatabase(const QString& path, bool demo)
         return 1;
     }
     std::printf("%s\n", qPrintable(path));
+    return 0;
+}
+
+QString collectionPath()
+{
+    return ondrel::db::databasePath(ondrel::platform::pluginFolder());
+}
+
+int backUpCollection(const QString& destination)
+{
+    using namespace ondrel::db;
+    const QString collection = collectionPath();
+    const QString refusal = refusalToCopy(collection);
+    if (!refusal.isEmpty()) {
+        std::fprintf(stderr, "ondrel: %s\n", qPrintable(refusal));
+        return 1;
+    }
+    const QString folder = destination.isEmpty() ? backupFolder() : destination;
+    // The backup folder keeps its newest copies; a folder the person names
+    // keeps every copy made there.
+    const bool intoBackupFolder = QDir(folder).absolutePath() == QDir(backupFolder()).absolutePath();
+    try {
+        const QString copy = backUp(collection, folder, QDateTime::currentDateTime(), intoBackupFolder ? kCopiesKept : 0);
+        std::printf("%s\n", qPrintable(copy));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ondrel: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
+
+int restoreCollection(const QString& copy)
+{
+    using namespace ondrel::db;
+    const QString collection = collectionPath();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString service = QString::fromLatin1(ondrel::plugin::kServiceName);
+    if (bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(service).value()) {
+        std::fprintf(stderr,
+                     "ondrel: Nada foi restaurado: o Ulmix está aberto (o nome %s está em uso no barramento de "
+                     "sessão). Feche-o e tente de novo.\n",
+                     qPrintable(service));
+        return 1;
+    }
+    try {
+        const QString kept = restoreCopy(copy, collection);
+        std::printf("%s\n", qPrintable(kept.isEmpty()
+                                           ? QStringLiteral("A cópia \"%1\" foi restaurada em \"%2\".").arg(copy, collection)
+                                           : QStringLiteral("A cópia \"%1\" foi restaurada em \"%2\"; o arquivo anterior "
+                                                            "foi guardado como \"%3\".").arg(copy, collection, kept)));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ondrel: %s\n", e.what());
+        return 1;
+    }
     return 0;
 }
 
@@ -120,7 +183,17 @@ int main(int argc, char** argv)
     const QCommandLineOption idle(QStringLiteral("idle-timeout"),
                                   QStringLiteral("Segundos de espera por um primeiro Run (padrão 60)."),
                                   QStringLiteral("SECONDS"), QStringLiteral("60"));
-    parser.addOptions({help, create, demo, show, folder, idle});
+    const QCommandLineOption backup(QStringLiteral("backup"),
+                                    QStringLiteral("Faz uma cópia de segurança da coleção na pasta DEST (padrão: "
+                                                   "$XDG_DATA_HOME/ondrel/backup, ou seja, "
+                                                   "~/.local/share/ondrel/backup)."));
+    const QCommandLineOption restore(QStringLiteral("restore"),
+                                     QStringLiteral("Restaura a cópia FILE no lugar da coleção, guardando o arquivo "
+                                                    "atual ao lado (com o Ulmix fechado)."),
+                                     QStringLiteral("FILE"));
+    parser.addOptions({help, create, demo, show, folder, idle, backup, restore});
+    parser.addPositionalArgument(QStringLiteral("DEST"), QStringLiteral("A pasta da cópia de --backup."),
+                                 QStringLiteral("[DEST]"));
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "ondrel: %s\n", qPrintable(parser.errorText()));
         return 2;
@@ -130,10 +203,18 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    // Creating a database needs no display.
+    // Creating a database needs no display, nor copying or restoring one.
     if (parser.isSet(create)) {
         QCoreApplication app(argc, argv);
         return createDatabase(parser.value(create), parser.isSet(demo));
+    }
+    if (parser.isSet(backup) || parser.isSet(restore)) {
+        QCoreApplication app(argc, argv);
+        if (parser.isSet(folder))
+            ondrel::platform::setPluginFolder(parser.value(folder));
+        if (parser.isSet(restore))
+            return restoreCollection(parser.value(restore));
+        return backUpCollection(parser.positionalArguments().value(0));
     }
 
     // Started by a bus without a display, serve anyway (Identify still works)
