@@ -1,7 +1,7 @@
 #include "floor.h"
 
+#include "core/values.h"
 #include "database/database.h"
-#include "database/values.h"
 
 #include <algorithm>
 #include <chrono>

@@ -15,9 +15,9 @@
 #include "rawsqlite.h"
 #include "windows.h"
 
+#include "binding/datacontrol.h"
 #include "database/connection.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -21,18 +21,18 @@
 #include "floor.h"
 #include "rawsqlite.h"
 
+#include "binding/datacontrol.h"
 #include "catalogue/Frmobjetos.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 #include "database/recordset.h"
+#include "forms/guard.h"
 #include "loans/Frmemprestimos.h"
-#include "platform/guard.h"
-#include "platform/limitedtextedit.h"
-#include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "search/Frmpesquisa.h"
 #include "tests/widget_testutil.h"
+#include "widgets/limitedtextedit.h"
+#include "widgets/picturebutton.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/guard.h"
+#include "forms/guard.h"
+#include "forms/recordtoolbar.h"
 #include "platform/hostwindow.h"
-#include "platform/recordtoolbar.h"
 
 #include <QMainWindow>
 #include <QSize>

@@ -1,14 +1,14 @@
 // Browsing the catalogue: previous and next, the four orderings with the
 // listing they give the printed report, and the total after a grid edit.
+#include "core/valuetext.h"
 #include "Frmobjetos.h"
 #include "frmobjetos_internal.h"
-#include "database/valuetext.h"
 
+#include "binding/datacontrol.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 #include "database/recordset.h"
-#include "platform/guard.h"
-#include "platform/menubuilder.h"
+#include "forms/guard.h"
+#include "forms/menubuilder.h"
 
 #include <QAction>
 #include <QLabel>

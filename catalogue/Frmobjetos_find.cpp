@@ -3,12 +3,12 @@
 #include "Frmobjetos.h"
 #include "frmobjetos_internal.h"
 
+#include "binding/datacontrol.h"
 #include "chrome/quickfind.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
-#include "platform/guard.h"
-#include "platform/picturebutton.h"
+#include "forms/guard.h"
 #include "search/Frmpesquisa.h"
+#include "widgets/picturebutton.h"
 
 #include <QAction>
 #include <QComboBox>

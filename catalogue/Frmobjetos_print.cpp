@@ -4,7 +4,7 @@
 #include "frmobjetos_internal.h"
 
 #include "database/database.h"
-#include "platform/guard.h"
+#include "forms/guard.h"
 #include "platform/pluginfolder.h"
 #include "platform/reportprinter.h"
 

@@ -1,6 +1,6 @@
 #include "opencollection.h"
 
-#include "database/backup.h"
+#include "collection/backup.h"
 #include "database/connection.h"
 #include "database/database.h"
 #include "platform/services.h"

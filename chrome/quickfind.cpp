@@ -1,7 +1,7 @@
 #include "quickfind.h"
 
+#include "binding/datacontrol.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 #include "platform/services.h"
 
 #include <stdexcept>

@@ -1,9 +1,9 @@
 // Demo and benchmark contents of a collection database.
-#include "connection.h"
-#include "database.h"
-#include "record.h"
-#include "schema.h"
-#include "values.h"
+#include "core/values.h"
+#include "database/connection.h"
+#include "database/database.h"
+#include "database/record.h"
+#include "database/schema.h"
 
 #include <QDate>
 #include <QRandomGenerator>

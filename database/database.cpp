@@ -1,6 +1,6 @@
 #include "database.h"
 
-#include "backup.h"
+#include "collection/backup.h"
 #include "connection.h"
 #include "dialect.h"
 #include "filework.h"

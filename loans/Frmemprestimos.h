@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/recordtoolbar.h"
+#include "forms/recordtoolbar.h"
 
 #include <QDate>
 #include <QMainWindow>

@@ -3,18 +3,18 @@
 #include "Frmemprestimos.h"
 
 #include "assets/assets.h"
+#include "binding/datacontrol.h"
+#include "binding/recordsetmodel.h"
 #include "chrome/chrome.h"
-#include "database/datacontrol.h"
-#include "database/recordsetmodel.h"
-#include "platform/formhelpers.h"
-#include "platform/limitedtextedit.h"
-#include "platform/menubuilder.h"
-#include "platform/picturebutton.h"
-#include "platform/recordtoolbar.h"
-#include "platform/resizer.h"
-#include "platform/toolbarbar.h"
-#include "platform/twips.h"
+#include "forms/formhelpers.h"
+#include "forms/menubuilder.h"
+#include "forms/recordtoolbar.h"
 #include "platform/windowfont.h"
+#include "widgets/limitedtextedit.h"
+#include "widgets/picturebutton.h"
+#include "widgets/resizer.h"
+#include "widgets/toolbarbar.h"
+#include "widgets/twips.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -3,15 +3,15 @@
 // its toolbar (hover texts, home link, help).
 #include "Frmemprestimos.h"
 
+#include "binding/datacontrol.h"
 #include "catalogue/Frmobjetos.h"
 #include "chrome/chrome.h"
 #include "chrome/quickfind.h"
-#include "database/datacontrol.h"
 #include "database/recordset.h"
-#include "platform/guard.h"
-#include "platform/menubuilder.h"
-#include "platform/picturebutton.h"
+#include "forms/guard.h"
+#include "forms/menubuilder.h"
 #include "search/Frmpesquisa.h"
+#include "widgets/picturebutton.h"
 
 #include <QAbstractButton>
 #include <QAction>

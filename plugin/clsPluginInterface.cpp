@@ -1,8 +1,8 @@
 #include "clsPluginInterface.h"
 
 #include "catalogue/Frmobjetos.h"
-#include "database/backup.h"
-#include "platform/guard.h"
+#include "collection/backup.h"
+#include "forms/guard.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>

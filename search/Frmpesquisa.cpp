@@ -1,19 +1,19 @@
 #include "Frmpesquisa.h"
 #include "chrome/opencollection.h"
 
+#include "binding/datacontrol.h"
 #include "catalogue/Frmobjetos.h"
 #include "chrome/chrome.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 #include "database/recordset.h"
+#include "forms/formhelpers.h"
+#include "forms/guard.h"
 #include "loans/Frmemprestimos.h"
-#include "platform/formhelpers.h"
-#include "platform/guard.h"
-#include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
-#include "platform/resizer.h"
-#include "platform/twips.h"
 #include "platform/windowfont.h"
+#include "widgets/picturebutton.h"
+#include "widgets/resizer.h"
+#include "widgets/twips.h"
 
 #include <QAction>
 #include <QButtonGroup>

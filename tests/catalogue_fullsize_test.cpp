@@ -1,12 +1,12 @@
 // Keystrokes in the code box on a full-sized catalogue: every key rewrites
 // the stored query "pesquisa" and re-reads the loans behind the loan boxes,
 // and the counter goes past 32,767. Their timing is in bench/.
+#include "binding/datacontrol.h"
 #include "catalogue/Frmobjetos.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
-#include "platform/picturebutton.h"
+#include "widgets/picturebutton.h"
 
 #include <QLabel>
 #include <QLineEdit>

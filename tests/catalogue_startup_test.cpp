@@ -1,15 +1,15 @@
 // Start-up, resizing and closing of the catalogue window on real database
 // files in a temporary plug-in folder.
+#include "binding/datacontrol.h"
+#include "binding/recordsetmodel.h"
 #include "catalogue/Frmobjetos.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
-#include "database/recordsetmodel.h"
 #include "loans/Frmemprestimos.h"
-#include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "widget_testutil.h"
-#include "platform/twips.h"
+#include "widgets/picturebutton.h"
+#include "widgets/twips.h"
 
 #include <QAction>
 #include <QImage>

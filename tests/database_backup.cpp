@@ -4,7 +4,7 @@
 // can own the plug-in's name).
 #include "database_testutil.h"
 
-#include "database/backup.h"
+#include "collection/backup.h"
 #include "database/connection.h"
 
 #include <QDBusConnection>

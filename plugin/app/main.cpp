@@ -18,7 +18,7 @@
 // Serving, it ends when its last window closes; started by activation and
 // never asked to Run, it ends after an idle time-out.
 
-#include "database/backup.h"
+#include "collection/backup.h"
 #include "database/database.h"
 #include "platform/hostwindow.h"
 #include "platform/pluginfolder.h"
