@@ -16,6 +16,7 @@
 #include "windows.h"
 
 #include "binding/datacontrol.h"
+#include "collection/collection.h"
 #include "database/connection.h"
 #include "database/database.h"
 

@@ -23,6 +23,7 @@
 
 #include "binding/datacontrol.h"
 #include "catalogue/Frmobjetos.h"
+#include "collection/collection.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "forms/guard.h"

@@ -1,5 +1,6 @@
 #include "Frmobjetos.h"
 #include "chrome/opencollection.h"
+#include "collection/collection.h"
 #include "core/valuetext.h"
 #include "frmobjetos_internal.h"
 #include "listing.h"

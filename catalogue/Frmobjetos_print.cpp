@@ -3,6 +3,7 @@
 #include "Frmobjetos.h"
 #include "frmobjetos_internal.h"
 
+#include "collection/collection.h"
 #include "database/database.h"
 #include "forms/guard.h"
 #include "platform/pluginfolder.h"

@@ -1,5 +1,6 @@
 #include "backup.h"
 
+#include "collection.h"
 #include "database/connection.h"
 #include "database/database.h"
 #include "database/filework.h"

@@ -4,6 +4,7 @@
 #include "binding/datacontrol.h"
 #include "binding/recordsetmodel.h"
 #include "catalogue/Frmobjetos.h"
+#include "collection/collection.h"
 #include "core/valuetext.h"
 #include "database/database.h"
 #include "database/recordset.h"

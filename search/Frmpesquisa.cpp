@@ -4,6 +4,7 @@
 #include "binding/datacontrol.h"
 #include "catalogue/Frmobjetos.h"
 #include "chrome/chrome.h"
+#include "collection/collection.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "forms/formhelpers.h"

@@ -5,6 +5,7 @@
 #include "database_testutil.h"
 
 #include "collection/backup.h"
+#include "collection/collection.h"
 #include "database/connection.h"
 
 #include <QDBusConnection>
@@ -37,7 +38,7 @@ QStringList copyNames()
 }
 
 struct DemoCollection : testutil::TempCollection {
-    DemoCollection() { Database::fillDemo(path, QStringLiteral("7Borel3")); }
+    DemoCollection() { fillDemo(path, QStringLiteral("7Borel3")); }
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Value conversions of the collection database: dates, currency, folding,
 // the like pattern, literals and the path rule.
+#include "collection/collection.h"
 #include "core/values.h"
 #include "database/database.h"
 

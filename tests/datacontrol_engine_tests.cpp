@@ -2,6 +2,7 @@
 
 #include "binding/datacontrol.h"
 #include "binding/recordsetmodel.h"
+#include "collection/collection.h"
 #include "database/database.h"
 
 #include <QLineEdit>

@@ -4,6 +4,7 @@
 #include "loans_testutil.h"
 
 #include "binding/datacontrol.h"
+#include "collection/collection.h"
 #include "widgets/limitedtextedit.h"
 #include "widgets/picturebutton.h"
 
