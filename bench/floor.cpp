@@ -44,12 +44,6 @@ QString generatedCode(int index)
     return QStringLiteral("B%1").arg(index, 5, 36, QChar(u'0')).toUpper();
 }
 
-QString pesquisaSql(const QString& code)
-{
-    return QStringLiteral("select * from empréstimos where codobjeto = '") + db::literal(code)
-        + QStringLiteral("'order by data desc");
-}
-
 std::string loansOfCodeSql()
 {
     return std::string("SELECT ") + kLoanColumns

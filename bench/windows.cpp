@@ -24,6 +24,7 @@
 #include "binding/datacontrol.h"
 #include "catalogue/Frmobjetos.h"
 #include "collection/collection.h"
+#include "collection/statements.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "forms/guard.h"
@@ -294,7 +295,7 @@ struct Floor {
     // and the newest loan of the code read. Returns its borrower.
     std::string showLoansOf(const QString& code)
     {
-        writer.rewrite("pesquisa", utf8(pesquisaSql(code)));
+        writer.rewrite("pesquisa", utf8(db::loansOfObject(code)));
         return firstText(loansOfCode, [&](RawRun& r) { r.bind(1, utf8(db::foldText(code))); }, 1);
     }
 
@@ -542,7 +543,7 @@ private:
                 key([&] { QTest::keyClick(m_form->Txtcod, c.toLatin1()); }, typed);
             }
             require(m_form->Txtcod->text() == typed
-                        && m_form->BancoDados->queryDefSql(QStringLiteral("pesquisa")) == pesquisaSql(typed),
+                        && m_form->BancoDados->queryDefSql(QStringLiteral("pesquisa")) == db::loansOfObject(typed),
                     QStringLiteral("the keys typed %1 and pesquisa followed").arg(typed));
             while (!typed.isEmpty()) {
                 typed.chop(1);
@@ -579,9 +580,7 @@ private:
                 [&](int) { order.item->trigger(); },
                 [&](int) {
                     rawCode = m_floor->firstText(*first);
-                    m_floor->writer.rewrite("Imprime", utf8(QStringLiteral("select cod, objeto, título, autor, valor "
-                                                                           "from objetos order by ")
-                                                            + order.field));
+                    m_floor->writer.rewrite("Imprime", utf8(db::listingOrderedBy(order.field)));
                     m_floor->showLoansOf(QString::fromStdString(rawCode));
                 });
             require(order.item->isChecked(), QStringLiteral("the order is checked"));
@@ -621,9 +620,7 @@ private:
             requireNoMessage(QStringLiteral("the search"));
             if (m_floor) {
                 rawSearches.push_back(elapsedMs([&] {
-                    m_floor->writer.rewrite("Imprime", utf8(QStringLiteral("select cod, objeto, título, autor, valor "
-                                                                           "from objetos where título like '*")
-                                                            + kSearchKey + QStringLiteral("*'")));
+                    m_floor->writer.rewrite("Imprime", utf8(db::listingWhereContains(QStringLiteral("título"), kSearchKey)));
                     rawFirst = m_floor->firstText(m_floor->firstMatch, [&](RawRun& r) { r.bind(1, key); }, 1);
                     m_floor->showLoansOf(QString::fromStdString(rawFirst));
                 }));
@@ -637,7 +634,7 @@ private:
             if (m_floor) {
                 rawCloses.push_back(elapsedMs([&] {
                     m_floor->writer.remove("pesquisa");
-                    m_floor->writer.rewrite("Imprime", "select cod, objeto, título, autor, valor from objetos order by cod");
+                    m_floor->writer.rewrite("Imprime", utf8(db::listingByCode()));
                     rawFirst = m_floor->firstText(m_floor->firstRow, {}, 1);
                     m_floor->showLoansOf(QString::fromStdString(rawFirst));
                 }));

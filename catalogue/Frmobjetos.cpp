@@ -1,6 +1,7 @@
 #include "Frmobjetos.h"
 #include "chrome/opencollection.h"
 #include "collection/collection.h"
+#include "collection/statements.h"
 #include "core/valuetext.h"
 #include "frmobjetos_internal.h"
 #include "listing.h"
@@ -185,11 +186,11 @@ Frmobjetos::Frmobjetos() : QMainWindow(nullptr)
 
     Data1 = new db::DataControl(this);
     Data1->setObjectName(QStringLiteral("Data1"));
-    Data1->setRecordSource(QStringLiteral("select * from objetos"));
+    Data1->setRecordSource(db::allObjects());
     Data1->setCaption(QStringLiteral("Data1"));
     Data2 = new db::DataControl(this);
     Data2->setObjectName(QStringLiteral("Data2"));
-    Data2->setRecordSource(QStringLiteral("select * from empréstimos"));
+    Data2->setRecordSource(db::allLoans());
     Data2->setCaption(QStringLiteral("Data2"));
     Data2->setReadOnly(true);
     Resize1 = new platform::Resizer(this);
@@ -671,7 +672,7 @@ void Frmobjetos::Form_Load()
         },
         [&] { Resize1->InitResize(); },
         [&] { Resize1->SaveInitialPositions(); },
-        [&] { Data2->setRecordSource(QStringLiteral("select * from empréstimos order by data desc")); },
+        [&] { Data2->setRecordSource(db::loansNewestFirst()); },
         [&] { showLoanState(); },
         [&] { Data1->setRecordset(TabObjetos); },
         [&] { services().setPointer(platform::Pointer::Default); },
@@ -794,11 +795,10 @@ void Frmobjetos::mnusair_Click()
 
 void Frmobjetos::Txtcod_Change()
 {
-    const QString name = QStringLiteral("pesquisa");
+    const QString name = db::pesquisaName();
     // The loans of the code on screen, newest first. The code is pasted with
     // its quotes doubled, so any code reads its own loans.
-    const QString loans = QStringLiteral("select * from empréstimos where codobjeto = '") + db::literal(Txtcod->text())
-        + QStringLiteral("'") + QStringLiteral("order by data desc");
+    const QString loans = db::loansOfObject(Txtcod->text());
     // Written in one transaction without waiting for another program (a
     // locked or read-only file keeps it in memory for the run). Should it
     // fail all the same, the loans are read through the statement itself, so

@@ -5,6 +5,7 @@
 
 #include "binding/datacontrol.h"
 #include "chrome/quickfind.h"
+#include "collection/statements.h"
 #include "database/database.h"
 #include "forms/guard.h"
 #include "search/Frmpesquisa.h"
@@ -57,11 +58,11 @@ void Frmobjetos::cmdFechar_Click()
     if (!Data1->saveTypedValues())
         return;
     skipFailing({
-        [&] { Data1->setRecordSource(QStringLiteral("select * from objetos")); },
+        [&] { Data1->setRecordSource(db::allObjects()); },
         [&] { Data1->refresh(); },
         // Written again at the next change of the shown code.
-        [&] { use(BancoDados).deleteQueryDef(QStringLiteral("pesquisa")); },
-        [&] { writeImprime(QStringLiteral("select cod, objeto, título, autor, valor from objetos order by cod")); },
+        [&] { use(BancoDados).deleteQueryDef(db::pesquisaName()); },
+        [&] { writeImprime(db::listingByCode()); },
         [&] { cmdSeleciona->raise(); },
         [&] { mnufecharpesquisa->setEnabled(false); },
         [&] { mnuordenar->setEnabled(true); },

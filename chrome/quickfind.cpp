@@ -24,11 +24,6 @@ QString notFoundMessage()
     return QStringLiteral("Objeto Não Encontrado");
 }
 
-QString titleCriteria(const QString& typed)
-{
-    return QStringLiteral("Título like'") + db::literal(typed) + u'\'';
-}
-
 void quickFindByTitle(db::DataControl& source, const QString& prompt)
 {
     using platform::services;

@@ -5,6 +5,7 @@
 #include "binding/recordsetmodel.h"
 #include "catalogue/Frmobjetos.h"
 #include "collection/collection.h"
+#include "collection/statements.h"
 #include "core/valuetext.h"
 #include "database/database.h"
 #include "database/recordset.h"
@@ -180,7 +181,7 @@ void Frmemprestimos::Form_Initialize()
     // The code of the object the catalogue shows, read once.
     const catalogue::Frmobjetos* objects = catalogue::Frmobjetos::existing();
     const QString code = objects ? objects->Txtcod->text() : QString();
-    const QString criteria = QStringLiteral("codobjeto='") + db::literal(code) + QStringLiteral("'");
+    const QString criteria = db::loansOfObjectCriteria(code);
     // Referring to Data1 loads the window and opens its record source.
     ensureLoaded();
     // Without a database there is no record set to search: nothing to do.
@@ -491,17 +492,17 @@ void Frmemprestimos::catalogueFollows(const QString& code)
     if (!objects->Data1->saveTypedValues())
         return;
     skipFailing({
-        [&] { objects->Data2->setRecordSource(QStringLiteral("select * from empréstimos order by data desc")); },
+        [&] { objects->Data2->setRecordSource(db::loansNewestFirst()); },
         [&] { objects->Data2->refresh(); },
         [&] { use(objects.data()).Data1->refresh(); },
         [&] {
             use(use(objects.data()).Data1->recordset())
-                .findFirst(QStringLiteral("cod= '") + db::literal(code) + QStringLiteral("'"));
+                .findFirst(db::objectOfSavedLoan(code));
         },
         [&] {
             // The loan source ends on the loans of the object shown. When the
             // shown code did not change, the catalogue rewrote nothing itself.
-            if (use(objects.data()).Data2->recordSource() != QStringLiteral("pesquisa"))
+            if (use(objects.data()).Data2->recordSource() != db::pesquisaName())
                 objects->Txtcod_Change();
         },
     });
@@ -539,7 +540,7 @@ void Frmemprestimos::Txtcod_LostFocus()
         [&] { Data2->refresh(); },
         [&] {
             db::Recordset& objects = use(Data2->recordset());
-            objects.findFirst(QStringLiteral("cod='") + db::literal(Txtcod->text()) + QStringLiteral("'"));
+            objects.findFirst(db::objectWithCode(Txtcod->text()));
             found = !objects.noMatch();
         },
         [&] { Txtobjeto->setText(found ? Txtobjetoclone->text() : QString()); },

@@ -7,6 +7,7 @@
 #include "catalogue/Frmobjetos.h"
 #include "chrome/chrome.h"
 #include "chrome/quickfind.h"
+#include "collection/statements.h"
 #include "database/recordset.h"
 #include "forms/guard.h"
 #include "forms/menubuilder.h"
@@ -28,13 +29,6 @@ using platform::guarded;
 using platform::skipFailing;
 
 namespace {
-
-// The statements the window lists the loans with.
-const QString kAllNewestFirst = QStringLiteral("select * from empréstimos order by data desc");
-const QString kNotReturned = QStringLiteral("select * from empréstimos where entregue='Não'");
-const QString kByCode = QStringLiteral("select * from empréstimos order by cod");
-const QString kByTitle = QStringLiteral("select * from empréstimos order by título");
-const QString kByName = QStringLiteral("select * from empréstimos order by nome");
 
 db::Recordset& loansOf(db::DataControl* source)
 {
@@ -116,34 +110,34 @@ void Frmemprestimos::showOrder(const QString& statement, QAction* chosen)
 
 void Frmemprestimos::mnutodos_Click()
 {
-    if (showLoans(kAllNewestFirst))
+    if (showLoans(db::loansNewestFirst()))
         mnuordenar->setEnabled(true);
 }
 
 void Frmemprestimos::mnuemprestados_Click()
 {
-    if (showLoans(kNotReturned))
+    if (showLoans(db::loansNotReturned()))
         mnuordenar->setEnabled(false);
 }
 
 void Frmemprestimos::mnuordcod_Click()
 {
-    showOrder(kByCode, mnuordcod);
+    showOrder(db::loansOrderedBy(QStringLiteral("cod")), mnuordcod);
 }
 
 void Frmemprestimos::mnuordtitulo_Click()
 {
-    showOrder(kByTitle, mnuordtitulo);
+    showOrder(db::loansOrderedBy(QStringLiteral("título")), mnuordtitulo);
 }
 
 void Frmemprestimos::mnuordnome_Click()
 {
-    showOrder(kByName, mnuordnome);
+    showOrder(db::loansOrderedBy(QStringLiteral("nome")), mnuordnome);
 }
 
 void Frmemprestimos::mnudata_Click()
 {
-    showOrder(kAllNewestFirst, mnudata);
+    showOrder(db::loansNewestFirst(), mnudata);
 }
 
 void Frmemprestimos::mnuprocurar_Click()
@@ -199,7 +193,7 @@ void Frmemprestimos::cmdFechar_Click()
         return;
     skipFailing({
         [&] { lblpanel->setText(QString()); },
-        [&] { Data1->setRecordSource(kAllNewestFirst); },
+        [&] { Data1->setRecordSource(db::loansNewestFirst()); },
         [&] { Data1->refresh(); },
         [&] { cmdSeleciona->raise(); },
         [&] { mnufecharpesquisa->setEnabled(false); },

@@ -5,6 +5,7 @@
 #include "catalogue/Frmobjetos.h"
 #include "chrome/chrome.h"
 #include "collection/collection.h"
+#include "collection/statements.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "forms/formhelpers.h"
@@ -42,8 +43,6 @@ Frmpesquisa* s_instance = nullptr;
 constexpr int kClientWidth = 4755;
 constexpr int kClientHeight = 2835;
 
-const QString kImprime = QStringLiteral("Imprime");
-
 // The field entries each caller offers and the column each one searches.
 // The combo box's text is compared with them exactly (case and accents).
 using Entry = std::pair<const char*, const char*>;
@@ -63,12 +62,6 @@ QString columnFor(const Entry (&entries)[N], const QString& text)
             return QString::fromUtf8(column);
     }
     return QString();
-}
-
-// The "contains k" pattern; the key is made safe to stand between the quotes.
-QString containsPattern(const QString& column, const QString& key)
-{
-    return column + QStringLiteral(" like '*") + db::literal(key) + QStringLiteral("*'");
 }
 
 // Clears an exclusive pair of option buttons.
@@ -288,8 +281,8 @@ void Frmpesquisa::openDatabase()
 void Frmpesquisa::rewriteImprime(const QString& sql)
 {
     // Delete, create and set its text in one transaction.
-    BancoDados->writeQueryDef(kImprime, sql);
-    ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, kImprime});
+    BancoDados->writeQueryDef(db::imprimeName(), sql);
+    ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, db::imprimeName()});
 }
 
 void Frmpesquisa::PesquisaObjetos()
@@ -307,10 +300,9 @@ void Frmpesquisa::PesquisaObjetos()
 
     const QString column = columnFor(kObjectEntries, field);
     if (!column.isEmpty()) {
-        const QString where = QStringLiteral(" from objetos where ") + containsPattern(column, key);
-        rewriteImprime(QStringLiteral("select cod, objeto, título, autor, valor") + where);
+        rewriteImprime(db::listingWhereContains(column, key));
         if (objetos) {
-            objetos->Data1->setRecordSource(QStringLiteral("select *") + where);
+            objetos->Data1->setRecordSource(db::objectsWhereContains(column, key));
             objetos->Data1->refresh();
             if (field == QStringLiteral("Descrição"))
                 objetos->lblpanel->setText(QString::number(TabObjetos->recordCount()));
@@ -337,10 +329,9 @@ void Frmpesquisa::PesquisaEmprestimos()
     if (!column.isEmpty() && emprestimos) {
         QString statement;
         if (Option1->isChecked())
-            statement = QStringLiteral("select * from empréstimos where ") + containsPattern(column, key);
+            statement = db::loansWhereContains(column, key);
         else if (Option2->isChecked())
-            statement = QStringLiteral("select * from empréstimos where entregue='não' and ") +
-                        containsPattern(column, key);
+            statement = db::notReturnedLoansWhereContains(column, key);
         if (!statement.isEmpty()) {
             emprestimos->Data1->setRecordSource(statement);
             emprestimos->Data1->refresh();
@@ -354,7 +345,7 @@ void Frmpesquisa::Cancela()
     if (Optobjeto->isChecked()) {
         if (!BancoDados)
             openDatabase();
-        rewriteImprime(QStringLiteral("select cod, objeto, título, autor, valor from objetos order by cod"));
+        rewriteImprime(db::listingByCode());
         if (catalogue::Frmobjetos* objetos = catalogue::Frmobjetos::existing()) {
             objetos->lblpanel->setText(txttotal->text());
             objetos->cmdSeleciona->raise();
