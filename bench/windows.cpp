@@ -31,6 +31,7 @@
 #include "loans/Frmemprestimos.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
+#include "plugin/windowlinks.h"
 #include "search/Frmpesquisa.h"
 #include "tests/widget_testutil.h"
 #include "widgets/limitedtextedit.h"
@@ -886,6 +887,8 @@ std::vector<Figure> driveWindows(bool timing, const QString& folder, Size size, 
     platform::RecordingServices services;
     const platform::RecordingServices::Installed installed(services);
     platform::setPluginFolder(folder);
+    // The windows reach each other as in the plug-in.
+    plugin::installWindowLinks();
 
     std::vector<Figure> figures;
     if (timing) {

@@ -16,7 +16,6 @@
 #include "forms/guard.h"
 #include "forms/menubuilder.h"
 #include "forms/recordtoolbar.h"
-#include "loans/Frmemprestimos.h"
 #include "platform/picturereader.h"
 #include "platform/pluginfolder.h"
 #include "platform/reportprinter.h"
@@ -44,6 +43,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QStyle>
 #include <QStyleOptionTabWidgetFrame>
@@ -1220,36 +1220,41 @@ void Frmobjetos::cmdEmprestar_Click()
     const auto pointerBack = qScopeGuard([] { services().setPointer(platform::Pointer::Default); });
 
     // Created and loaded on first reference, on the last loan of our code.
-    loans::Frmemprestimos* emprestimos = loans::Frmemprestimos::instance();
+    forms::LoansLink* emprestimos = forms::loansWindow(forms::Reach::Create);
     // A loan typed there that cannot be stored keeps the loans window where
-    // it is (it has said why); the lending data must not land on that loan.
-    if (!emprestimos->startNewLoan())
+    // it is (it says why); the lending data must not land on that loan.
+    emprestimos->startLoanOf({Txtcod->text(), Cmbobjeto->currentText(), txttítulo->text(), Txtautor->text()});
+}
+
+QString Frmobjetos::shownCode() const
+{
+    return Txtcod->text();
+}
+
+void Frmobjetos::followSavedLoan(const QString& code)
+{
+    // A catalogue window that was never loaded is left alone.
+    if (!isLoaded())
         return;
-
-    emprestimos->Txtcod->setEnabled(true);
-    emprestimos->Txtcod->setText(Txtcod->text());
-    emprestimos->Txtnome->setText(QString());
-    emprestimos->Txttítulo->setText(txttítulo->text());
-    emprestimos->Txtautor->setText(Txtautor->text());
-    emprestimos->mskdata->setText(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")));
-    emprestimos->Combo1->setEditText(kLent);
-    emprestimos->Txtobjeto->setText(Cmbobjeto->currentText());
-
-    // The loans window's adding state, each button before its menu item.
-    emprestimos->cmdNovo->setEnabled(false);
-    emprestimos->mnunovo->setEnabled(false);
-    emprestimos->cmdSalvar->setEnabled(true);
-    emprestimos->mnusalvar->setEnabled(true);
-    emprestimos->cmdExcluir->setEnabled(false);
-    emprestimos->mnuexcluir->setEnabled(false);
-    emprestimos->cmdEditar->setEnabled(false);
-    emprestimos->mnueditar->setEnabled(false);
-    emprestimos->cmdCancelar->setEnabled(true);
-    emprestimos->mnucancelar->setEnabled(true);
-
-    // The borrower's name is typed first.
-    emprestimos->Show();
-    emprestimos->Txtnome->setFocus();
+    // An object typed here that cannot be stored keeps the catalogue as it is
+    // (it has said why).
+    if (!Data1->saveTypedValues())
+        return;
+    // The window may be closed by what its sources raise: each step asks
+    // whether it is still there.
+    const QPointer<Frmobjetos> self(this);
+    skipFailing({
+        [&] { Data2->setRecordSource(db::loansNewestFirst()); },
+        [&] { Data2->refresh(); },
+        [&] { use(self.data()).Data1->refresh(); },
+        [&] { use(use(self.data()).Data1->recordset()).findFirst(db::objectOfSavedLoan(code)); },
+        [&] {
+            // The loan source ends on the loans of the object shown. When the
+            // shown code did not change, nothing rewrote them yet.
+            if (use(self.data()).Data2->recordSource() != db::pesquisaName())
+                Txtcod_Change();
+        },
+    });
 }
 
 void Frmobjetos::ClarkTBButton2_Click(int Index)
@@ -1260,7 +1265,7 @@ void Frmobjetos::ClarkTBButton2_Click(int Index)
         lblpanel->setText(QString());
         services().setPointer(platform::Pointer::Hourglass);
         const auto pointerBack = qScopeGuard([] { services().setPointer(platform::Pointer::Default); });
-        loans::Frmemprestimos::instance()->Show();
+        forms::loansWindow(forms::Reach::Create)->Show();
         break;
     }
     case 1:

@@ -3,7 +3,6 @@
 
 #include "binding/datacontrol.h"
 #include "binding/recordsetmodel.h"
-#include "catalogue/Frmobjetos.h"
 #include "collection/collection.h"
 #include "collection/statements.h"
 #include "core/valuetext.h"
@@ -26,7 +25,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QScopeGuard>
 #include <QWindowStateChangeEvent>
 #include <stdexcept>
@@ -179,8 +177,8 @@ void Frmemprestimos::connectHandlers()
 void Frmemprestimos::Form_Initialize()
 {
     // The code of the object the catalogue shows, read once.
-    const catalogue::Frmobjetos* objects = catalogue::Frmobjetos::existing();
-    const QString code = objects ? objects->Txtcod->text() : QString();
+    const forms::CatalogueLink* objects = forms::catalogueWindow(forms::Reach::Existing);
+    const QString code = objects ? objects->shownCode() : QString();
     const QString criteria = db::loansOfObjectCriteria(code);
     // Referring to Data1 loads the window and opens its record source.
     ensureLoaded();
@@ -343,6 +341,24 @@ bool Frmemprestimos::startNewLoan()
     return false;
 }
 
+void Frmemprestimos::startLoanOf(const forms::LoanObject& object)
+{
+    if (!startNewLoan())
+        return;
+    Txtcod->setEnabled(true);
+    Txtcod->setText(object.code);
+    Txtnome->setText(QString());
+    Txttítulo->setText(object.title);
+    Txtautor->setText(object.author);
+    mskdata->setText(today());
+    Combo1->setEditText(kNao);
+    Txtobjeto->setText(object.kind);
+    setRecordCommands(false);  // adding
+    // The borrower's name is typed first.
+    Show();
+    Txtnome->setFocus();
+}
+
 void Frmemprestimos::cmdnovo_Click()
 {
     // Error 3021 asks whether to go on; any other failure is passed over.
@@ -475,36 +491,13 @@ void Frmemprestimos::Cmdsalvar_Click()
     skipFailing({
         [&] { use(Data1->recordset()).moveFirst(); },
         [&] { use(Data1->recordset()).moveLast(); },
-        [&] { catalogueFollows(savedCode); },
+        [&] {
+            // A catalogue window that was closed is left alone.
+            if (forms::CatalogueLink* objects = forms::catalogueWindow(forms::Reach::Existing))
+                objects->followSavedLoan(savedCode);
+        },
         [&] { setRecordCommands(true); },
         [&] { Txtcod->setEnabled(false); },
-    });
-}
-
-void Frmemprestimos::catalogueFollows(const QString& code)
-{
-    // A catalogue window that was closed or never loaded is left alone.
-    QPointer<catalogue::Frmobjetos> objects = catalogue::Frmobjetos::existing();
-    if (!objects || !objects->isLoaded())
-        return;
-    // An object typed there that cannot be stored keeps the catalogue as it is
-    // (it has said why).
-    if (!objects->Data1->saveTypedValues())
-        return;
-    skipFailing({
-        [&] { objects->Data2->setRecordSource(db::loansNewestFirst()); },
-        [&] { objects->Data2->refresh(); },
-        [&] { use(objects.data()).Data1->refresh(); },
-        [&] {
-            use(use(objects.data()).Data1->recordset())
-                .findFirst(db::objectOfSavedLoan(code));
-        },
-        [&] {
-            // The loan source ends on the loans of the object shown. When the
-            // shown code did not change, the catalogue rewrote nothing itself.
-            if (use(objects.data()).Data2->recordSource() != db::pesquisaName())
-                objects->Txtcod_Change();
-        },
     });
 }
 

@@ -1,26 +1,21 @@
-// What the loans window lists and in which order, the search it opens and
-// closes, the moves, the switch to the catalogue, closing, and the chrome of
-// its toolbar (hover texts, home link, help).
+// What the loans window lists and in which order, the search it opens,
+// applies and closes, the moves, the switch to the catalogue, closing, and the
+// chrome of its toolbar (hover texts, home link, help).
 #include "Frmemprestimos.h"
 
 #include "binding/datacontrol.h"
-#include "catalogue/Frmobjetos.h"
 #include "chrome/chrome.h"
 #include "chrome/quickfind.h"
 #include "collection/statements.h"
 #include "database/recordset.h"
 #include "forms/guard.h"
 #include "forms/menubuilder.h"
-#include "search/Frmpesquisa.h"
 #include "widgets/picturebutton.h"
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
-#include <QRadioButton>
 #include <stdexcept>
 
 namespace ondrel::loans {
@@ -176,14 +171,31 @@ void Frmemprestimos::cmdSeleciona_Click()
     mnumostrar->setEnabled(false);
     mnufecharpesquisa->setEnabled(true);
 
-    search::Frmpesquisa* dialog = search::Frmpesquisa::instance();
-    dialog->Combo1->addItems({QStringLiteral("Nome"), QStringLiteral("Objeto"), QStringLiteral("Título"),
-                              QStringLiteral("Autor(a)")});
-    dialog->Combo1->setEditText(QStringLiteral("Nome"));
-    dialog->Frame2->raise();
-    dialog->Optemprestimo->setChecked(true);
-    dialog->Option1->setChecked(true);
-    dialog->ShowModal();
+    // The dialog starts empty at every showing; it fills itself for us.
+    forms::SearchDialogLink& dialog = forms::searchDialog();
+    dialog.prepareFor(forms::SearchCaller::Loans);
+    dialog.ShowModal();
+}
+
+bool Frmemprestimos::saveTypedValues()
+{
+    return Data1->saveTypedValues();
+}
+
+void Frmemprestimos::applySearch(const QString& statement, const std::optional<QString>&)
+{
+    if (statement.isEmpty())
+        return;
+    Data1->setRecordSource(statement);
+    Data1->refresh();
+}
+
+void Frmemprestimos::cancelSearch(const QString&)
+{
+    mnufecharpesquisa->setEnabled(false);
+    mnumostrar->setEnabled(true);
+    mnuordenar->setEnabled(true);
+    cmdSeleciona->raise();
 }
 
 void Frmemprestimos::cmdFechar_Click()
@@ -232,7 +244,7 @@ void Frmemprestimos::ClarkTBButton2_Click(int Index)
 {
     switch (Index) {
     case 0:
-        catalogue::Frmobjetos::instance()->Show();
+        forms::catalogueWindow(forms::Reach::Create)->Show();
         close();
         break;
     case 1:

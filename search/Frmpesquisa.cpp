@@ -1,8 +1,6 @@
 #include "Frmpesquisa.h"
 #include "chrome/opencollection.h"
 
-#include "binding/datacontrol.h"
-#include "catalogue/Frmobjetos.h"
 #include "chrome/chrome.h"
 #include "collection/collection.h"
 #include "collection/statements.h"
@@ -10,14 +8,11 @@
 #include "database/recordset.h"
 #include "forms/formhelpers.h"
 #include "forms/guard.h"
-#include "loans/Frmemprestimos.h"
 #include "platform/pluginfolder.h"
 #include "platform/windowfont.h"
-#include "widgets/picturebutton.h"
 #include "widgets/resizer.h"
 #include "widgets/twips.h"
 
-#include <QAction>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFrame>
@@ -26,7 +21,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -43,16 +37,25 @@ Frmpesquisa* s_instance = nullptr;
 constexpr int kClientWidth = 4755;
 constexpr int kClientHeight = 2835;
 
-// The field entries each caller offers and the column each one searches.
-// The combo box's text is compared with them exactly (case and accents).
+// The field entries each caller offers, in the order offered (the first one
+// preselected), and the column each one searches. The combo box's text is
+// compared with them exactly (case and accents).
 using Entry = std::pair<const char*, const char*>;
 constexpr Entry kObjectEntries[] = {
     {"Objeto", "objeto"}, {"Título", "título"}, {"Autor(a)", "autor"},
     {"Assunto", "assunto"}, {"Descrição", "descrição"},
 };
 constexpr Entry kLoanEntries[] = {
-    {"Objeto", "objeto"}, {"Título", "título"}, {"Autor(a)", "autor"}, {"Nome", "nome"},
+    {"Nome", "nome"}, {"Objeto", "objeto"}, {"Título", "título"}, {"Autor(a)", "autor"},
 };
+
+template <std::size_t N>
+void offer(QComboBox* list, const Entry (&entries)[N])
+{
+    for (const Entry& entry : entries)
+        list->addItem(QString::fromUtf8(entry.first));
+    list->setEditText(QString::fromUtf8(entries[0].first));
+}
 
 template <std::size_t N>
 QString columnFor(const Entry (&entries)[N], const QString& text)
@@ -208,6 +211,22 @@ void Frmpesquisa::resetToLoadLayout()
     Combo1->setFocus();
 }
 
+void Frmpesquisa::prepareFor(forms::SearchCaller caller)
+{
+    switch (caller) {
+    case forms::SearchCaller::Catalogue:
+        offer(Combo1, kObjectEntries);
+        Optobjeto->setChecked(true);
+        break;
+    case forms::SearchCaller::Loans:
+        offer(Combo1, kLoanEntries);
+        Frame2->raise();
+        Optemprestimo->setChecked(true);
+        Option1->setChecked(true);
+        break;
+    }
+}
+
 void Frmpesquisa::ShowModal()
 {
     // Centred on the screen.
@@ -289,30 +308,28 @@ void Frmpesquisa::PesquisaObjetos()
 {
     // The object typed on the catalogue is stored first; refused, nothing
     // changes and the dialog stays.
-    catalogue::Frmobjetos* caller = catalogue::Frmobjetos::existing();
-    if (caller && !caller->Data1->saveTypedValues())
+    forms::SearchTarget* caller = forms::searchTarget(forms::SearchCaller::Catalogue);
+    if (caller && !caller->saveTypedValues())
         return;
     openDatabase();
     TabObjetos = BancoDados->openRecordset(QStringLiteral("objetos"), db::RecordsetType::Dynaset);
     const QString key = Text1->text();
     const QString field = Combo1->currentText();
-    catalogue::Frmobjetos* objetos = catalogue::Frmobjetos::existing();
+    forms::SearchTarget* objetos = forms::searchTarget(forms::SearchCaller::Catalogue);
 
+    // A field that is no entry applies no filter and leaves "Imprime" alone.
+    QString statement;
+    std::optional<QString> status;
     const QString column = columnFor(kObjectEntries, field);
     if (!column.isEmpty()) {
         rewriteImprime(db::listingWhereContains(column, key));
-        if (objetos) {
-            objetos->Data1->setRecordSource(db::objectsWhereContains(column, key));
-            objetos->Data1->refresh();
-            if (field == QStringLiteral("Descrição"))
-                objetos->lblpanel->setText(QString::number(TabObjetos->recordCount()));
-        }
+        statement = db::objectsWhereContains(column, key);
+        // The set was never moved: the records reached so far, 1 or 0.
+        if (field == QStringLiteral("Descrição"))
+            status = QString::number(TabObjetos->recordCount());
     }
-
-    if (objetos) {
-        objetos->mnufecharpesquisa->setEnabled(true);
-        objetos->mnupesquisar->setEnabled(false);
-    }
+    if (objetos)
+        objetos->applySearch(statement, status);
     accept();
 }
 
@@ -320,10 +337,10 @@ void Frmpesquisa::PesquisaEmprestimos()
 {
     const QString key = Text1->text();
     const QString column = columnFor(kLoanEntries, Combo1->currentText());
-    loans::Frmemprestimos* emprestimos = loans::Frmemprestimos::existing();
+    forms::SearchTarget* emprestimos = forms::searchTarget(forms::SearchCaller::Loans);
     // The loan typed on the loans window is stored first; refused, nothing
     // changes and the dialog stays.
-    if (emprestimos && !emprestimos->Data1->saveTypedValues())
+    if (emprestimos && !emprestimos->saveTypedValues())
         return;
 
     if (!column.isEmpty() && emprestimos) {
@@ -332,10 +349,8 @@ void Frmpesquisa::PesquisaEmprestimos()
             statement = db::loansWhereContains(column, key);
         else if (Option2->isChecked())
             statement = db::notReturnedLoansWhereContains(column, key);
-        if (!statement.isEmpty()) {
-            emprestimos->Data1->setRecordSource(statement);
-            emprestimos->Data1->refresh();
-        }
+        if (!statement.isEmpty())
+            emprestimos->applySearch(statement, std::nullopt);
     }
     accept();
 }
@@ -346,19 +361,12 @@ void Frmpesquisa::Cancela()
         if (!BancoDados)
             openDatabase();
         rewriteImprime(db::listingByCode());
-        if (catalogue::Frmobjetos* objetos = catalogue::Frmobjetos::existing()) {
-            objetos->lblpanel->setText(txttotal->text());
-            objetos->cmdSeleciona->raise();
-            objetos->mnuordenar->setEnabled(true);
-        }
+        if (forms::SearchTarget* objetos = forms::searchTarget(forms::SearchCaller::Catalogue))
+            objetos->cancelSearch(txttotal->text());
         reject();
     } else if (Optemprestimo->isChecked()) {
-        if (loans::Frmemprestimos* emprestimos = loans::Frmemprestimos::existing()) {
-            emprestimos->mnufecharpesquisa->setEnabled(false);
-            emprestimos->mnumostrar->setEnabled(true);
-            emprestimos->mnuordenar->setEnabled(true);
-            emprestimos->cmdSeleciona->raise();
-        }
+        if (forms::SearchTarget* emprestimos = forms::searchTarget(forms::SearchCaller::Loans))
+            emprestimos->cancelSearch(txttotal->text());
         reject();
     }
 }

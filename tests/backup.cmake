@@ -4,4 +4,4 @@ ondrel_test(database_backup SOURCES database_backup.cpp database_testutil.h LIBS
 target_compile_definitions(database_backup PRIVATE ONDREL_EXE="$<TARGET_FILE:ondrel>")
 add_dependencies(database_backup ondrel)
 ondrel_test(catalogue_backup_test SOURCES catalogue_backup_test.cpp catalogue_browse_testutil.h database_testutil.h
-            LIBS ondrel_plugin ondrel_search ondrel_chrome)
+            LIBS ondrel_plugin ondrel_search ondrel_chrome WINDOWS)
