@@ -2,6 +2,7 @@
 
 #include "rawsqlite.h"
 
+#include "collection/collection.h"
 #include "database/database.h"
 
 #include <QCoreApplication>
@@ -77,7 +78,7 @@ int generateCollection(const QString& path, int objects, int loans)
 {
     const QString part = path + QStringLiteral(".part");
     removeWithCompanions(part);
-    db::Database::generateBenchData(part, objects, loans);
+    db::generateBenchData(part, objects, loans);
     return QFile::rename(part, path) ? 0 : 1;
 }
 

@@ -1,6 +1,5 @@
 #include "database.h"
 
-#include "backup.h"
 #include "connection.h"
 #include "dialect.h"
 #include "filework.h"
@@ -219,15 +218,6 @@ void checkIntegrity(Connection& c, const QString& shownPath)
         throw EngineError(ErrDamaged, QStringLiteral("O arquivo da coleção \"%1\" está danificado.").arg(shownPath));
 }
 
-QString databasePath(const QString& folder, const QString& fileName)
-{
-    if (folder.isEmpty())
-        return fileName;
-    if (folder.endsWith(u'/'))
-        return folder + fileName;
-    return folder + u'/' + fileName;
-}
-
 QString literal(const QString& value)
 {
     QString out = value;
@@ -359,14 +349,6 @@ void forceReadOnlyOpen(const QString& path, bool force)
         forcedReadOnly().insert(fileKey(path));
     else
         forcedReadOnly().remove(fileKey(path));
-}
-
-void checkpointAndCloseAll()
-{
-    // A copy under way holds a snapshot that would keep the journal from
-    // being copied into the file: it stops at its next step.
-    finishBackup(true);
-    Connection::checkpointAndCloseAll();
 }
 
 void Database::create(const QString& path, const QString& password, const std::function<void(const QString&)>& fill)

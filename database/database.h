@@ -20,14 +20,6 @@ struct SelectPlan;
 struct SqlExpr;
 struct TableInfo;
 
-// The connect string every explicit open passes.
-inline constexpr const char* kConnectString = ";pwd=7Borel3";
-inline constexpr const char* kDatabaseFileName = "livrano.mdb";
-
-// Path rule: the folder, one separator only if it does not already end with
-// one, then the file name.
-QString databasePath(const QString& folder, const QString& fileName = QString::fromLatin1(kDatabaseFileName));
-
 // Makes a text safe to paste between single quotes of a statement or a
 // criteria text: every ' becomes ''. The statement texts stay otherwise exactly
 // as the windows write them.
@@ -65,11 +57,6 @@ QString describeProblem(const QString& path, FileProblem problem);
 // path they name, as a person without write access gets it.
 void forceReadOnlyOpen(const QString& path, bool force);
 
-// Every open handle of the process: the journal copied into its file where
-// that can be done at once, then closed; a copy under way is stopped first.
-// Every end of the process calls it.
-void checkpointAndCloseAll();
-
 // A handle on one collection database file. Every window opens its own.
 // Non-copyable; record sets and stored-query handles keep the connection
 // alive through a shared pointer.
@@ -95,11 +82,6 @@ public:
     // Fails if the file exists.
     static void create(const QString& path, const QString& password,
                        const std::function<void(const QString& file)>& fill = {});
-    // Fills a database with a few dozen believable objects and loans.
-    static void fillDemo(const QString& path, const QString& password);
-    // Creates a database (password "7Borel3") filled with generated objects
-    // and loans, for the benchmark and the performance checks.
-    static void generateBenchData(const QString& path, int objects, int loans);
 
     ~Database();
     Database(const Database&) = delete;

@@ -1,8 +1,9 @@
 #include "clsPluginInterface.h"
+#include "windowlinks.h"
 
 #include "catalogue/Frmobjetos.h"
-#include "database/backup.h"
-#include "platform/guard.h"
+#include "collection/backup.h"
+#include "forms/guard.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -41,6 +42,7 @@ QString clsPluginInterface::Run(const platform::HostWindowRef& FormX)
     const bool nested = runDepth > 0;
     RunScope scope;
     try {
+        installWindowLinks();
         using catalogue::Frmobjetos;
         Frmobjetos* existing = Frmobjetos::existing();
         if (!nested || (existing && existing->isLoaded())) {

@@ -1,8 +1,8 @@
 // Finds by position in the keyset, snapshots that read a column on first use,
 // field names resolved once, and translations kept per text: results must stay
 // those of a record set that re-reads and re-parses everything.
+#include "core/values.h"
 #include "database/connection.h"
-#include "database/values.h"
 #include "database_testutil.h"
 
 #include <QtTest>
