@@ -1,7 +1,9 @@
 // The printed listing of the catalogue: the rows of the stored query
-// "Imprime" through the layout "objetos.rpt" of the plug-in folder.
+// "Imprime" through the layout "objetos.rpt" of the plug-in folder, saved as
+// a PDF file when no printer is installed.
 #include "Frmobjetos.h"
 #include "frmobjetos_internal.h"
+#include "listingexport.h"
 
 #include "collection/collection.h"
 #include "collection/statements.h"
@@ -26,7 +28,13 @@ void Frmobjetos::mnuprint_Click()
         },
         [&] { Report1->setReportFileName(db::databasePath(platform::pluginFolder(), QStringLiteral("objetos.rpt"))); },
         [&] { Report1->setDestination(platform::ReportPrinter::ToPrinter); },
-        [&] { Report1->setAction(1); },
+        [&] {
+            // Without a printer the listing is offered as a PDF file.
+            if (platform::ReportPrinter::printerAvailable())
+                Report1->setAction(1);
+            else
+                saveListingAsPdf(*Report1, this);
+        },
     });
 }
 

@@ -83,11 +83,11 @@ quint64 hundredthsOf(qint64 units)
     return (magnitude + 50) / 100;
 }
 
-// "##,##0.00" of a magnitude given in hundredths.
-QString numberText(quint64 hundredths, const QLocale& locale)
+// "##,##0.00" (or "0.00" ungrouped) of a magnitude given in hundredths.
+QString numberText(quint64 hundredths, const QLocale& locale, bool grouped = true)
 {
     QString whole = QString::number(hundredths / 100);
-    for (qsizetype i = whole.size() - 3; i > 0; i -= 3)
+    for (qsizetype i = whole.size() - 3; grouped && i > 0; i -= 3)
         whole.insert(i, locale.groupSeparator());
     return whole + locale.decimalPoint() + QStringLiteral("%1").arg(hundredths % 100, 2, 10, QLatin1Char('0'));
 }
@@ -101,9 +101,10 @@ QString formatAmount(qint64 units, AmountShape shape, const QLocale& locale)
 {
     const quint64 hundredths = hundredthsOf(units);
     const bool negative = units < 0 && hundredths > 0;
-    const QString number = numberText(hundredths, locale);
+    const QString number = numberText(hundredths, locale, shape != AmountShape::Plain);
     switch (shape) {
     case AmountShape::Number:
+    case AmountShape::Plain:
         return (negative ? locale.negativeSign() : QString()) + number;
     case AmountShape::Total:
         return QStringLiteral("R$  ") + (negative ? locale.negativeSign() : QString()) + number;

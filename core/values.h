@@ -17,6 +17,7 @@ enum class AmountShape {
     Number,    // "##,##0.00": 1.234,50 (what a value box holds)
     Currency,  // the named format "currency": R$ 1.234,50
     Total,     // "R$  " and the number: R$  1.234,50
+    Plain,     // the number alone, ungrouped: 1234,50 (what a spreadsheet reads)
 };
 
 // Two decimals, rounded half away from zero. A no-break space of the locale's

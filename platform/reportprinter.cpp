@@ -2,8 +2,11 @@
 
 #include "core/values.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryFile>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -13,6 +16,7 @@
 #include <QTextLayout>
 #include <QTextTable>
 #include <QTextStream>
+#include <QRegularExpression>
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
@@ -28,6 +32,36 @@ QString s_printerOverride;
 [[noreturn]] void fail(const QString& text)
 {
     throw std::runtime_error(text.toStdString());
+}
+
+// Writes `path` whole or not at all: under a temporary name beside it,
+// renamed into place once complete. A file already there is replaced only
+// then; a failure leaves it, and the folder, as they were.
+void writeWhole(const QString& path, const std::function<void(QIODevice&)>& write)
+{
+    if (path.isEmpty())
+        fail(QStringLiteral("Arquivo de saída do relatório não informado"));
+    const QFileInfo info(path);
+    if (info.isDir())
+        fail(QStringLiteral("\"%1\" é uma pasta, não um arquivo.").arg(path));
+    if (!info.absoluteDir().exists())
+        fail(QStringLiteral("A pasta \"%1\" não existe.").arg(info.absolutePath()));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        fail(QStringLiteral("Não há permissão para gravar na pasta \"%1\".").arg(info.absolutePath()));
+    write(file);
+    if (!file.commit())
+        fail(QStringLiteral("O arquivo \"%1\" não pôde ser gravado (o disco pode estar cheio).").arg(path));
+}
+
+// One CSV field as RFC 4180 quotes it: between quotes, its quotes doubled,
+// when it holds the separator, a quote or a line break.
+QString csvField(const QString& text)
+{
+    static const QRegularExpression special(QStringLiteral("[;\"\r\n]"));
+    if (!text.contains(special))
+        return text;
+    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
 }  // namespace
@@ -297,6 +331,16 @@ QString ReportPrinter::printFileName() const
     return m_printFile;
 }
 
+void ReportPrinter::setPrintFileType(FileType type)
+{
+    m_printFileType = type;
+}
+
+ReportPrinter::FileType ReportPrinter::printFileType() const
+{
+    return m_printFileType;
+}
+
 const ReportContent& ReportPrinter::lastReport() const
 {
     return m_last;
@@ -315,6 +359,11 @@ void ReportPrinter::setPrinterOverride(const QString& pdfFile)
 QString ReportPrinter::printerOverride()
 {
     return s_printerOverride;
+}
+
+bool ReportPrinter::printerAvailable()
+{
+    return !s_printerOverride.isEmpty() || !QPrinterInfo::availablePrinters().isEmpty();
 }
 
 void ReportPrinter::setAction(int action)
@@ -344,7 +393,10 @@ void ReportPrinter::produce()
             toFile(content, layout, s_printerOverride);
         break;
     case ToFile:
-        toFile(content, layout, m_printFile);
+        if (m_printFileType == CsvFile)
+            toCsv(layout, rows, m_printFile);
+        else
+            toFile(content, layout, m_printFile);
         break;
     default:
         fail(QStringLiteral("Destino de relatório não suportado: %1").arg(m_destination));
@@ -379,16 +431,59 @@ void ReportPrinter::toPrinter(const ReportContent& content, const ReportLayout& 
 
 void ReportPrinter::toFile(const ReportContent& content, const ReportLayout& layout, const QString& pdfFile)
 {
-    if (pdfFile.isEmpty())
-        fail(QStringLiteral("Arquivo de saída do relatório não informado"));
-    QFile probe(pdfFile);
-    if (!probe.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("Não foi possível gravar o arquivo %1").arg(pdfFile));
-    probe.close();
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdfFile);
-    print(content, layout, printer);
+    writeWhole(pdfFile, [&](QIODevice& out) {
+        // The printer writes a file by name: the pages go to a scratch file
+        // first, then into the file being written.
+        QTemporaryFile pages(QDir::temp().filePath(QStringLiteral("ondrel-listagem-XXXXXX.pdf")));
+        if (!pages.open())
+            fail(QStringLiteral("Não foi possível criar um arquivo temporário em \"%1\".").arg(QDir::tempPath()));
+        pages.close();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pages.fileName());
+        print(content, layout, printer);
+        QFile written(pages.fileName());
+        if (printer.printerState() == QPrinter::Error || !written.open(QIODevice::ReadOnly) || written.size() == 0)
+            fail(QStringLiteral("As páginas da listagem não puderam ser geradas."));
+        while (!written.atEnd()) {
+            if (out.write(written.read(1 << 20)) < 0)
+                return;  // the commit then fails and says so
+        }
+    });
+}
+
+void ReportPrinter::toCsv(const ReportLayout& layout, const ReportRows& rows, const QString& csvFile)
+{
+    // For a spreadsheet set to Brazilian Portuguese: ';' between fields,
+    // UTF-8 with its byte-order mark, CRLF line ends, the column captions on
+    // the first line, and amounts as plain numbers with a decimal comma.
+    const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+    const auto line = [](const QStringList& fields) {
+        QStringList quoted;
+        for (const QString& f : fields)
+            quoted.append(csvField(f));
+        return (quoted.join(QLatin1Char(';')) + QLatin1String("\r\n")).toUtf8();
+    };
+    writeWhole(csvFile, [&](QIODevice& out) {
+        out.write("\xEF\xBB\xBF");
+        QStringList captions;
+        for (const ReportColumn& c : layout.columns)
+            captions.append(c.caption);
+        out.write(line(captions));
+        for (const QVariantList& row : rows) {
+            QStringList fields;
+            for (int i = 0; i < layout.columns.size(); ++i) {
+                const QVariant value = row.value(i);
+                if (value.isNull())
+                    fields.append(QString());
+                else if (layout.columns[i].currency)
+                    fields.append(db::formatAmount(value.toLongLong(), db::AmountShape::Plain, brazil));
+                else
+                    fields.append(value.toString());
+            }
+            out.write(line(fields));
+        }
+    });
 }
 
 }  // namespace ondrel::platform

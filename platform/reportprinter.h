@@ -9,6 +9,10 @@
 //   Report1->setDestination(ReportPrinter::ToPrinter);
 //   Report1->setAction(1);   // throws when anything is missing
 //
+// The file destination writes a PDF file of the pages the printer would get,
+// or the rows as a CSV file for a spreadsheet (setPrintFileType); the file
+// appears whole or not at all.
+//
 // The layout file is a small text file of "key = value" lines ('#' starts a
 // comment line):
 //
@@ -87,6 +91,8 @@ class ReportPrinter : public QObject {
 public:
     // Output destinations, as the component numbers them.
     enum Destination { ToWindow = 0, ToPrinter = 1, ToFile = 2 };
+    // What the file destination writes.
+    enum FileType { PdfFile, CsvFile };
 
     explicit ReportPrinter(QObject* parent = nullptr);
     ~ReportPrinter() override;
@@ -102,6 +108,8 @@ public:
     // The PDF file written by the file destination.
     void setPrintFileName(const QString& fileName);
     QString printFileName() const;
+    void setPrintFileType(FileType type);
+    FileType printFileType() const;
 
     // 1 produces the report now on the destination. Throws std::runtime_error
     // (layout or data file missing, no rows source, the output cannot be
@@ -116,18 +124,23 @@ public:
     // destination writes this PDF file instead of printing.
     static void setPrinterOverride(const QString& pdfFile);
     static QString printerOverride();
+    // Whether the printer destination has somewhere to go: a printer
+    // installed, or the override.
+    static bool printerAvailable();
 
 private:
     void produce();
     static void print(const ReportContent& content, const ReportLayout& layout, QPrinter& printer);
     static void toPrinter(const ReportContent& content, const ReportLayout& layout);
     static void toFile(const ReportContent& content, const ReportLayout& layout, const QString& pdfFile);
+    static void toCsv(const ReportLayout& layout, const ReportRows& rows, const QString& csvFile);
 
     ReportRowReader m_reader;
     QStringList m_dataFiles;
     QString m_reportFile;
     int m_destination = ToWindow;
     QString m_printFile;
+    FileType m_printFileType = PdfFile;
     ReportContent m_last;
     int m_produced = 0;
 };

@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -60,6 +61,27 @@ QMessageBox::Icon qtIcon(int icon)
 QWidget* dialogParent()
 {
     return QApplication::activeWindow();
+}
+
+// Shows a file dialog with Portuguese labels and the kinds of the filter text;
+// the chosen path, or "" when cancelled.
+QString runFileDialog(QFileDialog& dialog, const QString& filter, const QString& lookIn, const QString& accept)
+{
+    // The list of kinds shows each description as the filter text gives it
+    // ("Bitmaps (*.bmp)", "Todos os Formatos"), its patterns not repeated
+    // after it.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QStringList filters = nameFiltersFromFilterText(filter);
+    if (!filters.isEmpty())
+        dialog.setNameFilters(filters);
+    dialog.setLabelText(QFileDialog::LookIn, lookIn);
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Nome do arquivo:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Arquivos do tipo:"));
+    dialog.setLabelText(QFileDialog::Accept, accept);
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Cancelar"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
 }
 
 // The desktop: real boxes, real sounds, a real end.
@@ -164,21 +186,7 @@ public:
                            initialDir);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
-        // The list of kinds shows each description as the filter text gives
-        // it ("Bitmaps (*.bmp)", "Todos os Formatos"), its patterns not
-        // repeated after it.
-        dialog.setOption(QFileDialog::HideNameFilterDetails);
-        const QStringList filters = nameFiltersFromFilterText(filter);
-        if (!filters.isEmpty())
-            dialog.setNameFilters(filters);
-        dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Examinar:"));
-        dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Nome do arquivo:"));
-        dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Arquivos do tipo:"));
-        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("&Abrir"));
-        dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Cancelar"));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return QString();
-        return dialog.selectedFiles().first();
+        return runFileDialog(dialog, filter, QStringLiteral("Examinar:"), QStringLiteral("&Abrir"));
     }
 
     void setPointer(Pointer pointer) override
@@ -241,6 +249,18 @@ void setServices(Services* replacement)
 QString applicationTitle()
 {
     return QStringLiteral("Ulmix");
+}
+
+QString saveFileName(QWidget* parent, const QString& title, const QString& filter, const QString& suggested)
+{
+    QFileDialog dialog(parent ? parent : dialogParent(), title.isEmpty() ? QStringLiteral("Salvar como") : title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(QFileInfo(suggested).suffix());
+    dialog.setDirectory(QFileInfo(suggested).absolutePath());
+    dialog.selectFile(QFileInfo(suggested).fileName());
+    return runFileDialog(dialog, filter, QStringLiteral("Salvar em:"), QStringLiteral("&Salvar"));
 }
 
 QStringList nameFiltersFromFilterText(const QString& filter)

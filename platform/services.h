@@ -69,6 +69,13 @@ public:
     virtual void endProcess() = 0;
 };
 
+// The desktop's save dialog with Portuguese labels, opened on `suggested` (a
+// folder and a file name); returns the chosen path or "" when cancelled. It
+// asks nothing about a file already there: the caller does, in its own words.
+// The recording double does not replace it; a test answers it as a person
+// would (testutil::answerDialog).
+QString saveFileName(QWidget* parent, const QString& title, const QString& filter, const QString& suggested);
+
 // The services in force for the process; the real desktop ones unless a test
 // installed its double. Never null.
 Services& services();

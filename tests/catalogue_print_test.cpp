@@ -1,6 +1,7 @@
 // The printed listing: the layout file, the cells as printed, and the
 // listing of "Imprime" through the catalogue window in the order or search
-// shown, written to a PDF file in place of the printer.
+// shown, written to a PDF file in place of the printer; without a printer,
+// saved as a PDF file the person chooses.
 #include "catalogue_browse_testutil.h"
 
 #include "platform/reportprinter.h"
@@ -8,6 +9,9 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QPrinterInfo>
+#include <QScopeGuard>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -32,6 +36,22 @@ QString money(const QString& amount)
     return QStringLiteral("R$ ") + amount;
 }
 
+// The text of each page of a PDF file, as a PDF reader extracts it.
+QStringList pdfPages(const QString& pdf)
+{
+    QStringList pages;
+    for (int page = 1;; ++page) {
+        QProcess extract;
+        extract.start(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                                    QString::number(page), pdf, QStringLiteral("-")});
+        if (!extract.waitForFinished(20000))
+            qFatal("pdftotext is missing (run scripts/deps.sh)");
+        if (extract.exitCode() != 0)
+            return pages;
+        pages << QString::fromUtf8(extract.readAllStandardOutput());
+    }
+}
+
 }  // namespace
 
 class CataloguePrintTest : public QObject {
@@ -51,6 +71,8 @@ private slots:
     void missingPiecesPrintNothing_data();
     void missingPiecesPrintNothing();
     void rowsNeverSplitAcrossPages();
+    void savedAsPdfWithoutPrinter_data();
+    void savedAsPdfWithoutPrinter();
 
 private:
     QString pdf() const { return m_folder->dir.filePath(QStringLiteral("listagem.pdf")); }
@@ -262,17 +284,7 @@ void CataloguePrintTest::rowsNeverSplitAcrossPages()
     report.setPrintFileName(pdf());
     report.setAction(1);
 
-    // The text of each page, as a PDF reader extracts it.
-    QStringList pages;
-    for (int page = 1;; ++page) {
-        QProcess extract;
-        extract.start(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
-                                                    QString::number(page), pdf(), QStringLiteral("-")});
-        QVERIFY2(extract.waitForFinished(20000), "pdftotext is missing (run scripts/deps.sh)");
-        if (extract.exitCode() != 0)
-            break;
-        pages << QString::fromUtf8(extract.readAllStandardOutput());
-    }
+    const QStringList pages = pdfPages(pdf());
     QVERIFY(pages.size() >= 3);
     const auto pageOf = [&](const QString& word) {
         for (int p = 0; p < pages.size(); ++p)
@@ -288,6 +300,70 @@ void CataloguePrintTest::rowsNeverSplitAcrossPages()
         QCOMPARE(pageOf(QStringLiteral("in%1").arg(i)), first);
         QCOMPARE(pageOf(QStringLiteral("ult%1").arg(i)), first);
     }
+}
+
+void CataloguePrintTest::savedAsPdfWithoutPrinter_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("answer");  // what the person does in the save dialog
+    QTest::addColumn<QString>("told");    // the message, "" for none
+    QTest::newRow("menu") << "mnuprint" << "save" << "a listagem foi salva em PDF";
+    QTest::newRow("button, over an old file") << "cmdPrint" << "replace" << "a listagem foi salva em PDF";
+    QTest::newRow("cancelled") << "mnuprint" << "cancel" << "";
+    QTest::newRow("no layout") << "mnuprint" << "no layout" << "A listagem não foi salva";
+}
+
+void CataloguePrintTest::savedAsPdfWithoutPrinter()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, answer);
+    QFETCH(QString, told);
+    if (!QPrinterInfo::availablePrinters().isEmpty())
+        QSKIP("a printer is installed here");
+    ReportPrinter::setPrinterOverride(QString());
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", m_folder->dir.path().toUtf8());
+    const auto restoreHome = qScopeGuard([&] { qputenv("HOME", home); });
+    QVERIFY(QDir(m_folder->dir.path()).mkpath(QStringLiteral("Documents")));
+    const QString chosen = m_folder->dir.filePath(QStringLiteral("Documents/Listagem de Objetos.pdf"));
+    if (answer == QLatin1String("replace")) {
+        QFile old(chosen);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("antigo") == 6);
+        m_folder->services.msgBoxAnswers.enqueue(ondrel::platform::ResultYes);
+    }
+    if (answer == QLatin1String("no layout"))
+        QFile::remove(m_folder->dir.filePath(QStringLiteral("objetos.rpt")));
+    m_folder->create();
+    Frmobjetos* f = m_folder->openCatalogue();
+    f->mnuordtitulo->trigger();
+
+    QVERIFY(testutil::answerDialog<QFileDialog>(
+        [&] {
+            if (command == QLatin1String("cmdPrint"))
+                QTest::mouseClick(f->cmdPrint, Qt::LeftButton);
+            else
+                f->mnuprint->trigger();
+        },
+        [&](QFileDialog* d) {
+            QCOMPARE(d->selectedFiles().value(0), chosen);  // the documents folder, the listing's name
+            answer == QLatin1String("cancel") ? d->reject() : static_cast<QDialog*>(d)->accept();
+        }));
+
+    QCOMPARE(m_folder->services.messageTexts().join('\n').contains(told), true);
+    QCOMPARE(m_folder->services.messageTexts().size(), int(!told.isEmpty()) + int(answer == QLatin1String("replace")));
+    if (told.isEmpty() || answer == QLatin1String("no layout")) {
+        QCOMPARE(QFile::exists(chosen), false);
+        QCOMPARE(QDir(m_folder->dir.filePath(QStringLiteral("Documents"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 0);
+        return;
+    }
+    QVERIFY(m_folder->services.messageTexts().last().contains(chosen));
+    // The pages the printer would get, in the order chosen.
+    const QStringList saved = pdfPages(chosen);
+    QVERIFY(!saved.isEmpty());
+    QVERIFY(saved.first().indexOf(QStringLiteral("Auto da Compadecida")) < saved.first().indexOf(QStringLiteral("Veja")));
+    ReportPrinter::setPrinterOverride(pdf());
+    f->mnuprint->trigger();
+    QCOMPARE(saved, pdfPages(pdf()));
 }
 
 QTEST_MAIN(CataloguePrintTest)

@@ -117,7 +117,7 @@ private slots:
         if (!value)
             return;
         // Every shape reads back as the amount it shows.
-        for (const AmountShape shape : {AmountShape::Number, AmountShape::Currency, AmountShape::Total})
+        for (const AmountShape shape : {AmountShape::Number, AmountShape::Currency, AmountShape::Total, AmountShape::Plain})
             QCOMPARE(parseAmount(formatAmount(*value, shape, locale), locale, &parsed).value_or(-1), units);
     }
 

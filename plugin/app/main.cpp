@@ -14,10 +14,14 @@
 //   ondrel --restore FILE [--plugin-folder DIR]
 //                                        puts the copy FILE in place of the
 //                                        collection, keeping the file beside it
+//   ondrel --export-listing FILE.csv|FILE.pdf [--plugin-folder DIR]
+//                                        the collection's listing, as printed,
+//                                        into a spreadsheet file or a PDF
 //
 // Serving, it ends when its last window closes; started by activation and
 // never asked to Run, it ends after an idle time-out.
 
+#include "catalogue/listingexport.h"
 #include "collection/backup.h"
 #include "collection/collection.h"
 #include "database/database.h"
@@ -112,6 +116,19 @@ int restoreCollection(const QString& copy)
     return 0;
 }
 
+int exportListingTo(const QString& destination)
+{
+    try {
+        ondrel::catalogue::exportListing(ondrel::platform::pluginFolder(), destination);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ondrel: A listagem não foi exportada para \"%s\". %s\n", qPrintable(destination),
+                     e.what());
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(destination));
+    return 0;
+}
+
 // A host window of our own for --show-catalogue.
 class LocalHost final : public ondrel::platform::HostWindow {
 public:
@@ -192,7 +209,12 @@ int main(int argc, char** argv)
                                      QStringLiteral("Restaura a cópia FILE no lugar da coleção, guardando o arquivo "
                                                     "atual ao lado (com o Ulmix fechado)."),
                                      QStringLiteral("FILE"));
-    parser.addOptions({help, create, demo, show, folder, idle, backup, restore});
+    const QCommandLineOption exportListing(
+        QStringLiteral("export-listing"),
+        QStringLiteral("Grava a listagem de objetos, como seria impressa, em FILE: uma planilha CSV (.csv) ou um "
+                       "PDF (.pdf)."),
+        QStringLiteral("FILE"));
+    parser.addOptions({help, create, demo, show, folder, idle, backup, restore, exportListing});
     parser.addPositionalArgument(QStringLiteral("DEST"), QStringLiteral("A pasta da cópia de --backup."),
                                  QStringLiteral("[DEST]"));
     if (!parser.parse(arguments)) {
@@ -216,6 +238,15 @@ int main(int argc, char** argv)
         if (parser.isSet(restore))
             return restoreCollection(parser.value(restore));
         return backUpCollection(parser.positionalArguments().value(0));
+    }
+
+    if (parser.isSet(exportListing)) {
+        // The pages are laid out without a window: no display is needed.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        if (parser.isSet(folder))
+            ondrel::platform::setPluginFolder(parser.value(folder));
+        return exportListingTo(parser.value(exportListing));
     }
 
     // Started by a bus without a display, serve anyway (Identify still works)
