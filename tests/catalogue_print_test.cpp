@@ -349,18 +349,21 @@ void CataloguePrintTest::savedAsPdfWithoutPrinter()
             answer == QLatin1String("cancel") ? d->reject() : static_cast<QDialog*>(d)->accept();
         }));
 
-    QCOMPARE(m_folder->services.messageTexts().join('\n').contains(told), true);
+    QVERIFY2(m_folder->services.messageTexts().join('\n').contains(told),
+             qPrintable(m_folder->services.messageTexts().join('\n')));
     QCOMPARE(m_folder->services.messageTexts().size(), int(!told.isEmpty()) + int(answer == QLatin1String("replace")));
     if (told.isEmpty() || answer == QLatin1String("no layout")) {
         QCOMPARE(QFile::exists(chosen), false);
-        QCOMPARE(QDir(m_folder->dir.filePath(QStringLiteral("Documents"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 0);
+        const QDir documents(m_folder->dir.filePath(QStringLiteral("Documents")));
+        QCOMPARE(documents.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
         return;
     }
     QVERIFY(m_folder->services.messageTexts().last().contains(chosen));
     // The pages the printer would get, in the order chosen.
     const QStringList saved = pdfPages(chosen);
     QVERIFY(!saved.isEmpty());
-    QVERIFY(saved.first().indexOf(QStringLiteral("Auto da Compadecida")) < saved.first().indexOf(QStringLiteral("Veja")));
+    QVERIFY(saved.first().contains(QRegularExpression(QStringLiteral("Compadecida.*Casmurro.*O'Brien.*Veja"),
+                                                      QRegularExpression::DotMatchesEverythingOption)));
     ReportPrinter::setPrinterOverride(pdf());
     f->mnuprint->trigger();
     QCOMPARE(saved, pdfPages(pdf()));

@@ -19,15 +19,22 @@ struct Exit {
     QString err;
 };
 
-// The plug-in's executable run without a display.
-Exit runOndrel(const QStringList& arguments)
+// The plug-in's executable run without a display (as an ordinary user for a
+// folder's modes to count: the tests run as root).
+Exit runOndrel(QStringList arguments, bool asNobody = false)
 {
     QProcess ondrel;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QLatin1String(name));
     ondrel.setProcessEnvironment(environment);
-    ondrel.start(QStringLiteral(ONDREL_EXE), arguments);
+    QString program = QStringLiteral(ONDREL_EXE);
+    if (asNobody) {
+        arguments.prepend(program);
+        arguments = QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups"} + arguments;
+        program = QStringLiteral("setpriv");
+    }
+    ondrel.start(program, arguments);
     if (!ondrel.waitForFinished(30000))
         return {};
     return {ondrel.exitStatus() == QProcess::NormalExit ? ondrel.exitCode() : -1,
@@ -78,7 +85,8 @@ private slots:
         objects << Object{"E5", "Disco", kTitle, "Zé; \"Tom\"", "Música", "1234567,89", ""};
         m_folder->create(objects);
         // The order chosen last in the window: by title.
-        m_folder->open()->writeQueryDef(QStringLiteral("Imprime"), ondrel::db::listingOrderedBy(QStringLiteral("título")));
+        m_folder->open()->writeQueryDef(QStringLiteral("Imprime"),
+                                        ondrel::db::listingOrderedBy(QStringLiteral("título")));
     }
     void cleanup() { m_folder.reset(); }
 
@@ -137,6 +145,7 @@ private slots:
         QTest::newRow("no collection") << "none" << "listagem.csv" << "Não há coleção";
         QTest::newRow("unknown kind of file") << "" << "listagem.txt" << ".csv ou .pdf";
         QTest::newRow("folder missing") << "" << "falta/listagem.csv" << "não existe";
+        QTest::newRow("read-only folder") << "read-only" << "leitura/listagem.pdf" << "Não há permissão para gravar";
         QTest::newRow("a folder") << "folder" << "listagem.csv" << "é uma pasta";
     }
     void refusedExportWritesNothing()
@@ -150,6 +159,16 @@ private slots:
             QVERIFY(QDir(m_folder->dir.path()).mkdir(file));
         else if (!file.contains(u'/'))
             QVERIFY(old.open(QIODevice::WriteOnly) && old.write("antigo") == 6);
+        if (obstacle == u"read-only") {
+            QVERIFY(QDir(m_folder->dir.path()).mkdir(QStringLiteral("leitura")));
+            QVERIFY(QFile::setPermissions(m_folder->dir.filePath(QStringLiteral("leitura")),
+                                          QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+            for (const QString& name : QDir(m_folder->dir.path()).entryList(QDir::Files))
+                QFile::setPermissions(m_folder->dir.filePath(name),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+            QFile::setPermissions(m_folder->dir.path(),
+                                  QFile::permissions(m_folder->dir.path()) | QFile::ReadOther | QFile::ExeOther);
+        }
         old.close();
         // Written as another program could, past the engine's checks.
         const QHash<QString, QByteArray> imprime = {
@@ -159,7 +178,8 @@ private slots:
         if (imprime.contains(obstacle)) {
             sqlite3* db = nullptr;
             sqlite3_open(m_folder->path().toUtf8().constData(), &db);
-            const QByteArray update = "UPDATE ondrel_queries SET sql = '" + imprime[obstacle] + "' WHERE name = 'Imprime'";
+            const QByteArray update =
+                "UPDATE ondrel_queries SET sql = '" + imprime[obstacle] + "' WHERE name = 'Imprime'";
             QVERIFY2(sqlite3_exec(db, update.constData(), nullptr, nullptr, nullptr) == SQLITE_OK, sqlite3_errmsg(db));
             sqlite3_close(db);
         }
@@ -172,12 +192,14 @@ private slots:
         const QString rows = testutil::everyRow(m_folder->path());
         // The folder's files, its journals aside.
         const auto files = [&] {
-            return QDir(m_folder->dir.path()).entryList(QDir::AllEntries | QDir::Hidden).filter(QRegularExpression("^(?!.*-(wal|shm)$)"));
+            return QDir(m_folder->dir.path())
+                .entryList(QDir::AllEntries | QDir::Hidden)
+                .filter(QRegularExpression("^(?!.*-(wal|shm)$)"));
         };
         const QStringList before = files();
 
         const Exit done = runOndrel({QStringLiteral("--export-listing"), out, QStringLiteral("--plugin-folder"),
-                                     m_folder->dir.path()});
+                                     m_folder->dir.path()}, obstacle == u"read-only");
         QCOMPARE(done.code, 1);
         QVERIFY2(done.err.contains(QStringLiteral("A listagem não foi exportada")) && done.err.contains(reason),
                  qPrintable(done.err));
