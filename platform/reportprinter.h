@@ -105,7 +105,8 @@ public:
     QString reportFileName() const;
     void setDestination(int destination);
     int destination() const;
-    // The PDF file written by the file destination.
+    // The file the file destination writes, and what it writes there (PDF by
+    // default).
     void setPrintFileName(const QString& fileName);
     QString printFileName() const;
     void setPrintFileType(FileType type);
@@ -120,8 +121,8 @@ public:
     const ReportContent& lastReport() const;
     int reportsProduced() const;
 
-    // Tests and machines without a printer: while set, the printer
-    // destination writes this PDF file instead of printing.
+    // Tests: while set, the printer destination writes this PDF file instead
+    // of printing, and counts as a printer installed.
     static void setPrinterOverride(const QString& pdfFile);
     static QString printerOverride();
     // Whether the printer destination has somewhere to go: a printer
