@@ -292,6 +292,10 @@ public:
     {
         checkOpen();
         dropPending();
+        // Translated again: the keys the translation relied on may no longer
+        // match the table, or match it again.
+        if (!m_plan.statement.isEmpty())
+            m_plan = m_database->translateSelect(m_plan.statement);
         loadKeyset();
         changed(ActionMoveFirst);
     }

@@ -2,6 +2,7 @@
 
 #include "catalogue/Frmobjetos.h"
 #include "database/backup.h"
+#include "database/database.h"
 #include "platform/guard.h"
 
 #include <QCoreApplication>
@@ -11,15 +12,18 @@
 namespace ondrel::plugin {
 
 namespace {
-// The day's copy of the collection starts a little after the catalogue is up,
-// on a thread of its own: the start-up never waits for it.
+// The day's copy of the collection, and the build of the indexes a file of
+// an earlier format lacks, start a little after the catalogue is up, each on
+// a thread of its own: the start-up never waits for them.
 constexpr int kDailyBackupDelayMs = 2000;
 
 void scheduleDailyBackup()
 {
     QTimer::singleShot(kDailyBackupDelayMs, QCoreApplication::instance(), [] {
-        if (catalogue::Frmobjetos* window = catalogue::Frmobjetos::existing())
+        if (catalogue::Frmobjetos* window = catalogue::Frmobjetos::existing()) {
             db::startDailyBackup(window->CaminhoBanco);
+            db::startBuildingIndexes(window->CaminhoBanco);
+        }
     });
 }
 
