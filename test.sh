@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test headless.
+# Checks the layers, installs what is missing, builds, and runs every test
+# headless.
 set -euo pipefail
 cd "$(dirname "$0")"
+# The layer table of README.md first: a violation fails before the build.
+scripts/check-layers
 scripts/deps.sh
 scripts/build.sh
 export QT_QPA_PLATFORM=offscreen

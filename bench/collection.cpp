@@ -2,6 +2,7 @@
 
 #include "rawsqlite.h"
 
+#include "collection/collection.h"
 #include "database/database.h"
 
 #include <QCoreApplication>
@@ -77,7 +78,7 @@ int generateCollection(const QString& path, int objects, int loans)
 {
     const QString part = path + QStringLiteral(".part");
     removeWithCompanions(part);
-    db::Database::generateBenchData(part, objects, loans);
+    db::generateBenchData(part, objects, loans);
     return QFile::rename(part, path) ? 0 : 1;
 }
 
@@ -113,7 +114,7 @@ QString cachedCollection(int objects, int loans)
     // once, as the plug-in gives them to a person's file after its start.
     QElapsedTimer took;
     took.start();
-    db::Database::buildIndexes(path);
+    db::Database::buildIndexes(path, QString::fromLatin1(db::kConnectString));
     if (took.elapsed() > 1000)
         std::printf("indexes built in %.1f s\n", double(took.elapsed()) / 1000.0);
     return path;

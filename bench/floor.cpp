@@ -1,7 +1,7 @@
 #include "floor.h"
 
+#include "core/values.h"
 #include "database/database.h"
-#include "database/values.h"
 
 #include <algorithm>
 #include <chrono>
@@ -42,12 +42,6 @@ double median(std::vector<double> values)
 QString generatedCode(int index)
 {
     return QStringLiteral("B%1").arg(index, 5, 36, QChar(u'0')).toUpper();
-}
-
-QString pesquisaSql(const QString& code)
-{
-    return QStringLiteral("select * from empréstimos where codobjeto = '") + db::literal(code)
-        + QStringLiteral("'order by data desc");
 }
 
 std::string loansOfCodeSql()

@@ -34,9 +34,6 @@ inline std::string utf8(const QString& text)
 // "B0001Z": the code the generator gives the object of that index.
 QString generatedCode(int index);
 
-// The stored query "pesquisa" the catalogue writes for the code shown.
-QString pesquisaSql(const QString& code);
-
 // The columns of an object and of a loan, in the tables' order.
 inline constexpr const char* kObjectColumns =
     "cod, \"Objeto\", \"Título\", \"Autor\", \"Assunto\", \"Descrição\", \"Data\", valor, path";

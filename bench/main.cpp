@@ -15,9 +15,11 @@
 #include "rawsqlite.h"
 #include "windows.h"
 
+#include "binding/datacontrol.h"
+#include "collection/collection.h"
+#include "collection/statements.h"
 #include "database/connection.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -44,7 +46,6 @@ using bench::median;
 using bench::RawRun;
 using bench::RawStatement;
 using bench::generatedCode;
-using bench::pesquisaSql;
 using bench::utf8;
 
 constexpr int kFullObjects = 32767;
@@ -328,12 +329,12 @@ private:
     {
         m_db->deleteQueryDef(kQueryName);
         m_db->createQueryDef(kQueryName);
-        m_db->setQueryDefSql(kQueryName, pesquisaSql(code));
+        m_db->setQueryDefSql(kQueryName, db::loansOfObject(code));
     }
 
     // The engine writes stored queries without a sync per commit (they are
     // derived data); the floor does the same.
-    void rawRewrite(const QString& code) { m_writer->rewrite(utf8(kQueryName), utf8(pesquisaSql(code))); }
+    void rawRewrite(const QString& code) { m_writer->rewrite(utf8(kQueryName), utf8(db::loansOfObject(code))); }
 
     // (4) Rewriting the stored query: three committed steps.
     void rewriteQuery()
@@ -341,7 +342,7 @@ private:
         measure(QStringLiteral("rewrite stored query"), Result::Target::Interactive, nullptr,
             [&](int rep) { engineRewrite(codeFor(rep)); },
             [&](int rep) { rawRewrite(codeFor(rep)); });
-        require(m_db->queryDefSql(kQueryName) == pesquisaSql(codeFor(m_options.runs - 1)),
+        require(m_db->queryDefSql(kQueryName) == db::loansOfObject(codeFor(m_options.runs - 1)),
                 QStringLiteral("stored query text"));
     }
 
@@ -354,7 +355,7 @@ private:
         measure(QStringLiteral("find first by code"), Result::Target::Interactive,
             [&](int) { rs->moveFirst(); },
             [&](int rep) {
-                rs->findFirst(QStringLiteral("cod='") + db::literal(codeFor(rep)) + u'\'');
+                rs->findFirst(db::objectWithCode(codeFor(rep)));
                 found = rs->value(QStringLiteral("cod")).toString();
             },
             [&](int rep) {
@@ -486,7 +487,7 @@ private:
             engineKey(code);
             rawKey(code);
             require(bound.shown() == plain.shown(), QStringLiteral("loan boxes for %1").arg(code));
-            require(m_db->queryDefSql(kQueryName) == pesquisaSql(code), QStringLiteral("stored query for %1").arg(code));
+            require(m_db->queryDefSql(kQueryName) == db::loansOfObject(code), QStringLiteral("stored query for %1").arg(code));
             withLoans += bound.name->text().isEmpty() ? 0 : 1;
         }
         require(withLoans > 0, QStringLiteral("some object has loans"));

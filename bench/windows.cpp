@@ -21,18 +21,21 @@
 #include "floor.h"
 #include "rawsqlite.h"
 
+#include "binding/datacontrol.h"
 #include "catalogue/Frmobjetos.h"
+#include "collection/collection.h"
+#include "collection/statements.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 #include "database/recordset.h"
+#include "forms/guard.h"
 #include "loans/Frmemprestimos.h"
-#include "platform/guard.h"
-#include "platform/limitedtextedit.h"
-#include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
+#include "plugin/windowlinks.h"
 #include "search/Frmpesquisa.h"
 #include "tests/widget_testutil.h"
+#include "widgets/limitedtextedit.h"
+#include "widgets/picturebutton.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -303,7 +306,7 @@ struct Floor {
     // and the newest loan of the code read. Returns its borrower.
     std::string showLoansOf(const QString& code)
     {
-        writer.rewrite("pesquisa", utf8(pesquisaSql(code)));
+        writer.rewrite("pesquisa", utf8(db::loansOfObject(code)));
         return firstText(loansOfCode, [&](RawRun& r) { r.bind(1, utf8(db::foldText(code))); }, 1);
     }
 
@@ -582,7 +585,7 @@ private:
                 key([&] { QTest::keyClick(m_form->Txtcod, c.toLatin1()); }, typed);
             }
             require(m_form->Txtcod->text() == typed
-                        && m_form->BancoDados->queryDefSql(QStringLiteral("pesquisa")) == pesquisaSql(typed),
+                        && m_form->BancoDados->queryDefSql(QStringLiteral("pesquisa")) == db::loansOfObject(typed),
                     QStringLiteral("the keys typed %1 and pesquisa followed").arg(typed));
             while (!typed.isEmpty()) {
                 typed.chop(1);
@@ -619,9 +622,7 @@ private:
                 [&](int) { order.item->trigger(); },
                 [&](int) {
                     rawCode = m_floor->firstText(*first);
-                    m_floor->writer.rewrite("Imprime", utf8(QStringLiteral("select cod, objeto, título, autor, valor "
-                                                                           "from objetos order by ")
-                                                            + order.field));
+                    m_floor->writer.rewrite("Imprime", utf8(db::listingOrderedBy(order.field)));
                     m_floor->showLoansOf(QString::fromStdString(rawCode));
                 });
             require(order.item->isChecked(), QStringLiteral("the order is checked"));
@@ -661,9 +662,7 @@ private:
             requireNoMessage(QStringLiteral("the search"));
             if (m_floor) {
                 rawSearches.push_back(elapsedMs([&] {
-                    m_floor->writer.rewrite("Imprime", utf8(QStringLiteral("select cod, objeto, título, autor, valor "
-                                                                           "from objetos where título like '*")
-                                                            + kSearchKey + QStringLiteral("*'")));
+                    m_floor->writer.rewrite("Imprime", utf8(db::listingWhereContains(QStringLiteral("título"), kSearchKey)));
                     rawFirst = m_floor->firstText(m_floor->firstMatch, [&](RawRun& r) { r.bind(1, key); }, 1);
                     m_floor->showLoansOf(QString::fromStdString(rawFirst));
                 }));
@@ -677,7 +676,7 @@ private:
             if (m_floor) {
                 rawCloses.push_back(elapsedMs([&] {
                     m_floor->writer.remove("pesquisa");
-                    m_floor->writer.rewrite("Imprime", "select cod, objeto, título, autor, valor from objetos order by cod");
+                    m_floor->writer.rewrite("Imprime", utf8(db::listingByCode()));
                     rawFirst = m_floor->firstText(m_floor->firstRow, {}, 1);
                     m_floor->showLoansOf(QString::fromStdString(rawFirst));
                 }));
@@ -922,6 +921,8 @@ std::vector<Figure> driveWindows(bool timing, const QString& folder, Size size, 
     platform::RecordingServices services;
     const platform::RecordingServices::Installed installed(services);
     platform::setPluginFolder(folder);
+    // The windows reach each other as in the plug-in.
+    plugin::installWindowLinks();
 
     std::vector<Figure> figures;
     if (timing) {

@@ -1,31 +1,32 @@
 #include "Frmobjetos.h"
 #include "chrome/opencollection.h"
-#include "database/valuetext.h"
+#include "collection/collection.h"
+#include "collection/statements.h"
+#include "core/valuetext.h"
 #include "frmobjetos_internal.h"
 #include "listing.h"
 
 #include "assets/assets.h"
+#include "binding/datacontrol.h"
+#include "binding/recordsetmodel.h"
 #include "chrome/chrome.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 #include "database/recordset.h"
-#include "database/recordsetmodel.h"
-#include "loans/Frmemprestimos.h"
-#include "platform/formhelpers.h"
-#include "platform/guard.h"
-#include "platform/menubuilder.h"
-#include "platform/limitedtextedit.h"
-#include "platform/maskedbox.h"
-#include "platform/picturebutton.h"
+#include "forms/formhelpers.h"
+#include "forms/guard.h"
+#include "forms/menubuilder.h"
+#include "forms/recordtoolbar.h"
 #include "platform/picturereader.h"
 #include "platform/pluginfolder.h"
-#include "platform/recordtoolbar.h"
 #include "platform/reportprinter.h"
-#include "platform/resizer.h"
 #include "platform/services.h"
-#include "platform/toolbarbar.h"
-#include "platform/twips.h"
 #include "platform/windowfont.h"
+#include "widgets/limitedtextedit.h"
+#include "widgets/maskedbox.h"
+#include "widgets/picturebutton.h"
+#include "widgets/resizer.h"
+#include "widgets/toolbarbar.h"
+#include "widgets/twips.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -42,6 +43,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QStyle>
 #include <QStyleOptionTabWidgetFrame>
@@ -184,11 +186,11 @@ Frmobjetos::Frmobjetos() : QMainWindow(nullptr)
 
     Data1 = new db::DataControl(this);
     Data1->setObjectName(QStringLiteral("Data1"));
-    Data1->setRecordSource(QStringLiteral("select * from objetos"));
+    Data1->setRecordSource(db::allObjects());
     Data1->setCaption(QStringLiteral("Data1"));
     Data2 = new db::DataControl(this);
     Data2->setObjectName(QStringLiteral("Data2"));
-    Data2->setRecordSource(QStringLiteral("select * from empréstimos"));
+    Data2->setRecordSource(db::allLoans());
     Data2->setCaption(QStringLiteral("Data2"));
     Data2->setReadOnly(true);
     Resize1 = new platform::Resizer(this);
@@ -670,7 +672,7 @@ void Frmobjetos::Form_Load()
         },
         [&] { Resize1->InitResize(); },
         [&] { Resize1->SaveInitialPositions(); },
-        [&] { Data2->setRecordSource(QStringLiteral("select * from empréstimos order by data desc")); },
+        [&] { Data2->setRecordSource(db::loansNewestFirst()); },
         [&] { showLoanState(); },
         [&] { Data1->setRecordset(TabObjetos); },
         [&] { services().setPointer(platform::Pointer::Default); },
@@ -793,11 +795,10 @@ void Frmobjetos::mnusair_Click()
 
 void Frmobjetos::Txtcod_Change()
 {
-    const QString name = QStringLiteral("pesquisa");
+    const QString name = db::pesquisaName();
     // The loans of the code on screen, newest first. The code is pasted with
     // its quotes doubled, so any code reads its own loans.
-    const QString loans = QStringLiteral("select * from empréstimos where codobjeto = '") + db::literal(Txtcod->text())
-        + QStringLiteral("'") + QStringLiteral("order by data desc");
+    const QString loans = db::loansOfObject(Txtcod->text());
     // Written in one transaction without waiting for another program (a
     // locked or read-only file keeps it in memory for the run). Should it
     // fail all the same, the loans are read through the statement itself, so
@@ -1219,36 +1220,41 @@ void Frmobjetos::cmdEmprestar_Click()
     const auto pointerBack = qScopeGuard([] { services().setPointer(platform::Pointer::Default); });
 
     // Created and loaded on first reference, on the last loan of our code.
-    loans::Frmemprestimos* emprestimos = loans::Frmemprestimos::instance();
+    forms::LoansLink* emprestimos = forms::loansWindow(forms::Reach::Create);
     // A loan typed there that cannot be stored keeps the loans window where
-    // it is (it has said why); the lending data must not land on that loan.
-    if (!emprestimos->startNewLoan())
+    // it is (it says why); the lending data must not land on that loan.
+    emprestimos->startLoanOf({Txtcod->text(), Cmbobjeto->currentText(), txttítulo->text(), Txtautor->text()});
+}
+
+QString Frmobjetos::shownCode() const
+{
+    return Txtcod->text();
+}
+
+void Frmobjetos::followSavedLoan(const QString& code)
+{
+    // A catalogue window that was never loaded is left alone.
+    if (!isLoaded())
         return;
-
-    emprestimos->Txtcod->setEnabled(true);
-    emprestimos->Txtcod->setText(Txtcod->text());
-    emprestimos->Txtnome->setText(QString());
-    emprestimos->Txttítulo->setText(txttítulo->text());
-    emprestimos->Txtautor->setText(Txtautor->text());
-    emprestimos->mskdata->setText(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")));
-    emprestimos->Combo1->setEditText(kLent);
-    emprestimos->Txtobjeto->setText(Cmbobjeto->currentText());
-
-    // The loans window's adding state, each button before its menu item.
-    emprestimos->cmdNovo->setEnabled(false);
-    emprestimos->mnunovo->setEnabled(false);
-    emprestimos->cmdSalvar->setEnabled(true);
-    emprestimos->mnusalvar->setEnabled(true);
-    emprestimos->cmdExcluir->setEnabled(false);
-    emprestimos->mnuexcluir->setEnabled(false);
-    emprestimos->cmdEditar->setEnabled(false);
-    emprestimos->mnueditar->setEnabled(false);
-    emprestimos->cmdCancelar->setEnabled(true);
-    emprestimos->mnucancelar->setEnabled(true);
-
-    // The borrower's name is typed first.
-    emprestimos->Show();
-    emprestimos->Txtnome->setFocus();
+    // An object typed here that cannot be stored keeps the catalogue as it is
+    // (it has said why).
+    if (!Data1->saveTypedValues())
+        return;
+    // The window may be closed by what its sources raise: each step asks
+    // whether it is still there.
+    const QPointer<Frmobjetos> self(this);
+    skipFailing({
+        [&] { Data2->setRecordSource(db::loansNewestFirst()); },
+        [&] { Data2->refresh(); },
+        [&] { use(self.data()).Data1->refresh(); },
+        [&] { use(use(self.data()).Data1->recordset()).findFirst(db::objectOfSavedLoan(code)); },
+        [&] {
+            // The loan source ends on the loans of the object shown. When the
+            // shown code did not change, nothing rewrote them yet.
+            if (use(self.data()).Data2->recordSource() != db::pesquisaName())
+                Txtcod_Change();
+        },
+    });
 }
 
 void Frmobjetos::ClarkTBButton2_Click(int Index)
@@ -1259,7 +1265,7 @@ void Frmobjetos::ClarkTBButton2_Click(int Index)
         lblpanel->setText(QString());
         services().setPointer(platform::Pointer::Hourglass);
         const auto pointerBack = qScopeGuard([] { services().setPointer(platform::Pointer::Default); });
-        loans::Frmemprestimos::instance()->Show();
+        forms::loansWindow(forms::Reach::Create)->Show();
         break;
     }
     case 1:

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "platform/guard.h"
+#include "forms/guard.h"
+#include "forms/links.h"
+#include "forms/recordtoolbar.h"
 #include "platform/hostwindow.h"
-#include "platform/recordtoolbar.h"
 
 #include <QMainWindow>
 #include <QSize>
@@ -73,8 +74,9 @@ ImageFit fitImage(int width, int height, int frameWidth, int frameHeight);
 // The kinds offered by Cmbobjeto, in order.
 const QStringList& objectKinds();
 
-// The catalogue window.
-class Frmobjetos : public QMainWindow {
+// The catalogue window. It offers the loans window its shown code and the
+// following of a saved loan, and the search dialog its search target.
+class Frmobjetos : public QMainWindow, public forms::CatalogueLink, public forms::SearchTarget {
     Q_OBJECT
 public:
     // The single shared instance: existing() returns it or nullptr;
@@ -86,7 +88,7 @@ public:
     ~Frmobjetos() override;
 
     // Shows the window; the first show loads it (runs Form_Load once).
-    void Show();
+    void Show() override;
     bool isLoaded() const;
 
     // ---- Window state
@@ -274,6 +276,10 @@ public:
     // object is never lent twice and an object not yet stored is never lent.
     bool podeEmprestar() const;
 
+    // ---- What the loans window reaches (forms::CatalogueLink)
+    QString shownCode() const override;
+    void followSavedLoan(const QString& code) override;
+
     // ---- Browsing and order
     // Previous (0, 2) or next (1, 3) record; the ends of the set stay
     // current. Every statement attempted, a failing one skipped.
@@ -299,6 +305,14 @@ public:
     // skipped.
     void cmdFechar_Click();
     void mnufecharpesquisa_Click();
+
+    // ---- What the search dialog reaches (forms::SearchTarget): the object
+    // typed is stored first; a search lists its objects and turns "Pes&quisar..."
+    // off and "&Fechar Pesquisa" on; a cancellation brings the search button
+    // back and ordering on again.
+    bool saveTypedValues() override;
+    void applySearch(const QString& statement, const std::optional<QString>& status) override;
+    void cancelSearch(const QString& status) override;
 
     // ---- Picture
     // Shows the picture named by txtPath, fitted, and enables its removal

@@ -1,14 +1,15 @@
 // Browsing the catalogue: previous and next, the four orderings with the
 // listing they give the printed report, and the total after a grid edit.
+#include "core/valuetext.h"
 #include "Frmobjetos.h"
 #include "frmobjetos_internal.h"
-#include "database/valuetext.h"
 
+#include "binding/datacontrol.h"
+#include "collection/statements.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 #include "database/recordset.h"
-#include "platform/guard.h"
-#include "platform/menubuilder.h"
+#include "forms/guard.h"
+#include "forms/menubuilder.h"
 
 #include <QAction>
 #include <QLabel>
@@ -21,7 +22,6 @@ using platform::skipFailing;
 
 namespace {
 
-const QString kImprime = QStringLiteral("Imprime");
 
 }  // namespace
 
@@ -36,8 +36,8 @@ qint64 Frmobjetos::collectionTotal() const
 void Frmobjetos::writeImprime(const QString& sql)
 {
     // Delete, create and set its text in one transaction.
-    use(BancoDados).writeQueryDef(kImprime, sql);
-    ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, kImprime});
+    use(BancoDados).writeQueryDef(db::imprimeName(), sql);
+    ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, db::imprimeName()});
 }
 
 void Frmobjetos::sscommand1_Click(int Index)
@@ -87,12 +87,12 @@ void Frmobjetos::ordena(const QString& field, QAction* item)
         platform::undoToggle(item, {mnuordcod, mnuordtitulo, mnuordautor, mnuordassunto});
         return;
     }
-    Data1->setRecordSource(QStringLiteral("select * from objetos order by ") + field);
+    Data1->setRecordSource(db::objectsOrderedBy(field));
     Data1->refresh();
     for (QAction* order : {mnuordcod, mnuordtitulo, mnuordautor, mnuordassunto})
         order->setChecked(order == item);
     // The printed listing follows the order on screen.
-    writeImprime(QStringLiteral("select cod, objeto, título, autor, valor from objetos order by ") + field);
+    writeImprime(db::listingOrderedBy(field));
 }
 
 void Frmobjetos::mnuordcod_Click()

@@ -3,10 +3,10 @@
 // the About item.
 #include "Frmobjetos.h"
 
+#include "binding/recordsetmodel.h"
 #include "chrome/chrome.h"
-#include "database/recordsetmodel.h"
-#include "platform/guard.h"
-#include "platform/picturebutton.h"
+#include "forms/guard.h"
+#include "widgets/picturebutton.h"
 
 #include <QAction>
 #include <QKeyEvent>

@@ -1,20 +1,18 @@
-// Finding objects: the quick find by title, and the search dialog with its
-// close-search command.
+// Finding objects: the quick find by title, the search dialog with what it
+// applies here, and the close-search command.
 #include "Frmobjetos.h"
 #include "frmobjetos_internal.h"
 
+#include "binding/datacontrol.h"
 #include "chrome/quickfind.h"
+#include "collection/statements.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
-#include "platform/guard.h"
-#include "platform/picturebutton.h"
-#include "search/Frmpesquisa.h"
+#include "forms/guard.h"
+#include "widgets/picturebutton.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
-#include <QRadioButton>
 
 namespace ondrel::catalogue {
 
@@ -33,17 +31,35 @@ void Frmobjetos::cmdSeleciona_Click()
     cmdFechar->raise();
     mnufecharpesquisa->setEnabled(true);
     lblpanel->setText(QString());
-    // The dialog starts empty at every showing; the catalogue fills it.
-    search::Frmpesquisa* dialog = search::Frmpesquisa::instance();
-    dialog->Combo1->addItem(QStringLiteral("Objeto"));
-    dialog->Combo1->addItem(QStringLiteral("Título"));
-    dialog->Combo1->addItem(QStringLiteral("Autor(a)"));
-    dialog->Combo1->addItem(QStringLiteral("Assunto"));
-    dialog->Combo1->addItem(QStringLiteral("Descrição"));
-    dialog->Combo1->setCurrentText(QStringLiteral("Objeto"));
-    dialog->Optobjeto->setChecked(true);
+    // The dialog starts empty at every showing; it fills itself for us.
+    forms::SearchDialogLink& dialog = forms::searchDialog();
+    dialog.prepareFor(forms::SearchCaller::Catalogue);
     mnuordenar->setEnabled(false);
-    dialog->ShowModal();
+    dialog.ShowModal();
+}
+
+bool Frmobjetos::saveTypedValues()
+{
+    return Data1->saveTypedValues();
+}
+
+void Frmobjetos::applySearch(const QString& statement, const std::optional<QString>& status)
+{
+    if (!statement.isEmpty()) {
+        Data1->setRecordSource(statement);
+        Data1->refresh();
+        if (status)
+            lblpanel->setText(*status);
+    }
+    mnufecharpesquisa->setEnabled(true);
+    mnupesquisar->setEnabled(false);
+}
+
+void Frmobjetos::cancelSearch(const QString& status)
+{
+    lblpanel->setText(status);
+    cmdSeleciona->raise();
+    mnuordenar->setEnabled(true);
 }
 
 void Frmobjetos::mnupesquisar_Click()
@@ -57,11 +73,11 @@ void Frmobjetos::cmdFechar_Click()
     if (!Data1->saveTypedValues())
         return;
     skipFailing({
-        [&] { Data1->setRecordSource(QStringLiteral("select * from objetos")); },
+        [&] { Data1->setRecordSource(db::allObjects()); },
         [&] { Data1->refresh(); },
         // Written again at the next change of the shown code.
-        [&] { use(BancoDados).deleteQueryDef(QStringLiteral("pesquisa")); },
-        [&] { writeImprime(QStringLiteral("select cod, objeto, título, autor, valor from objetos order by cod")); },
+        [&] { use(BancoDados).deleteQueryDef(db::pesquisaName()); },
+        [&] { writeImprime(db::listingByCode()); },
         [&] { cmdSeleciona->raise(); },
         [&] { mnufecharpesquisa->setEnabled(false); },
         [&] { mnuordenar->setEnabled(true); },

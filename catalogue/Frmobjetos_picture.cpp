@@ -3,11 +3,11 @@
 #include "Frmobjetos.h"
 #include "frmobjetos_internal.h"
 
-#include "database/datacontrol.h"
+#include "binding/datacontrol.h"
 #include "database/recordset.h"
-#include "platform/guard.h"
-#include "platform/picturebutton.h"
+#include "forms/guard.h"
 #include "platform/services.h"
+#include "widgets/picturebutton.h"
 
 #include <QLabel>
 #include <QLineEdit>

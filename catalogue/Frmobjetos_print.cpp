@@ -3,8 +3,10 @@
 #include "Frmobjetos.h"
 #include "frmobjetos_internal.h"
 
+#include "collection/collection.h"
+#include "collection/statements.h"
 #include "database/database.h"
-#include "platform/guard.h"
+#include "forms/guard.h"
 #include "platform/pluginfolder.h"
 #include "platform/reportprinter.h"
 
@@ -15,13 +17,12 @@ using platform::skipFailing;
 
 void Frmobjetos::mnuprint_Click()
 {
-    const QString imprime = QStringLiteral("Imprime");
     skipFailing({
         [&] { Report1->setDataFiles(0, db::databasePath(platform::pluginFolder())); },
         [&] {
             // An existing "Imprime" is printed as the order or search left it.
-            if (!use(BancoDados).hasQueryDef(imprime))
-                writeImprime(QStringLiteral("select cod, objeto, título, autor, valor from objetos order by cod"));
+            if (!use(BancoDados).hasQueryDef(db::imprimeName()))
+                writeImprime(db::listingByCode());
         },
         [&] { Report1->setReportFileName(db::databasePath(platform::pluginFolder(), QStringLiteral("objetos.rpt"))); },
         [&] { Report1->setDestination(platform::ReportPrinter::ToPrinter); },

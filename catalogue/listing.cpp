@@ -1,5 +1,6 @@
 #include "listing.h"
 
+#include "collection/collection.h"
 #include "database/database.h"
 #include "database/recordset.h"
 

@@ -2,9 +2,9 @@
 
 #include "assets/assets.h"
 #include "helpviewer.h"
-#include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
 #include "platform/services.h"
+#include "widgets/picturebutton.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,7 @@
 #include "opencollection.h"
 
-#include "database/backup.h"
+#include "collection/backup.h"
+#include "collection/collection.h"
 #include "database/connection.h"
 #include "database/database.h"
 #include "platform/services.h"

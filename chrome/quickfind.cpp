@@ -1,7 +1,7 @@
 #include "quickfind.h"
 
+#include "binding/datacontrol.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 #include "platform/services.h"
 
 #include <stdexcept>
@@ -22,11 +22,6 @@ QString quickFindTitle()
 QString notFoundMessage()
 {
     return QStringLiteral("Objeto Não Encontrado");
-}
-
-QString titleCriteria(const QString& typed)
-{
-    return QStringLiteral("Título like'") + db::literal(typed) + u'\'';
 }
 
 void quickFindByTitle(db::DataControl& source, const QString& prompt)

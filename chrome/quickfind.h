@@ -3,6 +3,8 @@
 // Quick find by title, the same in both record windows: the user types a
 // title, the window's record source finds the first record with it.
 
+#include "collection/statements.h"
+
 #include <QString>
 
 namespace ondrel::db {
@@ -27,7 +29,7 @@ QString notFoundMessage();
 
 // The criteria for a typed title: "Título like'" + title + "'", the title's
 // apostrophes doubled so it is matched as typed.
-QString titleCriteria(const QString& typed);
+using db::titleCriteria;
 
 // Asks for a title with the prompt, finds the first record of the source's
 // set from the start that has it; when none has it, says "Objeto Não

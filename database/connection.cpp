@@ -1,7 +1,7 @@
 #include "connection.h"
 
 #include "engineerror.h"
-#include "values.h"
+#include "core/values.h"
 
 #include <QFileInfo>
 #include <QHash>

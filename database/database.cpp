@@ -1,6 +1,5 @@
 #include "database.h"
 
-#include "backup.h"
 #include "connection.h"
 #include "dialect.h"
 #include "filework.h"
@@ -318,15 +317,6 @@ void checkIntegrity(Connection& c, const QString& shownPath)
         throw EngineError(ErrDamaged, QStringLiteral("O arquivo da coleção \"%1\" está danificado.").arg(shownPath));
 }
 
-QString databasePath(const QString& folder, const QString& fileName)
-{
-    if (folder.isEmpty())
-        return fileName;
-    if (folder.endsWith(u'/'))
-        return folder + fileName;
-    return folder + u'/' + fileName;
-}
-
 QString literal(const QString& value)
 {
     QString out = value;
@@ -462,16 +452,6 @@ void forceReadOnlyOpen(const QString& path, bool force)
         forcedReadOnly().remove(fileKey(path));
 }
 
-void checkpointAndCloseAll()
-{
-    // A copy under way holds a snapshot that would keep the journal from
-    // being copied into the file: it stops at its next step. An index build
-    // is rolled back.
-    finishBackup(true);
-    finishBuildingIndexes(true);
-    Connection::checkpointAndCloseAll();
-}
-
 namespace {
 
 FileThread& indexBuild()
@@ -511,12 +491,12 @@ void FileThread::finish(bool stop)
         thread.join();
 }
 
-bool startBuildingIndexes(const QString& path)
+bool startBuildingIndexes(const QString& path, const QString& connect)
 {
     FileThread& b = indexBuild();
-    return b.start([&b, path] {
+    return b.start([&b, path, connect] {
         try {
-            Database::buildIndexes(path, &b.cancel);
+            Database::buildIndexes(path, connect, &b.cancel);
         } catch (const EngineError& e) {
             // A locked or unusable file is tried again at the next start.
             if (!b.cancel && e.number() != ErrLocked && e.number() != ErrFileNotFound)
@@ -768,9 +748,9 @@ void Database::refreshFileState()
         m_translations->clear();
 }
 
-void Database::buildIndexes(const QString& path, const std::atomic<bool>* cancel)
+void Database::buildIndexes(const QString& path, const QString& connect, const std::atomic<bool>* cancel)
 {
-    OpenedFile opened = openFile(path, QString::fromLatin1(kConnectString), false);
+    OpenedFile opened = openFile(path, connect, false);
     if (opened.readOnly)
         return;
     Connection& c = *opened.connection;

@@ -22,14 +22,6 @@ struct SelectPlan;
 struct SqlExpr;
 struct TableInfo;
 
-// The connect string every explicit open passes.
-inline constexpr const char* kConnectString = ";pwd=7Borel3";
-inline constexpr const char* kDatabaseFileName = "livrano.mdb";
-
-// Path rule: the folder, one separator only if it does not already end with
-// one, then the file name.
-QString databasePath(const QString& folder, const QString& fileName = QString::fromLatin1(kDatabaseFileName));
-
 // Makes a text safe to paste between single quotes of a statement or a
 // criteria text: every ' becomes ''. The statement texts stay otherwise exactly
 // as the windows write them.
@@ -67,17 +59,12 @@ QString describeProblem(const QString& path, FileProblem problem);
 // path they name, as a person without write access gets it.
 void forceReadOnlyOpen(const QString& path, bool force);
 
-// Every open handle of the process: the journal copied into its file where
-// that can be done at once, then closed; a copy or an index build under way
-// is stopped first. Every end of the process calls it.
-void checkpointAndCloseAll();
-
 // The index build of Database::buildIndexes() on a thread of its own, for
 // the collection the catalogue has just shown: the windows never wait for
 // it, and use the new keys once it has committed. One build at a time; a
 // read-only, locked or unusable file is left alone; never throws. Returns
 // whether a build started.
-bool startBuildingIndexes(const QString& path);
+bool startBuildingIndexes(const QString& path, const QString& connect);
 // Whether the build started last is still under way.
 bool buildingIndexes();
 // Waits for the build under way; `cancel` stops it, rolling it back
@@ -109,11 +96,6 @@ public:
     // Fails if the file exists.
     static void create(const QString& path, const QString& password,
                        const std::function<void(const QString& file)>& fill = {});
-    // Fills a database with a few dozen believable objects and loans.
-    static void fillDemo(const QString& path, const QString& password);
-    // Creates a database (password "7Borel3") filled with generated objects
-    // and loans, for the benchmark and the performance checks.
-    static void generateBenchData(const QString& path, int objects, int loans);
 
     // Gives the file what a file of this format holds besides the records
     // and keeps it in step: the folded keys of the text fields, the indexes
@@ -126,7 +108,8 @@ public:
     // a few reads. `cancel` stops it, rolled back. Throws EngineError
     // (ErrLocked when another writer holds the file; a read-only file is no
     // error and is left alone).
-    static void buildIndexes(const QString& path, const std::atomic<bool>* cancel = nullptr);
+    static void buildIndexes(const QString& path, const QString& connect,
+                             const std::atomic<bool>* cancel = nullptr);
 
     ~Database();
     Database(const Database&) = delete;

@@ -1,7 +1,7 @@
 #include "dialect.h"
 
 #include "engineerror.h"
-#include "values.h"
+#include "core/values.h"
 
 namespace ondrel::db {
 

@@ -2,7 +2,7 @@
 
 #include "connection.h"
 #include "engineerror.h"
-#include "values.h"
+#include "core/values.h"
 
 #include <algorithm>
 

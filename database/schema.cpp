@@ -3,7 +3,7 @@
 #include "connection.h"
 #include "database.h"
 #include "engineerror.h"
-#include "values.h"
+#include "core/values.h"
 
 #include <QSet>
 

@@ -1,21 +1,22 @@
 #include "Frmemprestimos.h"
 #include "chrome/opencollection.h"
 
-#include "catalogue/Frmobjetos.h"
+#include "binding/datacontrol.h"
+#include "binding/recordsetmodel.h"
+#include "collection/collection.h"
+#include "collection/statements.h"
+#include "core/valuetext.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
-#include "database/valuetext.h"
 #include "database/recordset.h"
-#include "database/recordsetmodel.h"
-#include "platform/formhelpers.h"
-#include "platform/guard.h"
-#include "platform/limitedtextedit.h"
-#include "platform/picturebutton.h"
+#include "forms/formhelpers.h"
+#include "forms/guard.h"
 #include "platform/pluginfolder.h"
-#include "platform/resizer.h"
 #include "platform/services.h"
-#include "platform/toolbarbar.h"
-#include "platform/twips.h"
+#include "widgets/limitedtextedit.h"
+#include "widgets/picturebutton.h"
+#include "widgets/resizer.h"
+#include "widgets/toolbarbar.h"
+#include "widgets/twips.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -24,7 +25,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QScopeGuard>
 #include <QWindowStateChangeEvent>
 #include <stdexcept>
@@ -177,9 +177,9 @@ void Frmemprestimos::connectHandlers()
 void Frmemprestimos::Form_Initialize()
 {
     // The code of the object the catalogue shows, read once.
-    const catalogue::Frmobjetos* objects = catalogue::Frmobjetos::existing();
-    const QString code = objects ? objects->Txtcod->text() : QString();
-    const QString criteria = QStringLiteral("codobjeto='") + db::literal(code) + QStringLiteral("'");
+    const forms::CatalogueLink* objects = forms::catalogueWindow(forms::Reach::Existing);
+    const QString code = objects ? objects->shownCode() : QString();
+    const QString criteria = db::loansOfObjectCriteria(code);
     // Referring to Data1 loads the window and opens its record source.
     ensureLoaded();
     // Without a database there is no record set to search: nothing to do.
@@ -341,6 +341,24 @@ bool Frmemprestimos::startNewLoan()
     return false;
 }
 
+void Frmemprestimos::startLoanOf(const forms::LoanObject& object)
+{
+    if (!startNewLoan())
+        return;
+    Txtcod->setEnabled(true);
+    Txtcod->setText(object.code);
+    Txtnome->setText(QString());
+    Txttítulo->setText(object.title);
+    Txtautor->setText(object.author);
+    mskdata->setText(today());
+    Combo1->setEditText(kNao);
+    Txtobjeto->setText(object.kind);
+    setRecordCommands(false);  // adding
+    // The borrower's name is typed first.
+    Show();
+    Txtnome->setFocus();
+}
+
 void Frmemprestimos::cmdnovo_Click()
 {
     // Error 3021 asks whether to go on; any other failure is passed over.
@@ -473,36 +491,13 @@ void Frmemprestimos::Cmdsalvar_Click()
     skipFailing({
         [&] { use(Data1->recordset()).moveFirst(); },
         [&] { use(Data1->recordset()).moveLast(); },
-        [&] { catalogueFollows(savedCode); },
+        [&] {
+            // A catalogue window that was closed is left alone.
+            if (forms::CatalogueLink* objects = forms::catalogueWindow(forms::Reach::Existing))
+                objects->followSavedLoan(savedCode);
+        },
         [&] { setRecordCommands(true); },
         [&] { Txtcod->setEnabled(false); },
-    });
-}
-
-void Frmemprestimos::catalogueFollows(const QString& code)
-{
-    // A catalogue window that was closed or never loaded is left alone.
-    QPointer<catalogue::Frmobjetos> objects = catalogue::Frmobjetos::existing();
-    if (!objects || !objects->isLoaded())
-        return;
-    // An object typed there that cannot be stored keeps the catalogue as it is
-    // (it has said why).
-    if (!objects->Data1->saveTypedValues())
-        return;
-    skipFailing({
-        [&] { objects->Data2->setRecordSource(QStringLiteral("select * from empréstimos order by data desc")); },
-        [&] { objects->Data2->refresh(); },
-        [&] { use(objects.data()).Data1->refresh(); },
-        [&] {
-            use(use(objects.data()).Data1->recordset())
-                .findFirst(QStringLiteral("cod= '") + db::literal(code) + QStringLiteral("'"));
-        },
-        [&] {
-            // The loan source ends on the loans of the object shown. When the
-            // shown code did not change, the catalogue rewrote nothing itself.
-            if (use(objects.data()).Data2->recordSource() != QStringLiteral("pesquisa"))
-                objects->Txtcod_Change();
-        },
     });
 }
 
@@ -538,7 +533,7 @@ void Frmemprestimos::Txtcod_LostFocus()
         [&] { Data2->refresh(); },
         [&] {
             db::Recordset& objects = use(Data2->recordset());
-            objects.findFirst(QStringLiteral("cod='") + db::literal(Txtcod->text()) + QStringLiteral("'"));
+            objects.findFirst(db::objectWithCode(Txtcod->text()));
             found = !objects.noMatch();
         },
         [&] { Txtobjeto->setText(found ? Txtobjetoclone->text() : QString()); },

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/recordtoolbar.h"
+#include "forms/links.h"
+#include "forms/recordtoolbar.h"
 
 #include <QDate>
 #include <QMainWindow>
@@ -41,8 +42,10 @@ inline constexpr platform::Precision kToolbarPrecision = platform::Precision::Si
 QString returnNote(const QDate& day);
 
 // The loans window. One shared instance for the whole run: closing it unloads
-// its data but keeps the object, and the next reference loads it again.
-class Frmemprestimos : public QMainWindow {
+// its data but keeps the object, and the next reference loads it again. It
+// offers the catalogue the start of a loan, and the search dialog its search
+// target.
+class Frmemprestimos : public QMainWindow, public forms::LoansLink, public forms::SearchTarget {
     Q_OBJECT
 public:
     // The shared instance, created (and initialised) on first reference; a
@@ -54,7 +57,7 @@ public:
     ~Frmemprestimos() override;
 
     // Shows the window modeless, loading it again when it was closed.
-    void Show();
+    void Show() override;
     bool isLoaded() const;
 
     // ---- Window state
@@ -162,10 +165,6 @@ public:
     void Controles();
 
     // ---- Record commands
-    // Starts a new loan on Data1. False when the source would not leave the
-    // loan it is on (the typed values could not be stored, and it said so):
-    // nothing was started and the count is as it was.
-    bool startNewLoan();
     void cmdnovo_Click();
     void Cmdeditar_Click();
     void Cmdcancelar_Click();
@@ -202,6 +201,18 @@ public:
     void sscommand1_Click(int Index);  // 0 next, 1 previous
     void ClarkTBButton2_Click(int Index);  // 0 to the catalogue, 1 close
     void mnusair_Click();
+
+    // ---- What the catalogue reaches (forms::LoansLink)
+    void startLoanOf(const forms::LoanObject& object) override;
+
+    // ---- What the search dialog reaches (forms::SearchTarget): the loan
+    // typed is stored first; a search lists its loans (the window took its
+    // search state when it opened the dialog); a cancellation turns "&Fechar
+    // Pesquisa" off, "&Mostrar" and "&Ordenar" on and brings the search button
+    // back.
+    bool saveTypedValues() override;
+    void applySearch(const QString& statement, const std::optional<QString>& status) override;
+    void cancelSearch(const QString& status) override;
 
     // ---- Home link and help
     void cmdHome_MouseEnter();
@@ -250,8 +261,10 @@ private:
     void matchCommandsToPending();
     // The returned indicator for a text of Combo1.
     void showReturned(const QString& text);
-    // The catalogue follows a saved loan of the given object.
-    void catalogueFollows(const QString& code);
+    // Starts a new loan on Data1. False when the source would not leave the
+    // loan it is on (the typed values could not be stored, and it said so):
+    // nothing was started and the count is as it was.
+    bool startNewLoan();
 
     bool m_loaded = false;
 };

@@ -3,18 +3,19 @@
 #include "Frmemprestimos.h"
 
 #include "assets/assets.h"
+#include "binding/datacontrol.h"
+#include "binding/recordsetmodel.h"
 #include "chrome/chrome.h"
-#include "database/datacontrol.h"
-#include "database/recordsetmodel.h"
-#include "platform/formhelpers.h"
-#include "platform/limitedtextedit.h"
-#include "platform/menubuilder.h"
-#include "platform/picturebutton.h"
-#include "platform/recordtoolbar.h"
-#include "platform/resizer.h"
-#include "platform/toolbarbar.h"
-#include "platform/twips.h"
+#include "collection/statements.h"
+#include "forms/formhelpers.h"
+#include "forms/menubuilder.h"
+#include "forms/recordtoolbar.h"
 #include "platform/windowfont.h"
+#include "widgets/limitedtextedit.h"
+#include "widgets/picturebutton.h"
+#include "widgets/resizer.h"
+#include "widgets/toolbarbar.h"
+#include "widgets/twips.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -58,10 +59,10 @@ Frmemprestimos::Frmemprestimos() : QMainWindow(nullptr)
     setCentralWidget(client);
 
     Data1 = named(new db::DataControl(this), QStringLiteral("Data1"));
-    Data1->setRecordSource(QStringLiteral("select * from empréstimos"));
+    Data1->setRecordSource(db::allLoans());
     Data1->setCaption(QStringLiteral("Data1"));
     Data2 = named(new db::DataControl(this), QStringLiteral("Data2"));
-    Data2->setRecordSource(QStringLiteral("select * from Objetos"));
+    Data2->setRecordSource(db::objectsForLookup());
     Data2->setCaption(QStringLiteral("Data2"));
     Data2->setReadOnly(true);
     Resize1 = named(new platform::Resizer(this), QStringLiteral("Resize1"));
@@ -360,7 +361,7 @@ void Frmemprestimos::restoreDesignState()
     lblpanel->clear();
     // The next load lists the loans in table order again, whatever view or
     // search was shown before the window was closed.
-    Data1->setRecordSource(QStringLiteral("select * from empréstimos"));
+    Data1->setRecordSource(db::allLoans());
 }
 
 void Frmemprestimos::bindFields()

@@ -1,25 +1,21 @@
-// What the loans window lists and in which order, the search it opens and
-// closes, the moves, the switch to the catalogue, closing, and the chrome of
-// its toolbar (hover texts, home link, help).
+// What the loans window lists and in which order, the search it opens,
+// applies and closes, the moves, the switch to the catalogue, closing, and the
+// chrome of its toolbar (hover texts, home link, help).
 #include "Frmemprestimos.h"
 
-#include "catalogue/Frmobjetos.h"
+#include "binding/datacontrol.h"
 #include "chrome/chrome.h"
 #include "chrome/quickfind.h"
-#include "database/datacontrol.h"
+#include "collection/statements.h"
 #include "database/recordset.h"
-#include "platform/guard.h"
-#include "platform/menubuilder.h"
-#include "platform/picturebutton.h"
-#include "search/Frmpesquisa.h"
+#include "forms/guard.h"
+#include "forms/menubuilder.h"
+#include "widgets/picturebutton.h"
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
-#include <QRadioButton>
 #include <stdexcept>
 
 namespace ondrel::loans {
@@ -28,13 +24,6 @@ using platform::guarded;
 using platform::skipFailing;
 
 namespace {
-
-// The statements the window lists the loans with.
-const QString kAllNewestFirst = QStringLiteral("select * from empréstimos order by data desc");
-const QString kNotReturned = QStringLiteral("select * from empréstimos where entregue='Não'");
-const QString kByCode = QStringLiteral("select * from empréstimos order by cod");
-const QString kByTitle = QStringLiteral("select * from empréstimos order by título");
-const QString kByName = QStringLiteral("select * from empréstimos order by nome");
 
 db::Recordset& loansOf(db::DataControl* source)
 {
@@ -116,34 +105,34 @@ void Frmemprestimos::showOrder(const QString& statement, QAction* chosen)
 
 void Frmemprestimos::mnutodos_Click()
 {
-    if (showLoans(kAllNewestFirst))
+    if (showLoans(db::loansNewestFirst()))
         mnuordenar->setEnabled(true);
 }
 
 void Frmemprestimos::mnuemprestados_Click()
 {
-    if (showLoans(kNotReturned))
+    if (showLoans(db::loansNotReturned()))
         mnuordenar->setEnabled(false);
 }
 
 void Frmemprestimos::mnuordcod_Click()
 {
-    showOrder(kByCode, mnuordcod);
+    showOrder(db::loansOrderedBy(QStringLiteral("cod")), mnuordcod);
 }
 
 void Frmemprestimos::mnuordtitulo_Click()
 {
-    showOrder(kByTitle, mnuordtitulo);
+    showOrder(db::loansOrderedBy(QStringLiteral("título")), mnuordtitulo);
 }
 
 void Frmemprestimos::mnuordnome_Click()
 {
-    showOrder(kByName, mnuordnome);
+    showOrder(db::loansOrderedBy(QStringLiteral("nome")), mnuordnome);
 }
 
 void Frmemprestimos::mnudata_Click()
 {
-    showOrder(kAllNewestFirst, mnudata);
+    showOrder(db::loansNewestFirst(), mnudata);
 }
 
 void Frmemprestimos::mnuprocurar_Click()
@@ -182,14 +171,31 @@ void Frmemprestimos::cmdSeleciona_Click()
     mnumostrar->setEnabled(false);
     mnufecharpesquisa->setEnabled(true);
 
-    search::Frmpesquisa* dialog = search::Frmpesquisa::instance();
-    dialog->Combo1->addItems({QStringLiteral("Nome"), QStringLiteral("Objeto"), QStringLiteral("Título"),
-                              QStringLiteral("Autor(a)")});
-    dialog->Combo1->setEditText(QStringLiteral("Nome"));
-    dialog->Frame2->raise();
-    dialog->Optemprestimo->setChecked(true);
-    dialog->Option1->setChecked(true);
-    dialog->ShowModal();
+    // The dialog starts empty at every showing; it fills itself for us.
+    forms::SearchDialogLink& dialog = forms::searchDialog();
+    dialog.prepareFor(forms::SearchCaller::Loans);
+    dialog.ShowModal();
+}
+
+bool Frmemprestimos::saveTypedValues()
+{
+    return Data1->saveTypedValues();
+}
+
+void Frmemprestimos::applySearch(const QString& statement, const std::optional<QString>&)
+{
+    if (statement.isEmpty())
+        return;
+    Data1->setRecordSource(statement);
+    Data1->refresh();
+}
+
+void Frmemprestimos::cancelSearch(const QString&)
+{
+    mnufecharpesquisa->setEnabled(false);
+    mnumostrar->setEnabled(true);
+    mnuordenar->setEnabled(true);
+    cmdSeleciona->raise();
 }
 
 void Frmemprestimos::cmdFechar_Click()
@@ -199,7 +205,7 @@ void Frmemprestimos::cmdFechar_Click()
         return;
     skipFailing({
         [&] { lblpanel->setText(QString()); },
-        [&] { Data1->setRecordSource(kAllNewestFirst); },
+        [&] { Data1->setRecordSource(db::loansNewestFirst()); },
         [&] { Data1->refresh(); },
         [&] { cmdSeleciona->raise(); },
         [&] { mnufecharpesquisa->setEnabled(false); },
@@ -238,7 +244,7 @@ void Frmemprestimos::ClarkTBButton2_Click(int Index)
 {
     switch (Index) {
     case 0:
-        catalogue::Frmobjetos::instance()->Show();
+        forms::catalogueWindow(forms::Reach::Create)->Show();
         close();
         break;
     case 1:

@@ -1,6 +1,6 @@
 #include "reportprinter.h"
 
-#include "database/values.h"
+#include "core/values.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,9 +1,11 @@
 #include "clsPluginInterface.h"
+#include "windowlinks.h"
 
 #include "catalogue/Frmobjetos.h"
-#include "database/backup.h"
+#include "collection/backup.h"
+#include "collection/collection.h"
 #include "database/database.h"
-#include "platform/guard.h"
+#include "forms/guard.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -22,7 +24,7 @@ void scheduleDailyBackup()
     QTimer::singleShot(kDailyBackupDelayMs, QCoreApplication::instance(), [] {
         if (catalogue::Frmobjetos* window = catalogue::Frmobjetos::existing()) {
             db::startDailyBackup(window->CaminhoBanco);
-            db::startBuildingIndexes(window->CaminhoBanco);
+            db::startBuildingIndexes(window->CaminhoBanco, QString::fromLatin1(db::kConnectString));
         }
     });
 }
@@ -45,6 +47,7 @@ QString clsPluginInterface::Run(const platform::HostWindowRef& FormX)
     const bool nested = runDepth > 0;
     RunScope scope;
     try {
+        installWindowLinks();
         using catalogue::Frmobjetos;
         Frmobjetos* existing = Frmobjetos::existing();
         if (!nested || (existing && existing->isLoaded())) {

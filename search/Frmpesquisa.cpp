@@ -1,21 +1,18 @@
 #include "Frmpesquisa.h"
 #include "chrome/opencollection.h"
 
-#include "catalogue/Frmobjetos.h"
 #include "chrome/chrome.h"
+#include "collection/collection.h"
+#include "collection/statements.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 #include "database/recordset.h"
-#include "loans/Frmemprestimos.h"
-#include "platform/formhelpers.h"
-#include "platform/guard.h"
-#include "platform/picturebutton.h"
+#include "forms/formhelpers.h"
+#include "forms/guard.h"
 #include "platform/pluginfolder.h"
-#include "platform/resizer.h"
-#include "platform/twips.h"
 #include "platform/windowfont.h"
+#include "widgets/resizer.h"
+#include "widgets/twips.h"
 
-#include <QAction>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFrame>
@@ -24,7 +21,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -41,18 +37,25 @@ Frmpesquisa* s_instance = nullptr;
 constexpr int kClientWidth = 4755;
 constexpr int kClientHeight = 2835;
 
-const QString kImprime = QStringLiteral("Imprime");
-
-// The field entries each caller offers and the column each one searches.
-// The combo box's text is compared with them exactly (case and accents).
+// The field entries each caller offers, in the order offered (the first one
+// preselected), and the column each one searches. The combo box's text is
+// compared with them exactly (case and accents).
 using Entry = std::pair<const char*, const char*>;
 constexpr Entry kObjectEntries[] = {
     {"Objeto", "objeto"}, {"Título", "título"}, {"Autor(a)", "autor"},
     {"Assunto", "assunto"}, {"Descrição", "descrição"},
 };
 constexpr Entry kLoanEntries[] = {
-    {"Objeto", "objeto"}, {"Título", "título"}, {"Autor(a)", "autor"}, {"Nome", "nome"},
+    {"Nome", "nome"}, {"Objeto", "objeto"}, {"Título", "título"}, {"Autor(a)", "autor"},
 };
+
+template <std::size_t N>
+void offer(QComboBox* list, const Entry (&entries)[N])
+{
+    for (const Entry& entry : entries)
+        list->addItem(QString::fromUtf8(entry.first));
+    list->setEditText(QString::fromUtf8(entries[0].first));
+}
 
 template <std::size_t N>
 QString columnFor(const Entry (&entries)[N], const QString& text)
@@ -62,12 +65,6 @@ QString columnFor(const Entry (&entries)[N], const QString& text)
             return QString::fromUtf8(column);
     }
     return QString();
-}
-
-// The "contains k" pattern; the key is made safe to stand between the quotes.
-QString containsPattern(const QString& column, const QString& key)
-{
-    return column + QStringLiteral(" like '*") + db::literal(key) + QStringLiteral("*'");
 }
 
 // Clears an exclusive pair of option buttons.
@@ -214,6 +211,22 @@ void Frmpesquisa::resetToLoadLayout()
     Combo1->setFocus();
 }
 
+void Frmpesquisa::prepareFor(forms::SearchCaller caller)
+{
+    switch (caller) {
+    case forms::SearchCaller::Catalogue:
+        offer(Combo1, kObjectEntries);
+        Optobjeto->setChecked(true);
+        break;
+    case forms::SearchCaller::Loans:
+        offer(Combo1, kLoanEntries);
+        Frame2->raise();
+        Optemprestimo->setChecked(true);
+        Option1->setChecked(true);
+        break;
+    }
+}
+
 void Frmpesquisa::ShowModal()
 {
     // Centred on the screen.
@@ -287,39 +300,36 @@ void Frmpesquisa::openDatabase()
 void Frmpesquisa::rewriteImprime(const QString& sql)
 {
     // Delete, create and set its text in one transaction.
-    BancoDados->writeQueryDef(kImprime, sql);
-    ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, kImprime});
+    BancoDados->writeQueryDef(db::imprimeName(), sql);
+    ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, db::imprimeName()});
 }
 
 void Frmpesquisa::PesquisaObjetos()
 {
     // The object typed on the catalogue is stored first; refused, nothing
     // changes and the dialog stays.
-    catalogue::Frmobjetos* caller = catalogue::Frmobjetos::existing();
-    if (caller && !caller->Data1->saveTypedValues())
+    forms::SearchTarget* caller = forms::searchTarget(forms::SearchCaller::Catalogue);
+    if (caller && !caller->saveTypedValues())
         return;
     openDatabase();
     TabObjetos = BancoDados->openRecordset(QStringLiteral("objetos"), db::RecordsetType::Dynaset);
     const QString key = Text1->text();
     const QString field = Combo1->currentText();
-    catalogue::Frmobjetos* objetos = catalogue::Frmobjetos::existing();
+    forms::SearchTarget* objetos = forms::searchTarget(forms::SearchCaller::Catalogue);
 
+    // A field that is no entry applies no filter and leaves "Imprime" alone.
+    QString statement;
+    std::optional<QString> status;
     const QString column = columnFor(kObjectEntries, field);
     if (!column.isEmpty()) {
-        const QString where = QStringLiteral(" from objetos where ") + containsPattern(column, key);
-        rewriteImprime(QStringLiteral("select cod, objeto, título, autor, valor") + where);
-        if (objetos) {
-            objetos->Data1->setRecordSource(QStringLiteral("select *") + where);
-            objetos->Data1->refresh();
-            if (field == QStringLiteral("Descrição"))
-                objetos->lblpanel->setText(QString::number(TabObjetos->recordCount()));
-        }
+        rewriteImprime(db::listingWhereContains(column, key));
+        statement = db::objectsWhereContains(column, key);
+        // The set was never moved: the records reached so far, 1 or 0.
+        if (field == QStringLiteral("Descrição"))
+            status = QString::number(TabObjetos->recordCount());
     }
-
-    if (objetos) {
-        objetos->mnufecharpesquisa->setEnabled(true);
-        objetos->mnupesquisar->setEnabled(false);
-    }
+    if (objetos)
+        objetos->applySearch(statement, status);
     accept();
 }
 
@@ -327,23 +337,20 @@ void Frmpesquisa::PesquisaEmprestimos()
 {
     const QString key = Text1->text();
     const QString column = columnFor(kLoanEntries, Combo1->currentText());
-    loans::Frmemprestimos* emprestimos = loans::Frmemprestimos::existing();
+    forms::SearchTarget* emprestimos = forms::searchTarget(forms::SearchCaller::Loans);
     // The loan typed on the loans window is stored first; refused, nothing
     // changes and the dialog stays.
-    if (emprestimos && !emprestimos->Data1->saveTypedValues())
+    if (emprestimos && !emprestimos->saveTypedValues())
         return;
 
     if (!column.isEmpty() && emprestimos) {
         QString statement;
         if (Option1->isChecked())
-            statement = QStringLiteral("select * from empréstimos where ") + containsPattern(column, key);
+            statement = db::loansWhereContains(column, key);
         else if (Option2->isChecked())
-            statement = QStringLiteral("select * from empréstimos where entregue='não' and ") +
-                        containsPattern(column, key);
-        if (!statement.isEmpty()) {
-            emprestimos->Data1->setRecordSource(statement);
-            emprestimos->Data1->refresh();
-        }
+            statement = db::notReturnedLoansWhereContains(column, key);
+        if (!statement.isEmpty())
+            emprestimos->applySearch(statement, std::nullopt);
     }
     accept();
 }
@@ -353,20 +360,13 @@ void Frmpesquisa::Cancela()
     if (Optobjeto->isChecked()) {
         if (!BancoDados)
             openDatabase();
-        rewriteImprime(QStringLiteral("select cod, objeto, título, autor, valor from objetos order by cod"));
-        if (catalogue::Frmobjetos* objetos = catalogue::Frmobjetos::existing()) {
-            objetos->lblpanel->setText(txttotal->text());
-            objetos->cmdSeleciona->raise();
-            objetos->mnuordenar->setEnabled(true);
-        }
+        rewriteImprime(db::listingByCode());
+        if (forms::SearchTarget* objetos = forms::searchTarget(forms::SearchCaller::Catalogue))
+            objetos->cancelSearch(txttotal->text());
         reject();
     } else if (Optemprestimo->isChecked()) {
-        if (loans::Frmemprestimos* emprestimos = loans::Frmemprestimos::existing()) {
-            emprestimos->mnufecharpesquisa->setEnabled(false);
-            emprestimos->mnumostrar->setEnabled(true);
-            emprestimos->mnuordenar->setEnabled(true);
-            emprestimos->cmdSeleciona->raise();
-        }
+        if (forms::SearchTarget* emprestimos = forms::searchTarget(forms::SearchCaller::Loans))
+            emprestimos->cancelSearch(txttotal->text());
         reject();
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "forms/links.h"
+
 #include <QDialog>
 #include <QString>
 #include <array>
@@ -27,13 +29,14 @@ class Resizer;
 namespace ondrel::search {
 
 // The search dialog "Pesquisar...", shared by the catalogue and the loans
-// window. It has no start-up of its own: the caller fills it, then shows it.
+// window. It has no start-up of its own: asked by a caller, it fills its
+// field list and flags for that caller, then the caller shows it. Its "&Ok"
+// and "&Cancela" reach the caller named by the flags through the caller's
+// search target (forms::SearchTarget).
 //
-//   auto* dlg = search::Frmpesquisa::instance();
-//   dlg->Combo1->addItem("Objeto"); ...; dlg->Combo1->setEditText("Objeto");
-//   dlg->Optobjeto->setChecked(true);            // or Optemprestimo, then
-//   dlg->Frame2->raise(); dlg->Option1->setChecked(true);   // loans only
-//   dlg->ShowModal();
+//   forms::SearchDialogLink& dialog = forms::searchDialog();
+//   dialog.prepareFor(forms::SearchCaller::Loans);  // entries, Optemprestimo,
+//   dialog.ShowModal();                             // Frame2 raised, Option1
 //
 // Whenever it is not shown the dialog is in its load layout: empty field
 // list, empty key, no option set, Frame1 in front. Every closing (Ok,
@@ -46,7 +49,7 @@ namespace ondrel::search {
 //   QTimer::singleShot(0, [] { auto* d = Frmpesquisa::instance();
 //                              d->Text1->setText("x"); d->Command1[0]->click(); });
 // or fill the dialog and call Command1_Click() without showing it.
-class Frmpesquisa : public QDialog {
+class Frmpesquisa : public QDialog, public forms::SearchDialogLink {
     Q_OBJECT
 public:
     // The single dialog of the process, created on first reference.
@@ -56,8 +59,12 @@ public:
 
     ~Frmpesquisa() override;
 
+    // Fills the field list with the caller's entries, the first one
+    // preselected, and sets the caller's flag; for the loans the scope frame
+    // comes forward with "Todos" set.
+    void prepareFor(forms::SearchCaller caller) override;
     // Shows the dialog modally (returns when it is closed).
-    void ShowModal();
+    void ShowModal() override;
 
     // ---- Dialog state
     QString CaminhoBanco;

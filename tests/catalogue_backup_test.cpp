@@ -4,7 +4,7 @@
 #include "catalogue_browse_testutil.h"
 #include "database_testutil.h"
 
-#include "database/backup.h"
+#include "collection/backup.h"
 #include "plugin/clsPluginInterface.h"
 
 #include <QDir>

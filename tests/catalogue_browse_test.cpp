@@ -5,11 +5,11 @@
 #include "catalogue_browse_testutil.h"
 #include "catalogue_hover_testdata.h"
 
+#include "binding/recordsetmodel.h"
 #include "chrome/chrome.h"
 #include "chrome/helpviewer.h"
-#include "database/recordsetmodel.h"
-#include "platform/limitedtextedit.h"
-#include "platform/picturebutton.h"
+#include "widgets/limitedtextedit.h"
+#include "widgets/picturebutton.h"
 
 #include <QAction>
 #include <QLabel>

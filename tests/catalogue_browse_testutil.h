@@ -4,12 +4,12 @@
 // catalogue window opened on it, and everything torn down after each test.
 // Message boxes, input boxes, the file dialog, the shell and the keys sent go
 // to a recording double.
+#include "binding/datacontrol.h"
 #include "catalogue/Frmobjetos.h"
+#include "database/database.h"
+#include "database/recordset.h"
 #include "database_testutil.h"
 #include "folder_testutil.h"
-#include "database/database.h"
-#include "database/datacontrol.h"
-#include "database/recordset.h"
 #include "loans/Frmemprestimos.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"

@@ -3,17 +3,17 @@
 // the value display, the loans followed while a code is typed, and the kind
 // list. Real database files in a temporary plug-in folder; the message boxes
 // and beeps go to a recording double.
+#include "binding/datacontrol.h"
 #include "catalogue/Frmobjetos.h"
-#include "database/valuetext.h"
+#include "core/valuetext.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 #include "database/recordset.h"
-#include "platform/maskedbox.h"
-#include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "widget_testutil.h"
-#include "platform/toolbarbar.h"
+#include "widgets/maskedbox.h"
+#include "widgets/picturebutton.h"
+#include "widgets/toolbarbar.h"
 
 #include <QAbstractItemView>
 #include <QAction>

@@ -4,7 +4,7 @@
 #include "catalogue_browse_testutil.h"
 
 #include "chrome/quickfind.h"
-#include "platform/picturebutton.h"
+#include "widgets/picturebutton.h"
 
 #include <QAction>
 #include <QComboBox>

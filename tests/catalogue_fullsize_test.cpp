@@ -1,12 +1,13 @@
 // Keystrokes in the code box on a full-sized catalogue: every key rewrites
 // the stored query "pesquisa" and re-reads the loans behind the loan boxes,
 // and the counter goes past 32,767. Their timing is in bench/.
+#include "binding/datacontrol.h"
 #include "catalogue/Frmobjetos.h"
+#include "collection/collection.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
-#include "platform/picturebutton.h"
+#include "widgets/picturebutton.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -36,7 +37,7 @@ void CatalogueFullsizeTest::initTestCase()
     QVERIFY(m_folder.isValid());
     m_installed = std::make_unique<RecordingServices::Installed>(m_services);
     ondrel::platform::setPluginFolder(m_folder.path());
-    ondrel::db::Database::generateBenchData(m_folder.filePath(QStringLiteral("livrano.mdb")), 32767, 100000);
+    ondrel::db::generateBenchData(m_folder.filePath(QStringLiteral("livrano.mdb")), 32767, 100000);
 }
 
 void CatalogueFullsizeTest::cleanupTestCase()

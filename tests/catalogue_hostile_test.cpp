@@ -4,9 +4,9 @@
 #include "catalogue_browse_testutil.h"
 #include "database_testutil.h"
 
-#include "database/recordsetmodel.h"
-#include "platform/picturebutton.h"
+#include "binding/recordsetmodel.h"
 #include "platform/reportprinter.h"
+#include "widgets/picturebutton.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,14 +1,14 @@
 // The catalogue window's twip arithmetic and the layout facts other code and
 // users rely on.
 #include "catalogue/Frmobjetos.h"
-#include "platform/maskedbox.h"
-#include "platform/picturebutton.h"
-#include "platform/toolbarbar.h"
+#include "catalogue_hover_testdata.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
-#include "platform/twips.h"
-#include "catalogue_hover_testdata.h"
 #include "widget_testutil.h"
+#include "widgets/maskedbox.h"
+#include "widgets/picturebutton.h"
+#include "widgets/toolbarbar.h"
+#include "widgets/twips.h"
 
 #include <QAction>
 #include <QComboBox>

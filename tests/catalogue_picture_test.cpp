@@ -5,9 +5,9 @@
 // photos, turned photos and pictures that are slow to arrive.
 #include "catalogue_browse_testutil.h"
 
-#include "platform/picturebutton.h"
 #include "platform/picturereader.h"
-#include "platform/twips.h"
+#include "widgets/picturebutton.h"
+#include "widgets/twips.h"
 
 #include <QAction>
 #include <QBuffer>

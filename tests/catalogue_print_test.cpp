@@ -3,8 +3,8 @@
 // shown, written to a PDF file in place of the printer.
 #include "catalogue_browse_testutil.h"
 
-#include "platform/picturebutton.h"
 #include "platform/reportprinter.h"
+#include "widgets/picturebutton.h"
 
 #include <QAction>
 #include <QComboBox>

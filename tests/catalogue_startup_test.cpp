@@ -1,15 +1,16 @@
 // Start-up, resizing and closing of the catalogue window on real database
 // files in a temporary plug-in folder.
+#include "binding/datacontrol.h"
+#include "binding/recordsetmodel.h"
 #include "catalogue/Frmobjetos.h"
+#include "collection/collection.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
-#include "database/recordsetmodel.h"
 #include "loans/Frmemprestimos.h"
-#include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "widget_testutil.h"
-#include "platform/twips.h"
+#include "widgets/picturebutton.h"
+#include "widgets/twips.h"
 
 #include <QAction>
 #include <QImage>
@@ -166,7 +167,7 @@ void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable()
 void CatalogueStartupTest::demoDatabaseShowsFirstObject()
 {
     Database::create(databaseFile(), kPassword);
-    Database::fillDemo(databaseFile(), kPassword);
+    ondrel::db::fillDemo(databaseFile(), kPassword);
     QString firstCode, firstTitle;
     int count = 0;
     qint64 sum = 0;
@@ -211,7 +212,7 @@ void CatalogueStartupTest::demoDatabaseShowsFirstObject()
 void CatalogueStartupTest::loanIndicatorsOfStartup()
 {
     Database::create(databaseFile(), kPassword);
-    Database::fillDemo(databaseFile(), kPassword);
+    ondrel::db::fillDemo(databaseFile(), kPassword);
     QString firstEntregue, firstNome;
     {
         auto db = Database::open(databaseFile(), kConnect);
@@ -252,7 +253,7 @@ void CatalogueStartupTest::loanIndicatorsOfStartup()
 void CatalogueStartupTest::typedCodeRewritesPesquisa()
 {
     Database::create(databaseFile(), kPassword);
-    Database::fillDemo(databaseFile(), kPassword);
+    ondrel::db::fillDemo(databaseFile(), kPassword);
     Frmobjetos* form = showForm();
     const QString first = form->Txtcod->text();
     QCOMPARE(form->BancoDados->queryDefSql(QStringLiteral("pesquisa")),
@@ -269,7 +270,7 @@ void CatalogueStartupTest::typedCodeRewritesPesquisa()
 void CatalogueStartupTest::closingUnloadsAndReopeningLoadsAgain()
 {
     Database::create(databaseFile(), kPassword);
-    Database::fillDemo(databaseFile(), kPassword);
+    ondrel::db::fillDemo(databaseFile(), kPassword);
     Frmobjetos* form = Frmobjetos::instance();
     QCOMPARE(Frmobjetos::instance(), form);  // created once
     QVERIFY(!form->isLoaded());              // creating does not load

@@ -3,10 +3,10 @@
 #include "chrome/chrome.h"
 #include "chrome/helpviewer.h"
 #include "chrome/quickfind.h"
-#include "platform/picturebutton.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "widget_testutil.h"
+#include "widgets/picturebutton.h"
 
 #include <QApplication>
 #include <QEnterEvent>

@@ -4,7 +4,8 @@
 // can own the plug-in's name).
 #include "database_testutil.h"
 
-#include "database/backup.h"
+#include "collection/backup.h"
+#include "collection/collection.h"
 #include "database/connection.h"
 
 #include <QDBusConnection>
@@ -37,7 +38,7 @@ QStringList copyNames()
 }
 
 struct DemoCollection : testutil::TempCollection {
-    DemoCollection() { Database::fillDemo(path, QStringLiteral("7Borel3")); }
+    DemoCollection() { fillDemo(path, QStringLiteral("7Borel3")); }
 };
 
 }  // namespace

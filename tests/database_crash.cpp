@@ -8,6 +8,8 @@
 // (scripts/crash-test runs a long one outside ctest).
 #include "database_testutil.h"
 
+#include "collection/collection.h"
+
 #include <QDir>
 #include <QFile>
 #include <QMap>

@@ -2,6 +2,7 @@
 // unique code, stored queries and several handles on one file.
 #include "database_testutil.h"
 
+#include "collection/collection.h"
 #include "database/connection.h"
 
 #include <QFile>
@@ -141,7 +142,7 @@ private slots:
     void plainSqliteReadsTheFile()
     {
         testutil::TempCollection file;
-        Database::fillDemo(file.path, QStringLiteral("7Borel3"));
+        fillDemo(file.path, QStringLiteral("7Borel3"));
         QCOMPARE(testutil::plainQuery(file.path, "PRAGMA integrity_check"), QStringLiteral("ok"));
         QVERIFY(testutil::plainQuery(file.path, "SELECT count(*) FROM objetos").toInt() >= 24);
         QVERIFY(testutil::plainQuery(file.path, "SELECT cod FROM objetos").contains(QStringLiteral("L001")));
@@ -151,7 +152,7 @@ private slots:
     void demoHasLoansOutAndReturned()
     {
         testutil::TempCollection file;
-        Database::fillDemo(file.path, QStringLiteral("7Borel3"));
+        fillDemo(file.path, QStringLiteral("7Borel3"));
         auto db = file.open();
         auto out = db->openRecordset(QStringLiteral("select * from empréstimos where entregue='Não'"));
         auto back = db->openRecordset(QStringLiteral("select * from empréstimos where entregue='Sim'"));

@@ -1,5 +1,6 @@
 // The interactive steps on a full-size generated file (32,767 objects,
 // 100,000 loans) give the right records; their timings are in bench/.
+#include "collection/collection.h"
 #include "database/database.h"
 
 #include <QTemporaryDir>
@@ -18,7 +19,7 @@ private slots:
     void initTestCase()
     {
         m_path = m_dir.filePath(QStringLiteral("livrano.mdb"));
-        Database::generateBenchData(m_path, 32767, 100000);
+        generateBenchData(m_path, 32767, 100000);
         m_db = Database::open(m_path, QString::fromLatin1(kConnectString));
     }
 

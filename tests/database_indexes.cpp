@@ -84,7 +84,7 @@ class DatabaseIndexes : public QObject {
         if (state != State::Built)
             plainExec(file->path, kPlainChanges);
         if (state == State::Rebuilt)
-            Database::buildIndexes(file->path);
+            Database::buildIndexes(file->path, QString::fromLatin1(kConnectString));
         return file;
     }
 
@@ -209,7 +209,7 @@ private slots:
         const QString& path = m_files.at(State::Earlier)->path;
         const QByteArray before = testutil::digest(path);
         forceReadOnlyOpen(path, true);
-        Database::buildIndexes(path);
+        Database::buildIndexes(path, QString::fromLatin1(kConnectString));
         forceReadOnlyOpen(path, false);
         QCOMPARE(testutil::digest(path), before);
         QCOMPARE(plainQuery(m_files.at(State::Rebuilt)->path, "PRAGMA integrity_check"), QStringLiteral("ok"));

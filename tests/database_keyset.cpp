@@ -1,8 +1,8 @@
 // Finds by position in the keyset, snapshots that read a column on first use,
 // field names resolved once, and translations kept per text: results must stay
 // those of a record set that re-reads and re-parses everything.
+#include "core/values.h"
 #include "database/connection.h"
-#include "database/values.h"
 #include "database_testutil.h"
 
 #include <QtTest>
@@ -52,7 +52,7 @@ class DatabaseKeyset : public QObject {
     {
         m_large = std::make_unique<testutil::TempCollection>();
         QFile::remove(m_large->path);
-        Database::generateBenchData(m_large->path, 5000, 0);
+        generateBenchData(m_large->path, 5000, 0);
         auto rs = m_large->open()->openRecordset(QStringLiteral("select * from objetos where cod like 'B0000*'"));
         for (; !rs->eof(); rs->moveNext()) {
             rs->edit();

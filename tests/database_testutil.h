@@ -1,5 +1,6 @@
 #pragma once
 
+#include "collection/collection.h"
 #include "database/database.h"
 #include "database/engineerror.h"
 

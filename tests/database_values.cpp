@@ -1,7 +1,8 @@
 // Value conversions of the collection database: dates, currency, folding,
 // the like pattern, literals and the path rule.
+#include "collection/collection.h"
+#include "core/values.h"
 #include "database/database.h"
-#include "database/values.h"
 
 #include <QtTest>
 

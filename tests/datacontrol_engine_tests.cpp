@@ -1,8 +1,9 @@
 // The bound record source and its grid on real collection files.
 
+#include "binding/datacontrol.h"
+#include "binding/recordsetmodel.h"
+#include "collection/collection.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
-#include "database/recordsetmodel.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

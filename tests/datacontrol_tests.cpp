@@ -1,6 +1,6 @@
 // The bound record source: event order, automatic save, fills and bound boxes.
 
-#include "database/datacontrol.h"
+#include "binding/datacontrol.h"
 #include "datacontrol_fakerecordset.h"
 
 #include <QComboBox>

@@ -4,6 +4,7 @@
 // settings, message boxes, input boxes, dialogs and the shell going to a
 // recording double, and every window torn down after each test.
 #include "catalogue/Frmobjetos.h"
+#include "collection/collection.h"
 #include "database/database.h"
 #include "loans/Frmemprestimos.h"
 #include "platform/pluginfolder.h"

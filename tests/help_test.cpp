@@ -5,8 +5,8 @@
 #include "chrome/chrome.h"
 #include "chrome/helpviewer.h"
 #include "loans_testutil.h"
-#include "platform/picturebutton.h"
 #include "search/Frmpesquisa.h"
+#include "widgets/picturebutton.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

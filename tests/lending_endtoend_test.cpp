@@ -3,9 +3,10 @@
 // read back at the end through a handle of its own.
 #include "loans_testutil.h"
 
-#include "database/datacontrol.h"
-#include "platform/limitedtextedit.h"
-#include "platform/picturebutton.h"
+#include "binding/datacontrol.h"
+#include "collection/collection.h"
+#include "widgets/limitedtextedit.h"
+#include "widgets/picturebutton.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

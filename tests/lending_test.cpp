@@ -5,8 +5,8 @@
 // beeps and sounds go to a recording double.
 #include "loans_testutil.h"
 
-#include "database/datacontrol.h"
-#include "platform/picturebutton.h"
+#include "binding/datacontrol.h"
+#include "widgets/picturebutton.h"
 
 #include <QAction>
 #include <QApplication>

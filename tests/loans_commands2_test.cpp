@@ -3,11 +3,11 @@
 // help.
 #include "loans_testutil.h"
 
+#include "binding/datacontrol.h"
 #include "chrome/chrome.h"
 #include "chrome/helpviewer.h"
-#include "database/datacontrol.h"
-#include "platform/picturebutton.h"
 #include "search/Frmpesquisa.h"
+#include "widgets/picturebutton.h"
 
 #include <QAction>
 #include <QComboBox>

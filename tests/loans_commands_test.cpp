@@ -3,9 +3,9 @@
 // the catalogue following a saved loan.
 #include "loans_testutil.h"
 
-#include "database/datacontrol.h"
-#include "platform/limitedtextedit.h"
-#include "platform/picturebutton.h"
+#include "binding/datacontrol.h"
+#include "widgets/limitedtextedit.h"
+#include "widgets/picturebutton.h"
 
 #include <QAction>
 #include <QApplication>

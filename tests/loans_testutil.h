@@ -2,11 +2,11 @@
 
 // A plug-in folder with a collection database of a few objects and loans,
 // and the windows torn down after each test.
+#include "binding/datacontrol.h"
 #include "catalogue/Frmobjetos.h"
-#include "folder_testutil.h"
 #include "database/database.h"
-#include "database/datacontrol.h"
 #include "database/recordset.h"
+#include "folder_testutil.h"
 #include "loans/Frmemprestimos.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"

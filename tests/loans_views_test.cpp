@@ -3,10 +3,10 @@
 // and the menu keys that move through the list.
 #include "loans_testutil.h"
 
+#include "binding/datacontrol.h"
 #include "chrome/quickfind.h"
-#include "database/datacontrol.h"
-#include "platform/picturebutton.h"
 #include "platform/services.h"
+#include "widgets/picturebutton.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,10 +2,10 @@
 // the returned indicator and the limits of its boxes.
 #include "loans_testutil.h"
 
-#include "database/datacontrol.h"
-#include "database/recordsetmodel.h"
-#include "platform/limitedtextedit.h"
-#include "platform/picturebutton.h"
+#include "binding/datacontrol.h"
+#include "binding/recordsetmodel.h"
+#include "widgets/limitedtextedit.h"
+#include "widgets/picturebutton.h"
 
 #include <QAction>
 #include <QClipboard>

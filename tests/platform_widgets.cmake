@@ -1,1 +1,1 @@
-ondrel_test(platform_widgets_test SOURCES platform_widgets_test.cpp LIBS ondrel_platform ondrel_assets)
+ondrel_test(platform_widgets_test SOURCES platform_widgets_test.cpp LIBS ondrel_forms ondrel_widgets ondrel_assets)

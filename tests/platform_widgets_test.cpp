@@ -1,11 +1,11 @@
 // The window components: twips, the currency entry, the proportional
 // resizer, the toolbar buttons and the pictures.
 #include "assets/assets.h"
-#include "platform/maskedbox.h"
-#include "platform/picturebutton.h"
-#include "platform/recordtoolbar.h"
-#include "platform/resizer.h"
-#include "platform/twips.h"
+#include "forms/recordtoolbar.h"
+#include "widgets/maskedbox.h"
+#include "widgets/picturebutton.h"
+#include "widgets/resizer.h"
+#include "widgets/twips.h"
 
 #include <QApplication>
 #include <QSignalSpy>

@@ -2,6 +2,7 @@
 // the host's caption handed over, errors returned instead of raised.
 
 #include "catalogue/Frmobjetos.h"
+#include "collection/collection.h"
 #include "database/database.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
@@ -80,7 +81,7 @@ private slots:
         QVERIFY(m_folder.isValid());
         const QString path = ondrel::db::databasePath(m_folder.path());
         ondrel::db::Database::create(path, QStringLiteral("7Borel3"));
-        ondrel::db::Database::fillDemo(path, QStringLiteral("7Borel3"));
+        ondrel::db::fillDemo(path, QStringLiteral("7Borel3"));
         ondrel::platform::setPluginFolder(m_folder.path());
         m_installed = std::make_unique<ondrel::platform::RecordingServices::Installed>(m_services);
     }

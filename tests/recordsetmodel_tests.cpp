@@ -1,6 +1,6 @@
 // The grid over a bound source: columns, formats, current row and write-back.
 
-#include "database/recordsetmodel.h"
+#include "binding/recordsetmodel.h"
 #include "datacontrol_fakerecordset.h"
 
 #include <QLineEdit>

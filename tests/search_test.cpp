@@ -3,10 +3,10 @@
 // menus, what "&Cancela" undoes, the keyboard and the layout it starts from.
 #include "loans_testutil.h"
 
-#include "database/datacontrol.h"
-#include "platform/picturebutton.h"
-#include "platform/twips.h"
+#include "binding/datacontrol.h"
 #include "search/Frmpesquisa.h"
+#include "widgets/picturebutton.h"
+#include "widgets/twips.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -7,11 +7,11 @@
 
 #include "chrome/chrome.h"
 #include "chrome/helpviewer.h"
-#include "platform/picturebutton.h"
-#include "platform/toolbarbar.h"
-#include "platform/twips.h"
 #include "platform/windowfont.h"
 #include "search/Frmpesquisa.h"
+#include "widgets/picturebutton.h"
+#include "widgets/toolbarbar.h"
+#include "widgets/twips.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>

@@ -18,7 +18,8 @@
 // Serving, it ends when its last window closes; started by activation and
 // never asked to Run, it ends after an idle time-out.
 
-#include "database/backup.h"
+#include "collection/backup.h"
+#include "collection/collection.h"
 #include "database/database.h"
 #include "platform/hostwindow.h"
 #include "platform/pluginfolder.h"
@@ -47,7 +48,7 @@ int createDatabase(const QString& path, bool demo)
         const QString password = QString::fromLatin1(kPassword);
         std::function<void(const QString&)> fill;
         if (demo)
-            fill = [&](const QString& building) { ondrel::db::Database::fillDemo(building, password); };
+            fill = [&](const QString& building) { ondrel::db::fillDemo(building, password); };
         ondrel::db::Database::create(path, password, fill);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ondrel: %s\n", e.what());

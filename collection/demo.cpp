@@ -1,9 +1,11 @@
 // Demo and benchmark contents of a collection database.
-#include "connection.h"
-#include "database.h"
-#include "record.h"
-#include "schema.h"
-#include "values.h"
+#include "collection.h"
+
+#include "core/values.h"
+#include "database/connection.h"
+#include "database/database.h"
+#include "database/record.h"
+#include "database/schema.h"
 
 #include <QDate>
 #include <QRandomGenerator>
@@ -116,9 +118,9 @@ QVector<int> allFields(const TableInfo& table, bool withCounter)
 
 }  // namespace
 
-void Database::fillDemo(const QString& path, const QString& password)
+void fillDemo(const QString& path, const QString& password)
 {
-    auto db = open(path, QStringLiteral(";pwd=") + password);
+    auto db = Database::open(path, QStringLiteral(";pwd=") + password);
     Connection& c = db->connection();
     const TableInfo& objects = *db->schema().table(QStringLiteral("objetos"));
     const TableInfo& loans = *db->schema().table(QStringLiteral("empréstimos"));
@@ -147,10 +149,10 @@ void Database::fillDemo(const QString& path, const QString& password)
     tx.commit();
 }
 
-void Database::generateBenchData(const QString& path, int objectCount, int loanCount)
+void generateBenchData(const QString& path, int objectCount, int loanCount)
 {
-    create(path, QStringLiteral("7Borel3"));
-    auto db = open(path, QString::fromLatin1(kConnectString));
+    Database::create(path, QStringLiteral("7Borel3"));
+    auto db = Database::open(path, QString::fromLatin1(kConnectString));
     Connection& c = db->connection();
     const TableInfo& objects = *db->schema().table(QStringLiteral("objetos"));
     const TableInfo& loans = *db->schema().table(QStringLiteral("empréstimos"));

@@ -1,8 +1,8 @@
 #include "recordsetmodel.h"
 
-#include "valuetext.h"
+#include "core/valuetext.h"
 
-#include "values.h"
+#include "core/values.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>

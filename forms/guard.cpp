@@ -1,7 +1,7 @@
 #include "guard.h"
 
 #include "database/engineerror.h"
-#include "services.h"
+#include "platform/services.h"
 
 #include <exception>
 

@@ -1,8 +1,9 @@
 #include "backup.h"
 
-#include "connection.h"
-#include "database.h"
-#include "filework.h"
+#include "collection.h"
+#include "database/connection.h"
+#include "database/database.h"
+#include "database/filework.h"
 
 #include <QDir>
 #include <QFile>

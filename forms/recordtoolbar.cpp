@@ -1,6 +1,6 @@
 #include "recordtoolbar.h"
 
-#include "twips.h"
+#include "widgets/twips.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "database.h"
-#include "recordset.h"
+#include "database/database.h"
+#include "database/recordset.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "maskedbox.h"
 
-#include "database/values.h"
+#include "core/values.h"
 
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>

@@ -1,0 +1,121 @@
+#include "statements.h"
+
+#include "database/database.h"
+
+namespace ondrel::db {
+
+namespace {
+
+const QString kListingColumns = QStringLiteral("select cod, objeto, título, autor, valor");
+
+// "<column> like '*<key>*'": the column holds the key anywhere.
+QString contains(const QString& column, const QString& key)
+{
+    return column + QStringLiteral(" like '*") + literal(key) + QStringLiteral("*'");
+}
+
+}  // namespace
+
+QString pesquisaName()
+{
+    return QStringLiteral("pesquisa");
+}
+
+QString imprimeName()
+{
+    return QStringLiteral("Imprime");
+}
+
+QString allObjects()
+{
+    return QStringLiteral("select * from objetos");
+}
+
+QString objectsOrderedBy(const QString& field)
+{
+    return QStringLiteral("select * from objetos order by ") + field;
+}
+
+QString listingOrderedBy(const QString& field)
+{
+    return kListingColumns + QStringLiteral(" from objetos order by ") + field;
+}
+
+QString listingByCode()
+{
+    return listingOrderedBy(QStringLiteral("cod"));
+}
+
+QString objectsWhereContains(const QString& column, const QString& key)
+{
+    return QStringLiteral("select * from objetos where ") + contains(column, key);
+}
+
+QString listingWhereContains(const QString& column, const QString& key)
+{
+    return kListingColumns + QStringLiteral(" from objetos where ") + contains(column, key);
+}
+
+QString objectsForLookup()
+{
+    return QStringLiteral("select * from Objetos");
+}
+
+QString objectWithCode(const QString& code)
+{
+    return QStringLiteral("cod='") + literal(code) + QStringLiteral("'");
+}
+
+QString objectOfSavedLoan(const QString& code)
+{
+    return QStringLiteral("cod= '") + literal(code) + QStringLiteral("'");
+}
+
+QString titleCriteria(const QString& title)
+{
+    return QStringLiteral("Título like'") + literal(title) + QStringLiteral("'");
+}
+
+QString allLoans()
+{
+    return QStringLiteral("select * from empréstimos");
+}
+
+QString loansNewestFirst()
+{
+    return QStringLiteral("select * from empréstimos order by data desc");
+}
+
+QString loansNotReturned()
+{
+    return QStringLiteral("select * from empréstimos where entregue='Não'");
+}
+
+QString loansOrderedBy(const QString& field)
+{
+    return QStringLiteral("select * from empréstimos order by ") + field;
+}
+
+QString loansOfObject(const QString& code)
+{
+    // No space before "order": the text as the catalogue has always stored it.
+    return QStringLiteral("select * from empréstimos where codobjeto = '") + literal(code) + QStringLiteral("'")
+           + QStringLiteral("order by data desc");
+}
+
+QString loansOfObjectCriteria(const QString& code)
+{
+    return QStringLiteral("codobjeto='") + literal(code) + QStringLiteral("'");
+}
+
+QString loansWhereContains(const QString& column, const QString& key)
+{
+    return QStringLiteral("select * from empréstimos where ") + contains(column, key);
+}
+
+QString notReturnedLoansWhereContains(const QString& column, const QString& key)
+{
+    return QStringLiteral("select * from empréstimos where entregue='não' and ") + contains(column, key);
+}
+
+}  // namespace ondrel::db
