@@ -7,6 +7,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace ondrel::db {
 
 namespace {
@@ -59,6 +61,38 @@ QString triggerName(const TableInfo& t, const char* change)
 QString sqlText(const QString& text)
 {
     return u'\'' + literal(text) + u'\'';
+}
+
+// A name as the tables of every stored file write it: bare when it is plain
+// lower-case ASCII, quoted otherwise.
+QString writtenName(const QString& name)
+{
+    for (QChar ch : name)
+        if (!((ch >= u'a' && ch <= u'z') || (ch >= u'0' && ch <= u'9') || ch == u'_'))
+            return QString::fromUtf8(quoteIdentifier(name));
+    return name;
+}
+
+// The CREATE TABLE of a table: its fields in order (the automatic number is
+// the row id; a table without one gets a row id column of its own first),
+// then the folded keys.
+QString createTableSql(const TableInfo& t)
+{
+    QStringList columns;
+    const bool counted = std::any_of(t.fields.cbegin(), t.fields.cend(),
+                                     [](const FieldInfo& f) { return f.type == FieldType::Counter; });
+    if (!counted)
+        columns.append(QStringLiteral("ondrel_id INTEGER PRIMARY KEY"));
+    for (const FieldInfo& f : t.fields) {
+        const char* type = f.type == FieldType::Counter    ? "INTEGER PRIMARY KEY AUTOINCREMENT"
+                           : f.type == FieldType::Currency ? "INTEGER"
+                                                           : "TEXT";
+        columns.append(writtenName(f.name) + u' ' + QLatin1String(type));
+    }
+    for (const FieldInfo& f : t.fields)
+        if (!f.keyColumn.isEmpty())
+            columns.append(writtenName(f.keyColumn) + QStringLiteral(" TEXT"));
+    return QStringLiteral("CREATE TABLE %1 (%2)").arg(writtenName(t.name), columns.join(QStringLiteral(", ")));
 }
 
 QStringList columnsOf(Connection& c, const QString& table)
@@ -195,16 +229,9 @@ void Schema::createIn(Connection& c) const
 {
     // Plain SQL only: the sqlite3 tool reads and checks the file. The folded
     // shadow keys are written by the layer on every insert and update.
-    c.exec(QStringLiteral(
-        "CREATE TABLE objetos (ondrel_id INTEGER PRIMARY KEY, cod TEXT, \"Objeto\" TEXT, \"Título\" TEXT, "
-        "\"Autor\" TEXT, \"Assunto\" TEXT, \"Descrição\" TEXT, \"Data\" TEXT, valor INTEGER, path TEXT, "
-        "cod_chave TEXT, objeto_chave TEXT, titulo_chave TEXT, autor_chave TEXT, assunto_chave TEXT, "
-        "descricao_chave TEXT)"));
+    for (const TableInfo& t : m_tables)
+        c.exec(createTableSql(t));
     c.exec(QStringLiteral("CREATE UNIQUE INDEX objetos_cod ON objetos (cod_chave)"));
-    c.exec(QStringLiteral(
-        "CREATE TABLE \"empréstimos\" (codobjeto TEXT, \"Nome\" TEXT, objeto TEXT, \"Título\" TEXT, "
-        "\"Autor\" TEXT, \"Data\" TEXT, \"Entregue\" TEXT, \"observações\" TEXT, "
-        "cod INTEGER PRIMARY KEY AUTOINCREMENT, codobjeto_chave TEXT)"));
     c.exec(QStringLiteral("CREATE INDEX emprestimos_codobjeto ON \"empréstimos\" (codobjeto_chave, \"Data\")"));
     c.exec(QStringLiteral("CREATE INDEX emprestimos_data ON \"empréstimos\" (\"Data\")"));
     c.exec(QStringLiteral("CREATE TABLE ondrel_meta (key TEXT PRIMARY KEY, value TEXT)"));
