@@ -78,12 +78,44 @@ void RecordsetModel::reset()
     m_rows = 0;
     if (m_shown) {
         try {
-            m_rows = m_shown->keyCount();
+            m_rows = m_shown->knownCount();
         } catch (const EngineError&) {
             m_rows = 0;  // a closed record set shows no rows
         }
     }
     endResetModel();
+}
+
+bool RecordsetModel::canFetchMore(const QModelIndex& parent) const
+{
+    Recordset* rs = recordset();
+    if (parent.isValid() || !rs || rs != m_shown)
+        return false;
+    try {
+        return !rs->countKnown() || rs->knownCount() > m_rows;
+    } catch (const EngineError&) {
+        return false;
+    }
+}
+
+void RecordsetModel::fetchMore(const QModelIndex& parent)
+{
+    Recordset* rs = recordset();
+    if (parent.isValid() || !rs || rs != m_shown)
+        return;
+    int rows = m_rows;
+    try {
+        if (rs->knownCount() <= m_rows)
+            rs->readMore(256);
+        rows = rs->knownCount();
+    } catch (const EngineError& e) {
+        emit engineError(e.number(), e.description());
+    }
+    if (rows <= m_rows)
+        return;
+    beginInsertRows(QModelIndex(), m_rows, rows - 1);
+    m_rows = rows;
+    endInsertRows();
 }
 
 void RecordsetModel::follow()
@@ -93,7 +125,7 @@ void RecordsetModel::follow()
     int position = -1;
     if (rs) {
         try {
-            rows = rs->keyCount();
+            rows = rs->knownCount();
             position = rs->absolutePosition();
         } catch (const EngineError&) {
             rows = 0;

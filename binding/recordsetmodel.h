@@ -45,6 +45,10 @@ public:
     void moveTo(int row);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    // The rows of a record set that has not read every record grow as the
+    // grid scrolls to its end.
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;

@@ -27,21 +27,10 @@ namespace {
 
 qint64 Frmobjetos::collectionTotal() const
 {
-    const auto all = use(BancoDados).openRecordset(QStringLiteral("Select * from objetos"), db::RecordsetType::Snapshot);
-    // Closed and released also when a read fails.
-    struct Closer {
-        db::Recordset& rs;
-        ~Closer() { skipFailing({[&] { rs.close(); }}); }
-    } closer{*all};
-    qint64 total = 0;
-    while (!all->eof()) {
-        const QVariant value = all->value(QStringLiteral("valor"));
-        // A total past the currency range is an error, never a wrapped sum.
-        if (!value.isNull() && __builtin_add_overflow(total, value.toLongLong(), &total))
-            throw db::EngineError(db::ErrGeneric, QStringLiteral("Estouro de capacidade."));
-        all->moveNext();
-    }
-    return total;
+    // Every object's value, as a pass over the statement would add them; the
+    // engine adds them again only when the objects changed, whoever changed
+    // them, and a total past the currency range is an error.
+    return use(BancoDados).sumField(QStringLiteral("Select * from objetos"), QStringLiteral("valor"));
 }
 
 void Frmobjetos::writeImprime(const QString& sql)

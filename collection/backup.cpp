@@ -137,19 +137,11 @@ bool inUseElsewhere(const QString& collection)
 }
 
 // The copy of the day under way, on a thread of its own.
-struct DailyCopy {
-    std::thread thread;
-    std::atomic<bool> running{false};
-    std::atomic<bool> cancel{false};
+struct DailyCopy : FileThread {
     QMutex mutex;
     QString made;
     QString error;
-    ~DailyCopy()
-    {
-        cancel = true;
-        if (thread.joinable())
-            thread.join();
-    }
+    ~DailyCopy() { finish(true); }  // before the members the copy writes go
 };
 
 DailyCopy& daily()
@@ -273,15 +265,9 @@ bool startDailyBackup(const QString& collection, const QDateTime& now, const Bac
         const QString folder = backupFolder();
         if (!backupDue(folder, now.date()))
             return false;
-        if (d.thread.joinable())
-            d.thread.join();  // the day's copy before, already ended
-        d.cancel = false;
-        d.running = true;
         BackupPace paced = pace;
         paced.cancel = &d.cancel;
-        d.thread = std::thread([&d, collection, folder, now, paced] {
-            // Behind the windows' own work for the processor.
-            ::setpriority(PRIO_PROCESS, ::gettid(), 10);
+        return d.start([&d, collection, folder, now, paced] {
             QString made, error;
             try {
                 // A read-only or unusable collection is left alone.
@@ -295,16 +281,11 @@ bool startDailyBackup(const QString& collection, const QDateTime& now, const Bac
             // Stopped at the end of the process: tried again at the next start.
             if (!error.isEmpty() && !d.cancel)
                 std::fprintf(stderr, "ondrel: cópia de segurança diária: %s\n", qPrintable(error));
-            {
-                QMutexLocker lock(&d.mutex);
-                d.made = made;
-                d.error = error;
-            }
-            d.running = false;
+            QMutexLocker lock(&d.mutex);
+            d.made = made;
+            d.error = error;
         });
-        return true;
     } catch (const std::exception&) {
-        d.running = false;
         return false;
     }
 }
@@ -317,10 +298,7 @@ bool backupRunning()
 QString finishBackup(bool cancel, QString* error)
 {
     DailyCopy& d = daily();
-    if (cancel)
-        d.cancel = true;
-    if (d.thread.joinable())
-        d.thread.join();
+    d.finish(cancel);
     QMutexLocker lock(&d.mutex);
     if (error)
         *error = d.error;

@@ -2,6 +2,7 @@
 
 #include "backup.h"
 #include "database/connection.h"
+#include "database/database.h"
 
 namespace ondrel::db {
 
@@ -17,8 +18,10 @@ QString databasePath(const QString& folder, const QString& fileName)
 void checkpointAndCloseAll()
 {
     // A copy under way holds a snapshot that would keep the journal from
-    // being copied into the file: it stops at its next step.
+    // being copied into the file: it stops at its next step. An index build
+    // is rolled back.
     finishBackup(true);
+    finishBuildingIndexes(true);
     Connection::checkpointAndCloseAll();
 }
 

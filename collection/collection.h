@@ -22,7 +22,8 @@ void fillDemo(const QString& path, const QString& password);
 void generateBenchData(const QString& path, int objects, int loans);
 
 // Every open handle of the process: the journal copied into its file where
-// that can be done at once, then closed; a copy under way is stopped first.
+// that can be done at once, then closed; a copy or an index build under way
+// is stopped first.
 // Every end of the process calls it.
 void checkpointAndCloseAll();
 

@@ -212,6 +212,19 @@ bool Connection::anyOpenOn(const QString& path)
     return false;
 }
 
+void Connection::noteWrite(const QString& table)
+{
+    if (table.isEmpty())
+        ++m_nativeWrites;
+    else
+        ++m_writes[table];
+}
+
+qint64 Connection::writesTo(const QString& table) const
+{
+    return m_writes.value(table) + m_nativeWrites;
+}
+
 void Connection::exec(const QString& sql)
 {
     checkOpen();

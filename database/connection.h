@@ -46,6 +46,12 @@ public:
     // Differs from an earlier value once this handle has written rows or
     // another handle has committed since.
     QPair<qint64, qint64> fileVersion();
+    // Records written into a table through this handle (an empty name: a
+    // native statement, which counts for every table): with the other
+    // handles' commits, what tells a file without the change ledger that a
+    // table may have changed.
+    void noteWrite(const QString& table);
+    qint64 writesTo(const QString& table) const;
 
     // How long a write waits for another writer's lock.
     void setLockWait(int milliseconds);
@@ -66,6 +72,8 @@ private:
     sqlite3* m_db = nullptr;
     QString m_path;
     QHash<QByteArray, std::shared_ptr<Statement>> m_cache;
+    QHash<QString, qint64> m_writes;
+    qint64 m_nativeWrites = 0;
 };
 
 // Begin IMMEDIATE ... commit, rolled back when the scope is left by an

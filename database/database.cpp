@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "dialect.h"
 #include "filework.h"
+#include "record.h"
 #include "recordsetimpl.h"
 #include "schema.h"
 
@@ -15,9 +16,14 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <sqlite3.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 namespace ondrel::db {
@@ -162,6 +168,99 @@ private:
     throw EngineError(ErrNoSuchObject, QStringLiteral("Item não encontrado nesta coleção: consulta '%1'.").arg(name));
 }
 
+[[noreturn]] void sumOverflow()
+{
+    throw EngineError(ErrGeneric, QStringLiteral("Estouro de capacidade."));
+}
+
+qint64 pragmaValue(Connection& c, const char* pragma)
+{
+    Statement& st = c.cached(QByteArray("PRAGMA ") + pragma);
+    ScopedRun run(st);
+    return run->step() ? run->columnInt(0) : 0;
+}
+
+// A table's records and the sum of its currency field (none when past the
+// currency range), from one pass over the table.
+struct Counted {
+    qint64 records = 0;
+    std::optional<qint64> total = 0;
+};
+
+Counted countPass(Connection& c, const TableInfo& table)
+{
+    Counted counted;
+    const FieldInfo* currency = table.currencyField();
+    if (!currency) {
+        Statement& st = c.cached("SELECT count(*) FROM " + table.sqlName());
+        ScopedRun run(st);
+        counted.records = run->step() ? run->columnInt(0) : 0;
+        return counted;
+    }
+    Statement& st = c.cached("SELECT " + currency->column() + " FROM " + table.sqlName());
+    ScopedRun run(st);
+    qint64 total = 0;
+    bool overflow = false;
+    while (run->step()) {
+        ++counted.records;
+        if (!run->isNull(0))
+            overflow = overflow || __builtin_add_overflow(total, run->columnInt(0), &total);
+    }
+    counted.total = overflow ? std::nullopt : std::optional<qint64>(total);
+    return counted;
+}
+
+// Whether a table's keys matched its rows at the ledger's last count of
+// its changes (a file without the ledger: they never did).
+bool keyedNow(Connection& c, const QString& table)
+{
+    Statement st(c.handle(), "SELECT keyed = changes FROM ondrel_changes WHERE tbl = ?");
+    ScopedRun run(st);
+    run->bindText(1, table);
+    return run->step() && !run->isNull(0) && run->columnInt(0) == 1;
+}
+
+// Writes every folded key of the table that differs from its field's
+// folding.
+void writeKeys(Connection& c, const TableInfo& table)
+{
+    QByteArray sets, differ;
+    for (const FieldInfo& f : table.fields) {
+        if (f.keyColumn.isEmpty())
+            continue;
+        const QByteArray folded = "ondrel_fold(" + f.column() + ")";
+        sets += (sets.isEmpty() ? "" : ", ") + f.keyColumnSql() + " = " + folded;
+        differ += (differ.isEmpty() ? "" : " OR ") + f.keyColumnSql() + " IS NOT " + folded;
+    }
+    if (!sets.isEmpty())
+        c.exec(QString::fromUtf8("UPDATE " + table.sqlName() + " SET " + sets + " WHERE " + differ));
+}
+
+// Fills the table's search index from its keys, anew.
+void fillSearchIndex(Connection& c, const TableInfo& table)
+{
+    QByteArray keys;
+    for (const FieldInfo& f : table.fields)
+        if (f.searched)
+            keys += ", " + f.keyColumnSql();
+    const QByteArray index = quoteIdentifier(table.searchIndex);
+    c.exec(QString::fromUtf8("INSERT INTO " + index + " (" + index + ") VALUES ('delete-all')"));
+    c.exec(QString::fromUtf8("INSERT INTO " + index + " (rowid" + keys + ") SELECT rowid" + keys + " FROM "
+                             + table.sqlName()));
+}
+
+// Notes in the ledger that the table's keys, count and total match it now.
+void stampTable(Connection& c, const TableInfo& table, const Counted& counted)
+{
+    Statement st(c.handle(), "UPDATE ondrel_changes SET keyed = changes, counted = changes, records = ?, total = ? "
+                             "WHERE tbl = ?");
+    ScopedRun run(st);
+    run->bindInt(1, counted.records);
+    run->bind(2, counted.total ? QVariant(*counted.total) : QVariant());
+    run->bindText(3, table.name);
+    run->step();
+}
+
 }  // namespace
 
 void syncPath(const QString& path)
@@ -236,8 +335,10 @@ Database::Database(OpenedFile opened)
     : m_privateCopy(std::move(opened.privateCopy)), m_path(opened.path), m_key(fileKey(opened.path)),
       m_readOnly(opened.readOnly),
       m_connection(std::move(opened.connection)), m_schema(std::make_unique<Schema>(Schema::load(*m_connection))),
-      m_translations(std::make_unique<TranslationCache>(*m_schema))
+      m_translations(std::make_unique<TranslationCache>(*m_schema)),
+      m_schemaVersion(pragmaValue(*m_connection, "schema_version"))
 {
+    refreshFileState();
 }
 
 Database::~Database() = default;
@@ -351,6 +452,71 @@ void forceReadOnlyOpen(const QString& path, bool force)
         forcedReadOnly().remove(fileKey(path));
 }
 
+namespace {
+
+FileThread& indexBuild()
+{
+    static FileThread build;
+    return build;
+}
+
+}  // namespace
+
+bool FileThread::start(std::function<void()> work)
+{
+    if (running)
+        return false;
+    if (thread.joinable())
+        thread.join();  // the work before, already ended
+    cancel = false;
+    running = true;
+    try {
+        thread = std::thread([this, work = std::move(work)] {
+            ::setpriority(PRIO_PROCESS, ::gettid(), 10);
+            work();
+            running = false;
+        });
+    } catch (const std::exception&) {
+        running = false;
+        return false;
+    }
+    return true;
+}
+
+void FileThread::finish(bool stop)
+{
+    if (stop)
+        cancel = true;
+    if (thread.joinable())
+        thread.join();
+}
+
+bool startBuildingIndexes(const QString& path, const QString& connect)
+{
+    FileThread& b = indexBuild();
+    return b.start([&b, path, connect] {
+        try {
+            Database::buildIndexes(path, connect, &b.cancel);
+        } catch (const EngineError& e) {
+            // A locked or unusable file is tried again at the next start.
+            if (!b.cancel && e.number() != ErrLocked && e.number() != ErrFileNotFound)
+                std::fprintf(stderr, "ondrel: índices da coleção: %s\n", qPrintable(e.description()));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "ondrel: índices da coleção: %s\n", e.what());
+        }
+    });
+}
+
+bool buildingIndexes()
+{
+    return indexBuild().running;
+}
+
+void finishBuildingIndexes(bool cancel)
+{
+    indexBuild().finish(cancel);
+}
+
 void Database::create(const QString& path, const QString& password, const std::function<void(const QString&)>& fill)
 {
     if (QFileInfo::exists(path))
@@ -412,6 +578,12 @@ const Schema& Database::schema() const
 
 std::shared_ptr<Recordset> Database::openRecordset(const QString& source, RecordsetType type)
 {
+    return makeRecordset(shared_from_this(), planFor(source), type, source);
+}
+
+SelectPlan Database::planFor(const QString& source)
+{
+    refreshFileState();
     SelectPlan plan;
     if (startsWithSelect(source)) {
         plan = translateSelect(source);
@@ -424,19 +596,211 @@ std::shared_ptr<Recordset> Database::openRecordset(const QString& source, Record
                           QStringLiteral("O mecanismo de banco de dados não pôde encontrar a tabela ou consulta de "
                                          "entrada '%1'.").arg(source));
     }
-    return makeRecordset(shared_from_this(), plan, type, source);
+    return plan;
 }
 
-qint64 Database::countRecords(const QString& table) const
+qint64 Database::countRecords(const QString& table)
 {
     const TableInfo* info = m_schema->table(table);
     if (!info)
         throw EngineError(ErrNoSuchObject, QStringLiteral("Item não encontrado nesta coleção: tabela '%1'.").arg(table));
-    Statement& st = m_connection->cached("SELECT count(*) FROM " + info->sqlName());
-    ScopedRun run(st);
-    return run->step() ? run->columnInt(0) : 0;
+    return tally(*info).records;
 }
 
+qint64 Database::sumField(const QString& source, const QString& field)
+{
+    const SelectPlan plan = planFor(source);
+    const TableInfo& table = *plan.table;
+    const int index = table.indexOf(field);
+    if (index < 0)
+        throw EngineError(ErrNoField, QStringLiteral("Item não encontrado nesta coleção: '%1'.").arg(field));
+    const FieldInfo& f = table.fields[index];
+    if (plan.where.isEmpty() && &f == table.currencyField()) {
+        const Tally& counted = tally(table);
+        if (!counted.total)
+            sumOverflow();
+        return *counted.total;
+    }
+    QByteArray sql = "SELECT " + f.column() + " FROM " + table.sqlName();
+    if (!plan.where.isEmpty())
+        sql += " WHERE " + plan.where.sql;
+    Statement& st = m_connection->cached(sql);
+    ScopedRun run(st);
+    for (int i = 0; i < plan.where.params.size(); ++i)
+        run->bind(i + 1, plan.where.params[i]);
+    qint64 total = 0;
+    while (run->step()) {
+        const QVariant value = readColumn(f, *run, 0);
+        if (!value.isNull() && __builtin_add_overflow(total, value.toLongLong(), &total))
+            sumOverflow();
+    }
+    return total;
+}
+
+qint64 Database::tableVersion(const TableInfo& table)
+{
+    refreshFileState();
+    Connection& c = *m_connection;
+    if (table.ledgered) {
+        Statement& st = c.cached("SELECT changes FROM ondrel_changes WHERE tbl = ?");
+        ScopedRun run(st);
+        run->bindText(1, table.name);
+        if (run->step())
+            return run->columnInt(0);
+    }
+    // Without the ledger: the other handles' commits and this handle's
+    // writes (negative, so never taken for a count of the ledger's).
+    return -1 - ((c.fileVersion().first << 32) + c.writesTo(table.name));
+}
+
+const Database::Tally& Database::tally(const TableInfo& table)
+{
+    Connection& c = *m_connection;
+    refreshFileState();
+    if (table.ledgered) {
+        // Kept in the file by the layer's own writes and by its last count.
+        Statement& st = c.cached("SELECT changes, counted, records, total, typeof(total) FROM ondrel_changes WHERE tbl = ?");
+        ScopedRun run(st);
+        run->bindText(1, table.name);
+        if (run->step() && !run->isNull(1) && !run->isNull(2) && run->columnInt(1) == run->columnInt(0)) {
+            const QByteArrayView type = run->columnUtf8(4);
+            Tally kept{run->columnInt(0), run->columnInt(2), std::nullopt};
+            if (!table.currencyField() || type == "integer")
+                kept.total = table.currencyField() ? run->columnInt(3) : 0;
+            if (!table.currencyField() || type == "integer" || type == "null")
+                return *m_tallies.insert(table.name, kept);
+        }
+    }
+    const qint64 version = tableVersion(table);
+    const auto known = m_tallies.constFind(table.name);
+    if (known != m_tallies.cend() && known->version == version)
+        return *known;
+    // One snapshot for the version and the pass.
+    Tally fresh;
+    {
+        const bool ownSnapshot = sqlite3_get_autocommit(c.handle()) != 0;
+        if (ownSnapshot)
+            c.exec(QStringLiteral("BEGIN"));
+        struct EndSnapshot {
+            Connection& c;
+            bool own;
+            ~EndSnapshot()
+            {
+                if (own)
+                    sqlite3_exec(c.handle(), "COMMIT", nullptr, nullptr, nullptr);
+            }
+        } end{c, ownSnapshot};
+        fresh.version = tableVersion(table);
+        const Counted counted = countPass(c, table);
+        fresh.records = counted.records;
+        fresh.total = counted.total;
+    }
+    if (table.ledgered && !m_readOnly) {
+        // Kept for the next handle too, when the file can be written at once.
+        try {
+            StoredQueryWrite relaxed(c);
+            Transaction tx(c, Transaction::Wait::NoWait);
+            Statement& st = c.cached("UPDATE ondrel_changes SET counted = ?1, records = ?2, total = ?3 "
+                                     "WHERE tbl = ?4 AND changes = ?1");
+            ScopedRun run(st);
+            run->bindInt(1, fresh.version);
+            run->bindInt(2, fresh.records);
+            run->bind(3, fresh.total ? QVariant(*fresh.total) : QVariant());
+            run->bindText(4, table.name);
+            run->step();
+            tx.commit();
+        } catch (const EngineError&) {
+            // Kept in memory for this handle.
+        }
+    }
+    return *m_tallies.insert(table.name, fresh);
+}
+
+void Database::refreshFileState()
+{
+    Connection& c = *m_connection;
+    const QPair<qint64, qint64> version = c.fileVersion();
+    if (m_stateAt == version)
+        return;
+    m_stateAt = version;
+    bool changed = false;
+    const qint64 schema = pragmaValue(c, "schema_version");
+    if (schema != m_schemaVersion) {
+        m_schema->takeFileDetails(Schema::load(c));
+        m_schemaVersion = schema;
+        changed = true;
+    }
+    for (const TableInfo& info : m_schema->tables()) {
+        TableInfo& t = *m_schema->table(info.name);
+        bool usable = true;
+        if (t.ledgered) {
+            Statement& st = c.cached("SELECT keyed = changes FROM ondrel_changes WHERE tbl = ?");
+            ScopedRun run(st);
+            run->bindText(1, t.name);
+            usable = run->step() && !run->isNull(0) && run->columnInt(0) == 1;
+        }
+        if (usable != t.keysUsable) {
+            t.keysUsable = usable;
+            changed = true;
+        }
+    }
+    if (changed)
+        m_translations->clear();
+}
+
+void Database::buildIndexes(const QString& path, const QString& connect, const std::atomic<bool>* cancel)
+{
+    OpenedFile opened = openFile(path, connect, false);
+    if (opened.readOnly)
+        return;
+    Connection& c = *opened.connection;
+    // The sorts of the index build want more pages than a window's handle.
+    c.exec(QStringLiteral("PRAGMA cache_size=-32000"));
+    if (cancel)
+        sqlite3_progress_handler(
+            c.handle(), 10000, [](void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
+            const_cast<std::atomic<bool>*>(cancel));
+    const Schema format = Schema::collection();
+    const bool ledger = hasSchemaObject(c, QStringLiteral("ondrel_changes"));
+    const auto due = [&] {
+        if (Schema::lacksIndexes(c))
+            return true;
+        for (const TableInfo& t : format.tables())
+            if (!keyedNow(c, t.name))
+                return true;
+        return false;
+    };
+    if (!due())
+        return;
+    Transaction tx(c);
+    if (!due())
+        return;  // built by another handle meanwhile
+    QStringList searchIndexes;
+    for (const TableInfo& t : format.tables())
+        if (!t.searchIndex.isEmpty() && hasSchemaObject(c, t.searchIndex))
+            searchIndexes.append(t.searchIndex);
+    // The keys first, the indexes over them after: an index is built faster
+    // over filled columns than kept while they fill.
+    format.addKeyColumnsIn(c);
+    QStringList rekeyed;
+    {
+        const Schema file = Schema::load(c);
+        for (const TableInfo& t : file.tables()) {
+            if (ledger && keyedNow(c, t.name))
+                continue;
+            writeKeys(c, t);
+            rekeyed.append(t.name);
+        }
+    }
+    format.addMissingIn(c);
+    const Schema file = Schema::load(c);
+    for (const TableInfo& t : file.tables()) {
+        if (!t.searchIndex.isEmpty() && (rekeyed.contains(t.name) || !searchIndexes.contains(t.searchIndex)))
+            fillSearchIndex(c, t);
+        stampTable(c, t, countPass(c, t));
+    }
+    tx.commit();
+}
 void Database::changeStoredQuery(const QString& name, const std::function<void()>& onFile,
                                  const std::optional<QString>& inMemory)
 {
@@ -571,16 +935,19 @@ QString Database::queryDefSql(const QString& name) const
 
 SelectPlan Database::translateSelect(const QString& statement)
 {
+    refreshFileState();
     return m_translations->select(statement);
 }
 
 SqlExpr Database::translateCriteria(const QString& criteria, const TableInfo& table)
 {
+    refreshFileState();
     return m_translations->criteria(criteria, table);
 }
 
 void Database::executeNative(const QString& sql)
 {
+    m_connection->noteWrite(QString());
     m_connection->exec(sql);
 }
 

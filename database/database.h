@@ -3,8 +3,10 @@
 #include "engineerror.h"
 #include "recordset.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -57,6 +59,18 @@ QString describeProblem(const QString& path, FileProblem problem);
 // path they name, as a person without write access gets it.
 void forceReadOnlyOpen(const QString& path, bool force);
 
+// The index build of Database::buildIndexes() on a thread of its own, for
+// the collection the catalogue has just shown: the windows never wait for
+// it, and use the new keys once it has committed. One build at a time; a
+// read-only, locked or unusable file is left alone; never throws. Returns
+// whether a build started.
+bool startBuildingIndexes(const QString& path, const QString& connect);
+// Whether the build started last is still under way.
+bool buildingIndexes();
+// Waits for the build under way; `cancel` stops it, rolling it back
+// (every end of the process).
+void finishBuildingIndexes(bool cancel);
+
 // A handle on one collection database file. Every window opens its own.
 // Non-copyable; record sets and stored-query handles keep the connection
 // alive through a shared pointer.
@@ -83,6 +97,20 @@ public:
     static void create(const QString& path, const QString& password,
                        const std::function<void(const QString& file)>& fill = {});
 
+    // Gives the file what a file of this format holds besides the records
+    // and keeps it in step: the folded keys of the text fields, the indexes
+    // of the four catalogue orders, the trigram search index of the objects
+    // and the change ledger with the count and total of each table. A file
+    // of an earlier format gains them, and keys another program left out of
+    // step are written again, in one transaction on a connection of its own
+    // (tens of seconds for a million objects; the windows meanwhile read as
+    // before, and their saves wait for the file's lock). Nothing to do takes
+    // a few reads. `cancel` stops it, rolled back. Throws EngineError
+    // (ErrLocked when another writer holds the file; a read-only file is no
+    // error and is left alone).
+    static void buildIndexes(const QString& path, const QString& connect,
+                             const std::atomic<bool>* cancel = nullptr);
+
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -97,8 +125,23 @@ public:
     std::shared_ptr<Recordset> openRecordset(const QString& source, RecordsetType type = RecordsetType::Dynaset);
 
     // The number of records of a table as the file holds it now, whoever
-    // wrote them.
-    qint64 countRecords(const QString& table) const;
+    // wrote them. Counted again only when the table changed.
+    qint64 countRecords(const QString& table);
+    // The sum of a currency field over the records of a statement, a table
+    // or a stored query, as a pass over them reading the field would add it
+    // (an empty value adds nothing). A sum past the currency range is an
+    // error (ErrGeneric), never a wrapped one. The sum over a whole table is
+    // added again only when the table changed.
+    qint64 sumField(const QString& source, const QString& field);
+
+    // A number that stays the same while the table stays as it is, and
+    // differs once any handle or program has written it.
+    qint64 tableVersion(const TableInfo& table);
+    // Takes in what the file now holds besides the records (a build of the
+    // indexes committed meanwhile) and whether the table's folded keys and
+    // search index match its rows; translations relying on keys that no
+    // longer match are dropped. Cheap when nothing was written.
+    void refreshFileState();
 
     // Stored queries. Writing one always takes three steps: delete (a missing
     // one is no error), create by name, set its text; writeQueryDef() takes
@@ -128,6 +171,16 @@ public:
 
 private:
     struct OpenedFile;
+    // A table's count and the sum of its currency field, and the table's
+    // version they were taken at.
+    struct Tally {
+        qint64 version = 0;
+        qint64 records = 0;
+        std::optional<qint64> total;  // none: past the currency range
+    };
+    const Tally& tally(const TableInfo& table);
+    // What a table, a select statement or a stored query is opened on.
+    SelectPlan planFor(const QString& source);
     explicit Database(OpenedFile opened);
     static OpenedFile openFile(const QString& path, const QString& connect, bool forceReadOnly);
     std::optional<QString> storedQuerySql(const QString& name) const;
@@ -143,6 +196,9 @@ private:
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Schema> m_schema;
     std::unique_ptr<TranslationCache> m_translations;
+    QHash<QString, Tally> m_tallies;
+    std::optional<QPair<qint64, qint64>> m_stateAt;  // the file's version the state was read at
+    qint64 m_schemaVersion = 0;
 };
 
 // A stored-query handle as the windows keep it (ConsultaPesquisa,

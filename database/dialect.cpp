@@ -135,6 +135,8 @@ public:
             expectKeyword("by");
             QByteArray order;
             bool lastDesc = false;
+            int keys = 0;
+            const FieldInfo* first = nullptr;
             do {
                 const FieldInfo& f = m_table->fields[fieldIndex(name("um nome de campo"))];
                 lastDesc = false;
@@ -145,10 +147,24 @@ public:
                 if (!order.isEmpty())
                     order += ", ";
                 order += sortKey(f) + (lastDesc ? " DESC" : " ASC");
+                if (!keys++)
+                    first = &f;
             } while (acceptSymbol(","));
             plan.orderBy = order + ", rowid" + (lastDesc ? " DESC" : " ASC");
+            plan.descending = lastDesc;
+            const QByteArray key = sortKey(*first);
+            plan.seekable = keys == 1 && first->sortIndexed && !key.startsWith("ondrel_");
+            if (plan.seekable && first->type != FieldType::Counter)
+                plan.seekKey = key;
+        } else {
+            plan.seekable = true;
         }
         finish();
+        if (m_terms == 1 && !m_search.index.isEmpty() && plan.where.sql == m_search.sql) {
+            plan.searchIndex = m_search.index;
+            plan.searchMatch = m_search.match;
+        }
+        plan.usesKeys = m_usesKeys;
         return plan;
     }
 
@@ -225,13 +241,48 @@ private:
             unexpected(QStringLiteral("texto a mais"));
     }
 
-    static QByteArray sortKey(const FieldInfo& f)
+    // What a field sorts and compares by: its folded key while the table's
+    // keys match its rows, its folding on the fly otherwise.
+    QByteArray sortKey(const FieldInfo& f)
     {
-        if (f.type != FieldType::Text && f.type != FieldType::Memo)
-            return f.column();
-        if (!f.keyColumn.isEmpty())
-            return f.keyColumnSql();
-        return "ondrel_fold(" + f.column() + ")";
+        const QByteArray key = f.sortKey(m_table->keysUsable);
+        if (!f.keyColumn.isEmpty() && key == f.keyColumnSql())
+            m_usesKeys = true;
+        return key;
+    }
+
+    // The dialect's like on a text field. The folded pattern "*k*" with k of
+    // three characters or more and no wildcard is asked of the table's
+    // trigram search index, which holds the folded keys; a pattern without
+    // wildcards is the key's equality; a shorter "*k*" looks into the keys;
+    // anything else matches every value as the dialect does.
+    SqlExpr like(const FieldInfo& f, const QString& typed)
+    {
+        const QString pattern = foldText(typed);
+        const bool keys = !f.keyColumn.isEmpty() && m_table->keysUsable;
+        const bool wild = pattern.contains(u'*') || pattern.contains(u'?');
+        if (keys && !wild) {
+            m_usesKeys = true;
+            return SqlExpr{f.keyColumnSql() + " = ?", {pattern}};
+        }
+        const bool enclosed = pattern.size() >= 2 && pattern.startsWith(u'*') && pattern.endsWith(u'*');
+        const QString inner = enclosed ? pattern.mid(1, pattern.size() - 2) : QString();
+        const bool contains = enclosed && !inner.contains(u'*') && !inner.contains(u'?');
+        if (keys && contains && f.searched && !m_table->searchIndex.isEmpty() && inner.toUcs4().size() >= 3) {
+            m_usesKeys = true;
+            QString phrase = inner;
+            phrase.replace(u'"', QStringLiteral("\"\""));
+            const QString match = f.keyColumn + QStringLiteral(" : \"") + phrase + u'"';
+            const QByteArray index = quoteIdentifier(m_table->searchIndex);
+            SqlExpr e{"rowid IN (SELECT rowid FROM " + index + " WHERE " + index + " MATCH ?)", {match}};
+            m_search = {index, match, e.sql};
+            return e;
+        }
+        if (keys && contains) {
+            m_usesKeys = true;
+            return SqlExpr{"instr(" + f.keyColumnSql() + ", ?) > 0", {inner}};
+        }
+        return SqlExpr{"ondrel_like(?, " + f.column() + ")", {pattern}};
     }
 
     // Criteria are translated into flat chains ("a OR b OR c"), in time
@@ -331,7 +382,9 @@ private:
             const Token lit = next();
             if (lit.kind != Tok::String)
                 unexpected(QStringLiteral("esperava um texto entre apóstrofos depois de like"));
-            return SqlExpr{"ondrel_like(?, " + f.column() + ")", {foldText(lit.text)}};
+            if (!text)
+                return SqlExpr{"ondrel_like(?, " + f.column() + ")", {foldText(lit.text)}};
+            return like(f, lit.text);
         }
         QString op;
         for (const char* candidate : {"=", "<>", "<=", ">=", "<", ">"})
@@ -345,10 +398,8 @@ private:
         if (lit.kind != Tok::String && lit.kind != Tok::Number)
             unexpected(QStringLiteral("esperava um valor"));
         const QByteArray sqlOp = op.toLatin1();
-        if (text) {
-            const QByteArray lhs = f.keyColumn.isEmpty() ? "ondrel_fold(" + f.column() + ")" : f.keyColumnSql();
-            return SqlExpr{lhs + ' ' + sqlOp + " ?", {foldText(lit.text)}};
-        }
+        if (text)
+            return SqlExpr{sortKey(f) + ' ' + sqlOp + " ?", {foldText(lit.text)}};
         return SqlExpr{f.column() + ' ' + sqlOp + " ?", {typedLiteral(f, lit)}};
     }
 
@@ -388,6 +439,13 @@ private:
     const TableInfo* m_table = nullptr;
     int m_depth = 0;
     int m_terms = 0;
+    bool m_usesKeys = false;
+    // The last term the search index serves.
+    struct Search {
+        QByteArray index;
+        QString match;
+        QByteArray sql;
+    } m_search;
 };
 
 }  // namespace
@@ -399,12 +457,15 @@ SelectPlan tablePlan(const TableInfo& table)
     for (int i = 0; i < table.fields.size(); ++i)
         plan.fields.append(i);
     plan.orderBy = "rowid ASC";
+    plan.seekable = true;
     return plan;
 }
 
 SelectPlan parseSelect(const QString& statement, const Schema& schema)
 {
-    return Parser(statement).select(schema);
+    SelectPlan plan = Parser(statement).select(schema);
+    plan.statement = statement;
+    return plan;
 }
 
 SqlExpr parseCriteria(const QString& criteria, const TableInfo& table)
@@ -430,6 +491,12 @@ T TranslationCache::lookup(QCache<QString, T>& cache, const QString& key, Transl
 SelectPlan TranslationCache::select(const QString& statement)
 {
     return lookup(m_selects, statement, [&] { return parseSelect(statement, m_schema); });
+}
+
+void TranslationCache::clear()
+{
+    m_selects.clear();
+    m_criteria.clear();
 }
 
 SqlExpr TranslationCache::criteria(const QString& criteria, const TableInfo& table)

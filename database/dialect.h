@@ -20,10 +20,23 @@ struct SqlExpr {
 
 // What a record set is opened on, translated from the collection's dialect.
 struct SelectPlan {
+    QString statement;    // the text translated; empty for a whole table
     const TableInfo* table = nullptr;
     QVector<int> fields;  // indexes into table->fields, in select order
     SqlExpr where;
     QByteArray orderBy;   // full ORDER BY list, ending with the row id
+    // Whether a record set may read its members a few at a time, seeking
+    // from the last one read: the order is one sort key that an index leads
+    // (then the row id), or the row id alone.
+    bool seekable = false;
+    QByteArray seekKey;   // that sort key's column; empty for the row id
+    bool descending = false;
+    // The where is one "contains" that the table's search index serves: the
+    // members can be read from the index itself, in row-id order.
+    QByteArray searchIndex;  // the index's table, or empty
+    QString searchMatch;     // what the index is asked to match
+    // The translation relies on the table's folded keys or search index.
+    bool usesKeys = false;
 };
 
 // The dialect: select [*|fields] from table [where criteria]
@@ -46,6 +59,9 @@ public:
     explicit TranslationCache(const Schema& schema, int capacity = 32);
     SelectPlan select(const QString& statement);
     SqlExpr criteria(const QString& criteria, const TableInfo& table);
+    // Forgets every translation: the keys a translation relies on came or
+    // went.
+    void clear();
 
 private:
     template <typename T, typename Translate>

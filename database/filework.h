@@ -5,6 +5,10 @@
 // collection, a copy, a restored copy), and a file's pages are checked.
 #include <QString>
 
+#include <atomic>
+#include <functional>
+#include <thread>
+
 namespace ondrel::db {
 
 class Connection;
@@ -25,6 +29,20 @@ bool linkIntoPlace(const QString& building, const QString& path);
 // Reads every page and index: throws ErrDamaged naming `shownPath` unless
 // the file is whole.
 void checkIntegrity(Connection& c, const QString& shownPath);
+
+// Work on the collection file on a thread of its own, behind the windows'
+// work for the processor (the day's copy, the index build): one at a time,
+// stopped at the end of the process.
+struct FileThread {
+    std::thread thread;
+    std::atomic<bool> running{false};
+    std::atomic<bool> cancel{false};
+    // Starts `work` unless a work is under way; false when it did not start.
+    bool start(std::function<void()> work);
+    // Waits for the work under way; `stop` asks it to stop first.
+    void finish(bool stop);
+    ~FileThread() { finish(true); }
+};
 
 // Removes the building when the scope is left before `done` is set.
 struct RemoveOnFailure {

@@ -216,10 +216,129 @@ qint64 nextRowId(Connection& c, const TableInfo& table)
     return std::max(highest, lastDeletedId(c, table)) + 1;
 }
 
+bool touchesSearch(const TableInfo& table, const QVector<int>& fields)
+{
+    return std::any_of(fields.cbegin(), fields.cend(), [&](int i) { return table.fields[i].searched; });
+}
+
+// One record written by the layer, inside its transaction. The search index
+// follows the row while it matches the table; the change ledger notes that
+// the keys, the search index, the count and the total still match the table
+// after the change the triggers counted for this write, unless the table had
+// changed behind the layer's back before.
+class LedgerWrite {
+public:
+    LedgerWrite(Connection& c, const TableInfo& table, qint64 rowid, bool search)
+        : m_c(c), m_table(table), m_search(search && !table.searchIndex.isEmpty())
+    {
+        c.noteWrite(table.name);
+        if (!table.ledgered) {
+            m_search = false;
+            return;
+        }
+        {
+            Statement& st = c.cached("SELECT changes, keyed = changes FROM ondrel_changes WHERE tbl = ?");
+            ScopedRun run(st);
+            run->bindText(1, table.name);
+            if (run->step()) {
+                m_before = run->columnInt(0);
+                m_keyed = run->columnInt(1) == 1;
+            }
+        }
+        m_search = m_search && m_keyed;
+        if (rowid != 0) {
+            m_oldValue = currencyOf(rowid);
+            if (m_search)
+                reindex("'delete', ", rowid);
+        }
+    }
+
+    // After the write: `rows` records more (or fewer), the row's new
+    // amount in the table's currency field when it was written.
+    void done(qint64 rowid, int rows, const std::optional<std::optional<qint64>>& written)
+    {
+        if (!m_table.ledgered)
+            return;
+        if (m_search && rows >= 0)
+            reindex("", rowid);
+        qint64 delta = 0;
+        bool exact = true;
+        if (rows < 0) {
+            exact = !__builtin_sub_overflow(delta, m_oldValue.value_or(0), &delta);
+        } else if (written) {
+            exact = !__builtin_sub_overflow(written->value_or(0), m_oldValue.value_or(0), &delta);
+        }
+        Statement& st = m_c.cached(
+            "UPDATE ondrel_changes SET keyed = CASE WHEN keyed = ?1 THEN changes ELSE keyed END, "
+            "records = CASE WHEN counted = ?1 THEN records + ?2 ELSE records END, "
+            "total = CASE WHEN counted = ?1 THEN total + ?3 ELSE total END, "
+            "counted = CASE WHEN counted = ?1 AND ?4 THEN changes WHEN counted = ?1 THEN NULL ELSE counted END "
+            "WHERE tbl = ?5");
+        ScopedRun run(st);
+        run->bindInt(1, m_before);
+        run->bindInt(2, rows);
+        run->bindInt(3, delta);
+        run->bindInt(4, exact ? 1 : 0);
+        run->bindText(5, m_table.name);
+        run->step();
+    }
+
+private:
+    std::optional<qint64> currencyOf(qint64 rowid)
+    {
+        const FieldInfo* currency = m_table.currencyField();
+        if (!currency)
+            return std::nullopt;
+        Statement& st = m_c.cached("SELECT " + currency->column() + " FROM " + m_table.sqlName() + " WHERE rowid = ?");
+        ScopedRun run(st);
+        run->bindInt(1, rowid);
+        if (!run->step() || run->isNull(0))
+            return std::nullopt;
+        return run->columnInt(0);
+    }
+
+    // The row's keys into the search index, or out of it ("'delete', ").
+    void reindex(const QByteArray& command, qint64 rowid)
+    {
+        QByteArray keys;
+        for (const FieldInfo& f : m_table.fields)
+            if (f.searched)
+                keys += ", " + f.keyColumnSql();
+        const QByteArray index = quoteIdentifier(m_table.searchIndex);
+        const QByteArray sql = "INSERT INTO " + index + " (" + (command.isEmpty() ? "" : index + ", ") + "rowid" + keys
+            + ") SELECT " + command + "rowid" + keys + " FROM " + m_table.sqlName() + " WHERE rowid = ?";
+        Statement& st = m_c.cached(sql);
+        ScopedRun run(st);
+        run->bindInt(1, rowid);
+        run->step();
+    }
+
+    Connection& m_c;
+    const TableInfo& m_table;
+    bool m_search;
+    qint64 m_before = 0;
+    bool m_keyed = false;
+    std::optional<qint64> m_oldValue;
+};
+
+// The amount a write gives the table's currency field, when it writes it.
+std::optional<std::optional<qint64>> writtenCurrency(const TableInfo& table, const QVector<int>& fields,
+                                                     const QVector<QVariant>& values)
+{
+    for (int i = 0; i < fields.size(); ++i) {
+        if (table.fields[fields[i]].type != FieldType::Currency)
+            continue;
+        const QVariant stored = toStorage(table.fields[fields[i]], values[i]);
+        return stored.isNull() ? std::optional<qint64>() : std::optional<qint64>(stored.toLongLong());
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 qint64 insertRecord(Connection& c, const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values)
 {
+    LedgerWrite ledger(c, table, 0, true);
     Assignment a = assignmentsFor(table, fields, values);
     if (reusesRowIds(table)) {
         a.columns.prepend("rowid");
@@ -239,7 +358,9 @@ qint64 insertRecord(Connection& c, const TableInfo& table, const QVector<int>& f
     for (int i = 0; i < a.values.size(); ++i)
         run->bind(i + 1, a.values[i]);
     run->step();
-    return c.lastInsertRowId();
+    const qint64 rowid = c.lastInsertRowId();
+    ledger.done(rowid, 1, writtenCurrency(table, fields, values));
+    return rowid;
 }
 
 void updateRecord(Connection& c, const TableInfo& table, qint64 rowid, const QVector<int>& fields,
@@ -248,6 +369,7 @@ void updateRecord(Connection& c, const TableInfo& table, qint64 rowid, const QVe
     const Assignment a = assignmentsFor(table, fields, values);
     if (a.columns.isEmpty())
         return;
+    LedgerWrite ledger(c, table, rowid, touchesSearch(table, fields));
     QByteArray sql = "UPDATE " + table.sqlName() + " SET ";
     for (int i = 0; i < a.columns.size(); ++i)
         sql += (i ? ", " : "") + a.columns[i] + " = ?";
@@ -260,17 +382,22 @@ void updateRecord(Connection& c, const TableInfo& table, qint64 rowid, const QVe
     run->step();
     if (c.changes() == 0)
         throw EngineError(ErrRecordDeleted, QStringLiteral("O registro foi excluído por outro usuário."));
+    ledger.done(rowid, 0, writtenCurrency(table, fields, values));
 }
 
 void deleteRecord(Connection& c, const TableInfo& table, qint64 rowid)
 {
+    LedgerWrite ledger(c, table, rowid, true);
     {
         Statement& st = c.cached("DELETE FROM " + table.sqlName() + " WHERE rowid = ?");
         ScopedRun run(st);
         run->bindInt(1, rowid);
         run->step();
     }
-    if (c.changes() == 0 || !reusesRowIds(table) || rowid <= lastDeletedId(c, table))
+    const int deleted = c.changes();
+    if (deleted > 0)
+        ledger.done(rowid, -1, std::nullopt);
+    if (deleted == 0 || !reusesRowIds(table) || rowid <= lastDeletedId(c, table))
         return;
     Statement& st = c.cached("INSERT OR REPLACE INTO ondrel_meta (key, value) VALUES (?, ?)");
     ScopedRun run(st);

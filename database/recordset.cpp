@@ -5,7 +5,10 @@
 #include "record.h"
 
 #include <QHash>
+#include <QSet>
 
+#include <algorithm>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -24,57 +27,68 @@ enum class Place { Bof, On, Eof, Deleted };
     throw EngineError(ErrNoCurrentRecord, QStringLiteral("Nenhum registro atual."));
 }
 
-// The membership and order of a record set: row ids by position. The row id
-// -> position index is built the first time it is needed (a find) and kept
-// until the keyset changes.
-class Keyset {
-public:
-    int size() const { return int(m_keys.size()); }
-    bool isEmpty() const { return m_keys.isEmpty(); }
-    qint64 at(int position) const { return m_keys.at(position); }
+// Members of a record set at consecutive positions, with the sort key of
+// each when the set seeks by one.
+struct Span {
+    int start = 0;
+    QVector<qint64> rowids;
+    QVector<QVariant> keys;
+    bool fromStart = false;  // nothing before it
+    bool toEnd = false;      // nothing after it among the members in the file
 
-    void assign(QVector<qint64> keys)
+    int end() const { return start + int(rowids.size()); }
+    bool holds(int position) const { return position >= start && position < end(); }
+    bool isEmpty() const { return rowids.isEmpty(); }
+    qint64 at(int position) const { return rowids.at(position - start); }
+    int indexOf(qint64 rowid) const
     {
-        m_keys = std::move(keys);
-        dropIndex();
-    }
-    void append(qint64 rowid)
-    {
-        m_keys.append(rowid);
-        if (m_indexed && !m_positions.contains(rowid))
-            m_positions.insert(rowid, size() - 1);
+        const qsizetype i = rowids.indexOf(rowid);
+        return i < 0 ? -1 : start + int(i);
     }
     void removeAt(int position)
     {
-        m_keys.removeAt(position);
-        dropIndex();
+        rowids.removeAt(position - start);
+        if (!keys.isEmpty())
+            keys.removeAt(position - start);
     }
-    void clear() { assign({}); }
-
-    // Position of a row id (its first, should a stale key repeat), or -1.
-    int positionOf(qint64 rowid) const
-    {
-        if (!m_indexed) {
-            m_positions.reserve(m_keys.size());
-            for (int i = int(m_keys.size()) - 1; i >= 0; --i)
-                m_positions.insert(m_keys.at(i), i);
-            m_indexed = true;
-        }
-        return m_positions.value(rowid, -1);
-    }
-
-private:
-    void dropIndex()
-    {
-        m_positions.clear();
-        m_indexed = false;
-    }
-
-    QVector<qint64> m_keys;
-    mutable QHash<qint64, int> m_positions;
-    mutable bool m_indexed = false;
+    void clear() { *this = Span(); }
 };
 
+// Where a set stands in its order: a member's sort key and row id.
+struct Bound {
+    QVariant key;
+    qint64 rowid = 0;
+};
+
+// A member read from the file: its row id and sort key.
+struct Member {
+    qint64 rowid = 0;
+    QVariant key;
+};
+
+// How many members a set reads at a time, and at most keeps around the
+// records it shows.
+constexpr int kFirstRead = 64;
+constexpr int kRead = 256;
+constexpr int kMostRead = 4096;
+constexpr int kMostKept = 1 << 16;
+// Up to how far from what it holds a set reads on rather than counting.
+constexpr int kReadOn = 4096;
+// How many rows a snapshot reads a field of at once.
+constexpr int kSnapshotBlock = 128;
+constexpr int kSnapshotKept = 1 << 16;
+constexpr int kFromEnd = std::numeric_limits<int>::max();
+
+// The record set. Its membership and order are those of its query when it
+// is opened (or requeried): rows added to the table afterwards are not
+// members, and rows added through the set stand at its end until requery.
+// A set whose order an index serves (a sort key an index leads, or the row
+// id) reads its members a few at a time as its records are reached, seeking
+// from the last one read; its record count is the count of the records
+// reached so far, complete once it moved to its last record, which counts
+// them. Any other set reads every member when it is opened. Records are
+// read from the file when they become current; a snapshot reads a field for
+// a block of records the first time that field of one of them is read.
 class KeysetRecordset final : public Recordset {
 public:
     KeysetRecordset(std::shared_ptr<Database> database, const SelectPlan& plan, RecordsetType type,
@@ -94,14 +108,14 @@ public:
         checkOpen();
         if (m_mode == EditMode::Adding)
             return false;
-        return m_place == Place::Eof || m_keys.isEmpty();
+        return m_place == Place::Eof || isEmpty();
     }
     bool bof() const override
     {
         checkOpen();
         if (m_mode == EditMode::Adding)
             return false;
-        return m_place == Place::Bof || m_keys.isEmpty();
+        return m_place == Place::Bof || isEmpty();
     }
     bool hasCurrent() const override
     {
@@ -110,7 +124,8 @@ public:
     int recordCount() const override
     {
         checkOpen();
-        return m_reached;
+        const std::optional<int> size = knownSize();
+        return size ? std::min(m_reached, *size) : m_reached;
     }
     int absolutePosition() const override
     {
@@ -121,12 +136,12 @@ public:
     void setAbsolutePosition(int position) override
     {
         checkOpen();
-        if (position < 0 || position >= m_keys.size())
+        if (position < 0 || !rowidAt(position, m_span))
             throw EngineError(ErrInvalidArgument, QStringLiteral("Argumento inválido: posição %1.").arg(position));
         if (!announce(ActionBookmark))
             return;
         dropPending();
-        if (position >= m_keys.size())
+        if (!rowidAt(position, m_span))
             noCurrentRecord();
         arrive(position, +1);
         changed(ActionBookmark);
@@ -138,7 +153,7 @@ public:
     void movePrevious() override { moveTo(ActionMovePrevious); }
 
     void findFirst(const QString& criteria) override { find(criteria, 0, +1); }
-    void findLast(const QString& criteria) override { find(criteria, m_keys.size() - 1, -1); }
+    void findLast(const QString& criteria) override { find(criteria, kFromEnd, -1); }
     void findNext(const QString& criteria) override
     {
         checkOpen();
@@ -147,7 +162,7 @@ public:
         case Place::Bof: from = 0; break;
         case Place::On: from = m_index + 1; break;
         case Place::Deleted: from = m_index; break;
-        case Place::Eof: from = m_keys.size(); break;
+        case Place::Eof: from = kFromEnd; break;
         }
         find(criteria, from, +1);
     }
@@ -159,7 +174,7 @@ public:
         case Place::Bof: from = -1; break;
         case Place::On:
         case Place::Deleted: from = m_index - 1; break;
-        case Place::Eof: from = m_keys.size() - 1; break;
+        case Place::Eof: from = kFromEnd; break;
         }
         find(criteria, from, -1);
     }
@@ -187,7 +202,7 @@ public:
         if (m_place != Place::On)
             noCurrentRecord();
         // Edit starts from the record as it is in the file now.
-        std::optional<Row> row = readRow(m_keys.at(m_index));
+        std::optional<Row> row = readRow(m_current);
         if (!row)
             throw EngineError(ErrRecordDeleted, QStringLiteral("O registro foi excluído."));
         m_row = *row;
@@ -226,21 +241,22 @@ public:
             qint64 rowid = 0;
             {
                 Transaction tx(c);
+                m_database->refreshFileState();
                 rowid = insertRecord(c, *m_table, fields, values);
                 tx.commit();
             }
-            m_keys.append(rowid);
-            m_reached = std::min(m_reached + 1, m_keys.size());
+            m_added.append(rowid);
+            m_reached = m_reached + 1;
             m_mode = EditMode::None;
             clearBuffer();
             m_gridCache.clear();
             refreshCurrent();
             changed(ActionUpdate);
         } else {
-            const qint64 rowid = m_keys.at(m_index);
             {
                 Transaction tx(c);
-                updateRecord(c, *m_table, rowid, fields, values);
+                m_database->refreshFileState();
+                updateRecord(c, *m_table, m_current, fields, values);
                 tx.commit();
             }
             m_mode = EditMode::None;
@@ -277,11 +293,12 @@ public:
         {
             Connection& c = m_database->connection();
             Transaction tx(c);
-            db::deleteRecord(c, *m_table, m_keys.at(m_index));
+            m_database->refreshFileState();
+            db::deleteRecord(c, *m_table, m_current);
             tx.commit();
         }
-        m_keys.removeAt(m_index);
-        m_reached = std::max(0, std::min(m_reached - 1, m_keys.size()));
+        removeMember(m_index);
+        m_reached = std::max(0, m_reached - 1);
         m_place = Place::Deleted;
         m_row.clear();
         m_gridCache.clear();
@@ -292,6 +309,10 @@ public:
     {
         checkOpen();
         dropPending();
+        // Translated again: the keys the translation relied on may no longer
+        // match the table, or match it again.
+        if (!m_plan.statement.isEmpty())
+            m_plan = m_database->translateSelect(m_plan.statement);
         loadKeyset();
         changed(ActionMoveFirst);
     }
@@ -304,10 +325,12 @@ public:
             return;
         dropPending();
         m_closed = true;
-        m_keys.clear();
+        m_span.clear();
+        m_view.clear();
+        m_added.clear();
         m_row.clear();
         m_gridCache.clear();
-        m_columns.clear();
+        m_snapshot.clear();
     }
 
     QStringList fieldNames() const override
@@ -330,7 +353,7 @@ public:
         if (m_place != Place::On)
             noCurrentRecord();
         if (m_type == RecordsetType::Snapshot)
-            return snapshotColumn(i)[m_index];
+            return snapshotValue(m_current, m_index, m_span, i);
         return m_row.value(i);
     }
 
@@ -358,18 +381,38 @@ public:
     int keyCount() const override
     {
         checkOpen();
-        return m_keys.size();
+        return size();
+    }
+
+    int knownCount() const override
+    {
+        checkOpen();
+        if (const std::optional<int> size = knownSize())
+            return *size;
+        return std::max({m_span.end(), m_view.end(), m_place == Place::On ? m_index + 1 : 0});
+    }
+    bool countKnown() const override
+    {
+        checkOpen();
+        return knownSize().has_value();
+    }
+    void readMore(int records) override
+    {
+        checkOpen();
+        if (!countKnown())
+            rowidAt(knownCount() + std::max(records, 1) - 1, m_view);
     }
 
     QString textAt(int position, const QString& name) const override
     {
         checkOpen();
         const int i = requireSlot(name);
-        if (position < 0 || position >= m_keys.size())
+        const std::optional<qint64> rowid = position >= 0 ? rowidAt(position, m_view) : std::nullopt;
+        if (!rowid)
             return QString();
         if (m_type == RecordsetType::Snapshot)
-            return displayText(field(i), snapshotColumn(i)[position]);
-        const Row* row = cachedRowAt(position);
+            return displayText(field(i), snapshotValue(*rowid, position, m_span.holds(position) ? m_span : m_view, i));
+        const Row* row = cachedRow(*rowid);
         return row ? displayText(field(i), row->value(i)) : QString();
     }
 
@@ -442,48 +485,419 @@ private:
     }
     const FieldInfo& field(int slotIndex) const { return m_table->fields[m_plan.fields[slotIndex]]; }
 
-    // ---- keyset and rows -------------------------------------------------
-    // Runs the set's own query (its criteria and order) selecting the row id
-    // and then `columns`, and hands every row to `take`.
-    template <typename Take>
-    void forEachMember(const QByteArray& columns, Take&& take) const
-    {
-        QByteArray sql = "SELECT rowid" + columns + " FROM " + m_table->sqlName();
-        if (!m_plan.where.isEmpty())
-            sql += " WHERE " + m_plan.where.sql;
-        sql += " ORDER BY " + m_plan.orderBy;
-        Statement& st = m_database->connection().cached(sql);
-        ScopedRun run(st);
-        for (int i = 0; i < m_plan.where.params.size(); ++i)
-            run->bind(i + 1, m_plan.where.params[i]);
-        while (run->step())
-            take(*run);
-    }
+    // ---- members ---------------------------------------------------------
+    Connection& connection() const { return m_database->connection(); }
 
     void loadKeyset()
     {
-        QVector<qint64> keys;
-        forEachMember(QByteArray(), [&](const Statement& st) { keys.append(st.columnInt(0)); });
-        m_keys.assign(std::move(keys));
-        m_columns.assign(m_plan.fields.size(), std::nullopt);
+        m_span.clear();
+        m_view.clear();
+        m_added.clear();
+        m_count.reset();
         m_gridCache.clear();
-        m_checkedVersion = m_database->connection().fileVersion();
+        m_snapshot.clear();
         m_noMatch = false;
         m_row.clear();
-        if (m_keys.isEmpty()) {
+        m_reached = 0;
+        m_lazy = m_plan.seekable;
+        m_readVersion = m_database->tableVersion(*m_table);
+        {
+            Statement& st = connection().cached("SELECT max(rowid) FROM " + m_table->sqlName());
+            ScopedRun run(st);
+            m_maxRowid = run->step() ? run->columnInt(0) : 0;
+        }
+        if (m_lazy) {
+            m_span.fromStart = true;
+            extend(m_span, +1, kFirstRead);
+        } else {
+            readEveryMember();
+        }
+        if (!rowidAt(0, m_span)) {
             m_place = Place::Eof;
             m_index = 0;
-            m_reached = 0;
         } else {
-            m_reached = 0;
             arrive(0, +1);
         }
+    }
+
+    // The members all at once, in the set's order.
+    void readEveryMember() const
+    {
+        m_span.clear();
+        m_span.fromStart = m_span.toEnd = true;
+        const Query q = query(QByteArray(), {}, "rowid", m_plan.orderBy);
+        Statement& st = connection().cached(q.sql);
+        ScopedRun run(st);
+        bindAll(*run, q.params);
+        while (run->step())
+            m_span.rowids.append(run->columnInt(0));
+    }
+
+    // A statement over the set's members: what it selects, a further
+    // condition, and its order. Bound: the set's own parameters, then the
+    // condition's.
+    struct Query {
+        QByteArray sql;
+        QVector<QVariant> params;
+    };
+    Query query(const QByteArray& condition, const QVector<QVariant>& params, const QByteArray& columns,
+                const QByteArray& order, bool fromIndex = true) const
+    {
+        Query q;
+        // Nothing but the row id asked: the search index itself serves.
+        fromIndex = fromIndex && !m_plan.searchIndex.isEmpty() && m_plan.seekable && m_plan.seekKey.isEmpty();
+        if (fromIndex) {
+            // The members are the search index's matches, in row-id order.
+            q.sql = "SELECT " + columns + " FROM " + m_plan.searchIndex + " WHERE " + m_plan.searchIndex
+                + " MATCH ? AND rowid <= ?";
+            q.params = {m_plan.searchMatch, m_maxRowid};
+        } else {
+            q.sql = "SELECT " + columns + " FROM " + m_table->sqlName() + " WHERE rowid <= ?";
+            q.params = {m_maxRowid};
+            if (!m_plan.where.isEmpty()) {
+                q.sql += " AND " + m_plan.where.sql;
+                q.params += m_plan.where.params;
+            }
+        }
+        if (!condition.isEmpty()) {
+            q.sql += " AND " + condition;
+            q.params += params;
+        }
+        if (!order.isEmpty())
+            q.sql += " ORDER BY " + order;
+        return q;
+    }
+    static void bindAll(Statement& st, const QVector<QVariant>& params)
+    {
+        for (int i = 0; i < params.size(); ++i)
+            st.bind(i + 1, params[i]);
+    }
+
+    // The conditions, one after the other, that give the members past a
+    // bound, going up the sort key (NULL first) or down it.
+    struct Phase {
+        QByteArray condition;
+        QVector<QVariant> params;
+    };
+    QVector<Phase> phases(const std::optional<Bound>& bound, bool up) const
+    {
+        const QByteArray& key = m_plan.seekKey;
+        if (!bound)
+            return {Phase{}};
+        if (key.isEmpty())
+            return {Phase{up ? "rowid > ?" : "rowid < ?", {bound->rowid}}};
+        if (bound->key.isNull()) {
+            if (up)
+                return {Phase{key + " IS NULL AND rowid > ?", {bound->rowid}}, Phase{key + " IS NOT NULL", {}}};
+            return {Phase{key + " IS NULL AND rowid < ?", {bound->rowid}}};
+        }
+        if (up)
+            return {Phase{"(" + key + ", rowid) > (?, ?)", {bound->key, bound->rowid}}};
+        return {Phase{"(" + key + ", rowid) < (?, ?)", {bound->key, bound->rowid}}, Phase{key + " IS NULL", {}}};
+    }
+    QByteArray orderGoing(bool up) const
+    {
+        const QByteArray direction = up ? " ASC" : " DESC";
+        if (m_plan.seekKey.isEmpty())
+            return "rowid" + direction;
+        return m_plan.seekKey + direction + ", rowid" + direction;
+    }
+    QByteArray selected() const { return m_plan.seekKey.isEmpty() ? "rowid" : "rowid, " + m_plan.seekKey; }
+
+    // Up to `limit` members past the bound (from the set's start or end
+    // without one, `offset` members further), forward or backward in the
+    // set's order, that also meet `criteria` when given.
+    QVector<Member> fetch(const std::optional<Bound>& bound, bool forward, int limit, int offset = 0,
+                          const SqlExpr* criteria = nullptr) const
+    {
+        QVector<Member> out;
+        const bool up = forward != m_plan.descending;
+        for (const Phase& phase : phases(bound, up)) {
+            QByteArray condition = phase.condition;
+            QVector<QVariant> params = phase.params;
+            if (criteria) {
+                condition += (condition.isEmpty() ? "" : " AND ") + criteria->sql;
+                params += criteria->params;
+            }
+            Query q = query(condition, params, selected(), orderGoing(up) + " LIMIT ? OFFSET ?", !criteria);
+            q.params += {limit - int(out.size()), offset};
+            Statement& st = connection().cached(q.sql);
+            ScopedRun run(st);
+            bindAll(*run, q.params);
+            while (run->step())
+                out.append(Member{run->columnInt(0), m_plan.seekKey.isEmpty() ? QVariant() : run->column(1)});
+            if (out.size() >= limit)
+                break;
+        }
+        return out;
+    }
+
+    // The members before a bound in the set's order, or all of them.
+    int countMembers(const std::optional<Bound>& before = std::nullopt) const
+    {
+        if (!before && m_plan.where.isEmpty() && m_table->ledgered) {
+            // The table's count is kept; the rows added since the set was
+            // opened are few.
+            Statement& st = connection().cached("SELECT count(*) FROM " + m_table->sqlName() + " WHERE rowid > ?");
+            ScopedRun run(st);
+            run->bindInt(1, m_maxRowid);
+            const qint64 later = run->step() ? run->columnInt(0) : 0;
+            return int(m_database->countRecords(m_table->name) - later);
+        }
+        qint64 n = 0;
+        for (const Phase& phase : phases(before, m_plan.descending)) {
+            const Query q = query(phase.condition, phase.params, "count(*)", QByteArray());
+            Statement& st = connection().cached(q.sql);
+            ScopedRun run(st);
+            bindAll(*run, q.params);
+            n += run->step() ? run->columnInt(0) : 0;
+        }
+        return int(n);
+    }
+
+    // The number of members in the file, when known without counting.
+    std::optional<int> knownFileCount() const
+    {
+        if (m_span.toEnd)
+            return m_span.end();
+        if (m_view.toEnd)
+            return m_view.end();
+        return m_count;
+    }
+    int fileCount() const
+    {
+        if (const std::optional<int> known = knownFileCount())
+            return *known;
+        m_count = countMembers();
+        return *m_count;
+    }
+    std::optional<int> knownSize() const
+    {
+        const std::optional<int> files = knownFileCount();
+        return files ? std::optional<int>(*files + int(m_added.size())) : std::nullopt;
+    }
+    int size() const { return fileCount() + int(m_added.size()); }
+    bool isEmpty() const
+    {
+        if (!m_span.isEmpty() || !m_view.isEmpty() || !m_added.isEmpty())
+            return false;
+        return !rowidAt(0, m_view);
+    }
+
+    // The row id at a position, read from the file into `into` when the set
+    // does not hold it yet; none past the end.
+    std::optional<qint64> rowidAt(int position, Span& into) const
+    {
+        if (position < 0)
+            return std::nullopt;
+        if (m_span.holds(position))
+            return m_span.at(position);
+        if (m_view.holds(position))
+            return m_view.at(position);
+        if (const std::optional<int> files = knownFileCount(); files && position >= *files) {
+            const int added = position - *files;
+            return added < m_added.size() ? std::optional<qint64>(m_added.at(added)) : std::nullopt;
+        }
+        if (!m_lazy)
+            return std::nullopt;
+        read(position, into);
+        if (m_span.holds(position))
+            return m_span.at(position);
+        if (into.holds(position))
+            return into.at(position);
+        const int files = fileCount();
+        const int added = position - files;
+        return added >= 0 && added < m_added.size() ? std::optional<qint64>(m_added.at(added)) : std::nullopt;
+    }
+
+    // Reads the members around a position: on from a span that ends near it,
+    // or from the set's nearer end.
+    void read(int position, Span& into) const
+    {
+        for (Span* s : {&m_span, &m_view}) {
+            if (s->isEmpty())
+                continue;
+            if (position >= s->end() && position < s->end() + kReadOn && !s->toEnd) {
+                while (!s->holds(position) && !s->toEnd)
+                    extend(*s, +1);
+                return;
+            }
+            if (position < s->start && position >= s->start - kReadOn && !s->fromStart) {
+                while (!s->holds(position) && !s->fromStart)
+                    extend(*s, -1);
+                return;
+            }
+        }
+        place(into, position);
+    }
+
+    // The members read so far, once the table changed since the set was
+    // opened: a record whose sort key changed meanwhile may come again
+    // further on, and is not taken twice. (One whose key moved behind what
+    // the set has read is not read; another program's writes leave the
+    // keys, and so the set's order, as they were.)
+    QSet<qint64> heldIfMoved() const
+    {
+        if (m_database->tableVersion(*m_table) == m_readVersion)
+            return {};
+        QSet<qint64> held;
+        held.reserve(m_span.rowids.size() + m_view.rowids.size());
+        for (const Span* s : {&m_span, &m_view})
+            for (qint64 rowid : s->rowids)
+                held.insert(rowid);
+        return held;
+    }
+
+    // Reads the next members after a span's last (forward) or before its
+    // first (backward).
+    void extend(Span& s, int direction, int batch = 0) const
+    {
+        if (batch <= 0)
+            batch = std::clamp(int(s.rowids.size()), kRead, kMostRead);
+        if (direction > 0) {
+            std::optional<Bound> bound;
+            if (!s.isEmpty())
+                bound = Bound{s.keys.isEmpty() ? QVariant() : s.keys.last(), s.rowids.last()};
+            const QVector<Member> read = fetch(bound, true, batch);
+            const QSet<qint64> held = heldIfMoved();
+            for (const Member& m : read) {
+                if (held.contains(m.rowid))
+                    continue;
+                s.rowids.append(m.rowid);
+                if (!m_plan.seekKey.isEmpty())
+                    s.keys.append(m.key);
+            }
+            if (read.size() < batch) {
+                s.toEnd = true;
+                m_count = s.end();
+            }
+            keepAround(s, s.end() - 1);
+        } else {
+            const Bound bound{s.keys.isEmpty() ? QVariant() : s.keys.first(), s.rowids.first()};
+            const QVector<Member> read = fetch(bound, false, batch);
+            const QSet<qint64> held = heldIfMoved();
+            QVector<qint64> rowids;
+            QVector<QVariant> keys;
+            for (auto m = read.crbegin(); m != read.crend(); ++m) {
+                if (held.contains(m->rowid))
+                    continue;
+                rowids.append(m->rowid);
+                if (!m_plan.seekKey.isEmpty())
+                    keys.append(m->key);
+            }
+            s.rowids = rowids + s.rowids;
+            s.keys = keys + s.keys;
+            s.start -= int(rowids.size());
+            if (read.size() < batch)
+                s.fromStart = true;
+            if (s.start < 0 && !s.fromStart)
+                rebase(s, -s.start);
+            if (s.fromStart && s.start != 0)
+                rebase(s, -s.start);
+            keepAround(s, s.start);
+        }
+    }
+
+    // Reads the members at and after a position (or, near the end, at and
+    // before it), placing `into` there.
+    void place(Span& into, int position) const
+    {
+        const std::optional<int> files = knownFileCount();
+        Span s;
+        if (files && position >= *files - position) {
+            const int offset = *files - 1 - position;
+            const QVector<Member> read = fetch(std::nullopt, false, kRead, offset);
+            for (auto m = read.crbegin(); m != read.crend(); ++m) {
+                s.rowids.append(m->rowid);
+                if (!m_plan.seekKey.isEmpty())
+                    s.keys.append(m->key);
+            }
+            s.start = position - int(read.size()) + 1;
+            s.toEnd = offset == 0;
+            s.fromStart = read.size() < kRead;
+            if (s.fromStart && s.start != 0) {
+                // Fewer members than counted: count them again.
+                m_count.reset();
+                s.start = 0;
+            }
+        } else {
+            const QVector<Member> read = fetch(std::nullopt, true, kRead, position);
+            for (const Member& m : read) {
+                s.rowids.append(m.rowid);
+                if (!m_plan.seekKey.isEmpty())
+                    s.keys.append(m.key);
+            }
+            s.start = position;
+            s.fromStart = position == 0;
+            s.toEnd = read.size() < kRead && !read.isEmpty();
+            if (read.isEmpty() && !files)
+                m_count.reset();
+        }
+        if (!s.isEmpty() || &into != &m_span || !m_span.holds(m_index))
+            into = s;
+    }
+
+    // Positions in a span counted from a start that proved wrong.
+    void rebase(Span& s, int shift) const
+    {
+        s.start += shift;
+        if (&s == &m_span && (m_place == Place::On || m_place == Place::Deleted)) {
+            m_index += shift;
+            m_view.clear();
+        }
+        m_count.reset();
+    }
+
+    // A span holds at most kMostKept members, those nearest `around` (the
+    // current record's position when it holds it).
+    void keepAround(Span& s, int around) const
+    {
+        if (s.rowids.size() <= kMostKept)
+            return;
+        if (&s == &m_span && s.holds(m_index))
+            around = m_index;
+        const int from = std::clamp(around - kMostKept / 2, s.start, s.end() - kMostKept);
+        if (s.toEnd && from + kMostKept < s.end())
+            m_count = s.end();
+        const int first = from - s.start;
+        s.rowids = s.rowids.mid(first, kMostKept);
+        if (!s.keys.isEmpty())
+            s.keys = s.keys.mid(first, kMostKept);
+        s.fromStart = s.fromStart && first == 0;
+        s.toEnd = s.toEnd && s.end() == from + kMostKept;
+        s.start = from;
+    }
+
+    // The member at a position leaves the set (deleted through it, or found
+    // deleted by another handle): those after it move up one place.
+    void removeMember(int position)
+    {
+        if (m_span.holds(position)) {
+            m_span.removeAt(position);
+            if (m_count)
+                --*m_count;
+        } else if (const std::optional<int> files = knownFileCount(); files && position >= *files) {
+            m_added.removeAt(position - *files);
+        } else if (m_count) {
+            --*m_count;
+        }
+        m_view.clear();
+        m_gridCache.clear();
+    }
+
+    // The bound a member at a position stands for.
+    Bound boundAt(int position) const
+    {
+        for (const Span* s : {&m_span, &m_view})
+            if (s->holds(position))
+                return Bound{s->keys.isEmpty() ? QVariant() : s->keys.at(position - s->start), s->at(position)};
+        return Bound{};
     }
 
     // A dynaset row as the file holds it now.
     std::optional<Row> readRow(qint64 rowid) const
     {
-        Statement& st = m_database->connection().cached(m_rowSql);
+        Statement& st = connection().cached(m_rowSql);
         ScopedRun run(st);
         run->bindInt(1, rowid);
         if (!run->step())
@@ -494,9 +908,8 @@ private:
         return row;
     }
 
-    const Row* cachedRowAt(int position) const
+    const Row* cachedRow(qint64 rowid) const
     {
-        const qint64 rowid = m_keys.at(position);
         auto it = m_gridCache.find(rowid);
         if (it == m_gridCache.end()) {
             if (m_gridCache.size() > 512)
@@ -509,85 +922,92 @@ private:
         return &*it;
     }
 
-    // A snapshot reads its row ids when it is opened, and a column's values,
-    // for the whole set in one ordered pass, the first time that column is
-    // read: summing one field over the set costs one narrow scan, not a copy
-    // of every column of every row. The windows read a snapshot within the
-    // user event that opened it, so every pass sees the records the row-id
-    // pass saw. Caveat for a snapshot kept open across user events: a column
-    // first read later shows the values committed by then (those already read
-    // stay as they were), and a record deleted meanwhile shows it empty.
-    const QVector<QVariant>& snapshotColumn(int slotIndex) const
+    // A snapshot reads a field's values for a block of its records (from the
+    // one asked for on, as its span holds them) the first time the field of
+    // one of them is read: a loop over the set costs a read per block, and a
+    // record keeps the value first read. The windows read a snapshot within
+    // the user event that opened it. Caveat for a snapshot kept open across
+    // user events: a field first read later shows the value committed by
+    // then, and a record deleted meanwhile shows it empty.
+    struct SnapshotRow {
+        Row values;
+        QVector<bool> read;
+    };
+    QVariant snapshotValue(qint64 rowid, int position, const Span& span, int slotIndex) const
     {
-        std::optional<QVector<QVariant>>& column = m_columns[slotIndex];
-        if (!column)
-            column = loadColumn(slotIndex);
-        return *column;
+        auto it = m_snapshot.constFind(rowid);
+        if (it != m_snapshot.cend() && it->read.at(slotIndex))
+            return it->values.at(slotIndex);
+        readSnapshotBlock(rowid, position, span, slotIndex);
+        return m_snapshot.value(rowid).values.value(slotIndex);
     }
-
-    QVector<QVariant> loadColumn(int slotIndex) const
+    void readSnapshotBlock(qint64 rowid, int position, const Span& span, int slotIndex) const
     {
-        const FieldInfo& f = field(slotIndex);
-        const int n = m_keys.size();
-        QVector<QVariant> column(n);
-        QVariant* values = column.data();
-        std::vector<char> filled(size_t(n), 0);
-        int unfilled = n;
-        int expected = 0;  // members come back in keyset order unless the file changed
-        forEachMember(", " + f.column(), [&](const Statement& st) {
-            const qint64 rowid = st.columnInt(0);
-            const int at = expected < n && m_keys.at(expected) == rowid ? expected : m_keys.positionOf(rowid);
-            if (at < 0 || filled[size_t(at)])
-                return;  // entered the set's criteria after it was opened
-            values[at] = readColumn(f, st, 1);
-            filled[size_t(at)] = 1;
-            --unfilled;
-            expected = at + 1;
-        });
-        if (unfilled == 0)
-            return column;
-        // Members that left the criteria since the set was opened keep their
-        // place: read them by row id.
-        Statement& st = m_database->connection().cached(selectRowSql(*m_table, {m_plan.fields[slotIndex]}));
-        for (int at = 0; at < n; ++at) {
-            if (filled[size_t(at)])
-                continue;
-            ScopedRun run(st);
-            run->bindInt(1, m_keys.at(at));
-            if (run->step())
-                values[at] = readColumn(f, *run, 0);
+        if (m_snapshot.size() + kSnapshotBlock > kSnapshotKept)
+            m_snapshot.clear();
+        QVector<qint64> block{rowid};
+        for (int p = position + 1; span.holds(p) && block.size() < kSnapshotBlock; ++p) {
+            const auto it = m_snapshot.constFind(span.at(p));
+            if (it == m_snapshot.cend() || !it->read.at(slotIndex))
+                block.append(span.at(p));
         }
-        return column;
+        const FieldInfo& f = field(slotIndex);
+        QByteArray marks = "?";
+        for (int i = 1; i < kSnapshotBlock; ++i)
+            marks += ", ?";
+        Statement& st = connection().cached("SELECT rowid, " + f.column() + " FROM " + m_table->sqlName()
+                                            + " WHERE rowid IN (" + marks + ")");
+        ScopedRun run(st);
+        for (int i = 0; i < kSnapshotBlock; ++i)
+            run->bindInt(i + 1, block.at(std::min<int>(i, int(block.size()) - 1)));
+        for (qint64 id : block)
+            take(id, slotIndex, QVariant());  // a record deleted meanwhile shows empty
+        while (run->step())
+            take(run->columnInt(0), slotIndex, readColumn(f, *run, 1));
+    }
+    void take(qint64 rowid, int slotIndex, const QVariant& value) const
+    {
+        SnapshotRow& row = m_snapshot[rowid];
+        if (row.values.isEmpty()) {
+            row.values.resize(m_plan.fields.size());
+            row.read.resize(m_plan.fields.size());
+        }
+        row.values[slotIndex] = value;
+        row.read[slotIndex] = true;
     }
 
     // Makes the record at `index` current, skipping records that another
     // handle deleted meanwhile (in `direction`).
     void arrive(int index, int direction)
     {
-        while (index >= 0 && index < m_keys.size()) {
+        // The span around the current record is the one read around it.
+        if (!m_span.holds(index) && m_view.holds(index))
+            std::swap(m_span, m_view);
+        std::optional<qint64> rowid;
+        while (index >= 0 && (rowid = rowidAt(index, m_span))) {
             if (m_type == RecordsetType::Snapshot) {
-                m_row.clear();  // values come from the snapshot's columns
+                m_row.clear();  // values come from the snapshot's blocks
                 break;
             }
-            std::optional<Row> row = readRow(m_keys.at(index));
+            std::optional<Row> row = readRow(*rowid);
             if (row) {
                 m_row = std::move(*row);
                 break;
             }
-            m_keys.removeAt(index);
-            m_gridCache.clear();
+            removeMember(index);
             if (direction < 0)
                 --index;
         }
         if (index < 0) {
             m_place = Place::Bof;
             m_index = -1;
-        } else if (index >= m_keys.size()) {
+        } else if (!rowid) {
             m_place = Place::Eof;
-            m_index = m_keys.size();
+            m_index = size();
         } else {
             m_place = Place::On;
             m_index = index;
+            m_current = *rowid;
             m_reached = std::max(m_reached, index + 1);
         }
     }
@@ -599,56 +1019,71 @@ private:
     {
         if (m_type != RecordsetType::Snapshot || m_place != Place::On)
             return;
-        const std::optional<Row> row = readRow(m_keys.at(m_index));
-        if (!row)
+        const std::optional<Row> row = readRow(m_current);
+        const auto kept = m_snapshot.find(m_current);
+        if (!row || kept == m_snapshot.end())
             return;
-        for (int i = 0; i < int(m_columns.size()); ++i) {
-            if (m_columns[i])
-                (*m_columns[i])[m_index] = row->at(i);
-        }
+        for (int i = 0; i < kept->read.size(); ++i)
+            if (kept->read.at(i))
+                kept->values[i] = row->at(i);
     }
 
-    // Records deleted since the keyset was read (by another handle, or through
-    // another set) keep their ids in it until a move passes them. Moving to
-    // the last record drops them all, so the record count is then the number
-    // of records the set holds. A snapshot keeps its records as they were.
+    // Moving to the last record takes the members as the file holds them
+    // now: records deleted since (by another handle, or through another set)
+    // are dropped, so the record count is then the number of records the set
+    // holds. A snapshot keeps its records as they were.
     void dropDeletedKeys()
     {
         if (m_type != RecordsetType::Dynaset)
             return;
-        const QPair<qint64, qint64> version = m_database->connection().fileVersion();
-        if (version == m_checkedVersion)
+        const qint64 version = m_database->tableVersion(*m_table);
+        if (version == m_readVersion)
             return;
-        m_checkedVersion = version;
-        std::vector<char> alive(size_t(m_keys.size()), 0);
-        {
-            Statement& st = m_database->connection().cached("SELECT rowid FROM " + m_table->sqlName());
+        m_readVersion = version;
+        for (int i = int(m_added.size()) - 1; i >= 0; --i) {
+            Statement& st = connection().cached("SELECT 1 FROM " + m_table->sqlName() + " WHERE rowid = ?");
             ScopedRun run(st);
-            while (run->step()) {
-                const int at = m_keys.positionOf(run->columnInt(0));
-                if (at >= 0)
-                    alive[size_t(at)] = 1;
-            }
+            run->bindInt(1, m_added.at(i));
+            if (!run->step())
+                m_added.removeAt(i);
+        }
+        m_view.clear();
+        m_gridCache.clear();
+        if (m_lazy) {
+            // Read again from the file's end.
+            m_span.clear();
+            m_count = countMembers();
+            return;
+        }
+        std::vector<qint64> alive;
+        {
+            Statement& st = connection().cached("SELECT rowid FROM " + m_table->sqlName() + " ORDER BY rowid");
+            ScopedRun run(st);
+            while (run->step())
+                alive.push_back(run->columnInt(0));
         }
         QVector<qint64> kept;
-        kept.reserve(m_keys.size());
+        kept.reserve(m_span.rowids.size());
         int index = 0;  // the current position, counted in the records kept
-        for (int i = 0; i < m_keys.size(); ++i) {
-            if (!alive[size_t(i)])
+        bool currentKept = true;
+        for (int i = 0; i < m_span.rowids.size(); ++i) {
+            const qint64 id = m_span.rowids.at(i);
+            if (!std::binary_search(alive.cbegin(), alive.cend(), id)) {
+                if (i == m_index)
+                    currentKept = false;
                 continue;
-            kept.append(m_keys.at(i));
+            }
+            kept.append(id);
             if (i < m_index)
                 ++index;
         }
-        if (kept.size() == m_keys.size())
+        if (kept.size() == m_span.rowids.size())
             return;
-        if (m_place == Place::On && !alive[size_t(m_index)])
+        if (m_place == Place::On && !currentKept)
             m_place = Place::Deleted;
         if (m_place == Place::On || m_place == Place::Deleted)
             m_index = index;
-        m_keys.assign(std::move(kept));
-        m_gridCache.clear();
-        m_reached = std::min(m_reached, m_keys.size());
+        m_span.rowids = kept;
     }
 
     void refreshCurrent()
@@ -660,7 +1095,7 @@ private:
     void moveTo(int action)
     {
         checkOpen();
-        const bool empty = m_keys.isEmpty();
+        const bool empty = isEmpty();
         if ((action == ActionMoveFirst || action == ActionMoveLast) && empty)
             noCurrentRecord();
         if (action == ActionMoveNext && (m_place == Place::Eof || empty) && m_mode != EditMode::Adding)
@@ -672,19 +1107,21 @@ private:
         dropPending();
         if (action == ActionMoveLast)
             dropDeletedKeys();
-        const int n = m_keys.size();
         switch (action) {
         case ActionMoveFirst:
             arrive(0, +1);
             break;
         case ActionMoveLast:
-            arrive(n - 1, -1);
+            arrive(size() - 1, -1);
             break;
         case ActionMoveNext:
-            arrive(m_place == Place::Bof ? 0 : m_place == Place::On ? m_index + 1 : m_place == Place::Deleted ? m_index : n, +1);
+            if (m_place == Place::Eof)
+                arrive(size(), +1);
+            else
+                arrive(m_place == Place::Bof ? 0 : m_place == Place::On ? m_index + 1 : m_index, +1);
             break;
         case ActionMovePrevious:
-            arrive(m_place == Place::Eof ? n - 1 : m_place == Place::Bof ? -1 : m_index - 1, -1);
+            arrive(m_place == Place::Eof ? size() - 1 : m_place == Place::Bof ? -1 : m_index - 1, -1);
             break;
         }
         changed(action);
@@ -699,13 +1136,13 @@ private:
             m_noMatch = true;
             return;
         }
-        const qint64 target = m_keys.at(position);
+        const qint64 target = *rowidAt(position, m_span);
         if (!announce(ActionFind))
             return;
         dropPending();
-        // The observer's automatic save may have changed the keyset.
-        if (position >= m_keys.size() || m_keys.at(position) != target)
-            position = m_keys.positionOf(target);
+        // The observer's automatic save may have changed the members.
+        if (rowidAt(position, m_span) != target)
+            position = locate(target);
         if (position < 0) {
             m_noMatch = true;
             return;
@@ -716,26 +1153,120 @@ private:
         changed(ActionFind);
     }
 
-    // The position of the first keyset member from `from` on (in
-    // `direction`) that meets the criteria, or -1. Costs one indexed query
-    // and a look-up per matching record, whatever the size of the set.
+    // Whether a row meets criteria, as the file holds it now.
+    bool meets(qint64 rowid, const SqlExpr& expr) const
+    {
+        Statement& st = connection().cached("SELECT 1 FROM " + m_table->sqlName() + " WHERE rowid = ? AND " + expr.sql);
+        ScopedRun run(st);
+        run->bindInt(1, rowid);
+        for (int i = 0; i < expr.params.size(); ++i)
+            run->bind(i + 2, expr.params[i]);
+        return run->step();
+    }
+
+    // The position of the first member from `from` on (in `direction`;
+    // kFromEnd: from the last) that meets the criteria, or -1. A set that
+    // holds every member tests the rows that meet the criteria against its
+    // positions; one that does not asks the file for the first member past
+    // its neighbour that meets them, and counts the members before it.
     int firstMatch(const SqlExpr& expr, int from, int direction) const
     {
-        if (from < 0 || from >= m_keys.size())
+        if (from < 0)
             return -1;
-        Statement& st = m_database->connection().cached("SELECT rowid FROM " + m_table->sqlName() + " WHERE " + expr.sql);
-        ScopedRun run(st);
-        for (int i = 0; i < expr.params.size(); ++i)
-            run->bind(i + 1, expr.params[i]);
-        int best = -1;
-        while (run->step()) {
-            const int at = m_keys.positionOf(run->columnInt(0));
-            if (at < 0)
-                continue;
-            if (direction > 0 ? at >= from && (best < 0 || at < best) : at <= from && at > best)
-                best = at;
+        if ((m_span.fromStart && m_span.toEnd) || !m_lazy)
+            return firstMatchAmong(expr, from, direction);
+        if (direction > 0) {
+            if (from == kFromEnd)
+                return -1;
+            // The file's members past the one before `from`.
+            std::optional<Bound> bound;
+            bool inFile = true;
+            if (from > 0) {
+                const std::optional<qint64> before = rowidAt(from - 1, m_view);
+                const std::optional<int> files = knownFileCount();
+                inFile = before && !(files && from - 1 >= *files);
+                if (inFile)
+                    bound = boundAt(from - 1);
+            }
+            if (inFile) {
+                const QVector<Member> hit = fetch(bound, true, 1, 0, &expr);
+                if (!hit.isEmpty())
+                    return positionOf(hit.first());
+            }
+            if (m_added.isEmpty())
+                return -1;
+            const int files = fileCount();
+            for (int i = std::max(0, from - files); i < m_added.size(); ++i)
+                if (meets(m_added.at(i), expr))
+                    return files + i;
+            return -1;
         }
-        return best;
+        const int files = fileCount();
+        if (from == kFromEnd)
+            from = files + int(m_added.size()) - 1;
+        for (int i = std::min(from - files, int(m_added.size()) - 1); i >= 0; --i)
+            if (meets(m_added.at(i), expr))
+                return files + i;
+        from = std::min(from, files - 1);
+        if (from < 0)
+            return -1;
+        // The file's members before the one after `from`.
+        std::optional<Bound> bound;
+        if (from < files - 1 && rowidAt(from + 1, m_view))
+            bound = boundAt(from + 1);
+        const QVector<Member> hit = fetch(bound, false, 1, 0, &expr);
+        return hit.isEmpty() ? -1 : positionOf(hit.first());
+    }
+
+    // Where a member the set has read stands, or -1.
+    int locate(qint64 rowid) const
+    {
+        for (const Span* s : {&m_span, &m_view})
+            if (const int found = s->indexOf(rowid); found >= 0)
+                return found;
+        const qsizetype added = m_added.indexOf(rowid);
+        return added >= 0 ? fileCount() + int(added) : -1;
+    }
+
+    // Where a member found in the file stands: among those read, or after
+    // the members before it, counted; the set then holds it.
+    int positionOf(const Member& member) const
+    {
+        for (const Span* s : {&m_span, &m_view})
+            if (const int found = s->indexOf(member.rowid); found >= 0)
+                return found;
+        const int position = countMembers(Bound{member.key, member.rowid});
+        Span s;
+        s.start = position;
+        s.fromStart = position == 0;
+        s.rowids = {member.rowid};
+        if (!m_plan.seekKey.isEmpty())
+            s.keys = {member.key};
+        m_view = s;
+        return position;
+    }
+
+    // A set that holds its members: the rows that meet the criteria, looked
+    // up among them.
+    int firstMatchAmong(const SqlExpr& expr, int from, int direction) const
+    {
+        QSet<qint64> matching;
+        {
+            Statement& st = connection().cached("SELECT rowid FROM " + m_table->sqlName() + " WHERE " + expr.sql);
+            ScopedRun run(st);
+            bindAll(*run, expr.params);
+            while (run->step())
+                matching.insert(run->columnInt(0));
+        }
+        const int n = size();
+        if (from == kFromEnd)
+            from = n - 1;
+        for (int p = from; p >= 0 && p < n; p += direction) {
+            const std::optional<qint64> rowid = rowidAt(p, m_span);
+            if (rowid && matching.contains(*rowid))
+                return p;
+        }
+        return -1;
     }
 
     std::shared_ptr<Database> m_database;
@@ -745,18 +1276,27 @@ private:
     QString m_source;
     QByteArray m_rowSql;
 
-    Keyset m_keys;
-    // Snapshot values by slot, then position; a column is read on first use.
-    mutable std::vector<std::optional<QVector<QVariant>>> m_columns;
-    mutable QHash<qint64, Row> m_gridCache;  // dynaset rows shown by a grid
-    mutable QHash<QString, int> m_slots;     // field name as spelled -> slot (-1: none)
-    mutable QString m_lastName;              // null: no name asked yet
+    // The members: those read around the current record and around the
+    // records a grid shows, those added through the set, and how many there
+    // are in the file when that was counted.
+    bool m_lazy = false;
+    qint64 m_maxRowid = 0;  // rows with a greater id came after the set was opened
+    mutable Span m_span;
+    mutable Span m_view;
+    QVector<qint64> m_added;
+    mutable std::optional<int> m_count;
+    qint64 m_readVersion = 0;  // the table's version when the members were read
+
+    mutable QHash<qint64, SnapshotRow> m_snapshot;  // a snapshot's values read
+    mutable QHash<qint64, Row> m_gridCache;          // dynaset rows shown by a grid
+    mutable QHash<QString, int> m_slots;             // field name as spelled -> slot (-1: none)
+    mutable QString m_lastName;                      // null: no name asked yet
     mutable int m_lastSlot = -1;
-    Place m_place = Place::Bof;
-    int m_index = -1;
+    mutable Place m_place = Place::Bof;
+    mutable int m_index = -1;
+    qint64 m_current = 0;  // the current record's row id
     int m_reached = 0;
     Row m_row;
-    QPair<qint64, qint64> m_checkedVersion;  // the file's version when the keyset was last checked
     bool m_noMatch = false;
     bool m_closed = false;
 

@@ -58,9 +58,11 @@ public:
 
 // Keyset record set: the membership and order are fixed when the set is
 // opened (or requeried); records are read from the file when they become
-// current (a snapshot reads a field for the whole set the first time that
-// field is read). A record added through the set stands at its end until
-// requery.
+// current (a snapshot reads a field for a block of records the first time
+// that field is read). A set may read its members as its records are
+// reached: its record count is the count of the records reached so far,
+// complete after moving to the last. A record added through the set stands
+// at its end until requery.
 // Values: Text/Memo -> QString, Date -> QDate (null when empty),
 // Currency -> qint64 ten-thousandths via currencyUnits(), Counter -> qint64.
 // An empty field is a null QVariant.
@@ -120,8 +122,14 @@ public:
 
     // Row access for a grid: values of the record at a zero-based position,
     // without changing the current record.
-    virtual int keyCount() const = 0;  // total records in the keyset
+    virtual int keyCount() const = 0;  // total records in the keyset (counts them)
     virtual QString textAt(int position, const QString& field) const = 0;
+    // The records a grid may show without the set counting them: all of
+    // them once they are known, else those up to the last one read;
+    // readMore() reads about that many further.
+    virtual int knownCount() const { return keyCount(); }
+    virtual bool countKnown() const { return true; }
+    virtual void readMore(int records) { Q_UNUSED(records); }
 
     virtual void setObserver(RecordsetObserver* observer) = 0;
     virtual RecordsetObserver* observer() const = 0;

@@ -1,7 +1,13 @@
 #include "schema.h"
 
 #include "connection.h"
+#include "database.h"
 #include "engineerror.h"
+#include "core/values.h"
+
+#include <QSet>
+
+#include <algorithm>
 
 namespace ondrel::db {
 
@@ -28,7 +34,96 @@ FieldType typeFromName(const QString& name)
     return FieldType::Text;
 }
 
+// The sort indexes of the folded keys: (index, table, key column).
+struct SortIndex {
+    const char* name;
+    const char* table;
+    const char* column;
+};
+constexpr SortIndex kSortIndexes[] = {
+    {"objetos_titulo", "objetos", "titulo_chave"},
+    {"objetos_autor", "objetos", "autor_chave"},
+    {"objetos_assunto", "objetos", "assunto_chave"},
+};
+
+constexpr const char* kChanges[] = {"insert", "update", "delete"};
+
+QString asciiName(const QString& name)
+{
+    return foldText(name);
+}
+
+QString triggerName(const TableInfo& t, const char* change)
+{
+    return QStringLiteral("ondrel_%1_%2").arg(asciiName(t.name), QLatin1String(change));
+}
+
+QString sqlText(const QString& text)
+{
+    return u'\'' + literal(text) + u'\'';
+}
+
+// A name as the tables of every stored file write it: bare when it is plain
+// lower-case ASCII, quoted otherwise.
+QString writtenName(const QString& name)
+{
+    for (QChar ch : name)
+        if (!((ch >= u'a' && ch <= u'z') || (ch >= u'0' && ch <= u'9') || ch == u'_'))
+            return QString::fromUtf8(quoteIdentifier(name));
+    return name;
+}
+
+// The CREATE TABLE of a table: its fields in order (the automatic number is
+// the row id; a table without one gets a row id column of its own first),
+// then the folded keys.
+QString createTableSql(const TableInfo& t)
+{
+    QStringList columns;
+    const bool counted = std::any_of(t.fields.cbegin(), t.fields.cend(),
+                                     [](const FieldInfo& f) { return f.type == FieldType::Counter; });
+    if (!counted)
+        columns.append(QStringLiteral("ondrel_id INTEGER PRIMARY KEY"));
+    for (const FieldInfo& f : t.fields) {
+        const char* type = f.type == FieldType::Counter    ? "INTEGER PRIMARY KEY AUTOINCREMENT"
+                           : f.type == FieldType::Currency ? "INTEGER"
+                                                           : "TEXT";
+        columns.append(writtenName(f.name) + u' ' + QLatin1String(type));
+    }
+    for (const FieldInfo& f : t.fields)
+        if (!f.keyColumn.isEmpty())
+            columns.append(writtenName(f.keyColumn) + QStringLiteral(" TEXT"));
+    return QStringLiteral("CREATE TABLE %1 (%2)").arg(writtenName(t.name), columns.join(QStringLiteral(", ")));
+}
+
+QStringList columnsOf(Connection& c, const QString& table)
+{
+    QStringList names;
+    Statement info(c.handle(), "PRAGMA table_info(" + quoteIdentifier(table) + ")");
+    ScopedRun run(info);
+    while (run->step())
+        names.append(run->columnText(1));
+    return names;
+}
+
+bool containsName(const QStringList& names, const QString& name)
+{
+    return names.contains(name, Qt::CaseInsensitive);
+}
+
 }  // namespace
+
+bool hasSchemaObject(Connection& c, const QString& name)
+{
+    Statement st(c.handle(), "SELECT 1 FROM sqlite_master WHERE name = ?");
+    ScopedRun run(st);
+    run->bindText(1, name);
+    return run->step();
+}
+
+QString searchIndexName(const TableInfo& table)
+{
+    return asciiName(table.name) + QStringLiteral("_busca");
+}
 
 QByteArray quoteIdentifier(const QString& name)
 {
@@ -52,6 +147,15 @@ QByteArray FieldInfo::keyColumnSql() const
     return quoteIdentifier(keyColumn);
 }
 
+QByteArray FieldInfo::sortKey(bool keysUsable) const
+{
+    if (type != FieldType::Text && type != FieldType::Memo)
+        return column();
+    if (!keyColumn.isEmpty() && keysUsable)
+        return keyColumnSql();
+    return "ondrel_fold(" + column() + ")";
+}
+
 int TableInfo::indexOf(const QString& fieldName) const
 {
     for (int i = 0; i < fields.size(); ++i)
@@ -65,9 +169,25 @@ QByteArray TableInfo::sqlName() const
     return quoteIdentifier(name);
 }
 
+const FieldInfo* TableInfo::currencyField() const
+{
+    for (const FieldInfo& f : fields)
+        if (f.type == FieldType::Currency)
+            return &f;
+    return nullptr;
+}
+
 const TableInfo* Schema::table(const QString& name) const
 {
     for (const TableInfo& t : m_tables)
+        if (sameName(t.name, name))
+            return &t;
+    return nullptr;
+}
+
+TableInfo* Schema::table(const QString& name)
+{
+    for (TableInfo& t : m_tables)
         if (sameName(t.name, name))
             return &t;
     return nullptr;
@@ -79,11 +199,11 @@ Schema Schema::collection()
     using F = FieldInfo;
     s.m_tables.append(TableInfo{QStringLiteral("objetos"),
                                 {F{QStringLiteral("cod"), FieldType::Text, 7, QStringLiteral("cod_chave")},
-                                 F{QStringLiteral("Objeto"), FieldType::Text, 25, {}},
-                                 F{QStringLiteral("Título"), FieldType::Text, 100, {}},
-                                 F{QStringLiteral("Autor"), FieldType::Text, 70, {}},
-                                 F{QStringLiteral("Assunto"), FieldType::Text, 25, {}},
-                                 F{QStringLiteral("Descrição"), FieldType::Memo, 255, {}},
+                                 F{QStringLiteral("Objeto"), FieldType::Text, 25, QStringLiteral("objeto_chave")},
+                                 F{QStringLiteral("Título"), FieldType::Text, 100, QStringLiteral("titulo_chave")},
+                                 F{QStringLiteral("Autor"), FieldType::Text, 70, QStringLiteral("autor_chave")},
+                                 F{QStringLiteral("Assunto"), FieldType::Text, 25, QStringLiteral("assunto_chave")},
+                                 F{QStringLiteral("Descrição"), FieldType::Memo, 255, QStringLiteral("descricao_chave")},
                                  F{QStringLiteral("Data"), FieldType::Date, 0, {}},
                                  F{QStringLiteral("valor"), FieldType::Currency, 0, {}},
                                  F{QStringLiteral("path"), FieldType::Text, 255, {}}}});
@@ -97,6 +217,11 @@ Schema Schema::collection()
                                  F{QStringLiteral("Entregue"), FieldType::Text, 50, {}},
                                  F{QStringLiteral("observações"), FieldType::Memo, 255, {}},
                                  F{QStringLiteral("cod"), FieldType::Counter, 0, {}}}});
+    // The catalogue's search dialog looks into these fields of the objects.
+    TableInfo& objects = s.m_tables.first();
+    objects.searchIndex = searchIndexName(objects);
+    for (FieldInfo& f : objects.fields)
+        f.searched = !f.keyColumn.isEmpty() && f.name != u"cod";
     return s;
 }
 
@@ -104,15 +229,9 @@ void Schema::createIn(Connection& c) const
 {
     // Plain SQL only: the sqlite3 tool reads and checks the file. The folded
     // shadow keys are written by the layer on every insert and update.
-    c.exec(QStringLiteral(
-        "CREATE TABLE objetos (ondrel_id INTEGER PRIMARY KEY, cod TEXT, \"Objeto\" TEXT, \"Título\" TEXT, "
-        "\"Autor\" TEXT, \"Assunto\" TEXT, \"Descrição\" TEXT, \"Data\" TEXT, valor INTEGER, path TEXT, "
-        "cod_chave TEXT)"));
+    for (const TableInfo& t : m_tables)
+        c.exec(createTableSql(t));
     c.exec(QStringLiteral("CREATE UNIQUE INDEX objetos_cod ON objetos (cod_chave)"));
-    c.exec(QStringLiteral(
-        "CREATE TABLE \"empréstimos\" (codobjeto TEXT, \"Nome\" TEXT, objeto TEXT, \"Título\" TEXT, "
-        "\"Autor\" TEXT, \"Data\" TEXT, \"Entregue\" TEXT, \"observações\" TEXT, "
-        "cod INTEGER PRIMARY KEY AUTOINCREMENT, codobjeto_chave TEXT)"));
     c.exec(QStringLiteral("CREATE INDEX emprestimos_codobjeto ON \"empréstimos\" (codobjeto_chave, \"Data\")"));
     c.exec(QStringLiteral("CREATE INDEX emprestimos_data ON \"empréstimos\" (\"Data\")"));
     c.exec(QStringLiteral("CREATE TABLE ondrel_meta (key TEXT PRIMARY KEY, value TEXT)"));
@@ -134,6 +253,139 @@ void Schema::createIn(Connection& c) const
             run->step();
         }
     }
+    addMissingIn(c);
+    // Empty tables: every key, count and total is right as it stands.
+    c.exec(QStringLiteral("UPDATE ondrel_changes SET keyed = changes, counted = changes, records = 0, total = 0"));
+}
+
+void Schema::addKeyColumnsIn(Connection& c) const
+{
+    for (const TableInfo& t : m_tables) {
+        const QStringList columns = columnsOf(c, t.name);
+        for (const FieldInfo& f : t.fields) {
+            if (f.keyColumn.isEmpty() || containsName(columns, f.keyColumn))
+                continue;
+            c.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
+                       .arg(QString::fromUtf8(t.sqlName()), QString::fromUtf8(f.keyColumnSql())));
+            Statement key(c.handle(), "UPDATE ondrel_fields SET key_column = ? WHERE tbl = ? AND name = ?");
+            ScopedRun run(key);
+            run->bindText(1, f.keyColumn);
+            run->bindText(2, t.name);
+            run->bindText(3, f.name);
+            run->step();
+        }
+    }
+}
+
+void Schema::addMissingIn(Connection& c) const
+{
+    addKeyColumnsIn(c);
+    for (const SortIndex& index : kSortIndexes)
+        c.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                   .arg(QLatin1String(index.name), QLatin1String(index.table), QLatin1String(index.column)));
+    // The change ledger: every program that writes a table counts the change
+    // (plain triggers, so the sqlite3 tool writes the file as before); the
+    // layer notes beside it up to which change the keys, the search index,
+    // the count and the total are right.
+    c.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ondrel_changes (tbl TEXT PRIMARY KEY, changes INTEGER NOT NULL "
+                          "DEFAULT 0, keyed INTEGER, counted INTEGER, records INTEGER, total INTEGER)"));
+    for (const TableInfo& t : m_tables) {
+        c.exec(QStringLiteral("INSERT OR IGNORE INTO ondrel_changes (tbl) VALUES (%1)").arg(sqlText(t.name)));
+        for (const char* change : kChanges)
+            c.exec(QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1 AFTER %2 ON %3 BEGIN UPDATE ondrel_changes SET "
+                                  "changes = changes + 1 WHERE tbl = %4; END")
+                       .arg(triggerName(t, change), QString::fromLatin1(change).toUpper(),
+                            QString::fromUtf8(t.sqlName()), sqlText(t.name)));
+        if (t.searchIndex.isEmpty())
+            continue;
+        QStringList keys;
+        for (const FieldInfo& f : t.fields)
+            if (f.searched)
+                keys.append(f.keyColumn);
+        // Contentless: it holds only the index, filled by the layer.
+        c.exec(QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS %1 USING fts5(%2, content='', "
+                              "tokenize='trigram case_sensitive 1')")
+                   .arg(t.searchIndex, keys.join(QStringLiteral(", "))));
+    }
+}
+
+bool Schema::lacksIndexes(Connection& c)
+{
+    const Schema format = collection();
+    for (const TableInfo& t : format.m_tables) {
+        const QStringList columns = columnsOf(c, t.name);
+        for (const FieldInfo& f : t.fields)
+            if (!f.keyColumn.isEmpty() && !containsName(columns, f.keyColumn))
+                return true;
+        for (const char* change : kChanges)
+            if (!hasSchemaObject(c, triggerName(t, change)))
+                return true;
+        if (!t.searchIndex.isEmpty() && !hasSchemaObject(c, t.searchIndex))
+            return true;
+    }
+    for (const SortIndex& index : kSortIndexes)
+        if (!hasSchemaObject(c, QLatin1String(index.name)))
+            return true;
+    return !hasSchemaObject(c, QStringLiteral("ondrel_changes"));
+}
+
+void Schema::readFileDetails(Connection& c)
+{
+    const bool ledger = hasSchemaObject(c, QStringLiteral("ondrel_changes"));
+    for (TableInfo& t : m_tables) {
+        QSet<QString> leading;  // folded names of the columns that lead an index
+        QStringList indexes;
+        {
+            Statement list(c.handle(), "PRAGMA index_list(" + t.sqlName() + ")");
+            ScopedRun run(list);
+            while (run->step())
+                indexes.append(run->columnText(1));
+        }
+        for (const QString& index : std::as_const(indexes)) {
+            Statement info(c.handle(), "PRAGMA index_info(" + quoteIdentifier(index) + ")");
+            ScopedRun run(info);
+            while (run->step())
+                if (run->columnInt(0) == 0)
+                    leading.insert(run->columnText(2).toCaseFolded());
+        }
+        QStringList searched;
+        const QString search = searchIndexName(t);
+        t.searchIndex = hasSchemaObject(c, search) ? search : QString();
+        if (!t.searchIndex.isEmpty())
+            searched = columnsOf(c, t.searchIndex);
+        for (FieldInfo& f : t.fields) {
+            const QString sorted = f.keyColumn.isEmpty() ? f.name : f.keyColumn;
+            // The automatic number is the row id itself.
+            f.sortIndexed = f.type == FieldType::Counter || leading.contains(sorted.toCaseFolded());
+            f.searched = !f.keyColumn.isEmpty() && containsName(searched, f.keyColumn);
+        }
+        t.ledgered = false;
+        if (ledger) {
+            Statement row(c.handle(), "SELECT 1 FROM ondrel_changes WHERE tbl = ?");
+            ScopedRun run(row);
+            run->bindText(1, t.name);
+            t.ledgered = run->step();
+        }
+    }
+}
+
+void Schema::takeFileDetails(const Schema& fresh)
+{
+    for (TableInfo& t : m_tables) {
+        const TableInfo* now = fresh.table(t.name);
+        if (!now)
+            continue;
+        t.searchIndex = now->searchIndex;
+        t.ledgered = now->ledgered;
+        for (FieldInfo& f : t.fields) {
+            const int i = now->indexOf(f.name);
+            if (i < 0)
+                continue;
+            f.keyColumn = now->fields[i].keyColumn;
+            f.sortIndexed = now->fields[i].sortIndexed;
+            f.searched = now->fields[i].searched;
+        }
+    }
 }
 
 Schema Schema::load(Connection& c)
@@ -150,6 +402,7 @@ Schema Schema::load(Connection& c)
     }
     if (!s.table(QStringLiteral("objetos")) || !s.table(QStringLiteral("empréstimos")))
         throw EngineError(ErrNotADatabase, QStringLiteral("O arquivo não é um banco de dados da coleção."));
+    s.readFileDetails(c);
     return s;
 }
 

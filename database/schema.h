@@ -16,15 +16,34 @@ struct FieldInfo {
     FieldType type = FieldType::Text;
     int size = 0;           // characters; 0 = no limit
     QString keyColumn;      // folded shadow key kept by the layer, or empty
+    // What the file holds for the field besides its column (read from the
+    // file's schema): an index led by the column the field sorts by, and the
+    // field's key among the columns of the table's search index.
+    bool sortIndexed = false;
+    bool searched = false;
     QByteArray column() const;     // quoted SQL identifier
     QByteArray keyColumnSql() const;
+    // What the field sorts and compares by: its folded key, its folding on
+    // the fly, or the column itself (dates, amounts, numbers).
+    QByteArray sortKey(bool keysUsable) const;
 };
 
 struct TableInfo {
     QString name;
     QVector<FieldInfo> fields;
+    // The file's trigram index over the folded keys of the searched fields
+    // (a table of its own), or empty.
+    QString searchIndex = QString();
+    // The file counts the table's changes in ondrel_changes.
+    bool ledgered = false;
+    // The folded keys and the search index match the rows: written by the
+    // layer since the table last changed (see Database::refreshFileState).
+    // A file without the change ledger cannot tell, and its keys are used
+    // as they always were.
+    bool keysUsable = true;
     int indexOf(const QString& fieldName) const;  // case-insensitive, -1 if absent
     QByteArray sqlName() const;
+    const FieldInfo* currencyField() const;  // the field the total sums, or none
 };
 
 // The tables of a collection database, read from our metadata table.
@@ -35,15 +54,37 @@ public:
     static Schema collection();
     // Creates tables, indexes and metadata on an empty file.
     void createIn(Connection& connection) const;
+    // Gives a file of an earlier format what createIn() gives a new one:
+    // the folded key columns (empty), then the sort indexes, the change
+    // ledger and the search index (empty). Plain SQL only, in the caller's
+    // transaction; Database::buildIndexes() fills the keys between the two.
+    void addKeyColumnsIn(Connection& connection) const;
+    void addMissingIn(Connection& connection) const;
+    // Whether the file lacks anything addMissingIn() adds.
+    static bool lacksIndexes(Connection& connection);
+
+    // Takes what the file holds now besides the fields (key columns,
+    // indexes, search index, ledger) into this schema, keeping every
+    // TableInfo and FieldInfo where it is.
+    void takeFileDetails(const Schema& fresh);
 
     const TableInfo* table(const QString& name) const;  // case-insensitive
+    TableInfo* table(const QString& name);
     const QVector<TableInfo>& tables() const { return m_tables; }
 
 private:
+    void readFileDetails(Connection& connection);
+
     QVector<TableInfo> m_tables;
 };
 
+// The name of a table's search index in the file, and its tokenizer: three
+// characters at a time, compared exactly (the keys are folded already).
+QString searchIndexName(const TableInfo& table);
+
 QByteArray quoteIdentifier(const QString& name);
+// Whether the file's schema holds a table, index or trigger of that name.
+bool hasSchemaObject(Connection& connection, const QString& name);
 // Names compare without regard to case (accents are part of a name).
 bool sameName(const QString& a, const QString& b);
 

@@ -3,6 +3,8 @@
 
 #include "catalogue/Frmobjetos.h"
 #include "collection/backup.h"
+#include "collection/collection.h"
+#include "database/database.h"
 #include "forms/guard.h"
 
 #include <QCoreApplication>
@@ -12,15 +14,18 @@
 namespace ondrel::plugin {
 
 namespace {
-// The day's copy of the collection starts a little after the catalogue is up,
-// on a thread of its own: the start-up never waits for it.
+// The day's copy of the collection, and the build of the indexes a file of
+// an earlier format lacks, start a little after the catalogue is up, each on
+// a thread of its own: the start-up never waits for them.
 constexpr int kDailyBackupDelayMs = 2000;
 
 void scheduleDailyBackup()
 {
     QTimer::singleShot(kDailyBackupDelayMs, QCoreApplication::instance(), [] {
-        if (catalogue::Frmobjetos* window = catalogue::Frmobjetos::existing())
+        if (catalogue::Frmobjetos* window = catalogue::Frmobjetos::existing()) {
             db::startDailyBackup(window->CaminhoBanco);
+            db::startBuildingIndexes(window->CaminhoBanco, QString::fromLatin1(db::kConnectString));
+        }
     });
 }
 

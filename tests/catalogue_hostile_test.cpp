@@ -20,16 +20,9 @@
 using namespace cattest;
 using ondrel::db::forceReadOnlyOpen;
 using testutil::OtherWriter;
+using testutil::plainExec;
 
 namespace {
-
-void plainExec(const QString& path, const QByteArray& sql)
-{
-    sqlite3* db = nullptr;
-    sqlite3_open(path.toUtf8().constData(), &db);
-    sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-}
 
 // How many stored queries of that name the file itself holds.
 int queriesInFile(const QString& path, const char* name)

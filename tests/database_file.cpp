@@ -149,6 +149,23 @@ private slots:
         QCOMPARE(testutil::plainQuery(file.path, "PRAGMA journal_mode"), QStringLiteral("wal"));
     }
 
+    // The tables of a new file are written as every stored file has them:
+    // other programs and older builds read them by these names and types.
+    void newFileTablesAsStored()
+    {
+        testutil::TempCollection file;
+        QCOMPARE(testutil::plainQuery(file.path, "SELECT sql FROM sqlite_master WHERE name IN ('objetos', "
+                                                 "'empréstimos') ORDER BY name DESC"),
+                 QStringLiteral(
+                     "CREATE TABLE objetos (ondrel_id INTEGER PRIMARY KEY, cod TEXT, \"Objeto\" TEXT, \"Título\" TEXT, "
+                     "\"Autor\" TEXT, \"Assunto\" TEXT, \"Descrição\" TEXT, \"Data\" TEXT, valor INTEGER, path TEXT, "
+                     "cod_chave TEXT, objeto_chave TEXT, titulo_chave TEXT, autor_chave TEXT, assunto_chave TEXT, "
+                     "descricao_chave TEXT)\n"
+                     "CREATE TABLE \"empréstimos\" (codobjeto TEXT, \"Nome\" TEXT, objeto TEXT, \"Título\" TEXT, "
+                     "\"Autor\" TEXT, \"Data\" TEXT, \"Entregue\" TEXT, \"observações\" TEXT, "
+                     "cod INTEGER PRIMARY KEY AUTOINCREMENT, codobjeto_chave TEXT)"));
+    }
+
     void demoHasLoansOutAndReturned()
     {
         testutil::TempCollection file;

@@ -45,8 +45,28 @@ class DatabaseKeyset : public QObject {
     }
     std::shared_ptr<Database> otherHandle() const { return m_file->open(); }
 
+    // Thousands of generated objects, some without an author; made anew for
+    // each test that changes it.
+    std::unique_ptr<testutil::TempCollection> m_large;
+    void makeLarge()
+    {
+        m_large = std::make_unique<testutil::TempCollection>();
+        QFile::remove(m_large->path);
+        generateBenchData(m_large->path, 5000, 0);
+        auto rs = m_large->open()->openRecordset(QStringLiteral("select * from objetos where cod like 'B0000*'"));
+        for (; !rs->eof(); rs->moveNext()) {
+            rs->edit();
+            rs->setText(QStringLiteral("Autor"), QString());
+            rs->update();
+        }
+    }
+
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil)); }
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+        makeLarge();
+    }
 
     void init()
     {
@@ -340,6 +360,112 @@ private slots:
             QCOMPARE(errorNumber([&] { objects->findFirst(QStringLiteral("cod = 'A' +")); }), int(ErrSyntax));
             QCOMPARE(errorNumber([&] { m_db->openRecordset(QStringLiteral("nenhuma")); }), int(ErrNoSuchObject));
         }
+    }
+
+    // A set of more records than it reads at once reads them as it moves:
+    // the same members in the same order as a plain query gives, the count
+    // of the records reached so far (complete after moving to the last),
+    // finds and grid rows at their positions.
+    void largeSetsReadAsTheyMove_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QByteArray>("plain");  // the same members and order, read by plain SQL
+        QTest::newRow("table order") << "objetos" << QByteArray("SELECT cod FROM objetos ORDER BY rowid");
+        QTest::newRow("by title") << "select * from objetos order by título"
+                                  << QByteArray("SELECT cod FROM objetos ORDER BY titulo_chave, rowid");
+        QTest::newRow("by author, descending, some empty")
+            << "select * from objetos order by autor desc"
+            << QByteArray("SELECT cod FROM objetos ORDER BY autor_chave DESC, rowid DESC");
+        QTest::newRow("title contains") << "select * from objetos where título like '*mar*'"
+                                        << QByteArray("SELECT cod FROM objetos WHERE instr(titulo_chave, 'mar') "
+                                                      "ORDER BY rowid");
+    }
+    void largeSetsReadAsTheyMove()
+    {
+        QFETCH(QString, statement);
+        QFETCH(QByteArray, plain);
+        const QStringList expected = testutil::plainQuery(m_large->path, plain.constData()).split(u'\n');
+        const int n = int(expected.size());
+        QVERIFY(n > 300);
+        auto db = m_large->open();
+
+        auto forward = db->openRecordset(statement);
+        QCOMPARE(forward->recordCount(), 1);
+        QStringList seen;
+        for (; !forward->eof(); forward->moveNext())
+            seen.append(codeAt(*forward));
+        QCOMPARE(seen, expected);
+        QCOMPARE(forward->recordCount(), n);
+
+        auto backward = db->openRecordset(statement, RecordsetType::Snapshot);
+        backward->moveLast();
+        QCOMPARE(backward->recordCount(), n);
+        QCOMPARE(backward->absolutePosition(), n - 1);
+        seen.clear();
+        for (; !backward->bof(); backward->movePrevious())
+            seen.prepend(codeAt(*backward));
+        QCOMPARE(seen, expected);
+
+        // Finds and grid rows far from what the set has read.
+        for (int position : {n - 1, n / 2, 3, n - 300}) {
+            auto rs = db->openRecordset(statement);
+            QCOMPARE(rs->textAt(position, QStringLiteral("cod")), expected.at(position));
+            rs->findFirst(QStringLiteral("cod='%1'").arg(expected.at(position)));
+            QCOMPARE(rs->absolutePosition(), position);
+            rs->moveNext();
+            QCOMPARE(codeAt(*rs), expected.value(position + 1, QStringLiteral("<none>")));
+            rs->findPrevious(QStringLiteral("cod='%1'").arg(expected.at(position)));
+            QCOMPARE(rs->absolutePosition(), position);
+            rs->findLast(QStringLiteral("cod='%1'").arg(expected.first()));
+            QCOMPARE(rs->absolutePosition(), 0);
+        }
+        auto kind = db->openRecordset(statement);
+        const QStringList magazines = testutil::plainQuery(m_large->path, "SELECT cod FROM objetos WHERE \"Objeto\" = 'Revista'")
+                                       .split(u'\n');
+        QStringList found;
+        for (kind->findFirst(QStringLiteral("objeto='revista'")); !kind->noMatch() && found.size() <= n;
+             kind->findNext(QStringLiteral("objeto='revista'")))
+            found.append(codeAt(*kind));
+        QStringList inOrder;
+        for (const QString& code : expected)
+            if (magazines.contains(code))
+                inOrder.append(code);
+        QCOMPARE(found, inOrder);
+    }
+
+    // While a large set is read a few records at a time, another handle
+    // deletes records ahead of it and adds some, and another program leaves
+    // the keys out of step: the set goes on with its own members, in order.
+    void largeSetFollowsOtherWrites()
+    {
+        makeLarge();
+        const QString statement = QStringLiteral("select * from objetos order by título");
+        const QStringList all = testutil::plainQuery(m_large->path, "SELECT cod FROM objetos ORDER BY titulo_chave, rowid")
+                                    .split(u'\n');
+        auto db = m_large->open();
+        auto rs = db->openRecordset(statement);
+        for (int i = 0; i < 10; ++i)
+            rs->moveNext();
+        const QStringList gone{all.at(20), all.at(700), all.at(all.size() - 1)};
+        {
+            auto other = m_large->open()->openRecordset(QStringLiteral("objetos"));
+            for (const QString& code : gone) {
+                other->findFirst(QStringLiteral("cod='%1'").arg(code));
+                other->deleteRecord();
+            }
+            testutil::addRecord(*other, P{{"cod", "NOVO1"}, {"Título", "Aaaa"}});
+        }
+        testutil::plainExec(m_large->path, "UPDATE objetos SET \"Título\" = 'Zzzz' WHERE rowid = 30");
+        QStringList seen{codeAt(*rs)};
+        for (rs->moveNext(); !rs->eof(); rs->moveNext())
+            seen.append(codeAt(*rs));
+        QStringList expected = all.mid(10);
+        for (const QString& code : gone)
+            expected.removeOne(code);
+        QCOMPARE(seen, expected);
+        rs->moveLast();
+        QCOMPARE(rs->recordCount(), int(all.size()) - 3);
+        QCOMPARE(db->openRecordset(statement)->keyCount(), int(all.size()) - 2);
     }
 
     void handleKeepsPagesCached()

@@ -85,6 +85,20 @@ inline QString plainQuery(const QString& path, const char* sql)
     return out.trimmed();
 }
 
+// Writes the file the way the sqlite3 tool does: no functions of ours.
+// Returns SQLite's message when it fails.
+inline QString plainExec(const QString& path, const QByteArray& sql)
+{
+    sqlite3* db = nullptr;
+    char* error = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error);
+    const QString message = rc == SQLITE_OK ? QString() : QString::fromUtf8(error ? error : sqlite3_errmsg(db));
+    sqlite3_free(error);
+    sqlite3_close(db);
+    return message;
+}
+
 // Everything a person keeps in the file: every object and every loan.
 inline QString everyRow(const QString& path)
 {

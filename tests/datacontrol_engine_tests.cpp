@@ -113,6 +113,7 @@ private slots:
     void untouchedNewRecordNotStored();
     void snapshotSource();
     void gridWritesBack();
+    void gridOfALargeSetScrollsToItsEnd();
 };
 
 void TestDataControlEngine::refreshShowsFirstRecord()
@@ -265,6 +266,37 @@ void TestDataControlEngine::gridWritesBack()
     c.data1.setRecordSource("select * from objetos where cod like 'L*'");
     c.data1.refresh();
     QCOMPARE(model.rowCount(), 2);
+}
+
+// A grid over more records than its record set reads at once shows the
+// first ones at once and the rest as it is scrolled down, to the last record.
+void TestDataControlEngine::gridOfALargeSetScrollsToItsEnd()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("livrano.mdb");
+    constexpr int kCount = 900;
+    generateBenchData(path, kCount, 0);
+    DataControl data1;
+    data1.setDatabaseName(path);
+    data1.setDatabase(Database::open(path, kConnectString));
+    data1.setRecordSource("select * from objetos order by título");
+    data1.refresh();
+    RecordsetModel model(&data1);
+    model.addColumn("Cod", "cod");
+    QTableView view;
+    model.attachView(&view);
+    view.resize(300, 200);
+    view.show();
+    QVERIFY(model.rowCount() < kCount);
+    for (int rows = -1; rows != model.rowCount();) {
+        rows = model.rowCount();
+        view.scrollToBottom();
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(model.rowCount(), kCount);
+    auto last = Database::open(path, kConnectString)->openRecordset("select * from objetos order by título");
+    last->moveLast();
+    QCOMPARE(model.data(model.index(kCount - 1, 0)).toString(), last->text("cod"));
 }
 
 QTEST_MAIN(TestDataControlEngine)
