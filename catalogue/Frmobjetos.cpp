@@ -3,7 +3,6 @@
 #include "collection/collection.h"
 #include "collection/statements.h"
 #include "core/valuetext.h"
-#include "frmobjetos_internal.h"
 #include "listing.h"
 
 #include "assets/assets.h"
@@ -15,7 +14,9 @@
 #include "forms/formhelpers.h"
 #include "forms/guard.h"
 #include "forms/menubuilder.h"
+#include "forms/recordcommands.h"
 #include "forms/recordtoolbar.h"
+#include "forms/recordwindow.h"
 #include "platform/picturereader.h"
 #include "platform/pluginfolder.h"
 #include "platform/reportprinter.h"
@@ -67,21 +68,14 @@ using platform::placeInTwips;
 using platform::services;
 using platform::skipFailing;
 using platform::trapResume;
-using detail::regionalSettings;
 using platform::use;
 
 namespace {
 
-Frmobjetos* s_instance = nullptr;
-
-// Design sizes in twips.
-constexpr int kClientWidth = 8700;
-constexpr int kClientHeight = 6555;
-constexpr int kBarHeight = 780;
-constexpr int kBar2Height = 420;
-// The smallest window in which every caption is still legible.
-constexpr int kMinimumWidth = 450;
-constexpr int kMinimumHeight = 350;
+using forms::kBar2Height;
+using forms::kBarHeight;
+using forms::kClientHeight;
+using forms::kClientWidth;
 
 // Reports Cmbobjeto's real focus gains: by the keyboard (Tab, Shift+Tab, its
 // label's shortcut) or a click. The focus coming back from the box's own list
@@ -144,9 +138,6 @@ void setTextColour(QLabel* label, int bgr)
     label->setPalette(palette);
 }
 
-const QString kLent = QStringLiteral("Não");
-const QString kReturned = QStringLiteral("Sim");
-
 // Where a tab control's pages stand in it, as its style lays them out.
 QRect pageRect(QTabWidget* tabs)
 {
@@ -159,21 +150,6 @@ QRect pageRect(QTabWidget* tabs)
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// Instance
-
-Frmobjetos* Frmobjetos::existing()
-{
-    return s_instance;
-}
-
-Frmobjetos* Frmobjetos::instance()
-{
-    if (!s_instance)
-        s_instance = new Frmobjetos();
-    return s_instance;
-}
 
 Frmobjetos::Frmobjetos() : QMainWindow(nullptr)
 {
@@ -205,16 +181,7 @@ Frmobjetos::Frmobjetos() : QMainWindow(nullptr)
     bindFields();
     connectHandlers();
 
-    // Design client size; the menu bar comes on top of it.
-    const double dpi = platform::logicalDpi(this);
-    centralWidget()->resize(platform::twipsToPixels(kClientWidth, dpi),
-                            platform::twipsToPixels(kClientHeight, dpi));
-    resize(centralWidget()->width(), centralWidget()->height() + menuBar()->sizeHint().height());
-    setMinimumSize(kMinimumWidth, kMinimumHeight);
-    // Until the first resize the bars stand where the design puts them.
-    ctbBar->setGeometry(0, 0, centralWidget()->width(), twipsToPixels(kBarHeight));
-    ctbBar2->setGeometry(0, centralWidget()->height() - twipsToPixels(kBar2Height),
-                         centralWidget()->width(), twipsToPixels(kBar2Height));
+    forms::sizeRecordWindow(this, ctbBar, ctbBar2);
 }
 
 Frmobjetos::~Frmobjetos()
@@ -226,8 +193,7 @@ Frmobjetos::~Frmobjetos()
     Data1 = nullptr;
     delete Data2;
     Data2 = nullptr;
-    if (s_instance == this)
-        s_instance = nullptr;
+    forget(this);
 }
 
 void Frmobjetos::Show()
@@ -320,12 +286,6 @@ void Frmobjetos::buildToolbars()
                                 QStringLiteral("Controle de Empréstimos"), 7860);
     ClarkTBButton2[1] = picture(QStringLiteral("ClarkTBButton2_1"), QStringLiteral("fechar"),
                                 QStringLiteral("Fechar"), kClientWidth - 360 - kBar2Height / 7);
-
-    // The pointing hand used as the custom pointer over cmdHome.
-    Image3 = makeLabel(client, QStringLiteral("Image3"), QString());
-    Image3->setPixmap(assets::pixmap(QStringLiteral("mao")));
-    placeInTwips(Image3, 10000, 8600, 480, 480);
-    Image3->hide();
 }
 
 void Frmobjetos::buildTabs()
@@ -584,6 +544,7 @@ void Frmobjetos::bindFields()
 
 void Frmobjetos::connectHandlers()
 {
+    using platform::connectGuarded;
     connect(mnusair, &QAction::triggered, this, [this] { mnusair_Click(); });
     connect(Txtcod, &QLineEdit::textChanged, this, [this] { Txtcod_Change(); });
     connect(Data1, &db::DataControl::reposition, this, [this] {
@@ -598,31 +559,26 @@ void Frmobjetos::connectHandlers()
     // The loan-state display: its statements are skipped one by one where
     // they fail, so nothing escapes.
     connect(Label1, &QLineEdit::textChanged, this, [this] { Label1_Change(); });
-    connect(Text2, &QLineEdit::textChanged, this, [this] { platform::guarded([&] { Text2_Change(); }); });
+    connectGuarded(Text2, &QLineEdit::textChanged, this, &Frmobjetos::Text2_Change);
 
     // Commands: an error a handler lets escape is shown and the window goes on.
-    const auto command = [this](auto* sender, auto signal, void (Frmobjetos::*handler)()) {
-        connect(sender, signal, this, [this, handler] { platform::guarded([&] { (this->*handler)(); }); });
-    };
-    command(cmdNovo, &QToolButton::clicked, &Frmobjetos::cmdnovo_Click);
-    command(cmdSalvar, &QToolButton::clicked, &Frmobjetos::Cmdsalvar_Click);
-    command(cmdEditar, &QToolButton::clicked, &Frmobjetos::Cmdeditar_Click);
-    command(cmdExcluir, &QToolButton::clicked, &Frmobjetos::Cmdexcluir_Click);
-    command(cmdCancelar, &QToolButton::clicked, &Frmobjetos::Cmdcancelar_Click);
-    command(mnunovo, &QAction::triggered, &Frmobjetos::mnunovo_Click);
-    command(mnusalvar, &QAction::triggered, &Frmobjetos::mnusalvar_Click);
-    command(mnueditar, &QAction::triggered, &Frmobjetos::mnueditar_Click);
-    command(mnuexcluir, &QAction::triggered, &Frmobjetos::mnuexcluir_Click);
-    command(mnucancelar, &QAction::triggered, &Frmobjetos::mnucancelar_Click);
-    command(cmdEmprestar, &QToolButton::clicked, &Frmobjetos::cmdEmprestar_Click);
-    for (int index = 0; index < static_cast<int>(ClarkTBButton2.size()); ++index) {
-        connect(ClarkTBButton2[static_cast<std::size_t>(index)], &QToolButton::clicked, this,
-                [this, index] { platform::guarded([&] { ClarkTBButton2_Click(index); }); });
-    }
+    connectGuarded(cmdNovo, &QToolButton::clicked, this, &Frmobjetos::cmdnovo_Click);
+    connectGuarded(cmdSalvar, &QToolButton::clicked, this, &Frmobjetos::Cmdsalvar_Click);
+    connectGuarded(cmdEditar, &QToolButton::clicked, this, &Frmobjetos::Cmdeditar_Click);
+    connectGuarded(cmdExcluir, &QToolButton::clicked, this, &Frmobjetos::Cmdexcluir_Click);
+    connectGuarded(cmdCancelar, &QToolButton::clicked, this, &Frmobjetos::Cmdcancelar_Click);
+    connectGuarded(mnunovo, &QAction::triggered, this, &Frmobjetos::mnunovo_Click);
+    connectGuarded(mnusalvar, &QAction::triggered, this, &Frmobjetos::mnusalvar_Click);
+    connectGuarded(mnueditar, &QAction::triggered, this, &Frmobjetos::mnueditar_Click);
+    connectGuarded(mnuexcluir, &QAction::triggered, this, &Frmobjetos::mnuexcluir_Click);
+    connectGuarded(mnucancelar, &QAction::triggered, this, &Frmobjetos::mnucancelar_Click);
+    connectGuarded(cmdEmprestar, &QToolButton::clicked, this, &Frmobjetos::cmdEmprestar_Click);
+    for (int index = 0; index < static_cast<int>(ClarkTBButton2.size()); ++index)
+        connectGuarded(ClarkTBButton2[static_cast<std::size_t>(index)], &QToolButton::clicked, this,
+                       [this, index] { ClarkTBButton2_Click(index); });
 
-    connect(txtPath, &QLineEdit::textChanged, this, [this] { platform::guarded([&] { txtPath_Change(); }); });
-    connect(GridModel, &db::RecordsetModel::afterUpdate, this,
-            [this] { platform::guarded([&] { DBGrid1_AfterUpdate(); }); });
+    connectGuarded(txtPath, &QLineEdit::textChanged, this, &Frmobjetos::txtPath_Change);
+    connectGuarded(GridModel, &db::RecordsetModel::afterUpdate, this, &Frmobjetos::DBGrid1_AfterUpdate);
     connectCommands();
     connectChrome();
 
@@ -633,8 +589,8 @@ void Frmobjetos::connectHandlers()
     });
     // A grid edit the engine refused is taken back; say why, as the boxes
     // above the grid would for the same refusal.
-    connect(GridModel, &db::RecordsetModel::engineError, this, [this](int number, const QString& description) {
-        platform::guarded([&] { tellRefusal(platform::Failure{number, description}); });
+    connectGuarded(GridModel, &db::RecordsetModel::engineError, this, [this](int number, const QString& description) {
+        tellRefusal(platform::Failure{number, description});
     });
 }
 
@@ -689,7 +645,7 @@ void Frmobjetos::Form_Load()
 void Frmobjetos::showLoanState()
 {
     // Each statement on its own, as start-up runs them.
-    if (Text2->text() == kLent) {
+    if (Text2->text() == db::kNotReturned) {
         skipFailing({
             [&] { services().beep(); },
             [&] { lblBorrow->setText(Label1->text()); },
@@ -698,9 +654,9 @@ void Frmobjetos::showLoanState()
             [&] { imgBorrow->raise(); },
             [&] { imgBorrow2->raise(); },
         });
-    } else if (Text2->text() == kReturned) {
+    } else if (Text2->text() == db::kReturned) {
         skipFailing({
-            [&] { enableEmprestar(); },
+            [&] { enableLending(); },
             [&] { imgLight->raise(); },
             [&] { imgLight2->raise(); },
         });
@@ -779,10 +735,9 @@ void Frmobjetos::closeEvent(QCloseEvent* event)
 {
     Form_Unload();
     QMainWindow::closeEvent(event);
-    if (event->isAccepted() && s_instance == this) {
-        // Unloaded for real: the next reference creates and loads a new window.
-        s_instance = nullptr;
-    }
+    // Unloaded for real: the next reference creates and loads a new window.
+    if (event->isAccepted())
+        forget(this);
 }
 
 // ---------------------------------------------------------------------------
@@ -828,23 +783,13 @@ void Frmobjetos::Data1_Reposition()
             Data1->setCaption(db::counterText(position + 1, TotalRegistros));
         },
         [&] { lblCount->setText(Data1->caption()); },
-        [&] { lbltotal->setText(db::formatAmount(collectionTotal(), db::AmountShape::Total, regionalSettings())); },
+        [&] { showCollectionTotal(); },
     });
 }
 
 void Frmobjetos::Data1_Validate(int action)
 {
-    switch (action) {
-    case db::ActionAddNew:
-        ++TotalRegistros;
-        break;
-    case db::ActionDelete:
-    case db::ActionCancel:
-        --TotalRegistros;
-        break;
-    default:
-        break;
-    }
+    TotalRegistros += forms::countChange(action);
 }
 
 void Frmobjetos::Text1_Change()
@@ -852,7 +797,8 @@ void Frmobjetos::Text1_Change()
     // Display only: Text1 is never written back, so the formatted text does
     // not make the record look changed.
     const QString shown = Text1->text();
-    const QString formatted = db::currencyDisplay(shown, regionalSettings());
+    // In the user's regional settings (the process's default locale).
+    const QString formatted = db::currencyDisplay(shown, QLocale());
     if (formatted != shown)
         Text1->setText(formatted);  // raises this handler once more, which leaves it as it is
 }
@@ -860,24 +806,17 @@ void Frmobjetos::Text1_Change()
 // ---------------------------------------------------------------------------
 // Edit modes, save and delete
 
-void Frmobjetos::setEditCommands(bool editing)
+void Frmobjetos::setEditingCommands(bool editing)
 {
-    cmdNovo->setEnabled(!editing);
-    mnunovo->setEnabled(!editing);
-    cmdSalvar->setEnabled(editing);
-    mnusalvar->setEnabled(editing);
-    cmdExcluir->setEnabled(!editing);
-    mnuexcluir->setEnabled(!editing);
-    cmdEditar->setEnabled(!editing);
-    mnueditar->setEnabled(!editing);
-    cmdCancelar->setEnabled(editing);
-    mnucancelar->setEnabled(editing);
+    forms::setEditingCommands({cmdNovo, mnunovo, cmdSalvar, mnusalvar, cmdEditar, mnueditar, cmdExcluir, mnuexcluir,
+                               cmdCancelar, mnucancelar},
+                              editing);
 }
 
 void Frmobjetos::setObjectCommands(bool enabled)
 {
     if (enabled)
-        enableEmprestar();
+        enableLending();
     else
         cmdEmprestar->setEnabled(false);
     ctbImagem->setEnabled(enabled);
@@ -905,9 +844,9 @@ void Frmobjetos::cmdnovo_Click()
         return;
     }
     Txtcod->setFocus();
-    setEditCommands(true);
+    setEditingCommands(true);
     // A new object is dated the day it is catalogued.
-    mskdata->setText(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")));
+    mskdata->setText(db::formatDate(QDate::currentDate()));
     MaskEdBox1->raise();
     ctbImagem->setEnabled(false);
     ctbApagImagem->setEnabled(false);
@@ -919,7 +858,7 @@ void Frmobjetos::Cmdeditar_Click()
     if (!txttítulo->text().isEmpty()) {
         skipFailing({
             [&] { use(Data1->recordset()).edit(); },
-            [&] { setEditCommands(true); },
+            [&] { setEditingCommands(true); },
             [&] { txttítulo->setFocus(); },
             [&] { setObjectCommands(false); },
             [&] { MaskEdBox1->raise(); },
@@ -936,7 +875,7 @@ void Frmobjetos::Cmdcancelar_Click()
     };
     trapResume(cannotCancel, {
         [&] { use(Data1->recordset()).cancelUpdate(); },
-        [&] { setEditCommands(false); },
+        [&] { setEditingCommands(false); },
         [&] { setObjectCommands(true); },
     });
 }
@@ -965,7 +904,7 @@ void Frmobjetos::matchCommandsToPending()
         return;
     // The value entry stays in front until the next save, as after "Cancelar".
     skipFailing({
-        [&] { setEditCommands(false); },
+        [&] { setEditingCommands(false); },
         [&] { setObjectCommands(true); },
     });
 }
@@ -973,7 +912,7 @@ void Frmobjetos::matchCommandsToPending()
 void Frmobjetos::Cmdsalvar_Click()
 {
     if (!checkTypedValues()) {
-        setEditCommands(true);
+        setEditingCommands(true);
         return;
     }
 
@@ -997,7 +936,7 @@ void Frmobjetos::Cmdsalvar_Click()
 
     trapResume(onError, {[&] { use(Data1->recordset()).update(); }});
     if (keptPending) {
-        setEditCommands(true);
+        setEditingCommands(true);
         return;
     }
     trapResume(onError, {
@@ -1007,7 +946,7 @@ void Frmobjetos::Cmdsalvar_Click()
         },
         [&] { TotalRegistros = use(BancoDados).countRecords(QStringLiteral("objetos")); },
         [&] { showBorrower(); },
-        [&] { setEditCommands(false); },
+        [&] { setEditingCommands(false); },
         [&] { setObjectCommands(true); },
         [&] { Text1->raise(); },
     });
@@ -1015,9 +954,7 @@ void Frmobjetos::Cmdsalvar_Click()
 
 void Frmobjetos::Cmdexcluir_Click()
 {
-    if (services().msgBox(QStringLiteral("Você quer realmente Excluir este Registro?"), platform::OkCancel,
-                          platform::NoIcon, QStringLiteral("Excluir Registro"))
-        != platform::ResultOk)
+    if (!forms::confirmDelete())
         return;
     // A delete the engine refuses (another program's lock, a read-only file)
     // leaves the record, the position and the counter as they were, and says
@@ -1030,11 +967,7 @@ void Frmobjetos::Cmdexcluir_Click()
         return;
     }
     skipFailing({
-        [&] { use(Data1->recordset()).moveNext(); },
-        [&] {
-            if (use(Data1->recordset()).eof())
-                Data1->recordset()->movePrevious();
-        },
+        [&] { forms::moveWithin(*Data1, forms::Direction::Next, forms::AtEnd::StepBack); },
         [&] {
             if (use(TabObjetos).recordCount() > 0)
                 skipFailing({[&] { TabObjetos->moveFirst(); }, [&] { TabObjetos->moveLast(); }});
@@ -1044,7 +977,7 @@ void Frmobjetos::Cmdexcluir_Click()
             if (showBorrower())
                 cmdEmprestar->setEnabled(false);
             else
-                enableEmprestar();
+                enableLending();
         },
     });
 }
@@ -1091,7 +1024,7 @@ void Frmobjetos::mnucancelar_Click()
 // ---------------------------------------------------------------------------
 // Lending
 
-bool Frmobjetos::podeEmprestar() const
+bool Frmobjetos::canLend() const
 {
     const db::Recordset* objects = Data1 ? Data1->recordset() : nullptr;
     if (objects && objects->editMode() != db::EditMode::None)
@@ -1101,12 +1034,12 @@ bool Frmobjetos::podeEmprestar() const
         return true;
     if (m_loansUnreadable)
         return false;  // whether it is out on loan is not known
-    return Text2->text() != kLent;
+    return Text2->text() != db::kNotReturned;
 }
 
-void Frmobjetos::enableEmprestar()
+void Frmobjetos::enableLending()
 {
-    cmdEmprestar->setEnabled(podeEmprestar());
+    cmdEmprestar->setEnabled(canLend());
 }
 
 void Frmobjetos::showLent(LoanSound sound)
@@ -1143,7 +1076,7 @@ void Frmobjetos::showAvailable(bool clearPanel)
             if (clearPanel)
                 lblpanel->setText(QString());
         },
-        [&] { enableEmprestar(); },
+        [&] { enableLending(); },
         [&] { imgLight->raise(); },
         [&] { imgLight2->raise(); },
     });
@@ -1183,9 +1116,9 @@ void Frmobjetos::Label1_Change()
     // source holds (all loans, before an object points it at its own).
     const QString state = Text2->text();
     const bool noObject = Txtcod->text().isEmpty();
-    if (state == kLent && !noObject)
+    if (state == db::kNotReturned && !noObject)
         showLent(LoanSound::Beep);
-    else if (state == kReturned || noObject)
+    else if (state == db::kReturned || noObject)
         showAvailable(false);
 }
 
@@ -1195,9 +1128,9 @@ void Frmobjetos::Text2_Change()
     // object on screen there is no loan to show.
     const QString state = Text2->text();
     const bool noObject = Txtcod->text().isEmpty();
-    if (state == kLent && !noObject)
+    if (state == db::kNotReturned && !noObject)
         showLent(LoanSound::Alarm);
-    else if (state == kReturned || state.isEmpty() || noObject)
+    else if (state == db::kReturned || state.isEmpty() || noObject)
         showAvailable(true);
 }
 
@@ -1296,11 +1229,6 @@ void Frmobjetos::AbreCombo()
                 Cmbobjeto->showPopup();
         },
         Qt::QueuedConnection);
-}
-
-void Frmobjetos::resizeEvent(QResizeEvent* event)
-{
-    QMainWindow::resizeEvent(event);
 }
 
 bool Frmobjetos::eventFilter(QObject* watched, QEvent* event)

@@ -42,35 +42,33 @@ private:
 void Frmobjetos::connectCommands()
 {
     // An error a handler lets escape is shown and the window goes on.
-    const auto command = [this](auto* sender, auto signal, auto handler) {
-        connect(sender, signal, this, [this, handler] { platform::guarded([&] { handler(this); }); });
-    };
+    using platform::connectGuarded;
     for (int index = 0; index < static_cast<int>(sscommand1.size()); ++index)
-        command(sscommand1[static_cast<std::size_t>(index)], &QToolButton::clicked,
-                [index](Frmobjetos* f) { f->sscommand1_Click(index); });
+        connectGuarded(sscommand1[static_cast<std::size_t>(index)], &QToolButton::clicked, this,
+                       [this, index] { sscommand1_Click(index); });
     auto* menuKeys = new MenuKeysFirst(this, {mnuanterior->shortcut(), mnuproximo->shortcut()});
     for (QWidget* child : findChildren<QWidget*>())
         if (child->focusPolicy() != Qt::NoFocus)
             child->installEventFilter(menuKeys);
-    command(mnuanterior, &QAction::triggered, std::mem_fn(&Frmobjetos::mnuanterior_Click));
-    command(mnuproximo, &QAction::triggered, std::mem_fn(&Frmobjetos::mnuproximo_Click));
-    command(mnuordcod, &QAction::triggered, std::mem_fn(&Frmobjetos::mnuordcod_Click));
-    command(mnuordtitulo, &QAction::triggered, std::mem_fn(&Frmobjetos::mnuordtitulo_Click));
-    command(mnuordautor, &QAction::triggered, std::mem_fn(&Frmobjetos::mnuordautor_Click));
-    command(mnuordassunto, &QAction::triggered, std::mem_fn(&Frmobjetos::mnuordassunto_Click));
-    command(mnuprocurar, &QAction::triggered, std::mem_fn(&Frmobjetos::mnuprocurar_Click));
-    command(cmdSeleciona, &QToolButton::clicked, std::mem_fn(&Frmobjetos::cmdSeleciona_Click));
-    command(mnupesquisar, &QAction::triggered, std::mem_fn(&Frmobjetos::mnupesquisar_Click));
-    command(cmdFechar, &QToolButton::clicked, std::mem_fn(&Frmobjetos::cmdFechar_Click));
-    command(mnufecharpesquisa, &QAction::triggered, std::mem_fn(&Frmobjetos::mnufecharpesquisa_Click));
-    command(ctbImagem, &QToolButton::clicked, std::mem_fn(&Frmobjetos::ctbImagem_Click));
-    command(ctbApagImagem, &QToolButton::clicked, std::mem_fn(&Frmobjetos::ctbApagImagem_Click));
-    command(mnuprint, &QAction::triggered, std::mem_fn(&Frmobjetos::mnuprint_Click));
-    command(cmdPrint, &QToolButton::clicked, std::mem_fn(&Frmobjetos::cmdPrint_Click));
-    command(cmdHome, &QToolButton::clicked, std::mem_fn(&Frmobjetos::cmdHome_Click));
-    command(ctbajuda, &QToolButton::clicked, std::mem_fn(&Frmobjetos::ctbajuda_Click));
-    command(mnuajuda, &QAction::triggered, std::mem_fn(&Frmobjetos::mnuajuda_Click));
-    command(mnusobre, &QAction::triggered, std::mem_fn(&Frmobjetos::mnusobre_Click));
+    connectGuarded(mnuanterior, &QAction::triggered, this, &Frmobjetos::mnuanterior_Click);
+    connectGuarded(mnuproximo, &QAction::triggered, this, &Frmobjetos::mnuproximo_Click);
+    connectGuarded(mnuordcod, &QAction::triggered, this, &Frmobjetos::mnuordcod_Click);
+    connectGuarded(mnuordtitulo, &QAction::triggered, this, &Frmobjetos::mnuordtitulo_Click);
+    connectGuarded(mnuordautor, &QAction::triggered, this, &Frmobjetos::mnuordautor_Click);
+    connectGuarded(mnuordassunto, &QAction::triggered, this, &Frmobjetos::mnuordassunto_Click);
+    connectGuarded(mnuprocurar, &QAction::triggered, this, &Frmobjetos::mnuprocurar_Click);
+    connectGuarded(cmdSeleciona, &QToolButton::clicked, this, &Frmobjetos::cmdSeleciona_Click);
+    connectGuarded(mnupesquisar, &QAction::triggered, this, &Frmobjetos::mnupesquisar_Click);
+    connectGuarded(cmdFechar, &QToolButton::clicked, this, &Frmobjetos::cmdFechar_Click);
+    connectGuarded(mnufecharpesquisa, &QAction::triggered, this, &Frmobjetos::mnufecharpesquisa_Click);
+    connectGuarded(ctbImagem, &QToolButton::clicked, this, &Frmobjetos::ctbImagem_Click);
+    connectGuarded(ctbApagImagem, &QToolButton::clicked, this, &Frmobjetos::ctbApagImagem_Click);
+    connectGuarded(mnuprint, &QAction::triggered, this, &Frmobjetos::mnuprint_Click);
+    connectGuarded(cmdPrint, &QToolButton::clicked, this, &Frmobjetos::cmdPrint_Click);
+    connectGuarded(cmdHome, &QToolButton::clicked, this, &Frmobjetos::cmdHome_Click);
+    connectGuarded(ctbajuda, &QToolButton::clicked, this, &Frmobjetos::ctbajuda_Click);
+    connectGuarded(mnuajuda, &QAction::triggered, this, &Frmobjetos::mnuajuda_Click);
+    connectGuarded(mnusobre, &QAction::triggered, this, &Frmobjetos::mnusobre_Click);
 }
 
 void Frmobjetos::connectChrome()

@@ -1,7 +1,6 @@
 // The object's picture: shown from the file named in its path, chosen with
 // the file-open dialog and removed; both commands store the name at once.
 #include "Frmobjetos.h"
-#include "frmobjetos_internal.h"
 
 #include "binding/datacontrol.h"
 #include "database/recordset.h"

@@ -21,7 +21,7 @@ namespace ondrel::platform {
 enum class Precision { Single, Double };
 
 // The record buttons' width and the first one's left, in twips, at the
-// design size: room for the widest caption a record button shows
+// size the window opens with: room for the widest caption a record button shows
 // ("Emprestar !?") in the window font.
 inline constexpr int kRecordButtonWidth = 1110;
 inline constexpr int kRecordButtonsLeft = 60;

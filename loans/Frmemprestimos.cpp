@@ -10,6 +10,7 @@
 #include "database/recordset.h"
 #include "forms/formhelpers.h"
 #include "forms/guard.h"
+#include "forms/recordcommands.h"
 #include "platform/pluginfolder.h"
 #include "platform/services.h"
 #include "widgets/limitedtextedit.h"
@@ -33,7 +34,6 @@
 namespace ondrel::loans {
 
 using platform::Failure;
-using platform::Step;
 using platform::fromBgr;
 using platform::services;
 using platform::skipFailing;
@@ -41,53 +41,29 @@ using platform::use;
 
 namespace {
 
-Frmemprestimos* s_instance = nullptr;
-
-const QString kSim = QStringLiteral("Sim");
-const QString kNao = QStringLiteral("Não");
-
-// Runs the steps in order. When one fails, goOn decides whether the next
-// step runs (true) or the whole sequence stops (false).
-void runSteps(std::initializer_list<Step> steps, const std::function<bool(const Failure&)>& goOn)
-{
-    for (const Step& step : steps) {
-        try {
-            step();
-        } catch (...) {
-            if (!goOn(platform::currentFailure()))
-                return;
-        }
-    }
-}
-
 QString today()
 {
-    return QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
+    return db::formatDate(QDate::currentDate());
 }
 
 }  // namespace
 
 QString returnNote(const QDate& day)
 {
-    return QStringLiteral("devolvido em ") + day.toString(QStringLiteral("dd/MM/yyyy")) + QStringLiteral("\r\n\r\n");
+    return QStringLiteral("devolvido em ") + db::formatDate(day) + QStringLiteral("\r\n\r\n");
 }
 
 // ---------------------------------------------------------------------------
 // Instance and lifecycle
 
-Frmemprestimos* Frmemprestimos::existing()
-{
-    return s_instance;
-}
-
 Frmemprestimos* Frmemprestimos::instance()
 {
-    if (!s_instance) {
-        s_instance = new Frmemprestimos();
-        s_instance->Form_Initialize();
-    }
-    s_instance->ensureLoaded();
-    return s_instance;
+    const bool first = !existing();
+    Frmemprestimos* window = SingleWindow::instance();
+    if (first)
+        window->Form_Initialize();
+    window->ensureLoaded();
+    return window;
 }
 
 Frmemprestimos::~Frmemprestimos()
@@ -99,8 +75,7 @@ Frmemprestimos::~Frmemprestimos()
     Data1 = nullptr;
     delete Data2;
     Data2 = nullptr;
-    if (s_instance == this)
-        s_instance = nullptr;
+    forget(this);
 }
 
 void Frmemprestimos::Show()
@@ -141,16 +116,19 @@ int Frmemprestimos::pixelsToTwips(int pixels) const
 
 void Frmemprestimos::connectHandlers()
 {
-    connect(cmdNovo, &QToolButton::clicked, this, [this] { cmdnovo_Click(); });
-    connect(cmdSalvar, &QToolButton::clicked, this, [this] { Cmdsalvar_Click(); });
-    connect(cmdEditar, &QToolButton::clicked, this, [this] { Cmdeditar_Click(); });
-    connect(cmdExcluir, &QToolButton::clicked, this, [this] { Cmdexcluir_Click(); });
-    connect(cmdCancelar, &QToolButton::clicked, this, [this] { Cmdcancelar_Click(); });
-    connect(mnunovo, &QAction::triggered, this, [this] { mnunovo_Click(); });
-    connect(mnusalvar, &QAction::triggered, this, [this] { mnusalvar_Click(); });
-    connect(mnueditar, &QAction::triggered, this, [this] { mnueditar_Click(); });
-    connect(mnuexcluir, &QAction::triggered, this, [this] { mnuexcluir_Click(); });
-    connect(mnucancelar, &QAction::triggered, this, [this] { mnucancelar_Click(); });
+    // The record commands trap their own failures; anything else a handler
+    // lets escape is shown and the window goes on.
+    using platform::connectGuarded;
+    connectGuarded(cmdNovo, &QToolButton::clicked, this, &Frmemprestimos::cmdnovo_Click);
+    connectGuarded(cmdSalvar, &QToolButton::clicked, this, &Frmemprestimos::Cmdsalvar_Click);
+    connectGuarded(cmdEditar, &QToolButton::clicked, this, &Frmemprestimos::Cmdeditar_Click);
+    connectGuarded(cmdExcluir, &QToolButton::clicked, this, &Frmemprestimos::Cmdexcluir_Click);
+    connectGuarded(cmdCancelar, &QToolButton::clicked, this, &Frmemprestimos::Cmdcancelar_Click);
+    connectGuarded(mnunovo, &QAction::triggered, this, &Frmemprestimos::mnunovo_Click);
+    connectGuarded(mnusalvar, &QAction::triggered, this, &Frmemprestimos::mnusalvar_Click);
+    connectGuarded(mnueditar, &QAction::triggered, this, &Frmemprestimos::mnueditar_Click);
+    connectGuarded(mnuexcluir, &QAction::triggered, this, &Frmemprestimos::mnuexcluir_Click);
+    connectGuarded(mnucancelar, &QAction::triggered, this, &Frmemprestimos::mnucancelar_Click);
     connect(Combo1, &QComboBox::editTextChanged, this, [this] { Combo1_Change(); });
     connect(Data1, &db::DataControl::reposition, this, [this] {
         Data1_Reposition();
@@ -241,7 +219,7 @@ void Frmemprestimos::Form_Unload()
     BancoDados.reset();
     Data1->setCaption(QStringLiteral("Data1"));
     Resize1->setEnabled(false);
-    restoreDesignState();
+    restoreInitialState();
     m_loaded = false;
 }
 
@@ -291,18 +269,11 @@ bool Frmemprestimos::eventFilter(QObject* watched, QEvent* event)
 // ---------------------------------------------------------------------------
 // Edit modes
 
-void Frmemprestimos::setRecordCommands(bool browsing)
+void Frmemprestimos::setEditingCommands(bool editing)
 {
-    cmdNovo->setEnabled(browsing);
-    mnunovo->setEnabled(browsing);
-    cmdSalvar->setEnabled(!browsing);
-    mnusalvar->setEnabled(!browsing);
-    cmdExcluir->setEnabled(browsing);
-    mnuexcluir->setEnabled(browsing);
-    cmdEditar->setEnabled(browsing);
-    mnueditar->setEnabled(browsing);
-    cmdCancelar->setEnabled(!browsing);
-    mnucancelar->setEnabled(!browsing);
+    forms::setEditingCommands({cmdNovo, mnunovo, cmdSalvar, mnusalvar, cmdEditar, mnueditar, cmdExcluir, mnuexcluir,
+                               cmdCancelar, mnucancelar},
+                              editing);
 }
 
 bool Frmemprestimos::checkTypedValues()
@@ -321,7 +292,7 @@ void Frmemprestimos::matchCommandsToPending()
     const db::Recordset* loans = Data1->recordset();
     if (!cmdSalvar->isEnabled() || (loans && loans->editMode() != db::EditMode::None))
         return;
-    setRecordCommands(true);
+    setEditingCommands(false);
     Txtcod->setEnabled(false);
 }
 
@@ -351,9 +322,9 @@ void Frmemprestimos::startLoanOf(const forms::LoanObject& object)
     Txttítulo->setText(object.title);
     Txtautor->setText(object.author);
     mskdata->setText(today());
-    Combo1->setEditText(kNao);
+    Combo1->setEditText(db::kNotReturned);
     Txtobjeto->setText(object.kind);
-    setRecordCommands(false);  // adding
+    setEditingCommands(true);  // adding
     // The borrower's name is typed first.
     Show();
     Txtnome->setFocus();
@@ -376,22 +347,21 @@ void Frmemprestimos::cmdnovo_Click()
         services().msgBox(QStringLiteral("Não há nenhum objeto cadastrado"), platform::OkOnly, platform::Exclamation);
         return;
     }
-    bool goOn = true;
-    runSteps({[&] { goOn = startNewLoan(); }}, [&](const Failure& failure) { return goOn = onError(failure); });
-    if (!goOn)
+    bool started = true;
+    if (!platform::trapOrStop(onError, {[&] { started = startNewLoan(); }}) || !started)
         return;  // still on the loan that was shown, in its own mode
-    runSteps(
+    platform::trapOrStop(
+        onError,
         {
             [&] {
                 Txtcod->setEnabled(true);
                 Txtcod->setText(QString());
                 Txtcod->setFocus();
             },
-            [&] { Combo1->setEditText(kNao); },
+            [&] { Combo1->setEditText(db::kNotReturned); },
             [&] { mskdata->setText(today()); },
-            [&] { setRecordCommands(false); },
-        },
-        onError);
+            [&] { setEditingCommands(true); },
+        });
 }
 
 void Frmemprestimos::Cmdeditar_Click()
@@ -400,7 +370,7 @@ void Frmemprestimos::Cmdeditar_Click()
         Txtcod->setEnabled(true);
         if (!Txttítulo->text().isEmpty()) {
             use(Data1->recordset()).edit();
-            setRecordCommands(false);
+            setEditingCommands(true);
             Txtcod->setFocus();
             Editando = true;
         } else {
@@ -414,7 +384,7 @@ void Frmemprestimos::Cmdcancelar_Click()
     platform::trapResume([](const Failure&) { services().msgBox(QStringLiteral("Impossível Cancelar esta Operação!")); },
                          {
                              [&] { use(Data1->recordset()).cancelUpdate(); },
-                             [&] { setRecordCommands(true); },
+                             [&] { setEditingCommands(false); },
                              [&] { Txtcod->setEnabled(false); },
                          });
 }
@@ -450,7 +420,7 @@ void Frmemprestimos::mnuexcluir_Click()
 void Frmemprestimos::Cmdsalvar_Click()
 {
     if (!checkTypedValues()) {
-        skipFailing({[&] { setRecordCommands(false); }});
+        skipFailing({[&] { setEditingCommands(true); }});
         return;
     }
 
@@ -462,7 +432,7 @@ void Frmemprestimos::Cmdsalvar_Click()
     const QString savedCode = Txtcod->text();
 
     skipFailing({[&] {
-        if (Editando && Combo1->currentText() == kSim) {
+        if (Editando && Combo1->currentText() == db::kReturned) {
             QString note = returnNote(QDate::currentDate());
             note.replace(QLatin1String("\r\n"), QLatin1String("\n"));  // the box's own line ends
             Txtobs->setPlainText(note + formerRemarks);
@@ -496,7 +466,7 @@ void Frmemprestimos::Cmdsalvar_Click()
             if (forms::CatalogueLink* objects = forms::catalogueWindow(forms::Reach::Existing))
                 objects->followSavedLoan(savedCode);
         },
-        [&] { setRecordCommands(true); },
+        [&] { setEditingCommands(false); },
         [&] { Txtcod->setEnabled(false); },
     });
 }
@@ -504,22 +474,12 @@ void Frmemprestimos::Cmdsalvar_Click()
 void Frmemprestimos::Cmdexcluir_Click()
 {
     bool confirmed = false;
-    skipFailing({
-        [&] {
-            confirmed = services().msgBox(QStringLiteral("Você quer realmente Excluir este Registro?"), platform::OkCancel,
-                                          platform::NoIcon, QStringLiteral("Excluir Registro"))
-                        == platform::ResultOk;
-        },
-    });
+    skipFailing({[&] { confirmed = forms::confirmDelete(); }});
     if (!confirmed)
         return;
     skipFailing({
         [&] { use(Data1->recordset()).deleteRecord(); },
-        [&] { use(Data1->recordset()).moveNext(); },
-        [&] {
-            if (use(Data1->recordset()).eof())
-                Data1->recordset()->movePrevious();
-        },
+        [&] { forms::moveWithin(*Data1, forms::Direction::Next, forms::AtEnd::StepBack); },
     });
 }
 
@@ -557,11 +517,11 @@ void Frmemprestimos::showReturned(const QString& text)
 {
     int background = 0;
     int foreground = 0;
-    if (text.isEmpty() || text == kSim) {
+    if (text.isEmpty() || text == db::kReturned) {
         imgLight1->raise();
         background = 16777215;
         foreground = 0;
-    } else if (text == kNao) {
+    } else if (text == db::kNotReturned) {
         imglight2->raise();
         background = 0;
         foreground = 255;
@@ -599,17 +559,7 @@ void Frmemprestimos::Data1_Reposition()
 
 void Frmemprestimos::Data1_Validate(int action)
 {
-    switch (action) {
-    case db::ActionAddNew:
-        ++TotalRegistros;
-        break;
-    case db::ActionDelete:
-    case db::ActionCancel:
-        --TotalRegistros;
-        break;
-    default:
-        break;
-    }
+    TotalRegistros += forms::countChange(action);
 }
 
 }  // namespace ondrel::loans

@@ -10,6 +10,7 @@
 #include "forms/formhelpers.h"
 #include "forms/menubuilder.h"
 #include "forms/recordtoolbar.h"
+#include "forms/recordwindow.h"
 #include "platform/windowfont.h"
 #include "widgets/limitedtextedit.h"
 #include "widgets/picturebutton.h"
@@ -37,15 +38,13 @@ using platform::placeInTwips;
 
 namespace {
 
-constexpr int kClientWidth = 8700;
-constexpr int kClientHeight = 6555;
-constexpr int kBarHeight = 780;
-constexpr int kBar2Height = 420;
+using forms::kBar2Height;
+using forms::kBarHeight;
+using forms::kClientHeight;
+using forms::kClientWidth;
+
 // Where the boxes nobody sees are kept: to the right of the client area.
 constexpr int kOutside = 10000;
-// The smallest window in which every caption is still legible.
-constexpr int kMinimumWidth = 450;
-constexpr int kMinimumHeight = 350;
 
 }  // namespace
 
@@ -77,13 +76,7 @@ Frmemprestimos::Frmemprestimos() : QMainWindow(nullptr)
     // The bars grow and shrink with the window, their buttons with them.
     for (QWidget* container : {client, static_cast<QWidget*>(ctbBar), static_cast<QWidget*>(ctbBar2)})
         Resize1->addContainer(container);
-
-    const double dpi = platform::logicalDpi(this);
-    client->resize(platform::twipsToPixels(kClientWidth, dpi), platform::twipsToPixels(kClientHeight, dpi));
-    resize(client->width(), client->height() + menuBar()->sizeHint().height());
-    setMinimumSize(kMinimumWidth, kMinimumHeight);
-    ctbBar->setGeometry(0, 0, client->width(), twipsToPixels(kBarHeight));
-    ctbBar2->setGeometry(0, client->height() - twipsToPixels(kBar2Height), client->width(), twipsToPixels(kBar2Height));
+    forms::sizeRecordWindow(this, ctbBar, ctbBar2);
 }
 
 void Frmemprestimos::buildToolbars()
@@ -137,7 +130,7 @@ void Frmemprestimos::buildToolbars()
     ClarkTBButton2[0] = picture(QStringLiteral("ClarkTBButton2_0"), QStringLiteral("emprestimos"),
                                 QStringLiteral("Tela Objetos"), 1230, 30, 345, 330);
     // The search and close-search buttons share one place; the search button
-    // is in front at design, so it is created last.
+    // starts in front, so it is created last.
     cmdFechar = picture(QStringLiteral("cmdFechar"), QStringLiteral("fecharpesquisa"),
                         QStringLiteral("Fechar Pesquisa"), 1635, 30, 345, 330);
     cmdSeleciona = picture(QStringLiteral("cmdSeleciona"), QStringLiteral("pesquisa"), QStringLiteral("Pesquisar..."),
@@ -150,11 +143,6 @@ void Frmemprestimos::buildToolbars()
     ctbBar2->place(lblpanel, 2745, 45, 4365, 270);
     ClarkTBButton2[1] = picture(QStringLiteral("ClarkTBButton2_1"), QStringLiteral("fechar"), QStringLiteral("Fechar"),
                                 8025, 45, 615, 315);
-
-    Image3 = makeLabel(client, QStringLiteral("Image3"), QString());
-    Image3->setPixmap(assets::pixmap(QStringLiteral("mao")));
-    placeInTwips(Image3, kOutside, 8600, 480, 480);
-    Image3->hide();
 }
 
 void Frmemprestimos::buildRecordBoxes()
@@ -219,8 +207,8 @@ void Frmemprestimos::buildRecordBoxes()
     lookup(Txtautorclone, QStringLiteral("Txtautorclone"), 7400);
     lookup(Txttítuloclone, QStringLiteral("Txttítuloclone"), 7800);
 
-    // The grey and the red lamp share one place; the grey one is in front
-    // at design.
+    // The grey and the red lamp share one place; the grey one starts in
+    // front.
     const auto lamp = [&](QLabel*& label, const QString& name, const QString& art, const QString& meaning) {
         label = makeLabel(client, name, QString());
         label->setPixmap(assets::pixmap(art));
@@ -336,10 +324,10 @@ void Frmemprestimos::buildMenus()
     mnuseparahelp = build.separator(mnuajuda, QStringLiteral("mnuseparahelp"));
     mnusobre = build.item(mnuajuda, QStringLiteral("mnusobre"), QStringLiteral("&Sobre"));
 
-    restoreDesignState();
+    restoreInitialState();
 }
 
-void Frmemprestimos::restoreDesignState()
+void Frmemprestimos::restoreInitialState()
 {
     // Toolbar: browsing; the menu's record items all enabled until the first
     // command sets them.

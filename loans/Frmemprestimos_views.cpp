@@ -10,61 +10,42 @@
 #include "database/recordset.h"
 #include "forms/guard.h"
 #include "forms/menubuilder.h"
+#include "forms/recordcommands.h"
 #include "widgets/picturebutton.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
-#include <stdexcept>
 
 namespace ondrel::loans {
 
-using platform::guarded;
 using platform::skipFailing;
-
-namespace {
-
-db::Recordset& loansOf(db::DataControl* source)
-{
-    db::Recordset* rs = source->recordset();
-    if (!rs)
-        throw std::runtime_error("Variável de objeto ou variável do bloco With não definida");
-    return *rs;
-}
-
-}  // namespace
 
 void Frmemprestimos::connectCommands()
 {
-    const auto menu = [this](QAction* item, void (Frmemprestimos::*handler)()) {
-        connect(item, &QAction::triggered, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
-    };
-    const auto button = [this](QAbstractButton* pressed, void (Frmemprestimos::*handler)()) {
-        connect(pressed, &QAbstractButton::clicked, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
-    };
-    menu(mnutodos, &Frmemprestimos::mnutodos_Click);
-    menu(mnuemprestados, &Frmemprestimos::mnuemprestados_Click);
-    menu(mnuordcod, &Frmemprestimos::mnuordcod_Click);
-    menu(mnuordtitulo, &Frmemprestimos::mnuordtitulo_Click);
-    menu(mnuordnome, &Frmemprestimos::mnuordnome_Click);
-    menu(mnudata, &Frmemprestimos::mnudata_Click);
-    menu(mnuprocurar, &Frmemprestimos::mnuprocurar_Click);
-    menu(mnupesquisa, &Frmemprestimos::mnupesquisa_Click);
-    menu(mnufecharpesquisa, &Frmemprestimos::mnufecharpesquisa_Click);
-    menu(mnuanterior, &Frmemprestimos::mnuanterior_Click);
-    menu(mnuproximo, &Frmemprestimos::mnuproximo_Click);
-    menu(mnusair, &Frmemprestimos::mnusair_Click);
-    menu(mnuhelp, &Frmemprestimos::mnuhelp_Click);
+    using platform::connectGuarded;
+    connectGuarded(mnutodos, &QAction::triggered, this, &Frmemprestimos::mnutodos_Click);
+    connectGuarded(mnuemprestados, &QAction::triggered, this, &Frmemprestimos::mnuemprestados_Click);
+    connectGuarded(mnuordcod, &QAction::triggered, this, &Frmemprestimos::mnuordcod_Click);
+    connectGuarded(mnuordtitulo, &QAction::triggered, this, &Frmemprestimos::mnuordtitulo_Click);
+    connectGuarded(mnuordnome, &QAction::triggered, this, &Frmemprestimos::mnuordnome_Click);
+    connectGuarded(mnudata, &QAction::triggered, this, &Frmemprestimos::mnudata_Click);
+    connectGuarded(mnuprocurar, &QAction::triggered, this, &Frmemprestimos::mnuprocurar_Click);
+    connectGuarded(mnupesquisa, &QAction::triggered, this, &Frmemprestimos::mnupesquisa_Click);
+    connectGuarded(mnufecharpesquisa, &QAction::triggered, this, &Frmemprestimos::mnufecharpesquisa_Click);
+    connectGuarded(mnuanterior, &QAction::triggered, this, &Frmemprestimos::mnuanterior_Click);
+    connectGuarded(mnuproximo, &QAction::triggered, this, &Frmemprestimos::mnuproximo_Click);
+    connectGuarded(mnusair, &QAction::triggered, this, &Frmemprestimos::mnusair_Click);
+    connectGuarded(mnuhelp, &QAction::triggered, this, &Frmemprestimos::mnuhelp_Click);
     // "&Sobre" has no command.
-    button(cmdSeleciona, &Frmemprestimos::cmdSeleciona_Click);
-    button(cmdFechar, &Frmemprestimos::cmdFechar_Click);
-    button(cmdHome, &Frmemprestimos::cmdHome_Click);
-    button(ctbajuda, &Frmemprestimos::ctbajuda_Click);
+    connectGuarded(cmdSeleciona, &QToolButton::clicked, this, &Frmemprestimos::cmdSeleciona_Click);
+    connectGuarded(cmdFechar, &QToolButton::clicked, this, &Frmemprestimos::cmdFechar_Click);
+    connectGuarded(cmdHome, &QToolButton::clicked, this, &Frmemprestimos::cmdHome_Click);
+    connectGuarded(ctbajuda, &QToolButton::clicked, this, &Frmemprestimos::ctbajuda_Click);
     for (int i = 0; i < 2; ++i) {
-        connect(sscommand1[i], &QToolButton::clicked, this, [this, i] { guarded([&] { sscommand1_Click(i); }); });
-        connect(ClarkTBButton2[i], &QToolButton::clicked, this,
-                [this, i] { guarded([&] { ClarkTBButton2_Click(i); }); });
+        connectGuarded(sscommand1[i], &QToolButton::clicked, this, [this, i] { sscommand1_Click(i); });
+        connectGuarded(ClarkTBButton2[i], &QToolButton::clicked, this, [this, i] { ClarkTBButton2_Click(i); });
     }
 
     // What the picture buttons mean, in the status label while the mouse is
@@ -218,22 +199,10 @@ void Frmemprestimos::sscommand1_Click(int Index)
 {
     switch (Index) {
     case 0:
-        skipFailing({
-            [&] { loansOf(Data1).moveNext(); },
-            [&] {
-                if (loansOf(Data1).eof())
-                    loansOf(Data1).moveLast();
-            },
-        });
+        forms::moveWithin(*Data1, forms::Direction::Next, forms::AtEnd::MoveToEnd);
         break;
     case 1:
-        skipFailing({
-            [&] { loansOf(Data1).movePrevious(); },
-            [&] {
-                if (loansOf(Data1).bof())
-                    loansOf(Data1).moveFirst();
-            },
-        });
+        forms::moveWithin(*Data1, forms::Direction::Previous, forms::AtEnd::MoveToEnd);
         break;
     default:
         break;

@@ -1,0 +1,30 @@
+#include "recordwindow.h"
+
+#include "widgets/twips.h"
+
+#include <QMainWindow>
+#include <QMenuBar>
+
+namespace ondrel::forms {
+
+namespace {
+
+// The smallest window in which every caption is still legible, in pixels.
+constexpr int kMinimumWidth = 450;
+constexpr int kMinimumHeight = 350;
+
+}  // namespace
+
+void sizeRecordWindow(QMainWindow* window, QWidget* bar, QWidget* bar2)
+{
+    QWidget* client = window->centralWidget();
+    const double dpi = platform::logicalDpi(window);
+    const auto pixels = [dpi](int twips) { return platform::twipsToPixels(twips, dpi); };
+    client->resize(pixels(kClientWidth), pixels(kClientHeight));
+    window->resize(client->width(), client->height() + window->menuBar()->sizeHint().height());
+    window->setMinimumSize(kMinimumWidth, kMinimumHeight);
+    bar->setGeometry(0, 0, client->width(), pixels(kBarHeight));
+    bar2->setGeometry(0, client->height() - pixels(kBar2Height), client->width(), pixels(kBar2Height));
+}
+
+}  // namespace ondrel::forms
