@@ -1,5 +1,6 @@
 // Twip arithmetic of the catalogue window: the tab control between the bars
-// and the fitting of the object's picture. Kept free of widgets so it can be checked.
+// and the fitting of the object's picture. Kept free of widgets so it can be
+// checked.
 #include "Frmobjetos.h"
 
 #include <cmath>
@@ -44,20 +45,6 @@ ImageFit fitImage(int width, int height, int frameWidth, int frameHeight)
     fit.left = roundDiv(frameWidth - w, 2);
     fit.top = roundDiv(frameHeight - h, 2);
     return fit;
-}
-
-const QStringList& objectKinds()
-{
-    static const QStringList kinds = {
-        QStringLiteral("Livro"),        QStringLiteral("Revista"),       QStringLiteral("Documento"),
-        QStringLiteral("Manuscrito"),   QStringLiteral("DVD"),           QStringLiteral("Disco (Vinil)"),
-        QStringLiteral("Disco (CD)"),   QStringLiteral("Fita Áudio"),    QStringLiteral("Fita Vídeo"),
-        QStringLiteral("Disquete"),     QStringLiteral("CD-Rom"),        QStringLiteral("Game"),
-        QStringLiteral("Ferramenta"),   QStringLiteral("Instrumento"),   QStringLiteral("Decoração"),
-        QStringLiteral("Móveis&Utens."), QStringLiteral("Veículo"),      QStringLiteral("Imóvel"),
-        QStringLiteral("Outros"),
-    };
-    return kinds;
 }
 
 }  // namespace ondrel::catalogue

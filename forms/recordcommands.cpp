@@ -1,6 +1,8 @@
 #include "recordcommands.h"
 
 #include "binding/datacontrol.h"
+#include "core/valuetext.h"
+#include "database/database.h"
 #include "database/recordset.h"
 #include "guard.h"
 #include "platform/services.h"
@@ -52,6 +54,18 @@ void moveWithin(db::DataControl& source, Direction direction, AtEnd atEnd)
                 next ? records.movePrevious() : records.moveNext();
         },
     });
+}
+
+qint64 countRecordsNow(const db::DataControl& source, db::Database& database, const QString& table)
+{
+    const bool adding = use(source.recordset()).editMode() == db::EditMode::Adding;
+    return database.countRecords(table) + (adding ? 1 : 0);
+}
+
+void showRecordCounter(db::DataControl& source, qint64 total)
+{
+    const int position = use(source.recordset()).absolutePosition();
+    source.setCaption(db::counterText(position + 1, total));
 }
 
 qint64 countChange(int action)

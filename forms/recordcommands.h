@@ -7,6 +7,7 @@
 //   forms::setEditingCommands({cmdNovo, mnunovo, cmdSalvar, mnusalvar, cmdEditar, mnueditar,
 //                              cmdExcluir, mnuexcluir, cmdCancelar, mnucancelar}, true);
 //   if (!forms::confirmDelete()) return;
+#include <QString>
 #include <QtGlobal>
 
 class QAction;
@@ -14,7 +15,8 @@ class QWidget;
 
 namespace ondrel::db {
 class DataControl;
-}
+class Database;
+}  // namespace ondrel::db
 
 namespace ondrel::forms {
 
@@ -46,6 +48,13 @@ bool confirmDelete();
 enum class Direction { Previous, Next };
 enum class AtEnd { StepBack, MoveToEnd };
 void moveWithin(db::DataControl& source, Direction direction, AtEnd atEnd);
+
+// The records of a table in the file now, whoever wrote them, and a new one
+// while the source holds it pending.
+qint64 countRecordsNow(const db::DataControl& source, db::Database& database, const QString& table);
+// The source's caption: the counter of its current record (0 when there is
+// none: a new one pending, or none left) out of `total`.
+void showRecordCounter(db::DataControl& source, qint64 total);
 
 // How a window's record count follows its source's validate event: an added
 // record counts one more, a deleted or cancelled one one less.

@@ -1,5 +1,6 @@
-// The controls of the loans window, their places in twips, the menus and
-// the toolbar arithmetic of Controles.
+// The controls of the loans window, their places in twips, the menus, the
+// state they start in, and what a resize or a restore from the minimised
+// state lays out again.
 #include "Frmemprestimos.h"
 
 #include "assets/assets.h"
@@ -8,14 +9,17 @@
 #include "chrome/chrome.h"
 #include "collection/statements.h"
 #include "forms/formhelpers.h"
+#include "forms/guard.h"
 #include "forms/menubuilder.h"
 #include "forms/recordtoolbar.h"
 #include "forms/recordwindow.h"
 #include "platform/windowfont.h"
 #include "widgets/limitedtextedit.h"
+#include "widgets/line3d.h"
 #include "widgets/picturebutton.h"
 #include "widgets/resizer.h"
 #include "widgets/toolbarbar.h"
+#include "widgets/toolbarseparator.h"
 #include "widgets/twips.h"
 
 #include <QAction>
@@ -25,6 +29,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QTableView>
+#include <QWindowStateChangeEvent>
 
 namespace ondrel::loans {
 
@@ -47,37 +52,6 @@ using forms::kClientWidth;
 constexpr int kOutside = 10000;
 
 }  // namespace
-
-Frmemprestimos::Frmemprestimos() : QMainWindow(nullptr)
-{
-    setObjectName(QStringLiteral("Frmemprestimos"));
-    setWindowTitle(QStringLiteral("Empréstimos"));
-    platform::useWindowFont(this);
-    auto* client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    setCentralWidget(client);
-
-    Data1 = named(new db::DataControl(this), QStringLiteral("Data1"));
-    Data1->setRecordSource(db::allLoans());
-    Data1->setCaption(QStringLiteral("Data1"));
-    Data2 = named(new db::DataControl(this), QStringLiteral("Data2"));
-    Data2->setRecordSource(db::objectsForLookup());
-    Data2->setCaption(QStringLiteral("Data2"));
-    Data2->setReadOnly(true);
-    Resize1 = named(new platform::Resizer(this), QStringLiteral("Resize1"));
-
-    buildToolbars();
-    buildRecordBoxes();
-    buildGrid();
-    buildMenus();
-    bindFields();
-    connectHandlers();
-
-    // The bars grow and shrink with the window, their buttons with them.
-    for (QWidget* container : {client, static_cast<QWidget*>(ctbBar), static_cast<QWidget*>(ctbBar2)})
-        Resize1->addContainer(container);
-    forms::sizeRecordWindow(this, ctbBar, ctbBar2);
-}
 
 void Frmemprestimos::buildToolbars()
 {
@@ -287,19 +261,11 @@ void Frmemprestimos::buildMenus()
     const platform::MenuBuilder build(menuBar());
 
     mnuarquivo = build.menu(QStringLiteral("mnuarquivo"), QStringLiteral("&Arquivo"));
-    mnunovo = build.item(mnuarquivo, QStringLiteral("mnunovo"), QStringLiteral("&Novo"));
-    mnusalvar = build.item(mnuarquivo, QStringLiteral("mnusalvar"), QStringLiteral("&Salvar"));
-    mnueditar = build.item(mnuarquivo, QStringLiteral("mnueditar"), QStringLiteral("&Editar"));
-    mnuexcluir = build.item(mnuarquivo, QStringLiteral("mnuexcluir"), QStringLiteral("E&xcluir"));
-    mnucancelar = build.item(mnuarquivo, QStringLiteral("mnucancelar"), QStringLiteral("&Cancelar"));
+    std::tie(mnunovo, mnusalvar, mnueditar, mnuexcluir, mnucancelar) = build.recordItems(mnuarquivo);
     mnusepara = build.separator(mnuarquivo, QStringLiteral("mnusepara"));
     mnusair = build.item(mnuarquivo, QStringLiteral("mnusair"), QStringLiteral("Sai&r"));
 
-    mnuir = build.menu(QStringLiteral("mnuir"), QStringLiteral("&Ir"));
-    mnuanterior = build.item(mnuir, QStringLiteral("mnuanterior"), QStringLiteral("&Anterior"));
-    mnuanterior->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    mnuproximo = build.item(mnuir, QStringLiteral("mnuproximo"), QStringLiteral("&Próximo"));
-    mnuproximo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    std::tie(mnuir, mnuanterior, mnuproximo) = build.goMenu();
 
     mnupesquisar = build.menu(QStringLiteral("mnupesquisar"), QStringLiteral("&Procurar"));
     mnuprocurar = build.item(mnupesquisar, QStringLiteral("mnuprocurar"), QStringLiteral("&Procura..."));
@@ -352,25 +318,38 @@ void Frmemprestimos::restoreInitialState()
     Data1->setRecordSource(db::allLoans());
 }
 
-void Frmemprestimos::bindFields()
-{
-    Data1->bind(Txtcod, QStringLiteral("codobjeto"));
-    Data1->bind(Combo1, QStringLiteral("Entregue"));
-    Data1->bind(Txtnome, QStringLiteral("Nome"));
-    Data1->bind(Txtobjeto, QStringLiteral("objeto"));
-    Data1->bind(mskdata, QStringLiteral("Data"));
-    Data1->bind(Txttítulo, QStringLiteral("Título"));
-    Data1->bind(Txtautor, QStringLiteral("Autor"));
-    Data1->bind(Txtobs, QStringLiteral("observações"));
-    Data2->bind(Txtobjetoclone, QStringLiteral("objeto"), db::BindMode::DisplayOnly);
-    Data2->bind(Txtautorclone, QStringLiteral("Autor"), db::BindMode::DisplayOnly);
-    Data2->bind(Txttítuloclone, QStringLiteral("Título"), db::BindMode::DisplayOnly);
-}
-
 void Frmemprestimos::Controles()
 {
     const std::array<QWidget*, 5> buttons = {cmdNovo, cmdSalvar, cmdEditar, cmdExcluir, cmdCancelar};
     platform::layOutRecordToolbar({ctbBar, ctbBar2, buttons, Image2, ClarkTBButton2[1]}, kToolbarPrecision);
+}
+
+int Frmemprestimos::twipsToPixels(int twips) const
+{
+    return platform::twipsToPixels(twips, platform::logicalDpi(this));
+}
+
+int Frmemprestimos::pixelsToTwips(int pixels) const
+{
+    return platform::pixelsToTwips(pixels, platform::logicalDpi(this));
+}
+
+void Frmemprestimos::Form_Resize()
+{
+    if (isMinimized() || !ctbBar)
+        return;
+    // The resize component has rescaled the controls and the bars.
+    platform::guarded([&] { Controles(); });
+}
+
+void Frmemprestimos::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        auto* change = static_cast<QWindowStateChangeEvent*>(event);
+        if ((change->oldState() & Qt::WindowMinimized) && !isMinimized())
+            Form_Resize();
+    }
 }
 
 }  // namespace ondrel::loans
