@@ -145,13 +145,7 @@ Frmobjetos::Frmobjetos() : QMainWindow(nullptr)
 
 Frmobjetos::~Frmobjetos()
 {
-    // The bound sources go before the widgets they fill.
-    delete GridModel;
-    GridModel = nullptr;
-    delete Data1;
-    Data1 = nullptr;
-    delete Data2;
-    Data2 = nullptr;
+    forms::deleteBoundSources(GridModel, Data1, Data2);
     forget(this);
 }
 
@@ -159,9 +153,7 @@ void Frmobjetos::Show()
 {
     if (!m_loaded)
         Form_Load();
-    show();
-    raise();
-    activateWindow();
+    forms::bringToFront(this);
 }
 
 bool Frmobjetos::isLoaded() const

@@ -1,5 +1,7 @@
 #include "recordwindow.h"
 
+#include "binding/datacontrol.h"
+#include "binding/recordsetmodel.h"
 #include "widgets/twips.h"
 
 #include <QMainWindow>
@@ -25,6 +27,23 @@ void sizeRecordWindow(QMainWindow* window, QWidget* bar, QWidget* bar2)
     window->setMinimumSize(kMinimumWidth, kMinimumHeight);
     bar->setGeometry(0, 0, client->width(), pixels(kBarHeight));
     bar2->setGeometry(0, client->height() - pixels(kBar2Height), client->width(), pixels(kBar2Height));
+}
+
+void bringToFront(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void deleteBoundSources(db::RecordsetModel*& grid, db::DataControl*& data1, db::DataControl*& data2)
+{
+    delete grid;
+    grid = nullptr;
+    delete data1;
+    data1 = nullptr;
+    delete data2;
+    data2 = nullptr;
 }
 
 }  // namespace ondrel::forms

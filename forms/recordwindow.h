@@ -8,6 +8,11 @@
 class QMainWindow;
 class QWidget;
 
+namespace ondrel::db {
+class DataControl;
+class RecordsetModel;
+}  // namespace ondrel::db
+
 namespace ondrel::forms {
 
 inline constexpr int kClientWidth = 8700;
@@ -20,5 +25,12 @@ inline constexpr int kBar2Height = 420;
 // first resize lays them out, the bars at the top and the bottom of the
 // client area, full width.
 void sizeRecordWindow(QMainWindow* window, QWidget* bar, QWidget* bar2);
+
+// Shows the window in front of the others, with the focus.
+void bringToFront(QWidget* window);
+
+// Deletes a window's grid model and bound sources, before the widgets they
+// fill go with the window, and clears the handles.
+void deleteBoundSources(db::RecordsetModel*& grid, db::DataControl*& data1, db::DataControl*& data2);
 
 }  // namespace ondrel::forms

@@ -84,22 +84,14 @@ Frmemprestimos* Frmemprestimos::instance()
 
 Frmemprestimos::~Frmemprestimos()
 {
-    // The bound sources go before the widgets they fill.
-    delete GridModel;
-    GridModel = nullptr;
-    delete Data1;
-    Data1 = nullptr;
-    delete Data2;
-    Data2 = nullptr;
+    forms::deleteBoundSources(GridModel, Data1, Data2);
     forget(this);
 }
 
 void Frmemprestimos::Show()
 {
     ensureLoaded();
-    show();
-    raise();
-    activateWindow();
+    forms::bringToFront(this);
 }
 
 bool Frmemprestimos::isLoaded() const
