@@ -88,37 +88,20 @@ void Frmobjetos::buildToolbars()
     QWidget* client = centralWidget();
 
     ctbBar = named(new platform::ToolbarBar(client), QStringLiteral("ctbBar"));
-    const std::array<std::pair<ToolbarButton**, QString>, 6> top = {{
-        {&cmdNovo, QStringLiteral("Novo")},
-        {&cmdSalvar, QStringLiteral("Salvar")},
-        {&cmdEditar, QStringLiteral("Editar")},
-        {&cmdExcluir, QStringLiteral("Excluir")},
-        {&cmdCancelar, QStringLiteral("Cancelar")},
-        {&cmdEmprestar, QStringLiteral("Emprestar")},
+    const std::array<platform::RecordButton, 6> commands = {{
+        {&cmdNovo, "cmdNovo", "Novo", "novo"},
+        {&cmdSalvar, "cmdSalvar", "Salvar", "salvar"},
+        {&cmdEditar, "cmdEditar", "Editar", "editar"},
+        {&cmdExcluir, "cmdExcluir", "Excluir", "excluir"},
+        {&cmdCancelar, "cmdCancelar", "Cancelar", "cancelar"},
+        {&cmdEmprestar, "cmdEmprestar", "Emprestar", "emprestar"},
     }};
-    const std::array<QString, 6> names = {QStringLiteral("cmdNovo"),     QStringLiteral("cmdSalvar"),
-                                          QStringLiteral("cmdEditar"),   QStringLiteral("cmdExcluir"),
-                                          QStringLiteral("cmdCancelar"), QStringLiteral("cmdEmprestar")};
-    const std::array<QString, 6> pictures = {QStringLiteral("novo"),     QStringLiteral("salvar"),
-                                             QStringLiteral("editar"),   QStringLiteral("excluir"),
-                                             QStringLiteral("cancelar"), QStringLiteral("emprestar")};
-    const int buttonHeight = platform::recordButtonHeight(kBarHeight, kToolbarPrecision);
-    for (std::size_t i = 0; i < top.size(); ++i) {
-        auto* button = named(new ToolbarButton(top[i].second), names[i]);
-        button->setIcon(assets::icon(pictures[i]));
-        button->setIconSize(QSize(24, 24));
-        ctbBar->place(button, platform::kRecordButtonsLeft + static_cast<int>(i) * platform::kRecordButtonWidth,
-                      (kBarHeight - buttonHeight) / 2, platform::kRecordButtonWidth, buttonHeight);
-        *top[i].first = button;
-    }
+    const int buttonHeight = platform::buildRecordButtons(ctbBar, kBarHeight, commands, kToolbarPrecision);
     cmdSalvar->setEnabled(false);
     cmdCancelar->setEnabled(false);
     cmdEmprestar->setHoverText(QString());
 
-    Image2 = makeLabel(nullptr, QStringLiteral("Image2"), QString());
-    Image2->setPixmap(assets::pixmap(QStringLiteral("logo")));
-    Image2->setScaledContents(true);
-    Image2->setAccessibleName(QStringLiteral("Ulmix"));
+    Image2 = platform::makeLogo();
     ctbBar->place(Image2, kClientWidth - kBarHeight, (kBarHeight - buttonHeight) / 2, buttonHeight, buttonHeight);
 
     ctbBar2 = named(new platform::ToolbarBar(client), QStringLiteral("ctbBar2"));

@@ -57,36 +57,18 @@ void Frmemprestimos::buildToolbars()
 {
     QWidget* client = centralWidget();
     ctbBar = named(new platform::ToolbarBar(client), QStringLiteral("ctbBar"));
-    struct Command {
-        ToolbarButton** button;
-        const char* name;
-        const char* caption;
-        const char* picture;
-    };
-    const std::array<Command, 5> commands = {{
+    const std::array<platform::RecordButton, 5> commands = {{
         {&cmdNovo, "cmdNovo", "Novo", "novo"},
         {&cmdSalvar, "cmdSalvar", "Salvar", "salvar"},
         {&cmdEditar, "cmdEditar", "Editar", "editar"},
         {&cmdExcluir, "cmdExcluir", "Excluir", "excluir"},
         {&cmdCancelar, "cmdCancelar", "Cancelar", "cancelar"},
     }};
-    const int buttonHeight = platform::recordButtonHeight(kBarHeight, kToolbarPrecision);
-    for (std::size_t i = 0; i < commands.size(); ++i) {
-        auto* button = named(new ToolbarButton(QString::fromUtf8(commands[i].caption)),
-                             QString::fromLatin1(commands[i].name));
-        button->setIcon(assets::icon(QString::fromLatin1(commands[i].picture)));
-        button->setIconSize(QSize(24, 24));
-        ctbBar->place(button, platform::kRecordButtonsLeft + static_cast<int>(i) * platform::kRecordButtonWidth,
-                      (kBarHeight - buttonHeight) / 2, platform::kRecordButtonWidth, buttonHeight);
-        *commands[i].button = button;
-    }
+    const int buttonHeight = platform::buildRecordButtons(ctbBar, kBarHeight, commands, kToolbarPrecision);
     cmdSalvar->setEnabled(false);
     cmdCancelar->setEnabled(false);
 
-    Image2 = makeLabel(nullptr, QStringLiteral("Image2"), QString());
-    Image2->setPixmap(assets::pixmap(QStringLiteral("logo")));
-    Image2->setScaledContents(true);
-    Image2->setAccessibleName(QStringLiteral("Ulmix"));
+    Image2 = platform::makeLogo();
     ctbBar->place(Image2, kClientWidth - 540 - (kBarHeight - buttonHeight), (kBarHeight - buttonHeight) / 2, 540, 540);
 
     ctbBar2 = named(new platform::ToolbarBar(client), QStringLiteral("ctbBar2"));
