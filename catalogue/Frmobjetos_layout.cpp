@@ -34,7 +34,6 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
-#include <QWindowStateChangeEvent>
 
 namespace ondrel::catalogue {
 
@@ -387,12 +386,8 @@ void Frmobjetos::Controles()
 void Frmobjetos::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    // Restoring from the minimised state lays the window out again.
-    if (event->type() == QEvent::WindowStateChange) {
-        auto* change = static_cast<QWindowStateChangeEvent*>(event);
-        if ((change->oldState() & Qt::WindowMinimized) && !isMinimized())
-            Form_Resize();
-    }
+    if (forms::restoredFromMinimised(this, event))
+        Form_Resize();
 }
 
 }  // namespace ondrel::catalogue

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QWindowStateChangeEvent>
 
 namespace ondrel::forms {
 
@@ -27,6 +28,14 @@ void sizeRecordWindow(QMainWindow* window, QWidget* bar, QWidget* bar2)
     window->setMinimumSize(kMinimumWidth, kMinimumHeight);
     bar->setGeometry(0, 0, client->width(), pixels(kBarHeight));
     bar2->setGeometry(0, client->height() - pixels(kBar2Height), client->width(), pixels(kBar2Height));
+}
+
+bool restoredFromMinimised(const QWidget* window, const QEvent* event)
+{
+    if (event->type() != QEvent::WindowStateChange)
+        return false;
+    const auto* change = static_cast<const QWindowStateChangeEvent*>(event);
+    return (change->oldState() & Qt::WindowMinimized) && !window->isMinimized();
 }
 
 void bringToFront(QWidget* window)

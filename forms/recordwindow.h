@@ -5,6 +5,7 @@
 //
 //   forms::sizeRecordWindow(this, ctbBar, ctbBar2);  // once the menus are built
 
+class QEvent;
 class QMainWindow;
 class QWidget;
 
@@ -25,6 +26,10 @@ inline constexpr int kBar2Height = 420;
 // first resize lays them out, the bars at the top and the bottom of the
 // client area, full width.
 void sizeRecordWindow(QMainWindow* window, QWidget* bar, QWidget* bar2);
+
+// Whether an event tells that the window came back from the minimised
+// state: then it lays itself out again.
+bool restoredFromMinimised(const QWidget* window, const QEvent* event);
 
 // Shows the window in front of the others, with the focus.
 void bringToFront(QWidget* window);

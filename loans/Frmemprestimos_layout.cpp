@@ -29,7 +29,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QTableView>
-#include <QWindowStateChangeEvent>
 
 namespace ondrel::loans {
 
@@ -327,11 +326,8 @@ void Frmemprestimos::Form_Resize()
 void Frmemprestimos::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange) {
-        auto* change = static_cast<QWindowStateChangeEvent*>(event);
-        if ((change->oldState() & Qt::WindowMinimized) && !isMinimized())
-            Form_Resize();
-    }
+    if (forms::restoredFromMinimised(this, event))
+        Form_Resize();
 }
 
 }  // namespace ondrel::loans
