@@ -507,11 +507,6 @@ Recordset* DataControl::recordset() const
     return d->rs.get();
 }
 
-std::shared_ptr<Recordset> DataControl::recordsetPtr() const
-{
-    return d->rs;
-}
-
 void DataControl::setRecordset(std::shared_ptr<Recordset> rs)
 {
     d->replaceRecordset(std::move(rs), true);

@@ -56,7 +56,6 @@ public:
     void refresh();
 
     Recordset* recordset() const;
-    std::shared_ptr<Recordset> recordsetPtr() const;
     void setRecordset(std::shared_ptr<Recordset> rs);  // as refresh() when refused
 
     // The window's own checks of the typed values (those of its "Salvar"),

@@ -52,11 +52,6 @@ void RecordsetModel::setEditable(bool editable)
     m_editable = editable;
 }
 
-bool RecordsetModel::editable() const
-{
-    return m_editable;
-}
-
 void RecordsetModel::attachView(QTableView* view)
 {
     m_view = view;

@@ -34,7 +34,6 @@ public:
 
     // Whether cells can be edited (the loans grid only displays and moves).
     void setEditable(bool editable);
-    bool editable() const;
 
     // Shows the model in the view, hides the hidden columns and keeps the
     // view's current row and the source's current record together.

@@ -3,6 +3,7 @@
 #include "forms/guard.h"
 #include "forms/links.h"
 #include "forms/recordtoolbar.h"
+#include "forms/singlewindow.h"
 #include "platform/hostwindow.h"
 
 #include <QMainWindow>
@@ -76,15 +77,17 @@ const QStringList& objectKinds();
 
 // The catalogue window. It offers the loans window its shown code and the
 // following of a saved loan, and the search dialog its search target.
-class Frmobjetos : public QMainWindow, public forms::CatalogueLink, public forms::SearchTarget {
+// The single shared instance: existing() returns it or nullptr; instance()
+// creates it on first reference (construction builds the widgets but does
+// NOT run the start-up sequence).
+class Frmobjetos : public QMainWindow,
+                   public forms::CatalogueLink,
+                   public forms::SearchTarget,
+                   public forms::SingleWindow<Frmobjetos> {
     Q_OBJECT
-public:
-    // The single shared instance: existing() returns it or nullptr;
-    // instance() creates it on first reference (construction builds the
-    // widgets but does NOT run the start-up sequence).
-    static Frmobjetos* existing();
-    static Frmobjetos* instance();
+    friend class forms::SingleWindow<Frmobjetos>;
 
+public:
     ~Frmobjetos() override;
 
     // Shows the window; the first show loads it (runs Form_Load once).
@@ -129,7 +132,6 @@ public:
     platform::ToolbarSeparator* ClarkTBSeparator1 = nullptr;
     platform::ToolbarSeparator* ClarkTBSeparator2 = nullptr;
     QLabel* lblpanel = nullptr;
-    QLabel* Image3 = nullptr;  // pointing-hand picture used as the custom pointer
 
     // ---- Tab control
     QTabWidget* SSTab1 = nullptr;
@@ -274,7 +276,7 @@ public:
     // adding nor editing, and the object's newest loan does not read "Não".
     // Every handler that enables "Emprestar" asks this first, so the same
     // object is never lent twice and an object not yet stored is never lent.
-    bool podeEmprestar() const;
+    bool canLend() const;
 
     // ---- What the loans window reaches (forms::CatalogueLink)
     QString shownCode() const override;
@@ -349,7 +351,6 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -369,20 +370,19 @@ private:
     // The sum of valor over the whole catalogue, read afresh (statement C2);
     // an empty value adds nothing. Throws what the engine throws.
     qint64 collectionTotal() const;
-    // Rewrites the stored query "Imprime" in its three steps (delete, create,
-    // set its text), keeping the handle in ConsultaImprime.
-    void writeImprime(const QString& sql);
+    // Shows that sum in lbltotal.
+    void showCollectionTotal();
     // One of the four orderings: the field the catalogue is ordered by and
     // the item checked for it.
-    void ordena(const QString& field, QAction* item);
+    void showOrder(const QString& field, QAction* item);
     // Runs a step on Data1's pending edit and cancels the edit if the step
     // did not store it, so the window never shows browsing over an edit the
     // record set still holds.
     void storeNow(const std::function<void()>& change);
 
     // Command states, each button before its menu twin. Adding, editing and a
-    // refused save share one pattern, browsing the opposite one.
-    void setEditCommands(bool editing);
+    // refused save share one pattern, browsing (false) the opposite one.
+    void setEditingCommands(bool editing);
     // The checks of "Salvar", also run before the automatic save: a title,
     // then a code. Tells why (and puts the focus there) when it refuses.
     bool checkTypedValues();
@@ -403,7 +403,7 @@ private:
     void showAvailable(bool clearPanel);
     // Enables "Emprestar" when the shown object may be lent, disables it
     // otherwise.
-    void enableEmprestar();
+    void enableLending();
     // Whether the loans of the shown object could be read: when they could
     // not, the borrower labels say so, the lamps are hidden and "Emprestar"
     // stays disabled until they can be read again.

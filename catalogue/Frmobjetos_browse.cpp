@@ -2,7 +2,6 @@
 // listing they give the printed report, and the total after a grid edit.
 #include "core/valuetext.h"
 #include "Frmobjetos.h"
-#include "frmobjetos_internal.h"
 
 #include "binding/datacontrol.h"
 #include "collection/statements.h"
@@ -10,34 +9,24 @@
 #include "database/recordset.h"
 #include "forms/guard.h"
 #include "forms/menubuilder.h"
+#include "forms/recordcommands.h"
+#include "forms/storedqueries.h"
 
 #include <QAction>
 #include <QLabel>
+#include <QLocale>
 
 namespace ondrel::catalogue {
 
-using detail::regionalSettings;
 using platform::use;
 using platform::skipFailing;
-
-namespace {
-
-
-}  // namespace
 
 qint64 Frmobjetos::collectionTotal() const
 {
     // Every object's value, as a pass over the statement would add them; the
     // engine adds them again only when the objects changed, whoever changed
     // them, and a total past the currency range is an error.
-    return use(BancoDados).sumField(QStringLiteral("Select * from objetos"), QStringLiteral("valor"));
-}
-
-void Frmobjetos::writeImprime(const QString& sql)
-{
-    // Delete, create and set its text in one transaction.
-    use(BancoDados).writeQueryDef(db::imprimeName(), sql);
-    ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, db::imprimeName()});
+    return use(BancoDados).sumField(db::objectsForTotal(), QStringLiteral("valor"));
 }
 
 void Frmobjetos::sscommand1_Click(int Index)
@@ -47,23 +36,11 @@ void Frmobjetos::sscommand1_Click(int Index)
     switch (Index) {
     case 0:
     case 2:
-        skipFailing({
-            [&] { use(Data1->recordset()).movePrevious(); },
-            [&] {
-                if (use(Data1->recordset()).bof())
-                    Data1->recordset()->moveNext();
-            },
-        });
+        forms::moveWithin(*Data1, forms::Direction::Previous, forms::AtEnd::StepBack);
         break;
     case 1:
     case 3:
-        skipFailing({
-            [&] { use(Data1->recordset()).moveNext(); },
-            [&] {
-                if (use(Data1->recordset()).eof())
-                    Data1->recordset()->movePrevious();
-            },
-        });
+        forms::moveWithin(*Data1, forms::Direction::Next, forms::AtEnd::StepBack);
         break;
     default:
         break;
@@ -80,7 +57,7 @@ void Frmobjetos::mnuproximo_Click()
     sscommand1_Click(3);
 }
 
-void Frmobjetos::ordena(const QString& field, QAction* item)
+void Frmobjetos::showOrder(const QString& field, QAction* item)
 {
     // An object typed on screen is stored first; refused, nothing changes.
     if (!Data1->saveTypedValues()) {
@@ -92,33 +69,39 @@ void Frmobjetos::ordena(const QString& field, QAction* item)
     for (QAction* order : {mnuordcod, mnuordtitulo, mnuordautor, mnuordassunto})
         order->setChecked(order == item);
     // The printed listing follows the order on screen.
-    writeImprime(db::listingOrderedBy(field));
+    ConsultaImprime = forms::writeImprime(BancoDados, db::listingOrderedBy(field));
 }
 
 void Frmobjetos::mnuordcod_Click()
 {
-    ordena(QStringLiteral("cod"), mnuordcod);
+    showOrder(QStringLiteral("cod"), mnuordcod);
 }
 
 void Frmobjetos::mnuordtitulo_Click()
 {
-    ordena(QStringLiteral("título"), mnuordtitulo);
+    showOrder(QStringLiteral("título"), mnuordtitulo);
 }
 
 void Frmobjetos::mnuordautor_Click()
 {
-    ordena(QStringLiteral("autor"), mnuordautor);
+    showOrder(QStringLiteral("autor"), mnuordautor);
 }
 
 void Frmobjetos::mnuordassunto_Click()
 {
-    ordena(QStringLiteral("assunto"), mnuordassunto);
+    showOrder(QStringLiteral("assunto"), mnuordassunto);
+}
+
+void Frmobjetos::showCollectionTotal()
+{
+    // The whole table, whatever order or search is shown, in the user's
+    // regional settings (the process's default locale).
+    lbltotal->setText(db::formatAmount(collectionTotal(), db::AmountShape::Total, QLocale()));
 }
 
 void Frmobjetos::DBGrid1_AfterUpdate()
 {
-    // The whole table, whatever order or search is shown.
-    lbltotal->setText(db::formatAmount(collectionTotal(), db::AmountShape::Total, regionalSettings()));
+    showCollectionTotal();
 }
 
 }  // namespace ondrel::catalogue

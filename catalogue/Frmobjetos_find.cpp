@@ -1,13 +1,13 @@
 // Finding objects: the quick find by title, the search dialog with what it
 // applies here, and the close-search command.
 #include "Frmobjetos.h"
-#include "frmobjetos_internal.h"
 
 #include "binding/datacontrol.h"
 #include "chrome/quickfind.h"
 #include "collection/statements.h"
 #include "database/database.h"
 #include "forms/guard.h"
+#include "forms/storedqueries.h"
 #include "widgets/picturebutton.h"
 
 #include <QAction>
@@ -77,7 +77,7 @@ void Frmobjetos::cmdFechar_Click()
         [&] { Data1->refresh(); },
         // Written again at the next change of the shown code.
         [&] { use(BancoDados).deleteQueryDef(db::pesquisaName()); },
-        [&] { writeImprime(db::listingByCode()); },
+        [&] { ConsultaImprime = forms::writeImprime(BancoDados, db::listingByCode()); },
         [&] { cmdSeleciona->raise(); },
         [&] { mnufecharpesquisa->setEnabled(false); },
         [&] { mnuordenar->setEnabled(true); },

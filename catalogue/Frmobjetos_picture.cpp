@@ -1,20 +1,25 @@
-// The object's picture: shown from the file named in its path, chosen with
-// the file-open dialog and removed; both commands store the name at once.
+// The object's picture: shown from the file named in its path, read in the
+// background and fitted to its frame; chosen with the file-open dialog and
+// removed, both commands storing the name at once.
 #include "Frmobjetos.h"
-#include "frmobjetos_internal.h"
 
 #include "binding/datacontrol.h"
 #include "database/recordset.h"
 #include "forms/guard.h"
+#include "platform/picturereader.h"
 #include "platform/services.h"
 #include "widgets/picturebutton.h"
+#include "widgets/twips.h"
 
+#include <QEvent>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScopeGuard>
 
 namespace ondrel::catalogue {
 
+using platform::placeInTwips;
 using platform::use;
 using platform::services;
 using platform::skipFailing;
@@ -72,6 +77,52 @@ void Frmobjetos::ctbApagImagem_Click()
         [&] { lblpanel->setText(QString()); },
         [&] { storeNow([&] { txtPath->setText(QString()); }); },
     });
+}
+
+void Frmobjetos::reloadPicture()
+{
+    const QString file = txtPath->text();
+    if (file.isEmpty())
+        return;
+    // Read at the size the fitting steps give it in the frame as it is now.
+    const QRect frame = platform::geometryInTwips(Picture1);
+    const double dpi = platform::logicalDpi(this);
+    const platform::PictureFit fit = [frame, dpi](QSize natural) {
+        const ImageFit f = fitImage(platform::pixelsToTwips(natural.width(), dpi),
+                                    platform::pixelsToTwips(natural.height(), dpi), frame.width(), frame.height());
+        return platform::twipsToPixels(QRect(0, 0, f.width, f.height), dpi).size();
+    };
+    const quint64 showing = m_pictureShowing;
+    const qreal ratio = devicePixelRatioF();
+    platform::requestPicture(file, Picture1->size(), ratio, fit, this, [this, showing, ratio](const platform::PictureRead& read) {
+        // Another object (or none) shown meanwhile: not this picture.
+        if (showing != m_pictureShowing || read.image.isNull())
+            return;
+        QPixmap picture = QPixmap::fromImage(read.image);
+        picture.setDevicePixelRatio(ratio);
+        Image1->setPixmap(picture);
+        m_pictureSize = read.natural;
+        AjustaImagem();
+    });
+}
+
+void Frmobjetos::AjustaImagem()
+{
+    Image1->update();
+    // Measured at the picture's natural size, whatever size it was read at.
+    const QRect frame = platform::geometryInTwips(Picture1);
+    const ImageFit fit = fitImage(pixelsToTwips(m_pictureSize.width()), pixelsToTwips(m_pictureSize.height()),
+                                  frame.width(), frame.height());
+    Image1->setScaledContents(true);
+    placeInTwips(Image1, fit.left, fit.top, fit.width, fit.height);
+    Image1->update();
+}
+
+bool Frmobjetos::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Picture1 && event->type() == QEvent::Resize)
+        platform::guarded([&] { AjustaImagem(); });
+    return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace ondrel::catalogue

@@ -2,13 +2,13 @@
 // "Imprime" through the layout "objetos.rpt" of the plug-in folder, saved as
 // a PDF file when no printer is installed.
 #include "Frmobjetos.h"
-#include "frmobjetos_internal.h"
 #include "listingexport.h"
 
 #include "collection/collection.h"
 #include "collection/statements.h"
 #include "database/database.h"
 #include "forms/guard.h"
+#include "forms/storedqueries.h"
 #include "platform/pluginfolder.h"
 #include "platform/reportprinter.h"
 
@@ -24,7 +24,7 @@ void Frmobjetos::mnuprint_Click()
         [&] {
             // An existing "Imprime" is printed as the order or search left it.
             if (!use(BancoDados).hasQueryDef(db::imprimeName()))
-                writeImprime(db::listingByCode());
+                ConsultaImprime = forms::writeImprime(BancoDados, db::listingByCode());
         },
         [&] { Report1->setReportFileName(db::databasePath(platform::pluginFolder(), QStringLiteral("objetos.rpt"))); },
         [&] { Report1->setDestination(platform::ReportPrinter::ToPrinter); },

@@ -4,7 +4,7 @@
 #include "helpviewer.h"
 #include "platform/pluginfolder.h"
 #include "platform/services.h"
-#include "widgets/picturebutton.h"
+#include "widgets/toolbarbutton.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,6 +2,7 @@
 
 #include "collection/backup.h"
 #include "collection/collection.h"
+#include "core/values.h"
 #include "database/connection.h"
 #include "database/database.h"
 #include "platform/services.h"
@@ -16,7 +17,7 @@ namespace {
 
 QString shownTime(const QDateTime& taken)
 {
-    return taken.toString(QStringLiteral("dd/MM/yyyy 'às' HH:mm"));
+    return db::formatDate(taken.date()) + QStringLiteral(" às ") + taken.toString(QStringLiteral("HH:mm"));
 }
 
 // A damaged file, or one no longer readable as a collection, with a good copy

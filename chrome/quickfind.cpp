@@ -2,9 +2,8 @@
 
 #include "binding/datacontrol.h"
 #include "database/database.h"
+#include "forms/guard.h"
 #include "platform/services.h"
-
-#include <stdexcept>
 
 namespace ondrel::chrome {
 
@@ -32,9 +31,7 @@ void quickFindByTitle(db::DataControl& source, const QString& prompt)
     texts.Titulo = services().inputBox(texts.Mensagem, quickFindTitle());
     texts.Criterio = titleCriteria(texts.Titulo);
 
-    db::Recordset* rs = source.recordset();
-    if (!rs)
-        throw std::runtime_error("Variável de objeto ou variável do bloco With não definida");
+    db::Recordset* rs = &platform::use(source.recordset());
     rs->findFirst(texts.Criterio);
     if (rs->noMatch()) {
         services().msgBox(notFoundMessage(), platform::OkOnly, platform::Exclamation);

@@ -31,6 +31,11 @@ QString allObjects()
     return QStringLiteral("select * from objetos");
 }
 
+QString objectsForTotal()
+{
+    return QStringLiteral("Select * from objetos");
+}
+
 QString objectsOrderedBy(const QString& field)
 {
     return QStringLiteral("select * from objetos order by ") + field;

@@ -19,8 +19,9 @@ QString imprimeName();   // "Imprime"
 
 // ---- Objects
 
-// The whole catalogue in table order.
+// The whole catalogue in table order; the text the catalogue's total reads.
 QString allObjects();
+QString objectsForTotal();
 // The catalogue ordered by a field (cod, título, autor, assunto).
 QString objectsOrderedBy(const QString& field);
 // The listing's five columns ordered by a field, and by code.

@@ -47,35 +47,36 @@ void throwSqliteError(sqlite3* db, int rc, const QByteArray& sql)
 {
     const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
     const QString file = db ? shownPath(db) : QString();
+    // The code and the statement go with the error, beside its number.
+    const QString statement = QString::fromUtf8(sql);
     switch (rc & 0xff) {
     case SQLITE_CONSTRAINT:
         if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
             throw EngineError(ErrDuplicateKey,
                               QStringLiteral("As alterações solicitadas na tabela não foram bem-sucedidas porque "
-                                             "criariam valores duplicados no índice ou chave primária."));
+                                             "criariam valores duplicados no índice ou chave primária."), rc, statement);
         break;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         throw EngineError(ErrLocked, QStringLiteral("Nada foi gravado: a coleção \"%1\" está bloqueada por outro "
                                                     "programa (uma cópia de segurança, uma sincronização ou o "
                                                     "sqlite3, por exemplo). Tente de novo daqui a pouco.")
-                                         .arg(file));
+                                         .arg(file), rc, statement);
     case SQLITE_NOTADB:
         throw EngineError(ErrNotADatabase,
-                          QStringLiteral("O arquivo \"%1\" não é uma coleção do Ulmix (%2).").arg(file, message));
+                          QStringLiteral("O arquivo \"%1\" não é uma coleção do Ulmix (%2).").arg(file, message), rc, statement);
     case SQLITE_CORRUPT:
-        throw EngineError(ErrDamaged, QStringLiteral("O arquivo da coleção \"%1\" está danificado (%2).").arg(file, message));
+        throw EngineError(ErrDamaged, QStringLiteral("O arquivo da coleção \"%1\" está danificado (%2).").arg(file, message), rc, statement);
     case SQLITE_READONLY:
         throw EngineError(ErrReadOnly, QStringLiteral("Nada foi gravado: a coleção \"%1\" é somente leitura (o arquivo "
-                                                      "ou a sua pasta não pode ser alterado).").arg(file));
+                                                      "ou a sua pasta não pode ser alterado).").arg(file), rc, statement);
     case SQLITE_CANTOPEN:
-        throw EngineError(ErrFileNotFound, QStringLiteral("Não foi possível abrir o arquivo (%1).").arg(message));
+        throw EngineError(ErrFileNotFound, QStringLiteral("Não foi possível abrir o arquivo (%1).").arg(message), rc, statement);
     default:
         break;
     }
-    QString description = QStringLiteral("Erro do mecanismo de banco de dados: %1").arg(message);
-    Q_UNUSED(sql);
-    throw EngineError(ErrGeneric, description);
+    throw EngineError(ErrGeneric, QStringLiteral("Erro do mecanismo de banco de dados: %1").arg(message), rc,
+                      statement);
 }
 
 namespace {
@@ -128,7 +129,15 @@ Connection::Connection(const QString& path, Mode mode, const QString& shownPath)
         flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
         file = "file:" + QUrl::toPercentEncoding(info.absoluteFilePath(), "/") + "?immutable=1";
     }
-    const int rc = sqlite3_open_v2(file.constData(), &m_db, flags, nullptr);
+    int rc = sqlite3_open_v2(file.constData(), &m_db, flags, nullptr);
+    // The dialect's run-time functions: a handle without them would fail
+    // every statement that folds or matches, so it is not kept.
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function_v2(m_db, "ondrel_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                        foldFunction, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function_v2(m_db, "ondrel_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                        likeFunction, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3* db = m_db;
         struct Closer {
@@ -145,10 +154,6 @@ Connection::Connection(const QString& path, Mode mode, const QString& shownPath)
     }
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, kStoreWaitMs);
-    sqlite3_create_function_v2(m_db, "ondrel_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldFunction,
-                               nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(m_db, "ondrel_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
-                               nullptr, nullptr, nullptr);
 }
 
 Connection::~Connection()

@@ -31,17 +31,30 @@ enum EngineErrorNumber : int {
     ErrSaveRefused = 3426,      // the record on screen could not be left: its typed values were refused
 };
 
+// A failure of the engine: the number the windows look at and the text they
+// show; for a failure SQLite reported, also its (extended) result code and
+// the statement that failed, for whoever has to find out why.
 class EngineError : public std::runtime_error {
 public:
-    EngineError(int number, const QString& description)
-        : std::runtime_error(description.toStdString()), m_number(number), m_description(description) {}
+    EngineError(int number, const QString& description, int sqliteCode = 0, const QString& statement = QString())
+        : std::runtime_error(description.toStdString()),
+          m_number(number),
+          m_description(description),
+          m_sqliteCode(sqliteCode),
+          m_statement(statement) {}
 
     int number() const noexcept { return m_number; }
     const QString& description() const noexcept { return m_description; }
+    // 0 when the failure did not come from SQLite.
+    int sqliteCode() const noexcept { return m_sqliteCode; }
+    // Empty when no statement was running (opening the file, for one).
+    const QString& statement() const noexcept { return m_statement; }
 
 private:
     int m_number;
     QString m_description;
+    int m_sqliteCode;
+    QString m_statement;
 };
 
 }  // namespace ondrel::db

@@ -7,6 +7,18 @@
 
 namespace ondrel::db {
 
+namespace {
+
+// A value that cannot be bound (too big, out of memory, a wrong index) fails
+// the statement before it runs, instead of running it with a null.
+void checkBind(sqlite3* db, int rc, const QByteArray& sql)
+{
+    if (rc != SQLITE_OK)
+        throwSqliteError(db, rc, sql);
+}
+
+}  // namespace
+
 Statement::Statement(sqlite3* db, const QByteArray& sql) : m_db(db), m_sql(sql)
 {
     const int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &m_stmt, nullptr);
@@ -34,7 +46,7 @@ void Statement::bind(int index, const QVariant& value)
         bindInt(index, value.toLongLong());
         break;
     case QMetaType::Double:
-        sqlite3_bind_double(m_stmt, index, value.toDouble());
+        checkBind(m_db, sqlite3_bind_double(m_stmt, index, value.toDouble()), m_sql);
         break;
     default:
         bindText(index, value.toString());
@@ -44,17 +56,17 @@ void Statement::bind(int index, const QVariant& value)
 void Statement::bindText(int index, const QString& text)
 {
     const QByteArray utf8 = text.toUtf8();
-    sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    checkBind(m_db, sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT), m_sql);
 }
 
 void Statement::bindInt(int index, qint64 value)
 {
-    sqlite3_bind_int64(m_stmt, index, value);
+    checkBind(m_db, sqlite3_bind_int64(m_stmt, index, value), m_sql);
 }
 
 void Statement::bindNull(int index)
 {
-    sqlite3_bind_null(m_stmt, index);
+    checkBind(m_db, sqlite3_bind_null(m_stmt, index), m_sql);
 }
 
 bool Statement::step()

@@ -58,6 +58,16 @@ std::optional<Failure> skipFailing(std::initializer_list<Step> steps)
 
 void trapResume(const std::function<void(const Failure&)>& onError, std::initializer_list<Step> steps)
 {
+    trapOrStop(
+        [&](const Failure& failure) {
+            onError(failure);
+            return true;
+        },
+        steps);
+}
+
+bool trapOrStop(const std::function<bool(const Failure&)>& goOn, std::initializer_list<Step> steps)
+{
     for (const Step& step : steps) {
         std::optional<Failure> failure;
         try {
@@ -65,9 +75,11 @@ void trapResume(const std::function<void(const Failure&)>& onError, std::initial
         } catch (...) {
             failure = currentFailure();
         }
-        if (failure)
-            onError(*failure);
+        // Called outside the catch: an error of goOn itself is not trapped.
+        if (failure && !goOn(*failure))
+            return false;
     }
+    return true;
 }
 
 }  // namespace ondrel::platform

@@ -8,13 +8,17 @@
 //  - skipFailing({...}): every step is attempted; a failing one is skipped
 //    silently.
 //  - trapResume(onError, {...}): every step is attempted; a failing one calls
-//    onError (which may beep or show a fixed message) and the next step runs.
+//    onError (which may beep or show a fixed message) and the next step runs;
+//    with trapOrStop(goOn, {...}) goOn may also end the sequence there.
+//
+// A handler connected with connectGuarded() runs under guarded().
 //
 //   ondrel::platform::skipFailing({
 //       [&] { BancoDados = db::Database::open(CaminhoBanco, db::kConnectString); },
 //       [&] { TabObjetos = BancoDados->openRecordset("objetos"); },
 //   });
 
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -22,6 +26,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <type_traits>
 
 namespace ondrel::platform {
 
@@ -54,6 +59,33 @@ std::optional<Failure> skipFailing(std::initializer_list<Step> steps);
 // trapped (as an error inside an error handler), so wrap the handler in
 // guarded() if it can fail.
 void trapResume(const std::function<void(const Failure&)>& onError, std::initializer_list<Step> steps);
+
+// Runs each step in order; for a failing step goOn is called with its failure
+// and says whether the next step runs (true) or the sequence ends (false).
+// Returns false when it ended early.
+bool trapOrStop(const std::function<bool(const Failure&)>& goOn, std::initializer_list<Step> steps);
+
+// Connects a signal to a handler that has no error handling of its own: the
+// handler runs under guarded(), so an error it lets escape is shown and the
+// window goes on. The handler is a member function of the receiver, or any
+// callable taking the signal's arguments (or none).
+template <typename Sender, typename Signal, typename Receiver>
+QMetaObject::Connection connectGuarded(Sender* sender, Signal signal, Receiver* receiver, void (Receiver::*handler)())
+{
+    return QObject::connect(sender, signal, receiver, [receiver, handler] { guarded([&] { (receiver->*handler)(); }); });
+}
+template <typename Sender, typename Signal, typename Handler>
+QMetaObject::Connection connectGuarded(Sender* sender, Signal signal, QObject* context, Handler handler)
+{
+    return QObject::connect(sender, signal, context, [handler = std::move(handler)](const auto&... arguments) {
+        guarded([&] {
+            if constexpr (std::is_invocable_v<const Handler&, decltype(arguments)...>)
+                handler(arguments...);
+            else
+                handler();
+        });
+    });
+}
 
 // An unset handle fails the statement that uses it, as an unset object
 // variable does, instead of crashing.

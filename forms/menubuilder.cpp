@@ -28,6 +28,25 @@ QAction* MenuBuilder::separator(QMenu* menu, const QString& name) const
     return a;
 }
 
+std::tuple<QAction*, QAction*, QAction*, QAction*, QAction*> MenuBuilder::recordItems(QMenu* arquivo) const
+{
+    return {item(arquivo, QStringLiteral("mnunovo"), QStringLiteral("&Novo")),
+            item(arquivo, QStringLiteral("mnusalvar"), QStringLiteral("&Salvar")),
+            item(arquivo, QStringLiteral("mnueditar"), QStringLiteral("&Editar")),
+            item(arquivo, QStringLiteral("mnuexcluir"), QStringLiteral("E&xcluir")),
+            item(arquivo, QStringLiteral("mnucancelar"), QStringLiteral("&Cancelar"))};
+}
+
+std::tuple<QMenu*, QAction*, QAction*> MenuBuilder::goMenu() const
+{
+    QMenu* ir = menu(QStringLiteral("mnuir"), QStringLiteral("&Ir"));
+    QAction* anterior = item(ir, QStringLiteral("mnuanterior"), QStringLiteral("&Anterior"));
+    anterior->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    QAction* proximo = item(ir, QStringLiteral("mnuproximo"), QStringLiteral("&Próximo"));
+    proximo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    return {ir, anterior, proximo};
+}
+
 void undoToggle(QAction* item, std::initializer_list<QAction*> group)
 {
     int checked = 0;

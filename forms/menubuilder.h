@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <initializer_list>
+#include <tuple>
 
 class QAction;
 class QMenu;
@@ -18,6 +19,12 @@ public:
     QMenu* menu(const QString& name, const QString& caption) const;
     QAction* item(QMenu* menu, const QString& name, const QString& caption) const;
     QAction* separator(QMenu* menu, const QString& name) const;
+
+    // The record commands both record windows start their "&Arquivo" menu
+    // with: mnunovo, mnusalvar, mnueditar, mnuexcluir, mnucancelar.
+    std::tuple<QAction*, QAction*, QAction*, QAction*, QAction*> recordItems(QMenu* arquivo) const;
+    // The "&Ir" menu mnuir with mnuanterior (Ctrl+A) and mnuproximo (Ctrl+P).
+    std::tuple<QMenu*, QAction*, QAction*> goMenu() const;
 
 private:
     QMenuBar* m_bar;

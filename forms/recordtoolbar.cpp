@@ -1,7 +1,13 @@
 #include "recordtoolbar.h"
 
+#include "formhelpers.h"
+
+#include "assets/assets.h"
+#include "widgets/toolbarbar.h"
+#include "widgets/toolbarbutton.h"
 #include "widgets/twips.h"
 
+#include <QLabel>
 #include <cmath>
 
 namespace ondrel::platform {
@@ -59,6 +65,30 @@ void layOutRecordToolbar(const RecordToolbarWidgets& widgets, Precision precisio
         placeInTwips(widgets.buttons[i], g.buttonLefts[i], buttons[i].y(), widths[i], g.buttonHeight);
     placeInTwips(widgets.logo, g.logoLeft, geometryInTwips(widgets.logo).y(), g.logoSide, g.logoSide);
     placeInTwips(widgets.closeButton, g.closeButtonLeft, close.y(), close.width(), close.height());
+}
+
+int buildRecordButtons(ToolbarBar* bar, int barHeight, std::span<const RecordButton> buttons, Precision precision)
+{
+    const int buttonHeight = recordButtonHeight(barHeight, precision);
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        const RecordButton& command = buttons[i];
+        auto* button = named(new ToolbarButton(QString::fromUtf8(command.caption)), QString::fromLatin1(command.name));
+        button->setIcon(assets::icon(QString::fromLatin1(command.picture)));
+        button->setIconSize(QSize(24, 24));
+        bar->place(button, kRecordButtonsLeft + static_cast<int>(i) * kRecordButtonWidth, (barHeight - buttonHeight) / 2,
+                   kRecordButtonWidth, buttonHeight);
+        *command.button = button;
+    }
+    return buttonHeight;
+}
+
+QLabel* makeLogo()
+{
+    QLabel* logo = makeLabel(nullptr, QStringLiteral("Image2"), QString());
+    logo->setPixmap(assets::pixmap(QStringLiteral("logo")));
+    logo->setScaledContents(true);
+    logo->setAccessibleName(QStringLiteral("Ulmix"));
+    return logo;
 }
 
 }  // namespace ondrel::platform

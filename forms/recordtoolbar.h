@@ -11,9 +11,13 @@
 #include <span>
 #include <vector>
 
+class QLabel;
 class QWidget;
 
 namespace ondrel::platform {
+
+class ToolbarBar;
+class ToolbarButton;
 
 // The precision of the divisions before they are rounded to whole twips. The
 // two give different twips only where the exact quotient is a half (a bar 69
@@ -21,7 +25,7 @@ namespace ondrel::platform {
 enum class Precision { Single, Double };
 
 // The record buttons' width and the first one's left, in twips, at the
-// design size: room for the widest caption a record button shows
+// size the window opens with: room for the widest caption a record button shows
 // ("Emprestar !?") in the window font.
 inline constexpr int kRecordButtonWidth = 1110;
 inline constexpr int kRecordButtonsLeft = 60;
@@ -53,6 +57,21 @@ struct RecordToolbarWidgets {
     QWidget* logo = nullptr;            // Image2
     QWidget* closeButton = nullptr;     // ClarkTBButton2(1)
 };
+
+// A record command of the top bar: where its button goes, its control name,
+// its caption and the name of its picture.
+struct RecordButton {
+    ToolbarButton** button;
+    const char* name;
+    const char* caption;
+    const char* picture;
+};
+// Creates the record buttons in a top bar `barHeight` twips high, side by
+// side from kRecordButtonsLeft, centred in the bar and as high as it allows.
+// Returns their height in twips.
+int buildRecordButtons(ToolbarBar* bar, int barHeight, std::span<const RecordButton> buttons, Precision precision);
+// The logo of the top bar (Image2), still to be placed.
+QLabel* makeLogo();
 
 // Places the widgets as computeRecordToolbar says for their present sizes;
 // each keeps its own top.

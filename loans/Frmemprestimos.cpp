@@ -1,22 +1,26 @@
+// The loans window: its construction, its start-up (Form_Initialize,
+// Form_Load), unloading and closing, and the wiring of its controls to their
+// handlers.
 #include "Frmemprestimos.h"
-#include "chrome/opencollection.h"
 
 #include "binding/datacontrol.h"
 #include "binding/recordsetmodel.h"
+#include "chrome/chrome.h"
+#include "chrome/opencollection.h"
 #include "collection/collection.h"
 #include "collection/statements.h"
-#include "core/valuetext.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "forms/formhelpers.h"
 #include "forms/guard.h"
+#include "forms/recordwindow.h"
 #include "platform/pluginfolder.h"
 #include "platform/services.h"
+#include "platform/windowfont.h"
 #include "widgets/limitedtextedit.h"
 #include "widgets/picturebutton.h"
 #include "widgets/resizer.h"
 #include "widgets/toolbarbar.h"
-#include "widgets/twips.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -25,90 +29,69 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScopeGuard>
-#include <QWindowStateChangeEvent>
-#include <stdexcept>
-#include <vector>
 
 namespace ondrel::loans {
 
 using platform::Failure;
-using platform::Step;
-using platform::fromBgr;
+using platform::named;
 using platform::services;
 using platform::skipFailing;
 using platform::use;
 
-namespace {
-
-Frmemprestimos* s_instance = nullptr;
-
-const QString kSim = QStringLiteral("Sim");
-const QString kNao = QStringLiteral("Não");
-
-// Runs the steps in order. When one fails, goOn decides whether the next
-// step runs (true) or the whole sequence stops (false).
-void runSteps(std::initializer_list<Step> steps, const std::function<bool(const Failure&)>& goOn)
-{
-    for (const Step& step : steps) {
-        try {
-            step();
-        } catch (...) {
-            if (!goOn(platform::currentFailure()))
-                return;
-        }
-    }
-}
-
-QString today()
-{
-    return QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
-}
-
-}  // namespace
-
-QString returnNote(const QDate& day)
-{
-    return QStringLiteral("devolvido em ") + day.toString(QStringLiteral("dd/MM/yyyy")) + QStringLiteral("\r\n\r\n");
-}
-
 // ---------------------------------------------------------------------------
-// Instance and lifecycle
+// Construction and lifecycle
 
-Frmemprestimos* Frmemprestimos::existing()
+Frmemprestimos::Frmemprestimos() : QMainWindow(nullptr)
 {
-    return s_instance;
+    setObjectName(QStringLiteral("Frmemprestimos"));
+    setWindowTitle(QStringLiteral("Empréstimos"));
+    platform::useWindowFont(this);
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    Data1 = named(new db::DataControl(this), QStringLiteral("Data1"));
+    Data1->setRecordSource(db::allLoans());
+    Data1->setCaption(QStringLiteral("Data1"));
+    Data2 = named(new db::DataControl(this), QStringLiteral("Data2"));
+    Data2->setRecordSource(db::objectsForLookup());
+    Data2->setCaption(QStringLiteral("Data2"));
+    Data2->setReadOnly(true);
+    Resize1 = named(new platform::Resizer(this), QStringLiteral("Resize1"));
+
+    buildToolbars();
+    buildRecordBoxes();
+    buildGrid();
+    buildMenus();
+    bindFields();
+    connectHandlers();
+
+    // The bars grow and shrink with the window, their buttons with them.
+    for (QWidget* container : {client, static_cast<QWidget*>(ctbBar), static_cast<QWidget*>(ctbBar2)})
+        Resize1->addContainer(container);
+    forms::sizeRecordWindow(this, ctbBar, ctbBar2);
 }
 
 Frmemprestimos* Frmemprestimos::instance()
 {
-    if (!s_instance) {
-        s_instance = new Frmemprestimos();
-        s_instance->Form_Initialize();
-    }
-    s_instance->ensureLoaded();
-    return s_instance;
+    const bool first = !existing();
+    Frmemprestimos* window = SingleWindow::instance();
+    if (first)
+        window->Form_Initialize();
+    window->ensureLoaded();
+    return window;
 }
 
 Frmemprestimos::~Frmemprestimos()
 {
-    // The bound sources go before the widgets they fill.
-    delete GridModel;
-    GridModel = nullptr;
-    delete Data1;
-    Data1 = nullptr;
-    delete Data2;
-    Data2 = nullptr;
-    if (s_instance == this)
-        s_instance = nullptr;
+    forms::deleteBoundSources(GridModel, Data1, Data2);
+    forget(this);
 }
 
 void Frmemprestimos::Show()
 {
     ensureLoaded();
-    show();
-    raise();
-    activateWindow();
+    forms::bringToFront(this);
 }
 
 bool Frmemprestimos::isLoaded() const
@@ -129,28 +112,21 @@ void Frmemprestimos::ensureLoaded()
     });
 }
 
-int Frmemprestimos::twipsToPixels(int twips) const
-{
-    return platform::twipsToPixels(twips, platform::logicalDpi(this));
-}
-
-int Frmemprestimos::pixelsToTwips(int pixels) const
-{
-    return platform::pixelsToTwips(pixels, platform::logicalDpi(this));
-}
-
 void Frmemprestimos::connectHandlers()
 {
-    connect(cmdNovo, &QToolButton::clicked, this, [this] { cmdnovo_Click(); });
-    connect(cmdSalvar, &QToolButton::clicked, this, [this] { Cmdsalvar_Click(); });
-    connect(cmdEditar, &QToolButton::clicked, this, [this] { Cmdeditar_Click(); });
-    connect(cmdExcluir, &QToolButton::clicked, this, [this] { Cmdexcluir_Click(); });
-    connect(cmdCancelar, &QToolButton::clicked, this, [this] { Cmdcancelar_Click(); });
-    connect(mnunovo, &QAction::triggered, this, [this] { mnunovo_Click(); });
-    connect(mnusalvar, &QAction::triggered, this, [this] { mnusalvar_Click(); });
-    connect(mnueditar, &QAction::triggered, this, [this] { mnueditar_Click(); });
-    connect(mnuexcluir, &QAction::triggered, this, [this] { mnuexcluir_Click(); });
-    connect(mnucancelar, &QAction::triggered, this, [this] { mnucancelar_Click(); });
+    // The record commands trap their own failures; anything else a handler
+    // lets escape is shown and the window goes on.
+    using platform::connectGuarded;
+    connectGuarded(cmdNovo, &QToolButton::clicked, this, &Frmemprestimos::cmdnovo_Click);
+    connectGuarded(cmdSalvar, &QToolButton::clicked, this, &Frmemprestimos::Cmdsalvar_Click);
+    connectGuarded(cmdEditar, &QToolButton::clicked, this, &Frmemprestimos::Cmdeditar_Click);
+    connectGuarded(cmdExcluir, &QToolButton::clicked, this, &Frmemprestimos::Cmdexcluir_Click);
+    connectGuarded(cmdCancelar, &QToolButton::clicked, this, &Frmemprestimos::Cmdcancelar_Click);
+    connectGuarded(mnunovo, &QAction::triggered, this, &Frmemprestimos::mnunovo_Click);
+    connectGuarded(mnusalvar, &QAction::triggered, this, &Frmemprestimos::mnusalvar_Click);
+    connectGuarded(mnueditar, &QAction::triggered, this, &Frmemprestimos::mnueditar_Click);
+    connectGuarded(mnuexcluir, &QAction::triggered, this, &Frmemprestimos::mnuexcluir_Click);
+    connectGuarded(mnucancelar, &QAction::triggered, this, &Frmemprestimos::mnucancelar_Click);
     connect(Combo1, &QComboBox::editTextChanged, this, [this] { Combo1_Change(); });
     connect(Data1, &db::DataControl::reposition, this, [this] {
         Data1_Reposition();
@@ -172,6 +148,61 @@ void Frmemprestimos::connectHandlers()
     // The client area's resizes are the window's; the resize component,
     // installed after this, rescales the controls first.
     centralWidget()->installEventFilter(this);
+}
+
+void Frmemprestimos::bindFields()
+{
+    Data1->bind(Txtcod, QStringLiteral("codobjeto"));
+    Data1->bind(Combo1, QStringLiteral("Entregue"));
+    Data1->bind(Txtnome, QStringLiteral("Nome"));
+    Data1->bind(Txtobjeto, QStringLiteral("objeto"));
+    Data1->bind(mskdata, QStringLiteral("Data"));
+    Data1->bind(Txttítulo, QStringLiteral("Título"));
+    Data1->bind(Txtautor, QStringLiteral("Autor"));
+    Data1->bind(Txtobs, QStringLiteral("observações"));
+    Data2->bind(Txtobjetoclone, QStringLiteral("objeto"), db::BindMode::DisplayOnly);
+    Data2->bind(Txtautorclone, QStringLiteral("Autor"), db::BindMode::DisplayOnly);
+    Data2->bind(Txttítuloclone, QStringLiteral("Título"), db::BindMode::DisplayOnly);
+}
+
+void Frmemprestimos::connectCommands()
+{
+    using platform::connectGuarded;
+    connectGuarded(mnutodos, &QAction::triggered, this, &Frmemprestimos::mnutodos_Click);
+    connectGuarded(mnuemprestados, &QAction::triggered, this, &Frmemprestimos::mnuemprestados_Click);
+    connectGuarded(mnuordcod, &QAction::triggered, this, &Frmemprestimos::mnuordcod_Click);
+    connectGuarded(mnuordtitulo, &QAction::triggered, this, &Frmemprestimos::mnuordtitulo_Click);
+    connectGuarded(mnuordnome, &QAction::triggered, this, &Frmemprestimos::mnuordnome_Click);
+    connectGuarded(mnudata, &QAction::triggered, this, &Frmemprestimos::mnudata_Click);
+    connectGuarded(mnuprocurar, &QAction::triggered, this, &Frmemprestimos::mnuprocurar_Click);
+    connectGuarded(mnupesquisa, &QAction::triggered, this, &Frmemprestimos::mnupesquisa_Click);
+    connectGuarded(mnufecharpesquisa, &QAction::triggered, this, &Frmemprestimos::mnufecharpesquisa_Click);
+    connectGuarded(mnuanterior, &QAction::triggered, this, &Frmemprestimos::mnuanterior_Click);
+    connectGuarded(mnuproximo, &QAction::triggered, this, &Frmemprestimos::mnuproximo_Click);
+    connectGuarded(mnusair, &QAction::triggered, this, &Frmemprestimos::mnusair_Click);
+    connectGuarded(mnuhelp, &QAction::triggered, this, &Frmemprestimos::mnuhelp_Click);
+    // "&Sobre" has no command.
+    connectGuarded(cmdSeleciona, &QToolButton::clicked, this, &Frmemprestimos::cmdSeleciona_Click);
+    connectGuarded(cmdFechar, &QToolButton::clicked, this, &Frmemprestimos::cmdFechar_Click);
+    connectGuarded(cmdHome, &QToolButton::clicked, this, &Frmemprestimos::cmdHome_Click);
+    connectGuarded(ctbajuda, &QToolButton::clicked, this, &Frmemprestimos::ctbajuda_Click);
+    for (int i = 0; i < 2; ++i) {
+        connectGuarded(sscommand1[i], &QToolButton::clicked, this, [this, i] { sscommand1_Click(i); });
+        connectGuarded(ClarkTBButton2[i], &QToolButton::clicked, this, [this, i] { ClarkTBButton2_Click(i); });
+    }
+
+    // What the picture buttons mean, in the status label while the mouse is
+    // over them.
+    chrome::showHoverText(ClarkTBButton2[0], lblpanel, QStringLiteral("Tela Objetos"));
+    chrome::showHoverText(ClarkTBButton2[1], lblpanel, QStringLiteral("Fechar"));
+    chrome::showHoverText(cmdSeleciona, lblpanel, QStringLiteral("Pesquisar..."));
+    chrome::showHoverText(cmdFechar, lblpanel, QStringLiteral("Fechar Pesquisa"));
+    chrome::showHoverText(sscommand1[0], lblpanel, QStringLiteral("Próximo Registro"));
+    chrome::showHoverText(sscommand1[1], lblpanel, QStringLiteral("Registro Anterior"));
+    chrome::showHoverText(ctbajuda, lblpanel, QStringLiteral("Ajuda"));
+    connect(cmdHome, &platform::ToolbarButton::mouseEnter, this, [this] { cmdHome_MouseEnter(); });
+    connect(cmdHome, &platform::ToolbarButton::mouseExit, this, [this] { cmdHome_MouseExit(); });
+    chrome::installHelpKey(this, QString::fromLatin1(chrome::kLoansHelpPage));
 }
 
 void Frmemprestimos::Form_Initialize()
@@ -215,14 +246,6 @@ void Frmemprestimos::Form_Load()
     });
 }
 
-void Frmemprestimos::Form_Resize()
-{
-    if (isMinimized() || !ctbBar)
-        return;
-    // The resize component has rescaled the controls and the bars.
-    platform::guarded([&] { Controles(); });
-}
-
 void Frmemprestimos::Form_Unload()
 {
     // Nothing stays pending: an addition or edit in progress is dropped and
@@ -241,7 +264,7 @@ void Frmemprestimos::Form_Unload()
     BancoDados.reset();
     Data1->setCaption(QStringLiteral("Data1"));
     Resize1->setEnabled(false);
-    restoreDesignState();
+    restoreInitialState();
     m_loaded = false;
 }
 
@@ -250,16 +273,6 @@ void Frmemprestimos::closeEvent(QCloseEvent* event)
     QMainWindow::closeEvent(event);
     if (event->isAccepted() && m_loaded)
         Form_Unload();
-}
-
-void Frmemprestimos::changeEvent(QEvent* event)
-{
-    QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange) {
-        auto* change = static_cast<QWindowStateChangeEvent*>(event);
-        if ((change->oldState() & Qt::WindowMinimized) && !isMinimized())
-            Form_Resize();
-    }
 }
 
 bool Frmemprestimos::eventFilter(QObject* watched, QEvent* event)
@@ -286,330 +299,6 @@ bool Frmemprestimos::eventFilter(QObject* watched, QEvent* event)
         Form_Resize();
     }
     return QMainWindow::eventFilter(watched, event);
-}
-
-// ---------------------------------------------------------------------------
-// Edit modes
-
-void Frmemprestimos::setRecordCommands(bool browsing)
-{
-    cmdNovo->setEnabled(browsing);
-    mnunovo->setEnabled(browsing);
-    cmdSalvar->setEnabled(!browsing);
-    mnusalvar->setEnabled(!browsing);
-    cmdExcluir->setEnabled(browsing);
-    mnuexcluir->setEnabled(browsing);
-    cmdEditar->setEnabled(browsing);
-    mnueditar->setEnabled(browsing);
-    cmdCancelar->setEnabled(!browsing);
-    mnucancelar->setEnabled(!browsing);
-}
-
-bool Frmemprestimos::checkTypedValues()
-{
-    if (!Txtnome->text().isEmpty())
-        return true;
-    skipFailing({[&] {
-        services().msgBox(QStringLiteral("O Preenchimento do Campo NOME é necessário"), platform::OkOnly,
-                          platform::Exclamation);
-    }});
-    return false;
-}
-
-void Frmemprestimos::matchCommandsToPending()
-{
-    const db::Recordset* loans = Data1->recordset();
-    if (!cmdSalvar->isEnabled() || (loans && loans->editMode() != db::EditMode::None))
-        return;
-    setRecordCommands(true);
-    Txtcod->setEnabled(false);
-}
-
-bool Frmemprestimos::startNewLoan()
-{
-    db::Recordset& loans = use(Data1->recordset());
-    // A refused save can leave a pending new loan pending: the refusal
-    // itself is what tells.
-    bool refused = false;
-    const QMetaObject::Connection watch =
-        connect(Data1, &db::DataControl::saveRefused, this, [&refused] { refused = true; });
-    const auto unwatch = qScopeGuard([&] { disconnect(watch); });
-    loans.addNew();
-    if (!refused && loans.editMode() == db::EditMode::Adding)
-        return true;
-    --TotalRegistros;  // counted by the validate event for an add that did not happen
-    return false;
-}
-
-void Frmemprestimos::startLoanOf(const forms::LoanObject& object)
-{
-    if (!startNewLoan())
-        return;
-    Txtcod->setEnabled(true);
-    Txtcod->setText(object.code);
-    Txtnome->setText(QString());
-    Txttítulo->setText(object.title);
-    Txtautor->setText(object.author);
-    mskdata->setText(today());
-    Combo1->setEditText(kNao);
-    Txtobjeto->setText(object.kind);
-    setRecordCommands(false);  // adding
-    // The borrower's name is typed first.
-    Show();
-    Txtnome->setFocus();
-}
-
-void Frmemprestimos::cmdnovo_Click()
-{
-    // Error 3021 asks whether to go on; any other failure is passed over.
-    const auto onError = [](const Failure& failure) {
-        if (failure.number != db::ErrNoCurrentRecord)
-            return true;
-        return services().msgBox(QStringLiteral("Não existe nenhum objeto cadastrado !"), platform::OkCancel)
-               != platform::ResultOk;
-    };
-    // The objects as they are now: one catalogued since the window opened
-    // counts.
-    skipFailing({[&] { Data2->refresh(); }});
-    if (Txttítuloclone->text().isEmpty()) {
-        // The object row Data2 stands on has no title: nothing to lend.
-        services().msgBox(QStringLiteral("Não há nenhum objeto cadastrado"), platform::OkOnly, platform::Exclamation);
-        return;
-    }
-    bool goOn = true;
-    runSteps({[&] { goOn = startNewLoan(); }}, [&](const Failure& failure) { return goOn = onError(failure); });
-    if (!goOn)
-        return;  // still on the loan that was shown, in its own mode
-    runSteps(
-        {
-            [&] {
-                Txtcod->setEnabled(true);
-                Txtcod->setText(QString());
-                Txtcod->setFocus();
-            },
-            [&] { Combo1->setEditText(kNao); },
-            [&] { mskdata->setText(today()); },
-            [&] { setRecordCommands(false); },
-        },
-        onError);
-}
-
-void Frmemprestimos::Cmdeditar_Click()
-{
-    platform::guarded([&] {
-        Txtcod->setEnabled(true);
-        if (!Txttítulo->text().isEmpty()) {
-            use(Data1->recordset()).edit();
-            setRecordCommands(false);
-            Txtcod->setFocus();
-            Editando = true;
-        } else {
-            services().msgBox(QStringLiteral(" Não há registro corrente!"));
-        }
-    });
-}
-
-void Frmemprestimos::Cmdcancelar_Click()
-{
-    platform::trapResume([](const Failure&) { services().msgBox(QStringLiteral("Impossível Cancelar esta Operação!")); },
-                         {
-                             [&] { use(Data1->recordset()).cancelUpdate(); },
-                             [&] { setRecordCommands(true); },
-                             [&] { Txtcod->setEnabled(false); },
-                         });
-}
-
-void Frmemprestimos::mnunovo_Click()
-{
-    cmdnovo_Click();
-}
-
-void Frmemprestimos::mnueditar_Click()
-{
-    Cmdeditar_Click();
-}
-
-void Frmemprestimos::mnucancelar_Click()
-{
-    Cmdcancelar_Click();
-}
-
-void Frmemprestimos::mnusalvar_Click()
-{
-    Cmdsalvar_Click();
-}
-
-void Frmemprestimos::mnuexcluir_Click()
-{
-    Cmdexcluir_Click();
-}
-
-// ---------------------------------------------------------------------------
-// Save, delete and lookup
-
-void Frmemprestimos::Cmdsalvar_Click()
-{
-    if (!checkTypedValues()) {
-        skipFailing({[&] { setRecordCommands(false); }});
-        return;
-    }
-
-    // What the return note changes, so a refused save can put it back.
-    const QString formerRemarks = Txtobs->toPlainText();
-    const bool formerEditando = Editando;
-    bool noteWritten = false;
-    // The object of the loan being saved, for the catalogue to show.
-    const QString savedCode = Txtcod->text();
-
-    skipFailing({[&] {
-        if (Editando && Combo1->currentText() == kSim) {
-            QString note = returnNote(QDate::currentDate());
-            note.replace(QLatin1String("\r\n"), QLatin1String("\n"));  // the box's own line ends
-            Txtobs->setPlainText(note + formerRemarks);
-            noteWritten = true;
-            Editando = false;
-        }
-    }});
-
-    try {
-        use(Data1->recordset()).update();
-    } catch (...) {
-        const Failure failure = platform::currentFailure();
-        const db::Recordset* loans = Data1->recordset();
-        if (loans && loans->editMode() != db::EditMode::None) {
-            // The engine refused the pending loan: say why, put the remarks
-            // and the flag back and leave the loan open for correction.
-            platform::reportFailure(failure);
-            if (noteWritten)
-                Txtobs->setPlainText(formerRemarks);
-            Editando = formerEditando;
-            return;
-        }
-        // Nothing was pending (the menu before the first command): go on.
-    }
-
-    skipFailing({
-        [&] { use(Data1->recordset()).moveFirst(); },
-        [&] { use(Data1->recordset()).moveLast(); },
-        [&] {
-            // A catalogue window that was closed is left alone.
-            if (forms::CatalogueLink* objects = forms::catalogueWindow(forms::Reach::Existing))
-                objects->followSavedLoan(savedCode);
-        },
-        [&] { setRecordCommands(true); },
-        [&] { Txtcod->setEnabled(false); },
-    });
-}
-
-void Frmemprestimos::Cmdexcluir_Click()
-{
-    bool confirmed = false;
-    skipFailing({
-        [&] {
-            confirmed = services().msgBox(QStringLiteral("Você quer realmente Excluir este Registro?"), platform::OkCancel,
-                                          platform::NoIcon, QStringLiteral("Excluir Registro"))
-                        == platform::ResultOk;
-        },
-    });
-    if (!confirmed)
-        return;
-    skipFailing({
-        [&] { use(Data1->recordset()).deleteRecord(); },
-        [&] { use(Data1->recordset()).moveNext(); },
-        [&] {
-            if (use(Data1->recordset()).eof())
-                Data1->recordset()->movePrevious();
-        },
-    });
-}
-
-void Frmemprestimos::Txtcod_LostFocus()
-{
-    // The objects as they are now, so one catalogued since the window opened
-    // is found. A code no object has is accepted with an empty kind, title
-    // and author: never those of the object looked up before.
-    bool found = false;
-    skipFailing({
-        [&] { Data2->refresh(); },
-        [&] {
-            db::Recordset& objects = use(Data2->recordset());
-            objects.findFirst(db::objectWithCode(Txtcod->text()));
-            found = !objects.noMatch();
-        },
-        [&] { Txtobjeto->setText(found ? Txtobjetoclone->text() : QString()); },
-        [&] { Txttítulo->setText(found ? Txttítuloclone->text() : QString()); },
-        [&] { Txtautor->setText(found ? Txtautorclone->text() : QString()); },
-        [&] {
-            const QString code = Txtcod->text();
-            if (code == QStringLiteral("0") || code.isEmpty()) {
-                services().msgBox(QStringLiteral("É Necessário Digitar o Código !"), platform::OkOnly,
-                                  platform::Exclamation);
-                Txtcod->setFocus();
-            }
-        },
-    });
-}
-
-// ---------------------------------------------------------------------------
-// Returned indicator, counter and total
-
-void Frmemprestimos::showReturned(const QString& text)
-{
-    int background = 0;
-    int foreground = 0;
-    if (text.isEmpty() || text == kSim) {
-        imgLight1->raise();
-        background = 16777215;
-        foreground = 0;
-    } else if (text == kNao) {
-        imglight2->raise();
-        background = 0;
-        foreground = 255;
-    } else {
-        return;  // any other text leaves the indicator as it is
-    }
-    QPalette palette = Combo1->palette();
-    for (const QPalette::ColorRole role : {QPalette::Base, QPalette::Window, QPalette::Button})
-        palette.setColor(role, fromBgr(background));
-    for (const QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
-        palette.setColor(role, fromBgr(foreground));
-    Combo1->setPalette(palette);
-}
-
-void Frmemprestimos::Combo1_Change()
-{
-    showReturned(Combo1->currentText());
-}
-
-void Frmemprestimos::Data1_Reposition()
-{
-    skipFailing({
-        [&] {
-            // The loans in the file now, whoever wrote them, and a new one
-            // while it is pending.
-            const bool adding = use(Data1->recordset()).editMode() == db::EditMode::Adding;
-            TotalRegistros = use(BancoDados).countRecords(QStringLiteral("empréstimos")) + (adding ? 1 : 0);
-        },
-        [&] {
-            const db::Recordset& loans = use(Data1->recordset());
-            Data1->setCaption(db::counterText(loans.absolutePosition() + 1, TotalRegistros));
-        },
-    });
-}
-
-void Frmemprestimos::Data1_Validate(int action)
-{
-    switch (action) {
-    case db::ActionAddNew:
-        ++TotalRegistros;
-        break;
-    case db::ActionDelete:
-    case db::ActionCancel:
-        --TotalRegistros;
-        break;
-    default:
-        break;
-    }
 }
 
 }  // namespace ondrel::loans

@@ -2,6 +2,7 @@
 
 #include "forms/links.h"
 #include "forms/recordtoolbar.h"
+#include "forms/singlewindow.h"
 
 #include <QDate>
 #include <QMainWindow>
@@ -45,14 +46,18 @@ QString returnNote(const QDate& day);
 // its data but keeps the object, and the next reference loads it again. It
 // offers the catalogue the start of a loan, and the search dialog its search
 // target.
-class Frmemprestimos : public QMainWindow, public forms::LoansLink, public forms::SearchTarget {
+class Frmemprestimos : public QMainWindow,
+                       public forms::LoansLink,
+                       public forms::SearchTarget,
+                       public forms::SingleWindow<Frmemprestimos> {
     Q_OBJECT
+    friend class forms::SingleWindow<Frmemprestimos>;
+
 public:
     // The shared instance, created (and initialised) on first reference; a
-    // reference to a window that was closed loads it again.
+    // reference to a window that was closed loads it again. existing() finds
+    // it without creating or loading anything.
     static Frmemprestimos* instance();
-    // The instance if there is one, without creating or loading anything.
-    static Frmemprestimos* existing();
 
     ~Frmemprestimos() override;
 
@@ -92,7 +97,6 @@ public:
     platform::ToolbarSeparator* ClarkTBSeparator1 = nullptr;
     platform::ToolbarSeparator* ClarkTBSeparator2 = nullptr;
     QLabel* lblpanel = nullptr;
-    QLabel* Image3 = nullptr;  // the pointing hand used as the custom pointer
 
     // ---- Record boxes (Data1)
     QLineEdit* Txtcod = nullptr;
@@ -249,10 +253,11 @@ private:
     // Referring to Data1 loads the window: Form_Load, then the record
     // sources open (the first loan becomes current).
     void ensureLoaded();
-    // The controls as they are at design, for a window loaded again.
-    void restoreDesignState();
-    // The enabled pattern of the record commands, button before menu item.
-    void setRecordCommands(bool browsing);
+    // The controls as the window first shows them, for a window loaded again.
+    void restoreInitialState();
+    // The enabled pattern of the record commands, button before menu item:
+    // adding, editing and a refused save (true), or browsing (false).
+    void setEditingCommands(bool editing);
     // The check of "Salvar", also run before the automatic save: a loan
     // needs a borrower. Tells why when it refuses.
     bool checkTypedValues();

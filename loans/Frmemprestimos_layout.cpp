@@ -1,5 +1,6 @@
-// The controls of the loans window, their places in twips, the menus and
-// the toolbar arithmetic of Controles.
+// The controls of the loans window, their places in twips, the menus, the
+// state they start in, and what a resize or a restore from the minimised
+// state lays out again.
 #include "Frmemprestimos.h"
 
 #include "assets/assets.h"
@@ -8,13 +9,17 @@
 #include "chrome/chrome.h"
 #include "collection/statements.h"
 #include "forms/formhelpers.h"
+#include "forms/guard.h"
 #include "forms/menubuilder.h"
 #include "forms/recordtoolbar.h"
+#include "forms/recordwindow.h"
 #include "platform/windowfont.h"
 #include "widgets/limitedtextedit.h"
+#include "widgets/line3d.h"
 #include "widgets/picturebutton.h"
 #include "widgets/resizer.h"
 #include "widgets/toolbarbar.h"
+#include "widgets/toolbarseparator.h"
 #include "widgets/twips.h"
 
 #include <QAction>
@@ -37,89 +42,32 @@ using platform::placeInTwips;
 
 namespace {
 
-constexpr int kClientWidth = 8700;
-constexpr int kClientHeight = 6555;
-constexpr int kBarHeight = 780;
-constexpr int kBar2Height = 420;
+using forms::kBar2Height;
+using forms::kBarHeight;
+using forms::kClientHeight;
+using forms::kClientWidth;
+
 // Where the boxes nobody sees are kept: to the right of the client area.
 constexpr int kOutside = 10000;
-// The smallest window in which every caption is still legible.
-constexpr int kMinimumWidth = 450;
-constexpr int kMinimumHeight = 350;
 
 }  // namespace
-
-Frmemprestimos::Frmemprestimos() : QMainWindow(nullptr)
-{
-    setObjectName(QStringLiteral("Frmemprestimos"));
-    setWindowTitle(QStringLiteral("Empréstimos"));
-    platform::useWindowFont(this);
-    auto* client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    setCentralWidget(client);
-
-    Data1 = named(new db::DataControl(this), QStringLiteral("Data1"));
-    Data1->setRecordSource(db::allLoans());
-    Data1->setCaption(QStringLiteral("Data1"));
-    Data2 = named(new db::DataControl(this), QStringLiteral("Data2"));
-    Data2->setRecordSource(db::objectsForLookup());
-    Data2->setCaption(QStringLiteral("Data2"));
-    Data2->setReadOnly(true);
-    Resize1 = named(new platform::Resizer(this), QStringLiteral("Resize1"));
-
-    buildToolbars();
-    buildRecordBoxes();
-    buildGrid();
-    buildMenus();
-    bindFields();
-    connectHandlers();
-
-    // The bars grow and shrink with the window, their buttons with them.
-    for (QWidget* container : {client, static_cast<QWidget*>(ctbBar), static_cast<QWidget*>(ctbBar2)})
-        Resize1->addContainer(container);
-
-    const double dpi = platform::logicalDpi(this);
-    client->resize(platform::twipsToPixels(kClientWidth, dpi), platform::twipsToPixels(kClientHeight, dpi));
-    resize(client->width(), client->height() + menuBar()->sizeHint().height());
-    setMinimumSize(kMinimumWidth, kMinimumHeight);
-    ctbBar->setGeometry(0, 0, client->width(), twipsToPixels(kBarHeight));
-    ctbBar2->setGeometry(0, client->height() - twipsToPixels(kBar2Height), client->width(), twipsToPixels(kBar2Height));
-}
 
 void Frmemprestimos::buildToolbars()
 {
     QWidget* client = centralWidget();
     ctbBar = named(new platform::ToolbarBar(client), QStringLiteral("ctbBar"));
-    struct Command {
-        ToolbarButton** button;
-        const char* name;
-        const char* caption;
-        const char* picture;
-    };
-    const std::array<Command, 5> commands = {{
+    const std::array<platform::RecordButton, 5> commands = {{
         {&cmdNovo, "cmdNovo", "Novo", "novo"},
         {&cmdSalvar, "cmdSalvar", "Salvar", "salvar"},
         {&cmdEditar, "cmdEditar", "Editar", "editar"},
         {&cmdExcluir, "cmdExcluir", "Excluir", "excluir"},
         {&cmdCancelar, "cmdCancelar", "Cancelar", "cancelar"},
     }};
-    const int buttonHeight = platform::recordButtonHeight(kBarHeight, kToolbarPrecision);
-    for (std::size_t i = 0; i < commands.size(); ++i) {
-        auto* button = named(new ToolbarButton(QString::fromUtf8(commands[i].caption)),
-                             QString::fromLatin1(commands[i].name));
-        button->setIcon(assets::icon(QString::fromLatin1(commands[i].picture)));
-        button->setIconSize(QSize(24, 24));
-        ctbBar->place(button, platform::kRecordButtonsLeft + static_cast<int>(i) * platform::kRecordButtonWidth,
-                      (kBarHeight - buttonHeight) / 2, platform::kRecordButtonWidth, buttonHeight);
-        *commands[i].button = button;
-    }
+    const int buttonHeight = platform::buildRecordButtons(ctbBar, kBarHeight, commands, kToolbarPrecision);
     cmdSalvar->setEnabled(false);
     cmdCancelar->setEnabled(false);
 
-    Image2 = makeLabel(nullptr, QStringLiteral("Image2"), QString());
-    Image2->setPixmap(assets::pixmap(QStringLiteral("logo")));
-    Image2->setScaledContents(true);
-    Image2->setAccessibleName(QStringLiteral("Ulmix"));
+    Image2 = platform::makeLogo();
     ctbBar->place(Image2, kClientWidth - 540 - (kBarHeight - buttonHeight), (kBarHeight - buttonHeight) / 2, 540, 540);
 
     ctbBar2 = named(new platform::ToolbarBar(client), QStringLiteral("ctbBar2"));
@@ -137,7 +85,7 @@ void Frmemprestimos::buildToolbars()
     ClarkTBButton2[0] = picture(QStringLiteral("ClarkTBButton2_0"), QStringLiteral("emprestimos"),
                                 QStringLiteral("Tela Objetos"), 1230, 30, 345, 330);
     // The search and close-search buttons share one place; the search button
-    // is in front at design, so it is created last.
+    // starts in front, so it is created last.
     cmdFechar = picture(QStringLiteral("cmdFechar"), QStringLiteral("fecharpesquisa"),
                         QStringLiteral("Fechar Pesquisa"), 1635, 30, 345, 330);
     cmdSeleciona = picture(QStringLiteral("cmdSeleciona"), QStringLiteral("pesquisa"), QStringLiteral("Pesquisar..."),
@@ -150,11 +98,6 @@ void Frmemprestimos::buildToolbars()
     ctbBar2->place(lblpanel, 2745, 45, 4365, 270);
     ClarkTBButton2[1] = picture(QStringLiteral("ClarkTBButton2_1"), QStringLiteral("fechar"), QStringLiteral("Fechar"),
                                 8025, 45, 615, 315);
-
-    Image3 = makeLabel(client, QStringLiteral("Image3"), QString());
-    Image3->setPixmap(assets::pixmap(QStringLiteral("mao")));
-    placeInTwips(Image3, kOutside, 8600, 480, 480);
-    Image3->hide();
 }
 
 void Frmemprestimos::buildRecordBoxes()
@@ -219,8 +162,8 @@ void Frmemprestimos::buildRecordBoxes()
     lookup(Txtautorclone, QStringLiteral("Txtautorclone"), 7400);
     lookup(Txttítuloclone, QStringLiteral("Txttítuloclone"), 7800);
 
-    // The grey and the red lamp share one place; the grey one is in front
-    // at design.
+    // The grey and the red lamp share one place; the grey one starts in
+    // front.
     const auto lamp = [&](QLabel*& label, const QString& name, const QString& art, const QString& meaning) {
         label = makeLabel(client, name, QString());
         label->setPixmap(assets::pixmap(art));
@@ -299,19 +242,11 @@ void Frmemprestimos::buildMenus()
     const platform::MenuBuilder build(menuBar());
 
     mnuarquivo = build.menu(QStringLiteral("mnuarquivo"), QStringLiteral("&Arquivo"));
-    mnunovo = build.item(mnuarquivo, QStringLiteral("mnunovo"), QStringLiteral("&Novo"));
-    mnusalvar = build.item(mnuarquivo, QStringLiteral("mnusalvar"), QStringLiteral("&Salvar"));
-    mnueditar = build.item(mnuarquivo, QStringLiteral("mnueditar"), QStringLiteral("&Editar"));
-    mnuexcluir = build.item(mnuarquivo, QStringLiteral("mnuexcluir"), QStringLiteral("E&xcluir"));
-    mnucancelar = build.item(mnuarquivo, QStringLiteral("mnucancelar"), QStringLiteral("&Cancelar"));
+    std::tie(mnunovo, mnusalvar, mnueditar, mnuexcluir, mnucancelar) = build.recordItems(mnuarquivo);
     mnusepara = build.separator(mnuarquivo, QStringLiteral("mnusepara"));
     mnusair = build.item(mnuarquivo, QStringLiteral("mnusair"), QStringLiteral("Sai&r"));
 
-    mnuir = build.menu(QStringLiteral("mnuir"), QStringLiteral("&Ir"));
-    mnuanterior = build.item(mnuir, QStringLiteral("mnuanterior"), QStringLiteral("&Anterior"));
-    mnuanterior->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    mnuproximo = build.item(mnuir, QStringLiteral("mnuproximo"), QStringLiteral("&Próximo"));
-    mnuproximo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    std::tie(mnuir, mnuanterior, mnuproximo) = build.goMenu();
 
     mnupesquisar = build.menu(QStringLiteral("mnupesquisar"), QStringLiteral("&Procurar"));
     mnuprocurar = build.item(mnupesquisar, QStringLiteral("mnuprocurar"), QStringLiteral("&Procura..."));
@@ -336,10 +271,10 @@ void Frmemprestimos::buildMenus()
     mnuseparahelp = build.separator(mnuajuda, QStringLiteral("mnuseparahelp"));
     mnusobre = build.item(mnuajuda, QStringLiteral("mnusobre"), QStringLiteral("&Sobre"));
 
-    restoreDesignState();
+    restoreInitialState();
 }
 
-void Frmemprestimos::restoreDesignState()
+void Frmemprestimos::restoreInitialState()
 {
     // Toolbar: browsing; the menu's record items all enabled until the first
     // command sets them.
@@ -364,25 +299,35 @@ void Frmemprestimos::restoreDesignState()
     Data1->setRecordSource(db::allLoans());
 }
 
-void Frmemprestimos::bindFields()
-{
-    Data1->bind(Txtcod, QStringLiteral("codobjeto"));
-    Data1->bind(Combo1, QStringLiteral("Entregue"));
-    Data1->bind(Txtnome, QStringLiteral("Nome"));
-    Data1->bind(Txtobjeto, QStringLiteral("objeto"));
-    Data1->bind(mskdata, QStringLiteral("Data"));
-    Data1->bind(Txttítulo, QStringLiteral("Título"));
-    Data1->bind(Txtautor, QStringLiteral("Autor"));
-    Data1->bind(Txtobs, QStringLiteral("observações"));
-    Data2->bind(Txtobjetoclone, QStringLiteral("objeto"), db::BindMode::DisplayOnly);
-    Data2->bind(Txtautorclone, QStringLiteral("Autor"), db::BindMode::DisplayOnly);
-    Data2->bind(Txttítuloclone, QStringLiteral("Título"), db::BindMode::DisplayOnly);
-}
-
 void Frmemprestimos::Controles()
 {
     const std::array<QWidget*, 5> buttons = {cmdNovo, cmdSalvar, cmdEditar, cmdExcluir, cmdCancelar};
     platform::layOutRecordToolbar({ctbBar, ctbBar2, buttons, Image2, ClarkTBButton2[1]}, kToolbarPrecision);
+}
+
+int Frmemprestimos::twipsToPixels(int twips) const
+{
+    return platform::twipsToPixels(twips, platform::logicalDpi(this));
+}
+
+int Frmemprestimos::pixelsToTwips(int pixels) const
+{
+    return platform::pixelsToTwips(pixels, platform::logicalDpi(this));
+}
+
+void Frmemprestimos::Form_Resize()
+{
+    if (isMinimized() || !ctbBar)
+        return;
+    // The resize component has rescaled the controls and the bars.
+    platform::guarded([&] { Controles(); });
+}
+
+void Frmemprestimos::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (forms::restoredFromMinimised(this, event))
+        Form_Resize();
 }
 
 }  // namespace ondrel::loans

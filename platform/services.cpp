@@ -96,7 +96,7 @@ public:
     int msgBox(const QString& text, int buttons, int icon, const QString& title) override
     {
         // The buttons value may carry the icon and the default button as well,
-        // as the original's single "buttons" argument does.
+        // so one argument can say all three.
         if (icon == NoIcon)
             icon = buttons & 0x70;
         const int defaultIndex = (buttons >> 8) & 0x3;
@@ -150,7 +150,7 @@ public:
             // back end does.
             m_effect = new QSoundEffect(qApp);
         }
-        // A new sound stops the one still playing, as the original call does.
+        // A new sound stops the one still playing: alarms never overlap.
         m_effect->stop();
         const QUrl source = QUrl::fromLocalFile(wavFile);
         if (m_effect->source() != source)

@@ -10,8 +10,9 @@ class QCursor;
 
 namespace ondrel::platform {
 
-// Buttons and icons of a message box, with the original values so a window
-// can pass them as the design names them (vbOKOnly, vbOKCancel, ...).
+// Buttons and icons of a message box. Their values can share one int: the
+// buttons in the low bits, the icon in bits 4 to 6 and the default button's
+// index in bits 8 and 9, so one argument can carry all three.
 enum MsgButtons : int {
     OkOnly = 0,
     OkCancel = 1,
@@ -59,7 +60,7 @@ public:
     virtual bool shellOpen(const QString& address) = 0;
     // Sends a key, such as "{f1}", to the active window.
     virtual void sendKeys(const QString& keys) = 0;
-    // File-open dialog with the original filter text "desc|pattern|desc|pattern".
+    // File-open dialog with a filter text "desc|pattern|desc|pattern".
     // Returns the chosen path or "" when cancelled.
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter,
                                  const QString& initialDir = QString()) = 0;
@@ -89,9 +90,9 @@ void setBeforeEnd(std::function<void()> work);
 // The application's title used as the default title of message boxes.
 QString applicationTitle();
 
-// Turns the original filter text "desc|pattern|desc|pattern" (patterns
-// separated by ';') into Qt's name filters "desc (p1 p2)". "*.*" means every
-// file, as on the original platform.
+// Turns a filter text "desc|pattern|desc|pattern" (patterns separated by
+// ';') into Qt's name filters "desc (p1 p2)". "*.*" means every file, with
+// or without an extension.
 QStringList nameFiltersFromFilterText(const QString& filter);
 
 // A key event as a text of sendKeys names it: "{f1}" .. "{f16}", "{enter}",

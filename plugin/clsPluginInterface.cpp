@@ -59,9 +59,7 @@ QString clsPluginInterface::Run(const platform::HostWindowRef& FormX)
         Frmobjetos* window = Frmobjetos::existing();
         if (!window)
             return QString();
-        if (!FormX)
-            throw std::runtime_error("Variável de objeto ou variável do bloco With não definida");
-        const QString caption = FormX->caption();
+        const QString caption = platform::use(FormX).caption();
         window = Frmobjetos::existing();  // reading the caption may run events too
         if (!window)
             return QString();

@@ -8,6 +8,7 @@
 #include "database/recordset.h"
 #include "forms/formhelpers.h"
 #include "forms/guard.h"
+#include "forms/storedqueries.h"
 #include "platform/pluginfolder.h"
 #include "platform/windowfont.h"
 #include "widgets/resizer.h"
@@ -31,7 +32,6 @@ namespace ondrel::search {
 
 namespace {
 
-Frmpesquisa* s_instance = nullptr;
 
 // Client area in twips.
 constexpr int kClientWidth = 4755;
@@ -78,18 +78,6 @@ void clearGroup(QButtonGroup* group)
 
 }  // namespace
 
-Frmpesquisa* Frmpesquisa::existing()
-{
-    return s_instance;
-}
-
-Frmpesquisa* Frmpesquisa::instance()
-{
-    if (!s_instance)
-        s_instance = new Frmpesquisa();
-    return s_instance;
-}
-
 Frmpesquisa::Frmpesquisa() : QDialog(nullptr)
 {
     setObjectName(QStringLiteral("Frmpesquisa"));
@@ -105,8 +93,7 @@ Frmpesquisa::Frmpesquisa() : QDialog(nullptr)
 
 Frmpesquisa::~Frmpesquisa()
 {
-    if (s_instance == this)
-        s_instance = nullptr;
+    forget(this);
 }
 
 int Frmpesquisa::twipsToPixels(int twips) const
@@ -119,7 +106,7 @@ void Frmpesquisa::buildLayout()
     using platform::named;
     using platform::placeInTwips;
     resize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
-    // Three quarters of the design size: the captions still legible.
+    // Three quarters of the opening size: the captions still legible.
     setMinimumSize(twipsToPixels(kClientWidth * 3 / 4), twipsToPixels(kClientHeight * 3 / 4));
 
     // Created back to front: the flags and the total box first, Frame2 over
@@ -179,10 +166,8 @@ void Frmpesquisa::buildLayout()
     Command1[0]->setDefault(true);
     Command1[1] = named(new QPushButton(QStringLiteral("&Cancela"), this), QStringLiteral("Command1_1"));
     placeInTwips(Command1[1], 3360, 2208, 1044, 336);
-    for (int index = 0; index < 2; ++index) {
-        connect(Command1[index], &QPushButton::clicked, this,
-                [this, index] { platform::guarded([&] { Command1_Click(index); }); });
-    }
+    for (int index = 0; index < 2; ++index)
+        platform::connectGuarded(Command1[index], &QPushButton::clicked, this, [this, index] { Command1_Click(index); });
 
     setTabOrder(Combo1, Text1);
     setTabOrder(Text1, Command1[0]);
@@ -297,13 +282,6 @@ void Frmpesquisa::openDatabase()
     BancoDados = chrome::openCollection(CaminhoBanco);
 }
 
-void Frmpesquisa::rewriteImprime(const QString& sql)
-{
-    // Delete, create and set its text in one transaction.
-    BancoDados->writeQueryDef(db::imprimeName(), sql);
-    ConsultaImprime = std::make_unique<db::QueryDef>(db::QueryDef{BancoDados, db::imprimeName()});
-}
-
 void Frmpesquisa::PesquisaObjetos()
 {
     // The object typed on the catalogue is stored first; refused, nothing
@@ -322,7 +300,7 @@ void Frmpesquisa::PesquisaObjetos()
     std::optional<QString> status;
     const QString column = columnFor(kObjectEntries, field);
     if (!column.isEmpty()) {
-        rewriteImprime(db::listingWhereContains(column, key));
+        ConsultaImprime = forms::writeImprime(BancoDados, db::listingWhereContains(column, key));
         statement = db::objectsWhereContains(column, key);
         // The set was never moved: the records reached so far, 1 or 0.
         if (field == QStringLiteral("Descrição"))
@@ -360,7 +338,7 @@ void Frmpesquisa::Cancela()
     if (Optobjeto->isChecked()) {
         if (!BancoDados)
             openDatabase();
-        rewriteImprime(db::listingByCode());
+        ConsultaImprime = forms::writeImprime(BancoDados, db::listingByCode());
         if (forms::SearchTarget* objetos = forms::searchTarget(forms::SearchCaller::Catalogue))
             objetos->cancelSearch(txttotal->text());
         reject();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/links.h"
+#include "forms/singlewindow.h"
 
 #include <QDialog>
 #include <QString>
@@ -49,14 +50,13 @@ namespace ondrel::search {
 //   QTimer::singleShot(0, [] { auto* d = Frmpesquisa::instance();
 //                              d->Text1->setText("x"); d->Command1[0]->click(); });
 // or fill the dialog and call Command1_Click() without showing it.
-class Frmpesquisa : public QDialog, public forms::SearchDialogLink {
+// The single dialog of the process is created on first reference
+// (instance()); existing() finds it without creating it.
+class Frmpesquisa : public QDialog, public forms::SearchDialogLink, public forms::SingleWindow<Frmpesquisa> {
     Q_OBJECT
-public:
-    // The single dialog of the process, created on first reference.
-    static Frmpesquisa* instance();
-    // The dialog if it was created, or nullptr.
-    static Frmpesquisa* existing();
+    friend class forms::SingleWindow<Frmpesquisa>;
 
+public:
     ~Frmpesquisa() override;
 
     // Fills the field list with the caller's entries, the first one
@@ -109,8 +109,6 @@ private:
     void resetToLoadLayout();
     // Opens the dialog's own handle on the collection database.
     void openDatabase();
-    // Rewrites "Imprime" in its three steps through BancoDados.
-    void rewriteImprime(const QString& sql);
     void Cancela();
 };
 

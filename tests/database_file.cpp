@@ -139,6 +139,40 @@ private slots:
         QCOMPARE(db->openRecordset(QStringLiteral("objetos"))->keyCount(), 2);
     }
 
+    // A failure SQLite reports keeps its own code and the statement that
+    // failed beside the number the windows look at; a value that cannot be
+    // bound fails the statement instead of running it with a null.
+    void engineErrorKeepsCodeAndStatement_data()
+    {
+        QTest::addColumn<QByteArray>("sql");
+        QTest::addColumn<int>("bindIndex");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<int>("code");
+        QTest::newRow("statement SQLite cannot read") << QByteArray("selec * from objetos") << 0 << int(ErrGeneric)
+                                                      << SQLITE_ERROR;
+        QTest::newRow("bind past the parameters") << QByteArray("select ?1") << 2 << int(ErrGeneric) << SQLITE_RANGE;
+    }
+    void engineErrorKeepsCodeAndStatement()
+    {
+        QFETCH(QByteArray, sql);
+        QFETCH(int, bindIndex);
+        QFETCH(int, number);
+        QFETCH(int, code);
+        testutil::TempCollection file;
+        Connection connection(file.path, Connection::Mode::OpenExisting);
+        try {
+            if (bindIndex > 0)
+                connection.cached(sql).bindInt(bindIndex, 1);
+            else
+                connection.exec(QString::fromUtf8(sql));
+            QFAIL("accepted");
+        } catch (const EngineError& e) {
+            QCOMPARE(e.number(), number);
+            QCOMPARE(e.sqliteCode(), code);
+            QCOMPARE(e.statement(), QString::fromUtf8(sql));
+        }
+    }
+
     void plainSqliteReadsTheFile()
     {
         testutil::TempCollection file;

@@ -298,7 +298,7 @@ void LendingTest::noLendingWhileBusyOrLent()
 
     QCOMPARE(f->Txtcod->text(), shown);
     QCOMPARE(f->cmdEmprestar->isEnabled(), emprestar);
-    QCOMPARE(f->podeEmprestar(), emprestar);
+    QCOMPARE(f->canLend(), emprestar);
     QVERIFY2(m_folder->services.messageTexts().isEmpty(), qPrintable(m_folder->services.messageTexts().join('|')));
 }
 

@@ -42,17 +42,17 @@ void Resizer::InitResize()
 {
     for (Container& c : m_containers)
         if (c.widget)
-            c.designSize = c.laidOutFor = c.widget->size();
+            c.startSize = c.laidOutFor = c.widget->size();
 }
 
 void Resizer::SaveInitialPositions()
 {
     for (Container& c : m_containers) {
         c.children.clear();
-        if (!c.widget || c.designSize.width() <= 0 || c.designSize.height() <= 0)
+        if (!c.widget || c.startSize.width() <= 0 || c.startSize.height() <= 0)
             continue;
-        const double w = c.designSize.width();
-        const double h = c.designSize.height();
+        const double w = c.startSize.width();
+        const double h = c.startSize.height();
         for (QObject* object : c.widget->children()) {
             auto* child = qobject_cast<QWidget*>(object);
             if (!child || child->isWindow())
@@ -76,11 +76,6 @@ void Resizer::SaveInitialPositions()
     m_setUp = true;
 }
 
-bool Resizer::isSetUp() const
-{
-    return m_setUp;
-}
-
 void Resizer::rescale()
 {
     for (Container& c : m_containers)
@@ -95,8 +90,8 @@ void Resizer::rescale(Container& container)
     if (size.width() <= 0 || size.height() <= 0)
         return;
     container.laidOutFor = size;
-    const double sx = double(size.width()) / container.designSize.width();
-    const double sy = double(size.height()) / container.designSize.height();
+    const double sx = double(size.width()) / container.startSize.width();
+    const double sy = double(size.height()) / container.startSize.height();
     for (const Child& child : container.children) {
         if (!child.widget)
             continue;

@@ -12,7 +12,7 @@ namespace ondrel::platform {
 
 // Keeps the proportions of a window's controls as the window changes size.
 // It watches one or more containers; set-up records each child's geometry
-// relative to its container's size at that moment (the design size), and
+// relative to its container's size at that moment (its starting size), and
 // every later resize of a container places its children at the same
 // fractions of the new size. Rescaling works from the recorded fractions, so
 // repeated resizes never accumulate rounding drift.
@@ -20,7 +20,7 @@ namespace ondrel::platform {
 // The text grows and shrinks with the controls: each child's font (and a
 // button's picture, a grid's rows and columns) is scaled by the smaller of
 // the container's two factors, so a caption that fits its place at the
-// design size fits it at every size.
+// starting size fits it at every size.
 //
 // A container that is a child of another container (a toolbar in the client
 // area) is laid out together with its parent, at once; a resize event that
@@ -42,16 +42,15 @@ public:
     void exclude(QWidget* widget);
 
     // First set-up operation: records the current size of every container as
-    // its design size.
+    // its starting size.
     void InitResize();
     // Second set-up operation: records every child's geometry relative to its
-    // container's design size, and its font. From then on resizes rescale the
+    // container's starting size, and its font. From then on resizes rescale the
     // children.
     void SaveInitialPositions();
 
     // Places every recorded child for its container's current size.
     void rescale();
-    bool isSetUp() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -60,7 +59,7 @@ private:
     struct Child {
         QPointer<QWidget> widget;
         QRectF fraction;
-        double pointSize = -1;  // the design font's size in points, or
+        double pointSize = -1;  // the starting font's size in points, or
         int pixelSize = -1;     // in pixels when it was given so
         QSize iconSize;         // a button's picture
         int rowHeight = -1;     // a grid's rows
@@ -68,7 +67,7 @@ private:
     };
     struct Container {
         QPointer<QWidget> widget;
-        QSize designSize;
+        QSize startSize;
         QSize laidOutFor;  // the size the children were last placed for
         std::vector<Child> children;
     };

@@ -17,16 +17,4 @@ void ToolbarBar::place(QWidget* child, int left, int top, int width, int height)
     placeInTwips(child, left, top, width, height);
 }
 
-ToolbarSeparator::ToolbarSeparator(QWidget* parent) : QFrame(parent)
-{
-    setFrameShape(QFrame::VLine);
-    setFrameShadow(QFrame::Sunken);
-}
-
-Line3D::Line3D(QWidget* parent) : QFrame(parent)
-{
-    setFrameShape(QFrame::HLine);
-    setFrameShadow(QFrame::Sunken);
-}
-
 }  // namespace ondrel::platform

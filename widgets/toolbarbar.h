@@ -15,18 +15,4 @@ public:
     void place(QWidget* child, int left, int top, int width, int height);
 };
 
-// A vertical separator line between groups of toolbar buttons.
-class ToolbarSeparator : public QFrame {
-    Q_OBJECT
-public:
-    explicit ToolbarSeparator(QWidget* parent = nullptr);
-};
-
-// A horizontal 3-D rule (a sunken line), used as decoration.
-class Line3D : public QFrame {
-    Q_OBJECT
-public:
-    explicit Line3D(QWidget* parent = nullptr);
-};
-
 }  // namespace ondrel::platform
