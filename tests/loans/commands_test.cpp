@@ -1,6 +1,7 @@
 // The record commands of the loans window driven as a user drives them:
-// new, edit, cancel, save with its return note, delete, the code lookup, and
-// the catalogue following a saved loan.
+// new, edit, cancel, save with its return note, delete, the code lookup, the
+// moves, closing and switching to the catalogue, and the catalogue following a
+// saved loan.
 #include "loans_testutil.h"
 
 #include "binding/datacontrol.h"
@@ -105,6 +106,11 @@ private slots:
     void catalogueFollowsSavedLoan_data();
     void catalogueFollowsSavedLoan();
     void closedCatalogueIsLeftAlone();
+    void moves_data();
+    void moves();
+    void movesInAnEmptyList();
+    void closing_data();
+    void closing();
 };
 
 void LoansCommandsTest::newLoanIsFilledStoredAndCounted()
@@ -615,6 +621,92 @@ void LoansCommandsTest::closedCatalogueIsLeftAlone()
     QCOMPARE(folder.storedLoans().size(), 7);
     QVERIFY(!Frmobjetos::existing());
     QVERIFY(browsing(loans));
+}
+void LoansCommandsTest::moves_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("position");
+    QTest::newRow("next") << 2 << "sscommand1_0" << "Davi" << 4;
+    QTest::newRow("previous") << 2 << "sscommand1_1" << "Bruno" << 2;
+    QTest::newRow("next on the last") << 5 << "sscommand1_0" << "Fábio" << 6;
+    QTest::newRow("previous on the first") << 0 << "sscommand1_1" << "Ana" << 1;
+    QTest::newRow("Próximo on the last") << 5 << "mnuproximo" << "Fábio" << 6;
+    QTest::newRow("Anterior on the first") << 0 << "mnuanterior" << "Ana" << 1;
+    QTest::newRow("Anterior") << 5 << "mnuanterior" << "Elisa" << 5;
+}
+
+void LoansCommandsTest::moves()
+{
+    QFETCH(int, start);
+    QFETCH(QString, control);
+    QFETCH(QString, name);
+    QFETCH(int, position);
+    Folder folder;
+    folder.create(standardObjects(), standardLoans());
+    Frmemprestimos* loans = openLoans();
+    QVERIFY(loans);
+    loans->Data1->recordset()->setAbsolutePosition(start);
+    if (auto* button = loans->findChild<QAbstractButton*>(control))
+        QTest::mouseClick(button, Qt::LeftButton);
+    else
+        loans->findChild<QAction*>(control)->trigger();
+    QCOMPARE(loans->Txtnome->text(), name);
+    QCOMPARE(loans->Data1->caption(), QStringLiteral(" Registro : %1  de  6").arg(position));
+    QVERIFY(folder.services.messageBoxes.isEmpty());
+}
+
+void LoansCommandsTest::movesInAnEmptyList()
+{
+    Folder folder;
+    folder.create(standardObjects(), {});
+    Frmemprestimos* loans = openLoans();
+    QVERIFY(loans);
+    for (int i : {0, 1, 0})
+        QTest::mouseClick(loans->sscommand1[i], Qt::LeftButton);
+    loans->mnuproximo->trigger();
+    loans->mnuanterior->trigger();
+    QVERIFY(folder.services.messageBoxes.isEmpty());
+    QCOMPARE(loans->Txtnome->text(), QString());
+}
+
+void LoansCommandsTest::closing_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<bool>("catalogueShown");
+    QTest::newRow("Sair") << "mnusair" << false;
+    QTest::newRow("close button") << "ClarkTBButton2_1" << false;
+    QTest::newRow("close box") << "" << false;
+    QTest::newRow("to the catalogue") << "ClarkTBButton2_0" << true;
+}
+
+void LoansCommandsTest::closing()
+{
+    QFETCH(QString, control);
+    QFETCH(bool, catalogueShown);
+    Folder folder;
+    folder.create(standardObjects(), standardLoans());
+    Frmemprestimos* loans = openLoans();
+    QVERIFY(loans);
+    if (control.isEmpty())
+        loans->close();
+    else if (auto* button = loans->findChild<QAbstractButton*>(control))
+        QTest::mouseClick(button, Qt::LeftButton);
+    else
+        loans->findChild<QAction*>(control)->trigger();
+
+    QVERIFY(!loans->isVisible());
+    QVERIFY(!loans->isLoaded());
+    QCOMPARE(Frmemprestimos::existing(), loans);  // the instance stays
+    QCOMPARE(folder.services.endProcessCalls, 0);  // only this window closes
+    Frmobjetos* objects = Frmobjetos::existing();
+    QCOMPARE(objects && objects->isVisible(), catalogueShown);
+    if (catalogueShown) {
+        QVERIFY(objects->isLoaded());
+        QCOMPARE(objects->Txtcod->text(), QStringLiteral("A1"));
+    }
+    QVERIFY(folder.services.messageBoxes.isEmpty());
 }
 
 QTEST_MAIN(LoansCommandsTest)

@@ -1,25 +1,20 @@
-// The loans window's own commands: opening and closing a search, the moves,
-// switching to the catalogue and closing, the hover texts, the home link and
-// help.
+// The loans window's search commands: opening a search, closing it, cancelling
+// it, and a refused save while one is open.
 #include "loans_testutil.h"
 
 #include "binding/datacontrol.h"
-#include "chrome/chrome.h"
-#include "chrome/helpviewer.h"
 #include "search/Frmpesquisa.h"
 #include "widgets/picturebutton.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QEnterEvent>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTextBrowser>
 #include <functional>
 
 using namespace loanstest;
@@ -89,7 +84,7 @@ QString viewState(Frmemprestimos* loans)
 
 }  // namespace
 
-class LoansCommands2Test : public QObject {
+class LoansSearchTest : public QObject {
     Q_OBJECT
 private slots:
     void searchThenCloseSearch();
@@ -98,20 +93,9 @@ private slots:
     void closeDuringSearchStartsLoaded();
     void refusedSaveChangesNothing_data();
     void refusedSaveChangesNothing();
-    void moves_data();
-    void moves();
-    void movesInAnEmptyList();
-    void closing_data();
-    void closing();
-    void hoverTexts_data();
-    void hoverTexts();
-    void hoverFromSearchToHelp();
-    void homeLink();
-    void helpAndAbout();
-    void f1OpensTheHelpFile();
 };
 
-void LoansCommands2Test::searchThenCloseSearch()
+void LoansSearchTest::searchThenCloseSearch()
 {
     Folder folder;
     folder.create(standardObjects(), standardLoans());
@@ -159,7 +143,7 @@ void LoansCommands2Test::searchThenCloseSearch()
     QVERIFY(folder.services.messageBoxes.isEmpty());
 }
 
-void LoansCommands2Test::searchMenusRunTheButtons()
+void LoansSearchTest::searchMenusRunTheButtons()
 {
     Folder folder;
     folder.create(standardObjects(), standardLoans());
@@ -178,7 +162,7 @@ void LoansCommands2Test::searchMenusRunTheButtons()
     QVERIFY(!loans->mnufecharpesquisa->isEnabled());
 }
 
-void LoansCommands2Test::searchCancelledTwice()
+void LoansSearchTest::searchCancelledTwice()
 {
     Folder folder;
     folder.create(standardObjects(), standardLoans());
@@ -201,7 +185,7 @@ void LoansCommands2Test::searchCancelledTwice()
     }
 }
 
-void LoansCommands2Test::closeDuringSearchStartsLoaded()
+void LoansSearchTest::closeDuringSearchStartsLoaded()
 {
     Folder folder;
     folder.create(standardObjects(), standardLoans());
@@ -229,7 +213,7 @@ void LoansCommands2Test::closeDuringSearchStartsLoaded()
     QVERIFY(!loans->mnudata->isChecked());
 }
 
-void LoansCommands2Test::refusedSaveChangesNothing_data()
+void LoansSearchTest::refusedSaveChangesNothing_data()
 {
     QTest::addColumn<QString>("command");
     QTest::newRow("all loans") << "mnutodos";
@@ -239,7 +223,7 @@ void LoansCommands2Test::refusedSaveChangesNothing_data()
     QTest::newRow("search dialog Ok") << "Ok";
 }
 
-void LoansCommands2Test::refusedSaveChangesNothing()
+void LoansSearchTest::refusedSaveChangesNothing()
 {
     QFETCH(QString, command);
     Folder folder;
@@ -280,205 +264,6 @@ void LoansCommands2Test::refusedSaveChangesNothing()
     QCOMPARE(loans->mskdata->text(), QStringLiteral("31/02/2003"));
 }
 
-void LoansCommands2Test::moves_data()
-{
-    QTest::addColumn<int>("start");
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("position");
-    QTest::newRow("next") << 2 << "sscommand1_0" << "Davi" << 4;
-    QTest::newRow("previous") << 2 << "sscommand1_1" << "Bruno" << 2;
-    QTest::newRow("next on the last") << 5 << "sscommand1_0" << "Fábio" << 6;
-    QTest::newRow("previous on the first") << 0 << "sscommand1_1" << "Ana" << 1;
-    QTest::newRow("Próximo on the last") << 5 << "mnuproximo" << "Fábio" << 6;
-    QTest::newRow("Anterior on the first") << 0 << "mnuanterior" << "Ana" << 1;
-    QTest::newRow("Anterior") << 5 << "mnuanterior" << "Elisa" << 5;
-}
 
-void LoansCommands2Test::moves()
-{
-    QFETCH(int, start);
-    QFETCH(QString, control);
-    QFETCH(QString, name);
-    QFETCH(int, position);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
-    loans->Data1->recordset()->setAbsolutePosition(start);
-    if (auto* button = loans->findChild<QAbstractButton*>(control))
-        QTest::mouseClick(button, Qt::LeftButton);
-    else
-        loans->findChild<QAction*>(control)->trigger();
-    QCOMPARE(loans->Txtnome->text(), name);
-    QCOMPARE(loans->Data1->caption(), QStringLiteral(" Registro : %1  de  6").arg(position));
-    QVERIFY(folder.services.messageBoxes.isEmpty());
-}
-
-void LoansCommands2Test::movesInAnEmptyList()
-{
-    Folder folder;
-    folder.create(standardObjects(), {});
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
-    for (int i : {0, 1, 0})
-        QTest::mouseClick(loans->sscommand1[i], Qt::LeftButton);
-    loans->mnuproximo->trigger();
-    loans->mnuanterior->trigger();
-    QVERIFY(folder.services.messageBoxes.isEmpty());
-    QCOMPARE(loans->Txtnome->text(), QString());
-}
-
-void LoansCommands2Test::closing_data()
-{
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<bool>("catalogueShown");
-    QTest::newRow("Sair") << "mnusair" << false;
-    QTest::newRow("close button") << "ClarkTBButton2_1" << false;
-    QTest::newRow("close box") << "" << false;
-    QTest::newRow("to the catalogue") << "ClarkTBButton2_0" << true;
-}
-
-void LoansCommands2Test::closing()
-{
-    QFETCH(QString, control);
-    QFETCH(bool, catalogueShown);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
-    if (control.isEmpty())
-        loans->close();
-    else if (auto* button = loans->findChild<QAbstractButton*>(control))
-        QTest::mouseClick(button, Qt::LeftButton);
-    else
-        loans->findChild<QAction*>(control)->trigger();
-
-    QVERIFY(!loans->isVisible());
-    QVERIFY(!loans->isLoaded());
-    QCOMPARE(Frmemprestimos::existing(), loans);  // the instance stays
-    QCOMPARE(folder.services.endProcessCalls, 0);  // only this window closes
-    Frmobjetos* objects = Frmobjetos::existing();
-    QCOMPARE(objects && objects->isVisible(), catalogueShown);
-    if (catalogueShown) {
-        QVERIFY(objects->isLoaded());
-        QCOMPARE(objects->Txtcod->text(), QStringLiteral("A1"));
-    }
-    QVERIFY(folder.services.messageBoxes.isEmpty());
-}
-
-void LoansCommands2Test::hoverTexts_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("to the catalogue") << "ClarkTBButton2_0" << "Tela Objetos";
-    QTest::newRow("close") << "ClarkTBButton2_1" << "Fechar";
-    QTest::newRow("search") << "cmdSeleciona" << "Pesquisar...";
-    QTest::newRow("close search") << "cmdFechar" << "Fechar Pesquisa";
-    QTest::newRow("next (member 0)") << "sscommand1_0" << "Próximo Registro";
-    QTest::newRow("previous (member 1)") << "sscommand1_1" << "Registro Anterior";
-    QTest::newRow("help") << "ctbajuda" << "Ajuda";
-    QTest::newRow("home") << "cmdHome" << QString();  // the home page of the test's plug-in folder
-    QTest::newRow("record button: none") << "cmdNovo" << "antes";
-}
-
-void LoansCommands2Test::hoverTexts()
-{
-    QFETCH(QString, button);
-    QFETCH(QString, text);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
-    auto* b = loans->findChild<QWidget*>(button);
-    QVERIFY(b);
-    loans->lblpanel->setText(QStringLiteral("antes"));
-    enter(b);
-    QCOMPARE(loans->lblpanel->text(), text.isEmpty() ? ondrel::chrome::homePage() : text);
-    leave(b);
-    QCOMPARE(loans->lblpanel->text(), text == QStringLiteral("antes") ? text : QString());
-}
-
-void LoansCommands2Test::hoverFromSearchToHelp()
-{
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
-    // Moving the real mouse across the bar: search button, then help button.
-    QTest::mouseMove(loans->cmdSeleciona);
-    QTRY_COMPARE(loans->lblpanel->text(), QStringLiteral("Pesquisar..."));
-    QTest::mouseMove(loans->ctbajuda);
-    QTRY_COMPARE(loans->lblpanel->text(), QStringLiteral("Ajuda"));
-}
-
-void LoansCommands2Test::homeLink()
-{
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
-    QCOMPARE(loans->cmdHome->caption(), ondrel::chrome::makerName());
-
-    enter(loans->cmdHome);
-    QCOMPARE(loans->lblpanel->text(), ondrel::chrome::homePage());
-    QCOMPARE(loans->cursor().shape(), Qt::BitmapCursor);
-    QTest::mouseClick(loans->cmdHome, Qt::LeftButton);
-    QCOMPARE(folder.services.opened, QStringList{ondrel::chrome::homePage()});
-    QCOMPARE(loans->lblpanel->text(), QString());
-    // The pointing hand stays while the mouse is on the button.
-    QCOMPARE(loans->cursor().shape(), Qt::BitmapCursor);
-    leave(loans->cmdHome);
-    QCOMPARE(loans->cursor().shape(), Qt::ArrowCursor);
-    QVERIFY(folder.services.messageBoxes.isEmpty());
-}
-
-void LoansCommands2Test::helpAndAbout()
-{
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
-
-    loans->lblpanel->setText(QStringLiteral("Ajuda"));
-    QTest::mouseClick(loans->ctbajuda, Qt::LeftButton);
-    QCOMPARE(loans->lblpanel->text(), QString());
-    QCOMPARE(folder.services.keysSent, QStringList{"{f1}"});
-
-    loans->lblpanel->setText(QStringLiteral("fica"));
-    loans->mnuhelp->trigger();
-    QCOMPARE(folder.services.keysSent, (QStringList{"{f1}", "{f1}"}));
-    QCOMPARE(loans->lblpanel->text(), QStringLiteral("fica"));
-
-    loans->mnusobre->trigger();  // no handler: nothing at all
-    QCOMPARE(folder.services.keysSent.size(), 2);
-    QVERIFY(folder.services.messageBoxes.isEmpty());
-    QVERIFY(folder.services.opened.isEmpty());
-    QCOMPARE(loans->lblpanel->text(), QStringLiteral("fica"));
-    QVERIFY(!ondrel::chrome::HelpViewer::current());
-}
-
-void LoansCommands2Test::f1OpensTheHelpFile()
-{
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    {
-        QFile help(folder.dir.filePath(QStringLiteral("Ulmix.hlp")));
-        QVERIFY(help.open(QIODevice::WriteOnly));
-        help.write("Empréstimos: quem levou cada objeto.");
-    }
-    // The help file of this plug-in folder, as the catalogue registers it.
-    ondrel::chrome::registerHelpFile();
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
-    loans->Txtnome->setFocus();
-    QTest::keyClick(loans->Txtnome, Qt::Key_F1);
-    ondrel::chrome::HelpViewer* viewer = ondrel::chrome::HelpViewer::current();
-    QVERIFY(viewer);
-    QCOMPARE(viewer->browser()->toPlainText(), QStringLiteral("Empréstimos: quem levou cada objeto."));
-    viewer->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-QTEST_MAIN(LoansCommands2Test)
+QTEST_MAIN(LoansSearchTest)
 #include "search_test.moc"
