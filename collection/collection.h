@@ -5,10 +5,15 @@
 // every end of the process does to the file.
 #include <QString>
 
+#include <string_view>
+
 namespace ondrel::db {
 
-// The connect string every explicit open passes.
+// The password every collection file is created with, and the connect
+// string every explicit open passes, which carries it.
+inline constexpr const char* kDatabasePassword = "7Borel3";
 inline constexpr const char* kConnectString = ";pwd=7Borel3";
+static_assert(std::string_view(kConnectString).substr(5) == kDatabasePassword);
 inline constexpr const char* kDatabaseFileName = "livrano.mdb";
 
 // Path rule: the folder, one separator only if it does not already end with
@@ -17,7 +22,7 @@ QString databasePath(const QString& folder, const QString& fileName = QString::f
 
 // Fills a database with a few dozen believable objects and loans.
 void fillDemo(const QString& path, const QString& password);
-// Creates a database (password "7Borel3") filled with generated objects and
+// Creates a database (password kDatabasePassword) filled with generated objects and
 // loans, for the benchmark and the performance checks.
 void generateBenchData(const QString& path, int objects, int loans);
 

@@ -151,7 +151,7 @@ void fillDemo(const QString& path, const QString& password)
 
 void generateBenchData(const QString& path, int objectCount, int loanCount)
 {
-    Database::create(path, QStringLiteral("7Borel3"));
+    Database::create(path, QString::fromLatin1(kDatabasePassword));
     auto db = Database::open(path, QString::fromLatin1(kConnectString));
     Connection& c = db->connection();
     const TableInfo& objects = *db->schema().table(QStringLiteral("objetos"));

@@ -39,13 +39,11 @@
 
 namespace {
 
-constexpr const char* kPassword = "7Borel3";
-
 int createDatabase(const QString& path, bool demo)
 {
     try {
         // Filled under a temporary name: the file appears complete or not at all.
-        const QString password = QString::fromLatin1(kPassword);
+        const QString password = QString::fromLatin1(ondrel::db::kDatabasePassword);
         std::function<void(const QString&)> fill;
         if (demo)
             fill = [&](const QString& building) { ondrel::db::fillDemo(building, password); };

@@ -3,6 +3,7 @@
 #include "binding/datacontrol.h"
 #include "binding/recordsetmodel.h"
 #include "collection/collection.h"
+#include "collection_testutil.h"
 #include "database/database.h"
 
 #include <QLineEdit>
@@ -30,7 +31,7 @@ const Object kObjects[] = {
 // the source the way the window binds them.
 struct Catalogue {
     QTemporaryDir dir;
-    QString path = dir.filePath("livrano.mdb");
+    QString path = testutil::collectionFile(dir.path());
     std::shared_ptr<Database> db;
     QWidget form;
     QLineEdit* cod = new QLineEdit(&form);
@@ -45,8 +46,8 @@ struct Catalogue {
 
     Catalogue()
     {
-        Database::create(path, "7Borel3");
-        db = Database::open(path, kConnectString);
+        testutil::createCollection(path);
+        db = testutil::openCollection(path);
         auto rs = db->openRecordset("objetos");
         for (const Object& o : kObjects) {
             rs->addNew();
@@ -84,7 +85,7 @@ struct Catalogue {
 
     int countObjects() const
     {
-        auto other = Database::open(path, kConnectString)->openRecordset("objetos", RecordsetType::Snapshot);
+        auto other = testutil::openCollection(path)->openRecordset("objetos", RecordsetType::Snapshot);
         if (other->eof())
             return 0;
         other->moveLast();
@@ -92,7 +93,7 @@ struct Catalogue {
     }
     QString storedTitle(const QString& code) const
     {
-        auto other = Database::open(path, kConnectString)->openRecordset("select * from objetos where cod='" + code + "'");
+        auto other = testutil::openCollection(path)->openRecordset("select * from objetos where cod='" + code + "'");
         return other->eof() ? QString("<none>") : other->text("Título");
     }
 };
@@ -167,7 +168,7 @@ void TestDataControlEngine::automaticSaveReachesFile()
     c.data1.recordset()->moveNext();
     QCOMPARE(c.cod->text(), QString("L002"));
     QCOMPARE(c.storedTitle("L001"), QString("Dom Casmurro (1899)"));
-    auto other = Database::open(c.path, kConnectString)->openRecordset("select * from objetos where cod='L001'");
+    auto other = testutil::openCollection(c.path)->openRecordset("select * from objetos where cod='L001'");
     QCOMPARE(other->text("Descrição"), QString("Primeira edição.\r\nCapa dura.\r\nAutografado."));
     QCOMPARE(other->text("Data"), QString("05/03/2003"));
 }
@@ -254,7 +255,7 @@ void TestDataControlEngine::gridWritesBack()
     QCOMPARE(after.count(), 1);
     QCOMPARE(view.currentIndex().row(), 1);
     QCOMPARE(c.cod->text(), QString("L002"));
-    auto other = Database::open(c.path, kConnectString)->openRecordset("select * from objetos where cod='L002'");
+    auto other = testutil::openCollection(c.path)->openRecordset("select * from objetos where cod='L002'");
     QCOMPARE(other->text("valor"), QStringLiteral("7,50"));
     // an impossible value is refused without leaving an edit pending
     QSignalSpy errors(&model, &RecordsetModel::engineError);

@@ -56,7 +56,7 @@ public:
 
     void create(const QList<Object>& objects = standardObjects()) const
     {
-        Database::create(path(), QStringLiteral("7Borel3"));
+        PluginFolder::create(testutil::Collection::Empty);
         auto rs = open()->openRecordset(QStringLiteral("objetos"));
         for (const Object& o : objects) {
             rs->addNew();

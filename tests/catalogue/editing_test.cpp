@@ -6,6 +6,7 @@
 #include "binding/datacontrol.h"
 #include "catalogue/Frmobjetos.h"
 #include "core/valuetext.h"
+#include "collection_testutil.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "platform/pluginfolder.h"
@@ -38,8 +39,6 @@ namespace platform = ondrel::platform;
 
 namespace {
 
-const QString kPassword = QStringLiteral("7Borel3");
-const QString kConnect = QStringLiteral(";pwd=7Borel3");
 const QString kDuplicate = QStringLiteral("Esse código já existe!");
 const QString kNoTitle = QStringLiteral("O Preenchimento do Campo Título é necessário");
 const QString kNoCode = QStringLiteral("É Necessário digitar um código (até 7 dígitos)");
@@ -59,8 +58,8 @@ struct LoanRow {
 
 void createCatalogue(const QString& path, const QList<ObjectRow>& objects, const QList<LoanRow>& loans = {})
 {
-    Database::create(path, kPassword);
-    auto db = Database::open(path, kConnect);
+    testutil::createCollection(path);
+    auto db = testutil::openCollection(path);
     auto rs = db->openRecordset(QStringLiteral("objetos"));
     for (const ObjectRow& o : objects) {
         rs->addNew();
@@ -174,7 +173,7 @@ private slots:
     void kindListOpensOnFocus();
 
 private:
-    QString databaseFile() const { return m_folder->filePath(QStringLiteral("livrano.mdb")); }
+    QString databaseFile() const { return testutil::collectionFile(m_folder->path()); }
     Frmobjetos* showForm();
     void closeForm();
     // Brings the window into one of the edit modes named in the tables.
@@ -234,7 +233,7 @@ void CatalogueEditingTest::closeForm()
 QStringList CatalogueEditingTest::storedCodes() const
 {
     QStringList codes;
-    auto db = Database::open(databaseFile(), kConnect);
+    auto db = testutil::openCollection(databaseFile());
     auto rs = db->openRecordset(QStringLiteral("objetos"), ondrel::db::RecordsetType::Snapshot);
     for (; !rs->eof(); rs->moveNext())
         codes << rs->text(QStringLiteral("cod"));
@@ -243,7 +242,7 @@ QStringList CatalogueEditingTest::storedCodes() const
 
 QString CatalogueEditingTest::storedText(const QString& cod, const QString& field) const
 {
-    auto db = Database::open(databaseFile(), kConnect);
+    auto db = testutil::openCollection(databaseFile());
     auto rs = db->openRecordset(QStringLiteral("objetos"), ondrel::db::RecordsetType::Snapshot);
     rs->findFirst(QStringLiteral("cod='%1'").arg(cod));
     return rs->noMatch() ? QStringLiteral("<none>") : rs->text(field);

@@ -37,7 +37,7 @@ void CatalogueFullsizeTest::initTestCase()
     QVERIFY(m_folder.isValid());
     m_installed = std::make_unique<RecordingServices::Installed>(m_services);
     ondrel::platform::setPluginFolder(m_folder.path());
-    ondrel::db::generateBenchData(m_folder.filePath(QStringLiteral("livrano.mdb")), 32767, 100000);
+    ondrel::db::generateBenchData(ondrel::db::databasePath(m_folder.path()), 32767, 100000);
 }
 
 void CatalogueFullsizeTest::cleanupTestCase()

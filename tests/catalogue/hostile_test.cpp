@@ -214,7 +214,7 @@ private slots:
         if (contents == "sqlite") {
             plainExec(path, "CREATE TABLE objetos (cod TEXT)");
         } else if (contents == "password") {
-            ondrel::db::Database::create(path, QStringLiteral("outra"));
+            testutil::createCollection(path, testutil::Collection::OtherPassword);
         } else if (contents == "damaged") {
             m_folder->create();
             QVERIFY(testutil::damagePages(path));
@@ -255,8 +255,8 @@ private slots:
         f->txttítulo->setText(QStringLiteral("Outro"));
         f->Cmdsalvar_Click();
         QVERIFY(m_folder->services.messageTexts().value(0).contains(QStringLiteral("somente leitura")));
-        QCOMPARE(QDir(m_folder->dir.path()).entryList({QStringLiteral("livrano.mdb*")}, QDir::Files),
-                 QStringList{QStringLiteral("livrano.mdb")});
+        QCOMPARE(QDir(m_folder->dir.path()).entryList({QString::fromLatin1(ondrel::db::kDatabaseFileName) + u'*'}, QDir::Files),
+                 QStringList{QString::fromLatin1(ondrel::db::kDatabaseFileName)});
         QCOMPARE(queriesInFile(m_folder->path(), "Imprime"), 0);  // kept in memory for the run
     }
 

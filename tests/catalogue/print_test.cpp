@@ -223,13 +223,13 @@ void CataloguePrintTest::missingPiecesPrintNothing_data()
 {
     QTest::addColumn<QString>("missing");
     QTest::newRow("layout file") << "objetos.rpt";
-    QTest::newRow("database") << "livrano.mdb";
+    QTest::newRow("database") << QString::fromLatin1(ondrel::db::kDatabaseFileName);
 }
 
 void CataloguePrintTest::missingPiecesPrintNothing()
 {
     QFETCH(QString, missing);
-    if (missing != QLatin1String("livrano.mdb"))
+    if (missing != QLatin1String(ondrel::db::kDatabaseFileName))
         m_folder->create();
     QFile::remove(m_folder->dir.filePath(missing));
     Frmobjetos* f = m_folder->openCatalogue();

@@ -4,6 +4,7 @@
 #include "binding/recordsetmodel.h"
 #include "catalogue/Frmobjetos.h"
 #include "collection/collection.h"
+#include "collection_testutil.h"
 #include "database/database.h"
 #include "loans/Frmemprestimos.h"
 #include "platform/pluginfolder.h"
@@ -29,8 +30,6 @@ using testutil::above;
 
 namespace {
 
-const QString kPassword = QStringLiteral("7Borel3");
-const QString kConnect = QStringLiteral(";pwd=7Borel3");
 
 }  // namespace
 
@@ -53,7 +52,7 @@ private slots:
     void pictureIsFittedOnResize();
 
 private:
-    QString databaseFile() const { return m_folder->filePath(QStringLiteral("livrano.mdb")); }
+    QString databaseFile() const { return testutil::collectionFile(m_folder->path()); }
     Frmobjetos* showForm();
 
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -113,7 +112,7 @@ void CatalogueStartupTest::missingDatabaseOpensEmptyWithoutMessage()
 
 void CatalogueStartupTest::emptyTable()
 {
-    Database::create(databaseFile(), kPassword);
+    testutil::createCollection(databaseFile());
     Frmobjetos* form = showForm();
     QVERIFY(form->BancoDados);
     QVERIFY(form->TabObjetos);
@@ -134,9 +133,9 @@ void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable_data()
 void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable()
 {
     QFETCH(QString, newest);
-    Database::create(databaseFile(), kPassword);
+    testutil::createCollection(databaseFile());
     {
-        auto loans = Database::open(databaseFile(), kConnect)->openRecordset(QStringLiteral("empréstimos"));
+        auto loans = testutil::openCollection(databaseFile())->openRecordset(QStringLiteral("empréstimos"));
         for (const auto& [name, date, back] : {std::tuple{"Ana", "01/02/2003", QStringLiteral("Não")},
                                                std::tuple{"Rui", "05/02/2003", newest}}) {
             loans->addNew();
@@ -166,13 +165,12 @@ void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable()
 
 void CatalogueStartupTest::demoDatabaseShowsFirstObject()
 {
-    Database::create(databaseFile(), kPassword);
-    ondrel::db::fillDemo(databaseFile(), kPassword);
+    testutil::createCollection(databaseFile(), testutil::Collection::Demo);
     QString firstCode, firstTitle;
     int count = 0;
     qint64 sum = 0;
     {
-        auto db = Database::open(databaseFile(), kConnect);
+        auto db = testutil::openCollection(databaseFile());
         auto rs = db->openRecordset(QStringLiteral("objetos"));
         firstCode = rs->text(QStringLiteral("cod"));
         firstTitle = rs->text(QStringLiteral("Título"));
@@ -211,11 +209,10 @@ void CatalogueStartupTest::demoDatabaseShowsFirstObject()
 
 void CatalogueStartupTest::loanIndicatorsOfStartup()
 {
-    Database::create(databaseFile(), kPassword);
-    ondrel::db::fillDemo(databaseFile(), kPassword);
+    testutil::createCollection(databaseFile(), testutil::Collection::Demo);
     QString firstEntregue, firstNome;
     {
-        auto db = Database::open(databaseFile(), kConnect);
+        auto db = testutil::openCollection(databaseFile());
         auto objects = db->openRecordset(QStringLiteral("objetos"));
         const QString first = objects->text(QStringLiteral("cod"));
         auto own = db->openRecordset(
@@ -252,8 +249,7 @@ void CatalogueStartupTest::loanIndicatorsOfStartup()
 
 void CatalogueStartupTest::typedCodeRewritesPesquisa()
 {
-    Database::create(databaseFile(), kPassword);
-    ondrel::db::fillDemo(databaseFile(), kPassword);
+    testutil::createCollection(databaseFile(), testutil::Collection::Demo);
     Frmobjetos* form = showForm();
     const QString first = form->Txtcod->text();
     QCOMPARE(form->BancoDados->queryDefSql(QStringLiteral("pesquisa")),
@@ -269,8 +265,7 @@ void CatalogueStartupTest::typedCodeRewritesPesquisa()
 
 void CatalogueStartupTest::closingUnloadsAndReopeningLoadsAgain()
 {
-    Database::create(databaseFile(), kPassword);
-    ondrel::db::fillDemo(databaseFile(), kPassword);
+    testutil::createCollection(databaseFile(), testutil::Collection::Demo);
     Frmobjetos* form = Frmobjetos::instance();
     QCOMPARE(Frmobjetos::instance(), form);  // created once
     QVERIFY(!form->isLoaded());              // creating does not load

@@ -443,7 +443,7 @@ void HelpTest::homeLinkLeadsToItsPage()
     const QString about = QTextDocumentFragment::fromHtml(
                               read(kBuiltFolder.filePath(QString::fromLatin1(ondrel::chrome::kHomePageFileName))))
                               .toPlainText();
-    for (const QString& says : {QStringLiteral("Versão " ONDREL_VERSION), QStringLiteral("livrano.mdb"),
+    for (const QString& says : {QStringLiteral("Versão " ONDREL_VERSION), QString::fromLatin1(ondrel::db::kDatabaseFileName),
                                 QStringLiteral("F1"), QStringLiteral("coleção")})
         QVERIFY2(about.contains(says), qPrintable(says));
 }

@@ -38,7 +38,7 @@ QStringList copyNames()
 }
 
 struct DemoCollection : testutil::TempCollection {
-    DemoCollection() { fillDemo(path, QStringLiteral("7Borel3")); }
+    DemoCollection() : TempCollection(testutil::Collection::Demo) {}
 };
 
 }  // namespace

@@ -213,7 +213,7 @@ private slots:
         }
         // A copy of the file alone, as a person backs it up.
         QTemporaryDir copyDir;
-        const QString copy = copyDir.filePath(QStringLiteral("livrano.mdb"));
+        const QString copy = testutil::collectionFile(copyDir.path());
         QVERIFY(QFile::copy(file.path, copy));
         QCOMPARE(testutil::plainQuery(copy, "SELECT \"Título\" FROM objetos WHERE cod = 'END1'"), QStringLiteral("guardado"));
     }
@@ -224,7 +224,7 @@ private slots:
         qInfo("creation seed %u", seed);
         QRandomGenerator moments(seed);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("livrano.mdb"));
+        const QString path = testutil::collectionFile(dir.path());
         int complete = 0;
         for (int round = 0; round < envNumber("ONDREL_CRASH_ROUNDS", 8); ++round) {
             QProcess creator;
@@ -248,7 +248,7 @@ private slots:
         QVERIFY(creator.waitForFinished(30000));
         QCOMPARE(creator.exitCode(), 0);
         // What the interrupted ones left under their temporary names is gone.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).join(u' '), QStringLiteral("livrano.mdb"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).join(u' '), QString::fromLatin1(kDatabaseFileName));
         QCOMPARE(testutil::plainQuery(path, "SELECT count(*) FROM objetos"), QStringLiteral("37"));
     }
 
@@ -263,8 +263,8 @@ private slots:
         QFETCH(bool, folderReadOnly);
         QTemporaryDir dir;
         QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0777) == 0);
-        const QString path = dir.filePath(QStringLiteral("livrano.mdb"));
-        Database::create(path, QStringLiteral("7Borel3"));
+        const QString path = testutil::collectionFile(dir.path());
+        testutil::createCollection(path);
         {
             auto db = Database::open(path, QString::fromLatin1(kConnectString));
             testutil::addRecord(*db->openRecordset(QStringLiteral("objetos")), {{"cod", "A1"}, {"Título", "Dom Casmurro"}});
@@ -279,7 +279,7 @@ private slots:
         QCOMPARE(runAsStranger({QStringLiteral("read"), path}),
                  QStringLiteral("readonly 1 objects 1\nsave %1\npesquisa Ana select * from empréstimos where codobjeto = 'A1'")
                      .arg(ErrReadOnly));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("livrano.mdb")});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QString::fromLatin1(kDatabaseFileName)});
         QCOMPARE(testutil::digest(path), before);
         // Made writable again, it is written as usual.
         QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0777) == 0);

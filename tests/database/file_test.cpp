@@ -35,9 +35,10 @@ private slots:
     {
         QTest::addColumn<QString>("connect");
         QTest::addColumn<int>("number");
-        QTest::newRow("right") << ";pwd=7Borel3" << 0;
-        QTest::newRow("spaced key") << "; PWD=7Borel3" << 0;
-        QTest::newRow("wrong") << ";pwd=7borel3" << int(ErrBadPassword);
+        const QString password = testutil::collectionPassword();
+        QTest::newRow("right") << testutil::connectString() << 0;
+        QTest::newRow("spaced key") << "; PWD=" + password << 0;
+        QTest::newRow("wrong") << ";pwd=" + password.toLower() << int(ErrBadPassword);
         QTest::newRow("missing") << "" << int(ErrBadPassword);
         QTest::newRow("empty") << ";pwd=" << int(ErrBadPassword);
     }
@@ -141,8 +142,7 @@ private slots:
 
     void plainSqliteReadsTheFile()
     {
-        testutil::TempCollection file;
-        fillDemo(file.path, QStringLiteral("7Borel3"));
+        testutil::TempCollection file(testutil::Collection::Demo);
         QCOMPARE(testutil::plainQuery(file.path, "PRAGMA integrity_check"), QStringLiteral("ok"));
         QVERIFY(testutil::plainQuery(file.path, "SELECT count(*) FROM objetos").toInt() >= 24);
         QVERIFY(testutil::plainQuery(file.path, "SELECT cod FROM objetos").contains(QStringLiteral("L001")));
@@ -151,8 +151,7 @@ private slots:
 
     void demoHasLoansOutAndReturned()
     {
-        testutil::TempCollection file;
-        fillDemo(file.path, QStringLiteral("7Borel3"));
+        testutil::TempCollection file(testutil::Collection::Demo);
         auto db = file.open();
         auto out = db->openRecordset(QStringLiteral("select * from empréstimos where entregue='Não'"));
         auto back = db->openRecordset(QStringLiteral("select * from empréstimos where entregue='Sim'"));

@@ -18,7 +18,7 @@ class DatabaseFullsize : public QObject {
 private slots:
     void initTestCase()
     {
-        m_path = m_dir.filePath(QStringLiteral("livrano.mdb"));
+        m_path = databasePath(m_dir.path());
         generateBenchData(m_path, 32767, 100000);
         m_db = Database::open(m_path, QString::fromLatin1(kConnectString));
     }

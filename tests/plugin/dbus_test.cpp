@@ -4,6 +4,7 @@
 // application's window class call Identify and Run.
 
 #include "collection/collection.h"
+#include "collection_testutil.h"
 #include "database/database.h"
 #include "host/hostmainwindow.h"
 
@@ -125,8 +126,7 @@ private slots:
         const QString folder = m_dir.filePath(QStringLiteral("ulmix"));
         const QString services = m_dir.filePath(QStringLiteral("services"));
         QVERIFY(QDir().mkpath(folder) && QDir().mkpath(services));
-        ondrel::db::Database::create(ondrel::db::databasePath(folder), QStringLiteral("7Borel3"));
-        ondrel::db::fillDemo(ondrel::db::databasePath(folder), QStringLiteral("7Borel3"));
+        testutil::createCollection(testutil::collectionFile(folder), testutil::Collection::Demo);
         QFile file(services + QStringLiteral("/Ondrel.clsPluginInterface.service"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QStringLiteral("[D-BUS Service]\nName=%1\nExec=%2 --idle-timeout 3 --plugin-folder %3\n")

@@ -3,6 +3,7 @@
 
 #include "catalogue/Frmobjetos.h"
 #include "collection/collection.h"
+#include "collection_testutil.h"
 #include "database/database.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
@@ -79,9 +80,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_folder.isValid());
-        const QString path = ondrel::db::databasePath(m_folder.path());
-        ondrel::db::Database::create(path, QStringLiteral("7Borel3"));
-        ondrel::db::fillDemo(path, QStringLiteral("7Borel3"));
+        testutil::createCollection(testutil::collectionFile(m_folder.path()), testutil::Collection::Demo);
         ondrel::platform::setPluginFolder(m_folder.path());
         m_installed = std::make_unique<ondrel::platform::RecordingServices::Installed>(m_services);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "collection/collection.h"
+#include "collection_testutil.h"
 #include "database/database.h"
 #include "database/engineerror.h"
 
@@ -13,15 +14,12 @@
 
 namespace testutil {
 
-// A fresh collection database in a temporary folder.
+// A fresh collection database in a temporary folder, empty or of another shape.
 struct TempCollection {
     QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("livrano.mdb"));
-    TempCollection() { ondrel::db::Database::create(path, QStringLiteral("7Borel3")); }
-    std::shared_ptr<ondrel::db::Database> open() const
-    {
-        return ondrel::db::Database::open(path, QString::fromLatin1(ondrel::db::kConnectString));
-    }
+    QString path = collectionFile(dir.path());
+    explicit TempCollection(Collection shape = Collection::Empty) { createCollection(path, shape); }
+    std::shared_ptr<ondrel::db::Database> open() const { return openCollection(path); }
 };
 
 // Another program holding the file's write lock (the sqlite3 tool in a

@@ -5,6 +5,7 @@
 // recording double, and every window torn down after each test.
 #include "catalogue/Frmobjetos.h"
 #include "collection/collection.h"
+#include "collection_testutil.h"
 #include "database/database.h"
 #include "loans/Frmemprestimos.h"
 #include "platform/pluginfolder.h"
@@ -39,11 +40,9 @@ public:
     PluginFolder& operator=(const PluginFolder&) = delete;
 
     // The collection database of the folder.
-    QString path() const { return dir.filePath(QStringLiteral("livrano.mdb")); }
-    std::shared_ptr<ondrel::db::Database> open() const
-    {
-        return ondrel::db::Database::open(path(), QString::fromLatin1(ondrel::db::kConnectString));
-    }
+    QString path() const { return collectionFile(dir.path()); }
+    std::shared_ptr<ondrel::db::Database> open() const { return openCollection(path()); }
+    void create(Collection shape) const { createCollection(path(), shape); }
 
     QTemporaryDir dir;
     ondrel::platform::RecordingServices services;

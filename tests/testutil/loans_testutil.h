@@ -38,10 +38,11 @@ struct Loan {
 
 class Folder : public testutil::PluginFolder {
 public:
+    using PluginFolder::create;
     // Objects as (cod, kind, title, author).
     void create(const QList<QStringList>& objects, const QList<Loan>& loans)
     {
-        Database::create(path(), QStringLiteral("7Borel3"));
+        create(testutil::Collection::Empty);
         for (const QStringList& o : objects)
             addObject(o);
         for (const Loan& l : loans)

@@ -306,7 +306,7 @@ void SearchTest::descriptionCountsReachedRecords()
     for (bool empty : {true, false}) {
         Fixture fx;
         if (empty)
-            ondrel::db::Database::create(fx.folder.path(), QStringLiteral("7Borel3"));
+            fx.folder.create(testutil::Collection::Empty);
         else
             fx.createCatalogue();
         Frmobjetos* objetos = shown<Frmobjetos>();
