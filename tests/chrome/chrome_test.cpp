@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -137,8 +138,15 @@ void ChromeTest::hoverOutlivesItsPanel()
     auto* button = new platform::PictureButton(QIcon(), QString(), &window);
     chrome::showHoverText(button, panel, QStringLiteral("Ajuda"));
     delete panel;
-    enter(button);  // must not reach the deleted label
+    // The button still reports the mouse and keeps its text; its handlers
+    // must not reach the deleted label.
+    QSignalSpy entered(button, &platform::ToolbarButton::mouseEnter);
+    QSignalSpy left(button, &platform::ToolbarButton::mouseExit);
+    enter(button);
     leave(button);
+    QCOMPARE(entered.count(), 1);
+    QCOMPARE(left.count(), 1);
+    QCOMPARE(button->toolTip(), QStringLiteral("Ajuda"));
 }
 
 void ChromeTest::homeLinkPointerAndAddress()

@@ -22,6 +22,44 @@ inline bool above(const QWidget* a, const QWidget* b)
     return siblings.indexOf(a) > siblings.indexOf(b);
 }
 
+// A widget's place in its window.
+inline QRect inWindow(const QWidget* w)
+{
+    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+}
+
+// What is wrong with a record window's toolbars as a person sees them, or an
+// empty text: the record buttons shown in their order, side by side without
+// a gap or an overlap, inside the top bar and left of the logo; the logo
+// inside the bar at its right end; the close button inside the second bar at
+// its right end, a seventh of the bar's height in from it. One pixel of
+// rounding is allowed.
+inline QString toolbarFault(const QWidget* bar, std::initializer_list<const QWidget*> buttons, const QWidget* logo,
+                            const QWidget* bar2, const QWidget* closeButton)
+{
+    const QRect top = inWindow(bar), bottom = inWindow(bar2), logoAt = inWindow(logo);
+    const QWidget* previous = nullptr;
+    for (const QWidget* b : buttons) {
+        const QRect at = inWindow(b);
+        const QString name = b->objectName();
+        if (!b->isVisible() || at.isEmpty())
+            return name + QStringLiteral(" not shown");
+        if (!top.contains(at))
+            return name + QStringLiteral(" outside the bar");
+        if (at.right() >= logoAt.left())
+            return name + QStringLiteral(" over the logo");
+        if (previous && qAbs(at.left() - (inWindow(previous).right() + 1)) > 1)
+            return name + QStringLiteral(" not next to ") + previous->objectName();
+        previous = b;
+    }
+    if (!top.contains(logoAt) || top.right() - logoAt.right() > top.height() - logoAt.height() + 1)
+        return QStringLiteral("logo not at the right end of the bar");
+    const QRect close = inWindow(closeButton);
+    if (!bottom.contains(close) || qAbs(bottom.right() - close.right() - bottom.height() / 7) > 1)
+        return QStringLiteral("close button not at the right end of the second bar");
+    return QString();
+}
+
 // The mouse entering a widget.
 inline void enter(QWidget* w)
 {
