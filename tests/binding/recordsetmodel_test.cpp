@@ -1,7 +1,9 @@
-// The grid over a bound source: columns, formats, current row and write-back.
+// The grid over a bound source on a real collection: columns, formats, current
+// row and write-back.
 
 #include "binding/recordsetmodel.h"
-#include "datacontrol_fakerecordset.h"
+#include "database/recordset.h"
+#include "database_testutil.h"
 
 #include <QLineEdit>
 #include <QLocale>
@@ -10,45 +12,48 @@
 #include <QTest>
 
 using namespace ondrel::db;
-using ondrel::test::FakeField;
-using ondrel::test::FakeRecordset;
 
 namespace {
 
-std::shared_ptr<FakeRecordset> objects(int extra = 0)
-{
-    std::vector<FakeRecordset::Row> rows{
-        FakeRecordset::row({{"cod", "A1"}, {"título", "Dom Casmurro"}, {"valor", "12,5"}, {"data", "05/03/2003"}}),
-        FakeRecordset::row({{"cod", "B2"}, {"título", "Iracema"}, {"valor", ""}}),
-        FakeRecordset::row({{"cod", "C3"}, {"título", "Senhora"}, {"valor", "1234,5"}}),
-    };
-    for (int i = 0; i < extra; ++i)
-        rows.push_back(FakeRecordset::row({{"cod", QString("X%1").arg(i)}}));
-    return std::make_shared<FakeRecordset>(
-        std::vector<FakeField>{{"cod", FieldType::Text, 7},
-                               {"Título", FieldType::Text, 100},
-                               {"valor", FieldType::Currency, 0},
-                               {"Data", FieldType::Date, 0}},
-        rows);
-}
-
+// A collection of three objects (and `extra` more, X0, X1...), and a grid
+// over a dynaset of it bound the way the windows bind theirs.
 struct Grid {
+    testutil::TempCollection file;
+    std::shared_ptr<Database> db = file.open();
     DataControl data1;
     QLineEdit titulo;
     RecordsetModel model{&data1};
-    std::shared_ptr<FakeRecordset> rs = objects();
+    Recordset* rs = nullptr;
 
-    Grid()
+    explicit Grid(int extra = 0)
     {
+        auto objetos = db->openRecordset(QStringLiteral("objetos"));
+        testutil::addRecord(*objetos, {{"cod", "A1"}, {"Título", "Dom Casmurro"}, {"valor", "12,5"}, {"Data", "05/03/2003"}});
+        testutil::addRecord(*objetos, {{"cod", "B2"}, {"Título", "Iracema"}});
+        testutil::addRecord(*objetos, {{"cod", "C3"}, {"Título", "Senhora"}, {"valor", "1234,5"}});
+        for (int i = 0; i < extra; ++i)
+            testutil::addRecord(*objetos, {{"cod", QStringLiteral("X%1").arg(i)}});
         data1.bind(&titulo, "Título");
         model.addColumn("Cod", "cod");
         model.addColumn("Título", "Título");
         model.addColumn("Valor", "Valor", RecordsetModel::Format::Currency);
         model.addColumn("check", "check", RecordsetModel::Format::Plain, true);
         model.addColumn("Data", "Data", RecordsetModel::Format::Plain, true);
-        data1.setRecordset(rs);
+        data1.setRecordset(source());
+        rs = data1.recordset();
+    }
+    std::shared_ptr<Recordset> source() const
+    {
+        return db->openRecordset(QStringLiteral("select cod, Título, valor, Data from objetos"));
     }
     QString cell(int row, int column) const { return model.data(model.index(row, column)).toString(); }
+    // A field of the object at a table position, as the file holds it.
+    QString stored(int position, const char* field) const
+    {
+        auto other = file.open()->openRecordset(QStringLiteral("select * from objetos"));
+        other->setAbsolutePosition(position);
+        return other->text(QString::fromUtf8(field));
+    }
 };
 
 }  // namespace
@@ -92,8 +97,8 @@ void TestRecordsetModel::columnsAndCells()
     QCOMPARE(g.model.columnCount(), 5);
     QCOMPARE(g.cell(row, column), shown);
     QVERIFY(g.cell(0, 2).contains(QStringLiteral("12,50")));
-    // the edit role carries the plain value
-    QCOMPARE(g.model.data(g.model.index(0, 2), Qt::EditRole).toString(), QString("12,5"));
+    // the edit role carries the engine's own text of the value, no currency sign
+    QCOMPARE(g.model.data(g.model.index(0, 2), Qt::EditRole).toString(), QString("12,50"));
 }
 
 void TestRecordsetModel::headersAndHiddenColumns()
@@ -116,7 +121,7 @@ void TestRecordsetModel::writeBack()
     QSignalSpy changed(&g.model, &QAbstractItemModel::dataChanged);
     QVERIFY(g.model.setData(g.model.index(1, 1), "Iracema (1865)"));
     QCOMPARE(after.count(), 1);
-    QCOMPARE(g.rs->stored(1, "título"), QString("Iracema (1865)"));
+    QCOMPARE(g.stored(1, "Título"), QString("Iracema (1865)"));
     QCOMPARE(g.rs->absolutePosition(), 1);  // the edited row is current
     QCOMPARE(g.titulo.text(), QString("Iracema (1865)"));  // and the box shows the stored row
     QCOMPARE(g.rs->editMode(), EditMode::None);
@@ -124,7 +129,7 @@ void TestRecordsetModel::writeBack()
     // an unchanged cell stores nothing
     QVERIFY(g.model.setData(g.model.index(1, 1), "Iracema (1865)"));
     QCOMPARE(after.count(), 1);
-    QCOMPARE(g.rs->updates, 1);
+    QCOMPARE(g.stored(1, "Título"), QString("Iracema (1865)"));
 }
 
 void TestRecordsetModel::refusedWriteKeepsRecord()
@@ -136,7 +141,7 @@ void TestRecordsetModel::refusedWriteKeepsRecord()
     QCOMPARE(after.count(), 0);
     QCOMPARE(errors.count(), 1);
     QCOMPARE(errors.at(0).at(0).toInt(), int(ErrDataType));
-    QCOMPARE(g.rs->stored(0, "data"), QString("05/03/2003"));
+    QCOMPARE(g.stored(0, "Data"), QString("05/03/2003"));
     QCOMPARE(g.rs->editMode(), EditMode::None);
     // the source still moves freely afterwards
     g.rs->moveNext();
@@ -149,7 +154,7 @@ void TestRecordsetModel::readOnlyGrid()
     g.model.setEditable(false);
     QVERIFY(!(g.model.flags(g.model.index(0, 1)) & Qt::ItemIsEditable));
     QVERIFY(!g.model.setData(g.model.index(0, 1), "x"));
-    QCOMPARE(g.rs->stored(0, "título"), QString("Dom Casmurro"));
+    QCOMPARE(g.stored(0, "Título"), QString("Dom Casmurro"));
 }
 
 void TestRecordsetModel::viewFollowsSource()
@@ -174,9 +179,9 @@ void TestRecordsetModel::viewFollowsSource()
 
 void TestRecordsetModel::newRecordSetResetsRows()
 {
-    Grid g;
+    Grid g(4);
     QSignalSpy reset(&g.model, &QAbstractItemModel::modelReset);
-    g.data1.setRecordset(objects(4));
+    g.data1.setRecordset(g.source());
     QCOMPARE(reset.count(), 1);
     QCOMPARE(g.model.rowCount(), 7);
     QCOMPARE(g.cell(5, 0), QString("X2"));
