@@ -1,35 +1,22 @@
-// The bound record source: event order, automatic save, fills and bound boxes.
+// The bound record source on a real collection: event order, automatic save,
+// fills and bound boxes.
 
 #include "binding/datacontrol.h"
-#include "datacontrol_fakerecordset.h"
+#include "database/recordset.h"
+#include "database_testutil.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <functional>
 
 using namespace ondrel::db;
-using ondrel::test::FakeField;
-using ondrel::test::FakeRecordset;
 
 namespace {
-
-std::shared_ptr<FakeRecordset> objects()
-{
-    std::vector<FakeField> fields{{"cod", FieldType::Text, 7},          {"Título", FieldType::Text, 100},
-                                  {"Descrição", FieldType::Memo, 255},  {"Objeto", FieldType::Text, 20},
-                                  {"Data", FieldType::Date, 0},         {"valor", FieldType::Currency, 0}};
-    return std::make_shared<FakeRecordset>(
-        fields, std::vector<FakeRecordset::Row>{
-                    FakeRecordset::row({{"cod", "A1"}, {"título", "Dom Casmurro"}, {"descrição", "linha 1\r\nlinha 2"},
-                                        {"objeto", "Livro"}, {"data", "05/03/2003"}, {"valor", "12,5"}}),
-                    FakeRecordset::row({{"cod", "B2"}, {"título", "Iracema"}, {"objeto", "Revista"}}),
-                    FakeRecordset::row({{"cod", "C3"}, {"título", "Iracema"}, {"descrição", "x"}, {"objeto", "Revista"}}),
-                });
-}
 
 // The boxes of a record window bound to one source.
 struct Window {
@@ -42,11 +29,20 @@ struct Window {
     QLineEdit* valor = new QLineEdit(&form);  // display of the value, reformatted by the window
     QLabel* check = new QLabel(&form);         // bound to a field the table lacks
     DataControl data1;
-    std::shared_ptr<FakeRecordset> rs = objects();
+    testutil::TempCollection file;
+    std::shared_ptr<Recordset> rs;
     QStringList log;
 
     Window()
     {
+        {
+            auto objetos = file.open()->openRecordset(QStringLiteral("objetos"));
+            testutil::addRecord(*objetos, {{"cod", "A1"}, {"Título", "Dom Casmurro"}, {"Descrição", "linha 1\r\nlinha 2"},
+                                           {"Objeto", "Livro"}, {"Data", "05/03/2003"}, {"valor", "12,5"}});
+            testutil::addRecord(*objetos, {{"cod", "B2"}, {"Título", "Iracema"}, {"Objeto", "Revista"}});
+            testutil::addRecord(*objetos, {{"cod", "C3"}, {"Título", "Iracema"}, {"Descrição", "x"}, {"Objeto", "Revista"}});
+        }
+        rs = file.open()->openRecordset(QStringLiteral("select * from objetos"));
         cod->setMaxLength(7);
         titulo->setMaxLength(100);
         objeto->setEditable(true);
@@ -69,6 +65,14 @@ struct Window {
         log.clear();
     }
     QString joined() const { return log.join(' '); }
+    // A field of the object at a table position, as the file holds it.
+    QString stored(int position, const char* field) const
+    {
+        auto other = file.open()->openRecordset(QStringLiteral("select * from objetos"));
+        other->setAbsolutePosition(position);
+        return other->text(QString::fromUtf8(field));
+    }
+    int storedCount() const { return testutil::plainQuery(file.path, "SELECT count(*) FROM objetos").toInt(); }
 };
 
 using Op = std::function<void(Window&)>;
@@ -80,6 +84,7 @@ Q_DECLARE_METATYPE(Op)
 class TestDataControl : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil)); }
     void showsFirstRecordOnAssignment();
     void eventOrder_data();
     void eventOrder();
@@ -215,10 +220,10 @@ void TestDataControl::automaticSave()
     QVERIFY(w.data1.userChanged());
     w.rs->moveNext();
     QCOMPARE(w.rs->absolutePosition(), 1);
-    QCOMPARE(w.rs->stored(0, field), stored);
-    QCOMPARE(w.rs->stored(0, "cod"), QString("A1"));
-    QCOMPARE(w.rs->stored(0, "data"), QString("05/03/2003"));
-    QCOMPARE(w.rs->updates, 1);
+    QCOMPARE(w.stored(0, field.toUtf8().constData()), stored);
+    QCOMPARE(w.stored(0, "cod"), QString("A1"));
+    QCOMPARE(w.stored(0, "data"), QString("05/03/2003"));
+    QCOMPARE(w.storedCount(), 3);
     QVERIFY(!w.data1.userChanged());
     QCOMPARE(w.log.count("val6"), 0);  // the save belongs to the move, not a validate of its own
 }
@@ -245,7 +250,7 @@ void TestDataControl::untouchedNewRecordDropped()
     w.log.clear();
     op(w);
     QCOMPARE(w.rs->keyCount(), 3);
-    QCOMPARE(w.rs->updates, 0);
+    QCOMPARE(w.storedCount(), 3);
     QCOMPARE(w.rs->editMode(), EditMode::None);
     QCOMPARE(w.rs->absolutePosition(), position);
     // the dropped record is counted out, once, after the action's own validate
@@ -266,10 +271,10 @@ void TestDataControl::typedNewRecordSavedOnMove()
     w.log.clear();
     w.rs->moveLast();
     QCOMPARE(w.rs->keyCount(), 4);
-    QCOMPARE(w.rs->stored(3, "cod"), QString("D4"));
-    QCOMPARE(w.rs->stored(3, "título"), QString("Quincas Borba"));
-    QCOMPARE(w.rs->stored(3, "descrição"), QString("um\r\ndois"));
-    QCOMPARE(w.rs->stored(3, "data"), QString());  // untouched boxes write nothing
+    QCOMPARE(w.stored(3, "cod"), QString("D4"));
+    QCOMPARE(w.stored(3, "título"), QString("Quincas Borba"));
+    QCOMPARE(w.stored(3, "descrição"), QString("um\r\ndois"));
+    QCOMPARE(w.stored(3, "data"), QString());  // untouched boxes write nothing
     QCOMPARE(w.log.first(), QString("val4"));
     QVERIFY(!w.log.contains("val0"));
     QCOMPARE(w.cod->text(), QString("D4"));
@@ -285,11 +290,11 @@ void TestDataControl::refusedSaveKeepsRecord()
     w.log.clear();
     w.rs->moveNext();
     QCOMPARE(refused.count(), 1);
-    QCOMPARE(refused.at(0).at(0).toString(), QString("Tipo de dados incompatível."));
+    QCOMPARE(refused.at(0).at(0).toString(), QString("Tipo de dados incompatível: '31/02/2003' não é um valor válido para o campo 'Data'."));
     QCOMPARE(w.rs->absolutePosition(), 0);  // the move did not happen
     QCOMPARE(w.data->text(), QString("31/02/2003"));
     QCOMPARE(w.titulo->text(), QString("Dom Casmurro?"));
-    QCOMPARE(w.rs->stored(0, "data"), QString("05/03/2003"));
+    QCOMPARE(w.stored(0, "data"), QString("05/03/2003"));
     QCOMPARE(w.joined(), QString("val3"));  // no fill, no reposition
     QVERIFY(w.data1.userChanged());
     // A second attempt is refused again rather than dropping the typing.
@@ -301,8 +306,8 @@ void TestDataControl::refusedSaveKeepsRecord()
     QTest::keyClicks(w.data, "28/02/2003");
     w.rs->moveNext();
     QCOMPARE(w.rs->absolutePosition(), 1);
-    QCOMPARE(w.rs->stored(0, "data"), QString("28/02/2003"));
-    QCOMPARE(w.rs->stored(0, "título"), QString("Dom Casmurro?"));
+    QCOMPARE(w.stored(0, "data"), QString("28/02/2003"));
+    QCOMPARE(w.stored(0, "título"), QString("Dom Casmurro?"));
 }
 
 void TestDataControl::validateCancel_data()
@@ -369,7 +374,7 @@ void TestDataControl::fillKeepsLongValues()
     QCOMPARE(w.titulo->text(), QString("Dom Casmurr"));
     // nothing cuts the value on its way back
     w.rs->moveNext();
-    QCOMPARE(w.rs->stored(0, "título"), QString("Dom Casmurr"));
+    QCOMPARE(w.stored(0, "título"), QString("Dom Casmurr"));
 }
 
 void TestDataControl::typingLimitStillApplies()
@@ -389,13 +394,13 @@ void TestDataControl::crlfRoundTrip()
     QTest::keyClick(w.desc, Qt::Key_Return);
     QTest::keyClicks(w.desc, "linha 3");
     w.rs->moveNext();
-    QCOMPARE(w.rs->stored(0, "descrição"), QString("linha 1\r\nlinha 2\r\nlinha 3"));
+    QCOMPARE(w.stored(0, "descrição"), QString("linha 1\r\nlinha 2\r\nlinha 3"));
     w.rs->moveFirst();
     QCOMPARE(w.desc->toPlainText(), QString("linha 1\nlinha 2\nlinha 3"));
     // an untouched multi-line box is never rewritten (no "\r\r\n")
     QTest::keyClicks(w.cod, "Z");
     w.rs->moveNext();
-    QCOMPARE(w.rs->stored(0, "descrição"), QString("linha 1\r\nlinha 2\r\nlinha 3"));
+    QCOMPARE(w.stored(0, "descrição"), QString("linha 1\r\nlinha 2\r\nlinha 3"));
 }
 
 void TestDataControl::displayOnlyNeverWritten()
@@ -407,12 +412,12 @@ void TestDataControl::displayOnlyNeverWritten()
     });
     w.rs->moveNext();
     w.rs->moveFirst();
-    QCOMPARE(w.valor->text(), QString("R$ 12,5"));
+    QCOMPARE(w.valor->text(), QString("R$ 12,50"));
     QTest::keyClicks(w.titulo, ".");
     QTest::keyClicks(w.valor, "0");  // even typed, a display box is not written
     w.rs->moveNext();
-    QCOMPARE(w.rs->stored(0, "título"), QString("Dom Casmurro."));
-    QCOMPARE(w.rs->stored(0, "valor"), QString("12,5"));
+    QCOMPARE(w.stored(0, "título"), QString("Dom Casmurro."));
+    QCOMPARE(w.stored(0, "valor"), QString("12,50"));
 }
 
 void TestDataControl::programmaticTextIsNoUserChange()
@@ -423,8 +428,8 @@ void TestDataControl::programmaticTextIsNoUserChange()
     w.objeto->setEditText("Outros");
     QVERIFY(!w.data1.userChanged());
     w.rs->moveNext();
-    QCOMPARE(w.rs->updates, 0);
-    QCOMPARE(w.rs->stored(0, "título"), QString("Dom Casmurro"));
+    QCOMPARE(w.storedCount(), 3);
+    QCOMPARE(w.stored(0, "título"), QString("Dom Casmurro"));
     QCOMPARE(w.titulo->text(), QString("Iracema"));
 }
 
@@ -437,9 +442,9 @@ void TestDataControl::codeSetBoxesOfNewRecordAreWritten()
     QTest::keyClicks(w.titulo, "Senhora");
     w.rs->update();
     QCOMPARE(w.rs->keyCount(), 4);
-    QCOMPARE(w.rs->stored(3, "cod"), QString("E5"));
-    QCOMPARE(w.rs->stored(3, "objeto"), QString("Revista"));
-    QCOMPARE(w.rs->stored(3, "título"), QString("Senhora"));
+    QCOMPARE(w.stored(3, "cod"), QString("E5"));
+    QCOMPARE(w.stored(3, "objeto"), QString("Revista"));
+    QCOMPARE(w.stored(3, "título"), QString("Senhora"));
 }
 
 void TestDataControl::missingFieldShowsNothing()
@@ -453,7 +458,7 @@ void TestDataControl::missingFieldShowsNothing()
     QTest::keyClicks(w.titulo, "!");
     w.rs->update();
     QCOMPARE(errors.count(), 0);
-    QCOMPARE(w.rs->stored(1, "título"), QString("Iracema!"));
+    QCOMPARE(w.stored(1, "título"), QString("Iracema!"));
     // no current record: every box clears
     w.rs->deleteRecord();
     QCOMPARE(w.cod->text(), QString());
@@ -466,10 +471,13 @@ void TestDataControl::readOnlySourceDropsTypedValues()
     DataControl data2;
     QLineEdit nome;
     data2.bind(&nome, "Título");
-    auto snapshot = std::make_shared<FakeRecordset>(
-        std::vector<FakeField>{{"Título", FieldType::Text, 50}},
-        std::vector<FakeRecordset::Row>{FakeRecordset::row({{"título", "a"}}), FakeRecordset::row({{"título", "b"}})},
-        false);
+    testutil::TempCollection file;
+    {
+        auto objetos = file.open()->openRecordset(QStringLiteral("objetos"));
+        testutil::addRecord(*objetos, {{"cod", "A"}, {"Título", "a"}});
+        testutil::addRecord(*objetos, {{"cod", "B"}, {"Título", "b"}});
+    }
+    auto snapshot = file.open()->openRecordset(QStringLiteral("select Título from objetos"), RecordsetType::Snapshot);
     data2.setReadOnly(true);
     data2.setRecordset(snapshot);
     QSignalSpy refused(&data2, &DataControl::saveRefused);
@@ -477,7 +485,7 @@ void TestDataControl::readOnlySourceDropsTypedValues()
     snapshot->moveNext();
     QCOMPARE(refused.count(), 0);
     QCOMPARE(nome.text(), QString("b"));
-    QCOMPARE(snapshot->stored(0, "título"), QString("a"));
+    QCOMPARE(testutil::plainQuery(file.path, "SELECT \"Título\" FROM objetos"), QStringLiteral("a\nb"));
 }
 
 QTEST_MAIN(TestDataControl)
