@@ -1,7 +1,6 @@
 // The record commands of the loans window driven as a user drives them:
 // new, edit, cancel, save with its return note, delete, the code lookup, the
-// moves, closing and switching to the catalogue, and the catalogue following a
-// saved loan.
+// moves, closing and switching to the catalogue.
 #include "loans_testutil.h"
 
 #include "binding/datacontrol.h"
@@ -24,45 +23,6 @@ namespace {
 
 const QString kToday = QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
 const QString kNote = QStringLiteral("devolvido em ") + kToday + QStringLiteral("\r\n\r\n");
-
-void goTo(Frmemprestimos* loans, const QString& name)
-{
-    loans->Data1->recordset()->findFirst(QStringLiteral("Nome='") + name + QStringLiteral("'"));
-}
-
-void click(QWidget* button)
-{
-    QVERIFY(button->isEnabled());
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-void retype(QLineEdit* box, const QString& text)
-{
-    box->setFocus();
-    box->selectAll();
-    if (text.isEmpty())
-        QTest::keyClick(box, Qt::Key_Backspace);
-    else
-        typeText(box, text);
-}
-
-// "Novo", a code typed and left with Tab, a borrower typed.
-void startLoan(Frmemprestimos* loans, const QString& code, const QString& name)
-{
-    click(loans->cmdNovo);
-    QVERIFY(loans->Txtcod->hasFocus());
-    typeText(loans->Txtcod, code);
-    QTest::keyClick(loans->Txtcod, Qt::Key_Tab);
-    QVERIFY(loans->Txtnome->hasFocus());
-    typeText(loans->Txtnome, name);
-}
-
-bool browsing(Frmemprestimos* loans)
-{
-    return loans->cmdNovo->isEnabled() && loans->mnunovo->isEnabled() && !loans->cmdSalvar->isEnabled()
-           && !loans->mnusalvar->isEnabled() && loans->cmdEditar->isEnabled() && loans->cmdExcluir->isEnabled()
-           && !loans->cmdCancelar->isEnabled() && !loans->mnucancelar->isEnabled() && !loans->Txtcod->isEnabled();
-}
 
 bool entering(Frmemprestimos* loans)
 {
@@ -103,9 +63,6 @@ private slots:
     void newRefusedKeepsShownLoan();
     void cancelAndRefusals();
     void deleteLastAndOnlyLoan();
-    void catalogueFollowsSavedLoan_data();
-    void catalogueFollowsSavedLoan();
-    void closedCatalogueIsLeftAlone();
     void moves_data();
     void moves();
     void movesInAnEmptyList();
@@ -556,72 +513,6 @@ void LoansCommandsTest::deleteLastAndOnlyLoan()
     }
 }
 
-void LoansCommandsTest::catalogueFollowsSavedLoan_data()
-{
-    QTest::addColumn<QString>("code");      // a new loan of this object, or "" to edit a loan
-    QTest::addColumn<QString>("name");      // its borrower
-    QTest::addColumn<QString>("returned");  // "Devolvido ?" when saved
-    QTest::addColumn<QString>("shown");     // the catalogue's code afterwards
-    QTest::addColumn<QString>("newest");    // borrower of its newest loan
-    QTest::addColumn<QString>("lent");      // and that loan's state
-    QTest::newRow("new loan of the object shown") << "A1" << "Gil" << "Não" << "A1" << "Gil" << "Não";
-    QTest::newRow("new loan of another object") << "E5" << "Gil" << "Não" << "E5" << "Gil" << "Não";
-    QTest::newRow("return of a loan that is not the last") << "" << "Davi" << "Sim" << "D'A" << "Davi" << "Sim";
-    QTest::newRow("older loan of the object shown") << "" << "Ana" << "Sim" << "A1" << "Elisa" << "Não";
-}
-
-void LoansCommandsTest::catalogueFollowsSavedLoan()
-{
-    QFETCH(QString, code);
-    QFETCH(QString, name);
-    QFETCH(QString, returned);
-    QFETCH(QString, shown);
-    QFETCH(QString, newest);
-    QFETCH(QString, lent);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmobjetos* objects = Frmobjetos::instance();
-    objects->Show();
-    QCOMPARE(objects->Txtcod->text(), QStringLiteral("A1"));
-    QCOMPARE(objects->Label1->text(), QStringLiteral("Elisa"));
-
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
-    if (!code.isEmpty()) {
-        startLoan(loans, code, name);
-    } else {
-        goTo(loans, name);
-        click(loans->cmdEditar);
-    }
-    retype(loans->Combo1->lineEdit(), returned);
-    click(loans->cmdSalvar);
-    QVERIFY(folder.services.messageBoxes.isEmpty());
-
-    QCOMPARE(objects->Txtcod->text(), shown);
-    // The catalogue's loan source ends on the loans of the object it shows.
-    QCOMPARE(objects->Data2->recordSource(), QStringLiteral("pesquisa"));
-    QCOMPARE(objects->Label1->text(), newest);
-    QCOMPARE(objects->Text2->text(), lent);
-}
-
-void LoansCommandsTest::closedCatalogueIsLeftAlone()
-{
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmobjetos::instance()->Show();
-    QVERIFY(Frmobjetos::existing()->close());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!Frmobjetos::existing());
-
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
-    startLoan(loans, QStringLiteral("B2"), QStringLiteral("Gil"));
-    click(loans->cmdSalvar);
-    QVERIFY(folder.services.messageBoxes.isEmpty());
-    QCOMPARE(folder.storedLoans().size(), 7);
-    QVERIFY(!Frmobjetos::existing());
-    QVERIFY(browsing(loans));
-}
 void LoansCommandsTest::moves_data()
 {
     QTest::addColumn<int>("start");

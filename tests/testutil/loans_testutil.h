@@ -11,9 +11,11 @@
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "widget_testutil.h"
+#include "widgets/picturebutton.h"
 
 #include <QCoreApplication>
 #include <QHash>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -131,6 +133,50 @@ inline QStringList listed(Frmemprestimos* loans)
     for (int i = 0; i < rs->keyCount(); ++i)
         names << rs->textAt(i, QStringLiteral("Nome"));
     return names;
+}
+
+// The loan of a borrower made current.
+inline void goTo(Frmemprestimos* loans, const QString& name)
+{
+    loans->Data1->recordset()->findFirst(QStringLiteral("Nome='") + name + QStringLiteral("'"));
+}
+
+// A click on a button a person can click: shown and enabled.
+inline void click(QWidget* widget)
+{
+    QVERIFY2(widget->isVisible() && widget->isEnabled(), qPrintable(widget->objectName()));
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+// A box's text replaced as a person does it: selected, then typed over.
+inline void retype(QLineEdit* box, const QString& text)
+{
+    box->setFocus();
+    box->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(box, Qt::Key_Backspace);
+    else
+        typeText(box, text);
+}
+
+// "Novo", a code typed and left with Tab, a borrower typed.
+inline void startLoan(Frmemprestimos* loans, const QString& code, const QString& name)
+{
+    click(loans->cmdNovo);
+    QVERIFY(loans->Txtcod->hasFocus());
+    typeText(loans->Txtcod, code);
+    QTest::keyClick(loans->Txtcod, Qt::Key_Tab);
+    QVERIFY(loans->Txtnome->hasFocus());
+    typeText(loans->Txtnome, name);
+}
+
+// The loans window browsing: the record commands of a shown loan on, those
+// of an entry off.
+inline bool browsing(Frmemprestimos* loans)
+{
+    return loans->cmdNovo->isEnabled() && loans->mnunovo->isEnabled() && !loans->cmdSalvar->isEnabled()
+           && !loans->mnusalvar->isEnabled() && loans->cmdEditar->isEnabled() && loans->cmdExcluir->isEnabled()
+           && !loans->cmdCancelar->isEnabled() && !loans->mnucancelar->isEnabled() && !loans->Txtcod->isEnabled();
 }
 
 // Whether a menu (its title in the menu bar) is enabled.

@@ -27,12 +27,6 @@ QString today()
     return QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
 }
 
-void click(QWidget* widget)
-{
-    QVERIFY2(widget->isVisible() && widget->isEnabled(), qPrintable(widget->objectName()));
-    QTest::mouseClick(widget, Qt::LeftButton);
-}
-
 }  // namespace
 
 class LendingEndToEndTest : public QObject {

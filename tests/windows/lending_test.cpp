@@ -1,6 +1,7 @@
 // Lending from the catalogue: the loan-state display and its sounds, the
 // rule that keeps "Emprestar" off while adding, editing or while the shown
-// object is out, the lending command and the two bottom buttons. Real
+// object is out, the lending command and the two bottom buttons, and a loan
+// saved in the loans window followed back in the catalogue. Real
 // database files in a temporary plug-in folder; message boxes, pointer,
 // beeps and sounds go to a recording double.
 #include "loans_testutil.h"
@@ -90,6 +91,10 @@ private slots:
     void lendingLeavesRefusedLoanAlone();
     void loansRegisterButton();
     void endButton();
+    // A loan saved in the loans window, back in the catalogue.
+    void catalogueFollowsSavedLoan_data();
+    void catalogueFollowsSavedLoan();
+    void closedCatalogueIsLeftAlone();
 
 private:
     Frmobjetos* openCatalogue();
@@ -506,6 +511,73 @@ void LendingTest::endButton()
     QCOMPARE(m_folder->services.endProcessCalls, 1);
     QVERIFY(m_folder->services.messageBoxes.isEmpty());
     QVERIFY(!Frmemprestimos::existing());
+}
+
+void LendingTest::catalogueFollowsSavedLoan_data()
+{
+    QTest::addColumn<QString>("code");      // a new loan of this object, or "" to edit a loan
+    QTest::addColumn<QString>("name");      // its borrower
+    QTest::addColumn<QString>("returned");  // "Devolvido ?" when saved
+    QTest::addColumn<QString>("shown");     // the catalogue's code afterwards
+    QTest::addColumn<QString>("newest");    // borrower of its newest loan
+    QTest::addColumn<QString>("lent");      // and that loan's state
+    QTest::newRow("new loan of the object shown") << "A1" << "Gil" << "Não" << "A1" << "Gil" << "Não";
+    QTest::newRow("new loan of another object") << "E5" << "Gil" << "Não" << "E5" << "Gil" << "Não";
+    QTest::newRow("return of a loan that is not the last") << "" << "Davi" << "Sim" << "D'A" << "Davi" << "Sim";
+    QTest::newRow("older loan of the object shown") << "" << "Ana" << "Sim" << "A1" << "Elisa" << "Não";
+}
+
+void LendingTest::catalogueFollowsSavedLoan()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, name);
+    QFETCH(QString, returned);
+    QFETCH(QString, shown);
+    QFETCH(QString, newest);
+    QFETCH(QString, lent);
+    Folder& folder = *m_folder;
+    folder.create(standardObjects(), standardLoans());
+    Frmobjetos* objects = Frmobjetos::instance();
+    objects->Show();
+    QCOMPARE(objects->Txtcod->text(), QStringLiteral("A1"));
+    QCOMPARE(objects->Label1->text(), QStringLiteral("Elisa"));
+
+    Frmemprestimos* loans = openLoans();
+    QVERIFY(loans);
+    if (!code.isEmpty()) {
+        startLoan(loans, code, name);
+    } else {
+        goTo(loans, name);
+        click(loans->cmdEditar);
+    }
+    retype(loans->Combo1->lineEdit(), returned);
+    click(loans->cmdSalvar);
+    QVERIFY(folder.services.messageBoxes.isEmpty());
+
+    QCOMPARE(objects->Txtcod->text(), shown);
+    // The catalogue's loan source ends on the loans of the object it shows.
+    QCOMPARE(objects->Data2->recordSource(), QStringLiteral("pesquisa"));
+    QCOMPARE(objects->Label1->text(), newest);
+    QCOMPARE(objects->Text2->text(), lent);
+}
+
+void LendingTest::closedCatalogueIsLeftAlone()
+{
+    Folder& folder = *m_folder;
+    folder.create(standardObjects(), standardLoans());
+    Frmobjetos::instance()->Show();
+    QVERIFY(Frmobjetos::existing()->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!Frmobjetos::existing());
+
+    Frmemprestimos* loans = openLoans();
+    QVERIFY(loans);
+    startLoan(loans, QStringLiteral("B2"), QStringLiteral("Gil"));
+    click(loans->cmdSalvar);
+    QVERIFY(folder.services.messageBoxes.isEmpty());
+    QCOMPARE(folder.storedLoans().size(), 7);
+    QVERIFY(!Frmobjetos::existing());
+    QVERIFY(browsing(loans));
 }
 
 QTEST_MAIN(LendingTest)
