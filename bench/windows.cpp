@@ -33,7 +33,7 @@
 #include "platform/testservices.h"
 #include "plugin/windowlinks.h"
 #include "search/Frmpesquisa.h"
-#include "tests/widget_testutil.h"
+#include "tests/testutil/widget_testutil.h"
 #include "widgets/limitedtextedit.h"
 #include "widgets/picturebutton.h"
 

@@ -1,4 +1,0 @@
-ondrel_test(catalogue_layout_test SOURCES catalogue_layout_test.cpp LIBS ondrel_catalogue WINDOWS)
-ondrel_test(catalogue_startup_test SOURCES catalogue_startup_test.cpp LIBS ondrel_catalogue WINDOWS)
-ondrel_test(catalogue_editing_test SOURCES catalogue_editing_test.cpp LIBS ondrel_catalogue WINDOWS)
-ondrel_test(catalogue_fullsize_test SOURCES catalogue_fullsize_test.cpp LIBS ondrel_catalogue WINDOWS)

@@ -1,0 +1,348 @@
+// Start-up, resizing and closing of the catalogue window on real database
+// files in a temporary plug-in folder.
+#include "binding/datacontrol.h"
+#include "binding/recordsetmodel.h"
+#include "catalogue/Frmobjetos.h"
+#include "collection/collection.h"
+#include "collection_testutil.h"
+#include "database/database.h"
+#include "loans/Frmemprestimos.h"
+#include "platform/pluginfolder.h"
+#include "platform/testservices.h"
+#include "widget_testutil.h"
+#include "widgets/picturebutton.h"
+#include "widgets/twips.h"
+
+#include <QAction>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <tuple>
+
+using namespace ondrel::catalogue;
+using ondrel::db::Database;
+using ondrel::platform::RecordingServices;
+using testutil::above;
+
+namespace {
+
+
+}  // namespace
+
+class CatalogueStartupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void missingDatabaseOpensEmptyWithoutMessage();
+    void emptyTable();
+    void emptyCatalogueWithLoansLooksAvailable_data();
+    void emptyCatalogueWithLoansLooksAvailable();
+    void demoDatabaseShowsFirstObject();
+    void loanIndicatorsOfStartup();
+    void typedCodeRewritesPesquisa();
+    void closingUnloadsAndReopeningLoadsAgain();
+    void sairEndsTheProcess();
+    void pictureIsFittedOnResize();
+
+private:
+    QString databaseFile() const { return testutil::collectionFile(m_folder->path()); }
+    Frmobjetos* showForm();
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    RecordingServices m_services;
+    std::unique_ptr<RecordingServices::Installed> m_installed;
+};
+
+void CatalogueStartupTest::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+}
+
+void CatalogueStartupTest::init()
+{
+    m_services = RecordingServices();
+    m_installed = std::make_unique<RecordingServices::Installed>(m_services);
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+    ondrel::platform::setPluginFolder(m_folder->path());
+}
+
+void CatalogueStartupTest::cleanup()
+{
+    delete Frmobjetos::existing();
+    m_installed.reset();
+    ondrel::platform::setPluginFolder(QString());
+    m_folder.reset();
+}
+
+Frmobjetos* CatalogueStartupTest::showForm()
+{
+    Frmobjetos* form = Frmobjetos::instance();
+    form->Show();
+    return form;
+}
+
+void CatalogueStartupTest::missingDatabaseOpensEmptyWithoutMessage()
+{
+    Frmobjetos* form = showForm();
+    QVERIFY(form->isVisible());
+    QVERIFY(form->isLoaded());
+    QVERIFY(!form->BancoDados);
+    QCOMPARE(form->CaminhoBanco, databaseFile());
+    QCOMPARE(form->TotalRegistros, 0);
+    QVERIFY(form->Txtcod->text().isEmpty());
+    QVERIFY(form->txttítulo->text().isEmpty());
+    QCOMPARE(form->GridModel->rowCount(), 0);
+    QVERIFY(m_services.messageBoxes.isEmpty());
+    // The hourglass came and went.
+    QCOMPARE(m_services.pointers.first(), ondrel::platform::Pointer::Hourglass);
+    QCOMPARE(m_services.pointer(), ondrel::platform::Pointer::Default);
+    QCOMPARE(form->HelpFile, m_folder->path() + QStringLiteral("/Ulmix.hlp"));
+    // Typing a code with no database open fails quietly.
+    QTest::keyClicks(form->Txtcod, QStringLiteral("A1"));
+    QVERIFY(m_services.messageBoxes.isEmpty());
+}
+
+void CatalogueStartupTest::emptyTable()
+{
+    testutil::createCollection(databaseFile());
+    Frmobjetos* form = showForm();
+    QVERIFY(form->BancoDados);
+    QVERIFY(form->TabObjetos);
+    QCOMPARE(form->TotalRegistros, 0);
+    QCOMPARE(form->GridModel->rowCount(), 0);
+    QVERIFY(form->Txtcod->text().isEmpty());
+    QVERIFY(m_services.messageBoxes.isEmpty());
+    QCOMPARE(m_services.beeps, 0);
+}
+
+void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable_data()
+{
+    QTest::addColumn<QString>("newest");  // Entregue of the newest loan left in the file
+    QTest::newRow("newest loan out") << "Não";
+    QTest::newRow("newest loan back") << "Sim";
+}
+
+void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable()
+{
+    QFETCH(QString, newest);
+    testutil::createCollection(databaseFile());
+    {
+        auto loans = testutil::openCollection(databaseFile())->openRecordset(QStringLiteral("empréstimos"));
+        for (const auto& [name, date, back] : {std::tuple{"Ana", "01/02/2003", QStringLiteral("Não")},
+                                               std::tuple{"Rui", "05/02/2003", newest}}) {
+            loans->addNew();
+            loans->setText(QStringLiteral("codobjeto"), QStringLiteral("X1"));
+            loans->setText(QStringLiteral("Nome"), QString::fromUtf8(name));
+            loans->setText(QStringLiteral("Data"), QString::fromUtf8(date));
+            loans->setText(QStringLiteral("Entregue"), back);
+            loans->update();
+        }
+    }
+    Frmobjetos* form = showForm();
+    // No object, so no loan: the available look, and nothing sounds.
+    QVERIFY(form->Txtcod->text().isEmpty());
+    QCOMPARE(m_services.beeps, 0);
+    QVERIFY(m_services.sounds.isEmpty());
+    QVERIFY(form->lblBorrow->text().isEmpty());
+    QVERIFY(form->lblborrow2->text().isEmpty());
+    QVERIFY(above(form->imgLight, form->imgBorrow));
+    QVERIFY(above(form->imgLight2, form->imgBorrow2));
+    // "Emprestar" says there is no object.
+    QVERIFY(form->cmdEmprestar->isEnabled());
+    QTest::mouseClick(form->cmdEmprestar, Qt::LeftButton);
+    QCOMPARE(m_services.messageTexts(), QStringList{QStringLiteral("Não há nenhum objeto cadastrado ou\r\n"
+                                                                   "O código deste registro foi apagado!")});
+    QVERIFY(!ondrel::loans::Frmemprestimos::existing());
+}
+
+void CatalogueStartupTest::demoDatabaseShowsFirstObject()
+{
+    testutil::createCollection(databaseFile(), testutil::Collection::Demo);
+    QString firstCode, firstTitle;
+    int count = 0;
+    qint64 sum = 0;
+    {
+        auto db = testutil::openCollection(databaseFile());
+        auto rs = db->openRecordset(QStringLiteral("objetos"));
+        firstCode = rs->text(QStringLiteral("cod"));
+        firstTitle = rs->text(QStringLiteral("Título"));
+        for (; !rs->eof(); rs->moveNext()) {
+            ++count;
+            sum += rs->value(QStringLiteral("valor")).toLongLong();
+        }
+    }
+    QVERIFY(count > 1);
+
+    Frmobjetos* form = showForm();
+    QCOMPARE(form->Txtcod->text(), firstCode);
+    QCOMPARE(form->txttítulo->text(), firstTitle);
+    QCOMPARE(form->TotalRegistros, count);
+    QCOMPARE(form->GridModel->rowCount(), count);
+    QCOMPARE(form->GridModel->index(0, 0).data().toString(), firstCode);
+    const QString counter = QStringLiteral(" Registro : 1  de  %1").arg(count);
+    QCOMPARE(form->Data1->caption(), counter);
+    QCOMPARE(form->lblCount->text(), counter);
+    const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+    QCOMPARE(form->lbltotal->text(), QStringLiteral("R$  ") + brazil.toString(sum / 10000.0, 'f', 2));
+    QVERIFY(m_services.messageBoxes.isEmpty());
+
+    // The grid's columns: five shown, four hidden.
+    QStringList shown, hidden;
+    for (int c = 0; c < form->GridModel->columnCount(); ++c)
+        (form->GridModel->isColumnHidden(c) ? hidden : shown)
+            << form->GridModel->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(shown, (QStringList{"Cod", "Objeto", "Título", "Autor", "Valor"}));
+    QCOMPARE(hidden, (QStringList{"Objeto", "check", "Data", "Valor"}));
+
+    // Moving on rewrites the counter.
+    form->TabObjetos->moveNext();
+    QCOMPARE(form->lblCount->text(), QStringLiteral(" Registro : 2  de  %1").arg(count));
+}
+
+void CatalogueStartupTest::loanIndicatorsOfStartup()
+{
+    testutil::createCollection(databaseFile(), testutil::Collection::Demo);
+    QString firstEntregue, firstNome;
+    {
+        auto db = testutil::openCollection(databaseFile());
+        auto objects = db->openRecordset(QStringLiteral("objetos"));
+        const QString first = objects->text(QStringLiteral("cod"));
+        auto own = db->openRecordset(
+            QStringLiteral("select * from empréstimos where codobjeto = '%1' order by data desc").arg(first));
+        if (!own->eof()) {
+            firstEntregue = own->text(QStringLiteral("Entregue"));
+            firstNome = own->text(QStringLiteral("Nome"));
+        }
+    }
+    Frmobjetos* form = showForm();
+    // The indicators of start-up run before the loans source has shown
+    // anything; the first object shown brings its own loans, and the display
+    // follows the newest of them: one beep and one alarm when it is out, no
+    // sound for the newest loan of all.
+    const bool lent = firstEntregue == QStringLiteral("Não");
+    QCOMPARE(m_services.beeps, lent ? 1 : 0);
+    QCOMPARE(m_services.sounds.size(), lent ? 1 : 0);
+    QCOMPARE(form->Data2->recordSource(), QStringLiteral("pesquisa"));
+    QCOMPARE(form->Text2->text(), firstEntregue);
+    if (firstEntregue == QStringLiteral("Não")) {
+        QCOMPARE(form->lblBorrow->text(), firstNome);
+        QCOMPARE(form->lblborrow2->text(), firstNome);
+        QVERIFY(!form->cmdEmprestar->isEnabled());
+        QVERIFY(above(form->imgBorrow, form->imgLight));
+        QVERIFY(above(form->imgBorrow2, form->imgLight2));
+    } else {
+        QVERIFY(form->lblBorrow->text().isEmpty());
+        QVERIFY(form->lblborrow2->text().isEmpty());
+        QVERIFY(form->cmdEmprestar->isEnabled());
+        QVERIFY(above(form->imgLight, form->imgBorrow));
+        QVERIFY(above(form->imgLight2, form->imgBorrow2));
+    }
+}
+
+void CatalogueStartupTest::typedCodeRewritesPesquisa()
+{
+    testutil::createCollection(databaseFile(), testutil::Collection::Demo);
+    Frmobjetos* form = showForm();
+    const QString first = form->Txtcod->text();
+    QCOMPARE(form->BancoDados->queryDefSql(QStringLiteral("pesquisa")),
+             QStringLiteral("select * from empréstimos where codobjeto = '%1'order by data desc").arg(first));
+    // A quote typed into the code no longer breaks the statement.
+    form->Txtcod->setText(QStringLiteral("D'A"));
+    QCOMPARE(form->BancoDados->queryDefSql(QStringLiteral("pesquisa")),
+             QStringLiteral("select * from empréstimos where codobjeto = 'D''A'order by data desc"));
+    QVERIFY(form->Label1->text().isEmpty());
+    QVERIFY(form->Text2->text().isEmpty());
+    QVERIFY(m_services.messageBoxes.isEmpty());
+}
+
+void CatalogueStartupTest::closingUnloadsAndReopeningLoadsAgain()
+{
+    testutil::createCollection(databaseFile(), testutil::Collection::Demo);
+    Frmobjetos* form = Frmobjetos::instance();
+    QCOMPARE(Frmobjetos::instance(), form);  // created once
+    QVERIFY(!form->isLoaded());              // creating does not load
+    QSignalSpy loads(form, &Frmobjetos::loaded);
+    form->Show();
+    form->Show();  // a second show does not load again
+    QCOMPARE(loads.count(), 1);
+
+    QPointer<Frmobjetos> closed(form);
+    std::weak_ptr<Database> handle = form->BancoDados;
+    QVERIFY(form->close());
+    QVERIFY(!Frmobjetos::existing());
+    QTRY_VERIFY(closed.isNull());
+    QVERIFY(handle.expired());  // the handle went with the window
+
+    Frmobjetos* again = Frmobjetos::instance();
+    QVERIFY(!again->isLoaded());
+    QSignalSpy reloads(again, &Frmobjetos::loaded);
+    again->Show();
+    QCOMPARE(reloads.count(), 1);
+    QVERIFY(again->TotalRegistros > 0);
+}
+
+void CatalogueStartupTest::sairEndsTheProcess()
+{
+    Frmobjetos* form = showForm();
+    form->mnusair->trigger();
+    QCOMPARE(m_services.endProcessCalls, 1);
+    QVERIFY(m_services.messageBoxes.isEmpty());
+}
+
+void CatalogueStartupTest::pictureIsFittedOnResize()
+{
+    using ondrel::platform::pixelsToTwips;
+    using ondrel::platform::twipsToPixels;
+    Frmobjetos* form = showForm();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+
+    // A picture 3000 twips high shrinks by 1.2 until it fits the frame.
+    const double dpi = ondrel::platform::logicalDpi(form);
+    QImage tall(twipsToPixels(1800, dpi), twipsToPixels(3000, dpi), QImage::Format_RGB32);
+    tall.fill(Qt::blue);
+    const QString tallFile = m_folder->filePath(QStringLiteral("alto.png"));
+    QVERIFY(tall.save(tallFile));
+    form->txtPath->setText(tallFile);
+    form->Form_Resize();
+    // Read off the window's thread: it comes a moment later.
+    QTRY_VERIFY(!form->Image1->pixmap().isNull());
+    const QRect frame = ondrel::platform::geometryInTwips(form->Picture1);
+    const ImageFit fit = fitImage(pixelsToTwips(tall.width(), dpi), pixelsToTwips(tall.height(), dpi),
+                                  frame.width(), frame.height());
+    QVERIFY(fit.height <= frame.height());
+    // One pixel of rounding: the edges are converted, not the sizes.
+    QVERIFY(qAbs(form->Image1->width() - twipsToPixels(fit.width, dpi)) <= 1);
+    QVERIFY(qAbs(form->Image1->height() - twipsToPixels(fit.height, dpi)) <= 1);
+    QVERIFY(form->Image1->hasScaledContents());
+    // Centred in the frame.
+    const int dx = form->Picture1->width() - form->Image1->width() - 2 * form->Image1->x();
+    const int dy = form->Picture1->height() - form->Image1->height() - 2 * form->Image1->y();
+    QVERIFY(qAbs(dx) <= 2 && qAbs(dy) <= 2);
+
+    // A small picture keeps its natural size, centred, after the next resize.
+    QImage small(20, 10, QImage::Format_RGB32);
+    small.fill(Qt::red);
+    const QString smallFile = m_folder->filePath(QStringLiteral("pequena.png"));
+    QVERIFY(small.save(smallFile));
+    form->txtPath->setText(smallFile);
+    form->resize(form->width() + 40, form->height() + 30);
+    QTRY_COMPARE(form->Image1->size(), QSize(20, 10));
+    QVERIFY(qAbs(form->Picture1->width() - 20 - 2 * form->Image1->x()) <= 2);
+
+    // A file that is gone leaves the picture area empty, without a message.
+    form->txtPath->setText(m_folder->filePath(QStringLiteral("sumiu.png")));
+    form->Form_Resize();
+    QCOMPARE(form->Image1->size(), QSize(0, 0));
+    QVERIFY(m_services.messageBoxes.isEmpty());
+}
+
+QTEST_MAIN(CatalogueStartupTest)
+#include "startup_test.moc"

@@ -1,0 +1,290 @@
+// The collection database file: creation, open failures, the password, the
+// unique code, stored queries and several handles on one file.
+#include "database_testutil.h"
+
+#include "collection/collection.h"
+#include "database/connection.h"
+
+#include <QFile>
+#include <QtTest>
+#include <sqlite3.h>
+
+using namespace ondrel::db;
+using P = QList<QPair<QString, QString>>;
+using testutil::errorNumber;
+
+namespace {
+
+int synchronousLevel(Database& db)
+{
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db.connection().handle(), "PRAGMA synchronous", -1, &st, nullptr);
+    const int level = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : -1;
+    sqlite3_finalize(st);
+    return level;
+}
+
+}  // namespace
+
+class DatabaseFile : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil)); }
+
+    void openFailures_data()
+    {
+        QTest::addColumn<QString>("connect");
+        QTest::addColumn<int>("number");
+        const QString password = testutil::collectionPassword();
+        QTest::newRow("right") << testutil::connectString() << 0;
+        QTest::newRow("spaced key") << "; PWD=" + password << 0;
+        QTest::newRow("wrong") << ";pwd=" + password.toLower() << int(ErrBadPassword);
+        QTest::newRow("missing") << "" << int(ErrBadPassword);
+        QTest::newRow("empty") << ";pwd=" << int(ErrBadPassword);
+    }
+    void openFailures()
+    {
+        QFETCH(QString, connect);
+        QFETCH(int, number);
+        testutil::TempCollection file;
+        QCOMPARE(errorNumber([&] { Database::open(file.path, connect); }), number);
+    }
+
+    void missingFileIsNeverCreated()
+    {
+        QTemporaryDir dir;
+        const QString path = databasePath(dir.path());
+        QCOMPARE(errorNumber([&] { Database::open(path, QString::fromLatin1(kConnectString)); }), int(ErrFileNotFound));
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void foreignFilesAreRefused()
+    {
+        QTemporaryDir dir;
+        const QString text = dir.filePath(QStringLiteral("texto.mdb"));
+        {
+            QFile f(text);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(4096, 'x'));
+        }
+        QCOMPARE(errorNumber([&] { Database::open(text, QString::fromLatin1(kConnectString)); }), int(ErrNotADatabase));
+        // An SQLite file that is no collection database.
+        const QString other = dir.filePath(QStringLiteral("outro.mdb"));
+        sqlite3* raw = nullptr;
+        sqlite3_open(other.toUtf8().constData(), &raw);
+        sqlite3_exec(raw, "CREATE TABLE t (x)", nullptr, nullptr, nullptr);
+        sqlite3_close(raw);
+        QCOMPARE(errorNumber([&] { Database::open(other, QString::fromLatin1(kConnectString)); }), int(ErrNotADatabase));
+        // An empty file stays empty.
+        const QString empty = dir.filePath(QStringLiteral("vazio.mdb"));
+        QFile(empty).open(QIODevice::WriteOnly);
+        QVERIFY(errorNumber([&] { Database::open(empty, QString::fromLatin1(kConnectString)); }) != 0);
+    }
+
+    void createRefusesExistingFile()
+    {
+        testutil::TempCollection file;
+        QVERIFY(errorNumber([&] { Database::create(file.path, QStringLiteral("x")); }) != 0);
+        QVERIFY(file.open());  // the existing file is untouched
+    }
+
+    void schemaAsWindowsSeeIt()
+    {
+        testutil::TempCollection file;
+        auto db = file.open();
+        auto objects = db->openRecordset(QStringLiteral("objetos"));
+        QCOMPARE(objects->fieldNames(), (QStringList{"cod", "Objeto", "Título", "Autor", "Assunto", "Descrição",
+                                                     "Data", "valor", "path"}));
+        QCOMPARE(objects->fieldSize(QStringLiteral("COD")), 7);
+        QCOMPARE(objects->fieldSize(QStringLiteral("título")), 100);
+        QCOMPARE(objects->fieldType(QStringLiteral("Valor")), FieldType::Currency);
+        QCOMPARE(objects->fieldType(QStringLiteral("data")), FieldType::Date);
+        QCOMPARE(objects->fieldType(QStringLiteral("descrição")), FieldType::Memo);
+        QVERIFY(!objects->hasField(QStringLiteral("check")));
+        auto loans = db->openRecordset(QStringLiteral("empréstimos"));
+        QCOMPARE(loans->fieldNames(), (QStringList{"codobjeto", "Nome", "objeto", "Título", "Autor", "Data",
+                                                   "Entregue", "observações", "cod"}));
+        QCOMPARE(loans->fieldType(QStringLiteral("cod")), FieldType::Counter);
+        testutil::addRecord(*loans, P{{"codobjeto", "A"}});
+        testutil::addRecord(*loans, P{{"codobjeto", "B"}});
+        loans->requery();
+        QCOMPARE(loans->value(QStringLiteral("cod")).toLongLong(), 1);
+        loans->moveNext();
+        QCOMPARE(loans->value(QStringLiteral("cod")).toLongLong(), 2);
+    }
+
+    void foldedUniqueCode()
+    {
+        testutil::TempCollection file;
+        auto db = file.open();
+        auto rs = db->openRecordset(QStringLiteral("objetos"));
+        testutil::addRecord(*rs, P{{"cod", "abc"}});
+        for (const char* duplicate : {"ABC", "Abc", "abc"}) {
+            rs->addNew();
+            rs->setText(QStringLiteral("cod"), QString::fromUtf8(duplicate));
+            QCOMPARE(errorNumber([&] { rs->update(); }), int(ErrDuplicateKey));
+            QCOMPARE(rs->editMode(), EditMode::Adding);  // the typed values stay pending
+            rs->cancelUpdate();
+        }
+        testutil::addRecord(*rs, P{{"cod", "ação"}});
+        rs->addNew();
+        rs->setText(QStringLiteral("cod"), QStringLiteral("ACAO"));
+        QCOMPARE(errorNumber([&] { rs->update(); }), int(ErrDuplicateKey));
+        rs->cancelUpdate();
+        // Editing the code into another's is refused too.
+        rs->requery();
+        rs->edit();
+        rs->setText(QStringLiteral("cod"), QStringLiteral("AÇÃO"));
+        QCOMPARE(errorNumber([&] { rs->update(); }), int(ErrDuplicateKey));
+        rs->cancelUpdate();
+        QCOMPARE(db->openRecordset(QStringLiteral("objetos"))->keyCount(), 2);
+    }
+
+    // A failure SQLite reports keeps its own code and the statement that
+    // failed beside the number the windows look at; a value that cannot be
+    // bound fails the statement instead of running it with a null.
+    void engineErrorKeepsCodeAndStatement_data()
+    {
+        QTest::addColumn<QByteArray>("sql");
+        QTest::addColumn<int>("bindIndex");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<int>("code");
+        QTest::newRow("statement SQLite cannot read") << QByteArray("selec * from objetos") << 0 << int(ErrGeneric)
+                                                      << SQLITE_ERROR;
+        QTest::newRow("bind past the parameters") << QByteArray("select ?1") << 2 << int(ErrGeneric) << SQLITE_RANGE;
+    }
+    void engineErrorKeepsCodeAndStatement()
+    {
+        QFETCH(QByteArray, sql);
+        QFETCH(int, bindIndex);
+        QFETCH(int, number);
+        QFETCH(int, code);
+        testutil::TempCollection file;
+        Connection connection(file.path, Connection::Mode::OpenExisting);
+        try {
+            if (bindIndex > 0)
+                connection.cached(sql).bindInt(bindIndex, 1);
+            else
+                connection.exec(QString::fromUtf8(sql));
+            QFAIL("accepted");
+        } catch (const EngineError& e) {
+            QCOMPARE(e.number(), number);
+            QCOMPARE(e.sqliteCode(), code);
+            QCOMPARE(e.statement(), QString::fromUtf8(sql));
+        }
+    }
+
+    void plainSqliteReadsTheFile()
+    {
+        testutil::TempCollection file(testutil::Collection::Demo);
+        QCOMPARE(testutil::plainQuery(file.path, "PRAGMA integrity_check"), QStringLiteral("ok"));
+        QVERIFY(testutil::plainQuery(file.path, "SELECT count(*) FROM objetos").toInt() >= 24);
+        QVERIFY(testutil::plainQuery(file.path, "SELECT cod FROM objetos").contains(QStringLiteral("L001")));
+        QCOMPARE(testutil::plainQuery(file.path, "PRAGMA journal_mode"), QStringLiteral("wal"));
+    }
+
+    // The tables of a new file are written as every stored file has them:
+    // other programs and older builds read them by these names and types.
+    void newFileTablesAsStored()
+    {
+        testutil::TempCollection file;
+        QCOMPARE(testutil::plainQuery(file.path, "SELECT sql FROM sqlite_master WHERE name IN ('objetos', "
+                                                 "'empréstimos') ORDER BY name DESC"),
+                 QStringLiteral(
+                     "CREATE TABLE objetos (ondrel_id INTEGER PRIMARY KEY, cod TEXT, \"Objeto\" TEXT, \"Título\" TEXT, "
+                     "\"Autor\" TEXT, \"Assunto\" TEXT, \"Descrição\" TEXT, \"Data\" TEXT, valor INTEGER, path TEXT, "
+                     "cod_chave TEXT, objeto_chave TEXT, titulo_chave TEXT, autor_chave TEXT, assunto_chave TEXT, "
+                     "descricao_chave TEXT)\n"
+                     "CREATE TABLE \"empréstimos\" (codobjeto TEXT, \"Nome\" TEXT, objeto TEXT, \"Título\" TEXT, "
+                     "\"Autor\" TEXT, \"Data\" TEXT, \"Entregue\" TEXT, \"observações\" TEXT, "
+                     "cod INTEGER PRIMARY KEY AUTOINCREMENT, codobjeto_chave TEXT)"));
+    }
+
+    void demoHasLoansOutAndReturned()
+    {
+        testutil::TempCollection file(testutil::Collection::Demo);
+        auto db = file.open();
+        auto out = db->openRecordset(QStringLiteral("select * from empréstimos where entregue='Não'"));
+        auto back = db->openRecordset(QStringLiteral("select * from empréstimos where entregue='Sim'"));
+        QVERIFY(out->keyCount() >= 3);
+        QVERIFY(back->keyCount() >= 3);
+        auto kinds = db->openRecordset(QStringLiteral("select * from objetos order by objeto"), RecordsetType::Snapshot);
+        QSet<QString> seen;
+        for (; !kinds->eof(); kinds->moveNext())
+            seen.insert(kinds->text(QStringLiteral("Objeto")));
+        QVERIFY(seen.size() >= 8);
+    }
+
+    void storedQueriesPersist()
+    {
+        testutil::TempCollection file;
+        const QString l5 = QStringLiteral("select * from empréstimos where codobjeto = 'A1'order by data desc");
+        {
+            auto db = file.open();
+            db->deleteQueryDef(QStringLiteral("pesquisa"));  // missing: no error
+            db->createQueryDef(QStringLiteral("pesquisa"));
+            db->setQueryDefSql(QStringLiteral("pesquisa"), l5);
+            db->deleteQueryDef(QStringLiteral("Imprime"));
+            db->createQueryDef(QStringLiteral("Imprime"));
+            QueryDef{db, QStringLiteral("Imprime")}.setSql(
+                QStringLiteral("select cod, objeto, título, autor, valor from objetos order by cod"));
+            QCOMPARE(errorNumber([&] { db->createQueryDef(QStringLiteral("PESQUISA")); }), int(ErrObjectExists));
+            QCOMPARE(errorNumber([&] { db->setQueryDefSql(QStringLiteral("Imprime"), QStringLiteral("drop table x")); }),
+                     int(ErrSyntax));
+            // Stored-query writes skip the per-commit sync; records never do,
+            // even after a refused stored-query write.
+            QCOMPARE(synchronousLevel(*db), 2);
+        }
+        auto db = file.open();
+        QCOMPARE(db->queryDefSql(QStringLiteral("pesquisa")), l5);
+        QCOMPARE(db->queryDefSql(QStringLiteral("Imprime")),
+                 QStringLiteral("select cod, objeto, título, autor, valor from objetos order by cod"));
+        auto loans = db->openRecordset(QStringLiteral("empréstimos"));
+        testutil::addRecord(*loans, P{{"codobjeto", "a1"}, {"Nome", "Maria"}});
+        testutil::addRecord(*loans, P{{"codobjeto", "B2"}, {"Nome", "José"}});
+        auto rs = db->openRecordset(QStringLiteral("pesquisa"));
+        QCOMPARE(rs->keyCount(), 1);
+        QCOMPARE(rs->text(QStringLiteral("nome")), QStringLiteral("Maria"));
+        db->deleteQueryDef(QStringLiteral("pesquisa"));
+        QVERIFY(!db->hasQueryDef(QStringLiteral("pesquisa")));
+        QCOMPARE(errorNumber([&] { db->openRecordset(QStringLiteral("pesquisa")); }), int(ErrNoSuchObject));
+        QCOMPARE(errorNumber([&] { db->queryDefSql(QStringLiteral("pesquisa")); }), int(ErrNoSuchObject));
+    }
+
+    void handlesSeeEachOthersCommits()
+    {
+        testutil::TempCollection file;
+        auto catalogue = file.open();
+        auto loansWindow = file.open();
+        auto a = catalogue->openRecordset(QStringLiteral("objetos"));
+        auto b = loansWindow->openRecordset(QStringLiteral("objetos"));
+        QCOMPARE(b->keyCount(), 0);
+        testutil::addRecord(*a, P{{"cod", "X1"}, {"Título", "Primeiro"}});
+        b->requery();
+        QCOMPARE(b->keyCount(), 1);
+        QCOMPARE(b->text(QStringLiteral("Título")), QStringLiteral("Primeiro"));
+        // A pending add in one handle blocks nobody: the same and other
+        // handles keep writing.
+        a->addNew();
+        a->setText(QStringLiteral("cod"), QStringLiteral("X2"));
+        b->edit();
+        b->setText(QStringLiteral("Título"), QStringLiteral("Mudado"));
+        b->update();
+        catalogue->deleteQueryDef(QStringLiteral("pesquisa"));
+        catalogue->createQueryDef(QStringLiteral("pesquisa"), QStringLiteral("select * from empréstimos"));
+        a->update();
+        a->requery();
+        QCOMPARE(a->keyCount(), 2);
+        QCOMPARE(a->text(QStringLiteral("Título")), QStringLiteral("Mudado"));
+        // A record deleted through another handle is skipped by moves.
+        b->requery();
+        b->deleteRecord();
+        a->moveLast();
+        a->moveFirst();
+        QCOMPARE(a->text(QStringLiteral("cod")), QStringLiteral("X2"));
+        QCOMPARE(a->keyCount(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(DatabaseFile)
+#include "file_test.moc"

@@ -1,3 +1,0 @@
-ondrel_test(datacontrol_tests SOURCES datacontrol_tests.cpp datacontrol_fakerecordset.h LIBS ondrel_binding ondrel_collection)
-ondrel_test(recordsetmodel_tests SOURCES recordsetmodel_tests.cpp datacontrol_fakerecordset.h LIBS ondrel_binding ondrel_collection)
-ondrel_test(datacontrol_engine_tests SOURCES datacontrol_engine_tests.cpp LIBS ondrel_binding ondrel_collection)

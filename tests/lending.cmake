@@ -1,2 +1,0 @@
-ondrel_test(lending_test SOURCES lending_test.cpp loans_testutil.h LIBS ondrel_catalogue ondrel_loans WINDOWS)
-ondrel_test(lending_endtoend_test SOURCES lending_endtoend_test.cpp loans_testutil.h LIBS ondrel_catalogue ondrel_loans WINDOWS)

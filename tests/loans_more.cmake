@@ -1,2 +1,0 @@
-ondrel_test(loans_views_test SOURCES loans_views_test.cpp loans_testutil.h LIBS ondrel_loans ondrel_search WINDOWS)
-ondrel_test(loans_commands2_test SOURCES loans_commands2_test.cpp loans_testutil.h LIBS ondrel_loans ondrel_search WINDOWS)

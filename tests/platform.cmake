@@ -1,2 +1,0 @@
-ondrel_test(platform_guard SOURCES platform_guard_test.cpp LIBS ondrel_forms)
-ondrel_test(platform_services SOURCES platform_services_test.cpp LIBS ondrel_platform)

@@ -1,1 +1,0 @@
-ondrel_test(platform_widgets_test SOURCES platform_widgets_test.cpp LIBS ondrel_forms ondrel_widgets ondrel_assets)

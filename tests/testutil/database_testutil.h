@@ -1,0 +1,127 @@
+#pragma once
+
+#include "collection/collection.h"
+#include "collection_testutil.h"
+#include "database/database.h"
+#include "database/engineerror.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <functional>
+#include <sqlite3.h>
+
+namespace testutil {
+
+// A fresh collection database in a temporary folder, empty or of another shape.
+struct TempCollection {
+    QTemporaryDir dir;
+    QString path = collectionFile(dir.path());
+    explicit TempCollection(Collection shape = Collection::Empty) { createCollection(path, shape); }
+    std::shared_ptr<ondrel::db::Database> open() const { return openCollection(path); }
+};
+
+// Another program holding the file's write lock (the sqlite3 tool in a
+// "begin exclusive" it has not ended).
+class OtherWriter {
+public:
+    explicit OtherWriter(const QString& path)
+    {
+        sqlite3_open(path.toUtf8().constData(), &m_db);
+        m_locked = sqlite3_exec(m_db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~OtherWriter()
+    {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(m_db);
+    }
+    OtherWriter(const OtherWriter&) = delete;
+    OtherWriter& operator=(const OtherWriter&) = delete;
+    bool locked() const { return m_locked; }
+
+private:
+    sqlite3* m_db = nullptr;
+    bool m_locked = false;
+};
+
+// Damages a collection file as a failing disk would: the pages of the tables
+// overwritten, past the header and the verifier.
+inline bool damagePages(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    const qint64 size = file.size();
+    file.seek(size / 2);
+    return file.write(QByteArray(int(size - size / 2), '\xff')) == size - size / 2;
+}
+
+// The bytes of a file, as one hash.
+inline QByteArray digest(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
+}
+
+// Reads the file the way the sqlite3 tool does: no functions of ours.
+inline QString plainQuery(const QString& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    QString out;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(st) == SQLITE_ROW)
+                out += QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) + u'\n';
+        } else {
+            out = QStringLiteral("prepare failed: ") + QString::fromUtf8(sqlite3_errmsg(db));
+        }
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return out.trimmed();
+}
+
+// Writes the file the way the sqlite3 tool does: no functions of ours.
+// Returns SQLite's message when it fails.
+inline QString plainExec(const QString& path, const QByteArray& sql)
+{
+    sqlite3* db = nullptr;
+    char* error = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error);
+    const QString message = rc == SQLITE_OK ? QString() : QString::fromUtf8(error ? error : sqlite3_errmsg(db));
+    sqlite3_free(error);
+    sqlite3_close(db);
+    return message;
+}
+
+// Everything a person keeps in the file: every object and every loan.
+inline QString everyRow(const QString& path)
+{
+    return plainQuery(path, "SELECT cod || '|' || \"Título\" FROM objetos ORDER BY cod") + u'\n'
+        + plainQuery(path, "SELECT cod || '|' || \"Nome\" FROM \"empréstimos\" ORDER BY cod");
+}
+
+// The engine error number an action fails with, 0 when it succeeds.
+inline int errorNumber(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const ondrel::db::EngineError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// Adds an object through a dynaset: fields given as (name, typed text).
+inline void addRecord(ondrel::db::Recordset& rs, const QList<QPair<QString, QString>>& values)
+{
+    rs.addNew();
+    for (const auto& [field, text] : values)
+        rs.setText(field, text);
+    rs.update();
+}
+
+}  // namespace testutil
