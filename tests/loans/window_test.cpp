@@ -50,7 +50,7 @@ private slots:
     void missingDatabaseOpensEmpty();
     void returnedIndicator_data();
     void returnedIndicator();
-    void designStateOfControls();
+    void initialStateOfControls();
     void remarksTypingStopsAtRecordLength();
     void typingAndPastingStopAtFieldLength_data();
     void typingAndPastingStopAtFieldLength();
@@ -205,7 +205,7 @@ void LoansWindowTest::returnedIndicator()
     QCOMPARE(loans->Combo1->palette().color(QPalette::Text), foreground);
 }
 
-void LoansWindowTest::designStateOfControls()
+void LoansWindowTest::initialStateOfControls()
 {
     Folder folder;
     folder.create(standardObjects(), standardLoans());

@@ -42,8 +42,8 @@ void PlatformWidgetsTest::twipConversion_data()
     QTest::addColumn<int>("twips");
     QTest::addColumn<double>("dpi");
     QTest::addColumn<int>("pixels");
-    QTest::newRow("design client width at 96 dpi") << 8700 << 96.0 << 580;
-    QTest::newRow("design client height at 96 dpi") << 6555 << 96.0 << 437;
+    QTest::newRow("client width at 96 dpi") << 8700 << 96.0 << 580;
+    QTest::newRow("client height at 96 dpi") << 6555 << 96.0 << 437;
     QTest::newRow("one pixel") << 15 << 96.0 << 1;
     QTest::newRow("144 dpi scales by 1.5") << 1500 << 144.0 << 150;
     QTest::newRow("192 dpi doubles") << 1440 << 192.0 << 192;
@@ -74,7 +74,7 @@ void PlatformWidgetsTest::recordToolbarRounding_data()
     QTest::addColumn<int>("singleHeight");
     QTest::addColumn<int>("doubleHeight");
     QTest::newRow("1104: 1000 either way") << 1104 << 1000 << 1000;
-    QTest::newRow("design bar of 780") << 780 << 707 << 707;
+    QTest::newRow("bar of 780") << 780 << 707 << 707;
     // 69 / 1.104 is 62.5 exactly: each precision's 1.104 falls on another
     // side of it, and each window keeps the rounding it always had.
     QTest::newRow("half a twip: 69") << 69 << 63 << 62;

@@ -1,4 +1,4 @@
-// Every window and dialog as a person sees and uses it, at the design size,
+// Every window and dialog as a person sees and uses it, at the size it opens with,
 // at the smallest size and at a large one: each caption's painted text fits
 // its place and reaches into no other control, a click on a box lands in the
 // box, no control lies under a toolbar, and every input is named by its
@@ -273,7 +273,7 @@ QList<QStringList> objectsAndLoans(QList<Loan>& loans)
 
 // Controls that must stand at their twips (left, top, width, height within
 // their parent; on a tab page counted from the tab control's top, its tab
-// strip included) when the window has its design size.
+// strip included) when the window has the size it opens with.
 QStringList misplaced(QWidget* window, const QString& name)
 {
     struct Place {
@@ -397,10 +397,10 @@ QWidget* WindowsLayoutTest::open(const QString& window)
 void WindowsLayoutTest::windows_data()
 {
     QTest::addColumn<QString>("window");
-    QTest::addColumn<QSize>("size");  // empty: the design size
+    QTest::addColumn<QSize>("size");  // empty: the size it opens with
     for (const char* window : {"catalogue Objeto", "catalogue Listagem", "loans", "search from the catalogue",
                                "search from the loans", "help"}) {
-        QTest::addRow("%s, design size", window) << QString::fromLatin1(window) << QSize();
+        QTest::addRow("%s, opening size", window) << QString::fromLatin1(window) << QSize();
         // As small as it goes: 450 x 350 for the record windows.
         QTest::addRow("%s, smallest", window) << QString::fromLatin1(window) << QSize(1, 1);
         QTest::addRow("%s, 1100 x 800", window) << QString::fromLatin1(window) << QSize(1100, 800);
