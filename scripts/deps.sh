@@ -3,7 +3,7 @@
 # only when one of them is missing.
 set -euo pipefail
 PKGS=(build-essential cmake pkg-config qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins
-      libsqlite3-dev sqlite3 xvfb xauth xdotool imagemagick poppler-utils
+      libsqlite3-dev sqlite3 xvfb xauth xdotool imagemagick poppler-utils qt6-translations-l10n
       dbus-daemon dbus-x11 libglib2.0-bin fonts-dejavu-core fonts-liberation2)
 missing=()
 for p in "${PKGS[@]}"; do

@@ -28,6 +28,7 @@
 #include "platform/hostwindow.h"
 #include "platform/pluginfolder.h"
 #include "platform/services.h"
+#include "platform/qttexts.h"
 #include "plugin/clsPluginInterface.h"
 #include "plugin/dbusplugin.h"
 
@@ -261,6 +262,7 @@ int main(int argc, char** argv)
     // is made whole first (a copy of it alone holds every committed change).
     ondrel::platform::setBeforeEnd(&ondrel::db::checkpointAndCloseAll);
     QApplication::setOrganizationName(QStringLiteral("Ondrel"));
+    ondrel::platform::installQtPortugueseTexts();
 
     if (parser.isSet(folder))
         ondrel::platform::setPluginFolder(parser.value(folder));

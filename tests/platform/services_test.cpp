@@ -3,6 +3,7 @@
 // window tests use instead, and the plug-in folder.
 
 #include "platform/pluginfolder.h"
+#include "platform/qttexts.h"
 #include "platform/services.h"
 #include "platform/testservices.h"
 #include "widget_testutil.h"
@@ -14,6 +15,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -420,6 +422,19 @@ private slots:
         QVERIFY2(out.contains("before"), out.constData());
         QVERIFY2(!out.contains("after"), out.constData());
         QVERIFY2(!out.contains("atexit"), out.constData());
+    }
+
+    // Last: the translation stays installed for the rest of the process.
+    void qtOwnTextsArePortuguese()
+    {
+        QVERIFY(installQtPortugueseTexts());
+        QLineEdit box;
+        const std::unique_ptr<QMenu> menu(box.createStandardContextMenu());
+        QStringList texts;
+        for (const QAction* action : menu->actions())
+            texts << action->text().section(QLatin1Char('\t'), 0, 0);
+        QVERIFY2(texts.contains(QStringLiteral("&Copiar")) && texts.contains(QStringLiteral("C&olar")),
+                 qPrintable(texts.join(QLatin1Char('|'))));
     }
 };
 
