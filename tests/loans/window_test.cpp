@@ -66,10 +66,7 @@ void LoansWindowTest::toolbarLayout_data()
 void LoansWindowTest::toolbarLayout()
 {
     QFETCH(QSize, size);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     if (size.isValid())
         loans->resize(size);
     QTest::qWait(10);

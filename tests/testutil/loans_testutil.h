@@ -125,6 +125,15 @@ inline Frmemprestimos* openLoans()
     return showActive(loans) ? loans : nullptr;
 }
 
+// The set-up most loans tests start from: `folder` created with these objects
+// and loans, and `loans`, the loans window shown and active on it; the test
+// stops when the window never gets the focus.
+#define OPEN_LOANS(...)                                                  \
+    loanstest::Folder folder;                                            \
+    folder.create(__VA_ARGS__);                                          \
+    ondrel::loans::Frmemprestimos* loans = loanstest::openLoans();       \
+    QVERIFY(loans)
+
 // Borrowers of the listed loans, in list order, read from the record set.
 inline QStringList listed(Frmemprestimos* loans)
 {
