@@ -9,6 +9,7 @@
 #include "collection_testutil.h"
 #include "database/database.h"
 #include "database/recordset.h"
+#include "folder_testutil.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "widget_testutil.h"
@@ -26,14 +27,12 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace ondrel::catalogue;
 using namespace ondrel::db;
 using ondrel::db::Database;
 using ondrel::db::EditMode;
-using ondrel::platform::RecordingServices;
 using testutil::above;
 namespace platform = ondrel::platform;
 
@@ -173,7 +172,7 @@ private slots:
     void kindListOpensOnFocus();
 
 private:
-    QString databaseFile() const { return testutil::collectionFile(m_folder->path()); }
+    QString databaseFile() const { return m_folder->path(); }
     Frmobjetos* showForm();
     void closeForm();
     // Brings the window into one of the edit modes named in the tables.
@@ -187,9 +186,7 @@ private:
     QStringList storedCodes() const;
     QString storedText(const QString& cod, const QString& field) const;
 
-    std::unique_ptr<QTemporaryDir> m_folder;
-    RecordingServices m_services;
-    std::unique_ptr<RecordingServices::Installed> m_installed;
+    std::unique_ptr<testutil::PluginFolder> m_folder;
 };
 
 void CatalogueEditingTest::initTestCase()
@@ -200,18 +197,13 @@ void CatalogueEditingTest::initTestCase()
 
 void CatalogueEditingTest::init()
 {
-    m_services = RecordingServices();
-    m_installed = std::make_unique<RecordingServices::Installed>(m_services);
-    m_folder = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_folder->isValid());
-    platform::setPluginFolder(m_folder->path());
+    m_folder = std::make_unique<testutil::PluginFolder>();
+    QVERIFY(m_folder->dir.isValid());
 }
 
 void CatalogueEditingTest::cleanup()
 {
     closeForm();
-    m_installed.reset();
-    platform::setPluginFolder(QString());
     m_folder.reset();
 }
 
@@ -299,13 +291,13 @@ void CatalogueEditingTest::runCommand(Frmobjetos* f, const QString& command, boo
 QString CatalogueEditingTest::outcome(Frmobjetos* f)
 {
     QString boxes;
-    for (const auto& box : m_services.messageBoxes)
+    for (const auto& box : m_folder->services.messageBoxes)
         boxes += QStringLiteral("[%1|%2|%3|%4]").arg(box.text).arg(box.buttons).arg(box.icon).arg(box.title);
     return commandState(f) + QStringLiteral(" | count %1 | %2 | cod %3 | título %4 | pending %5 | beeps %6 | boxes %7 | file %8")
                                  .arg(f->TotalRegistros)
                                  .arg(f->lblCount->text(), f->Txtcod->text(), f->txttítulo->text())
                                  .arg(int(pending(f)))
-                                 .arg(m_services.beeps)
+                                 .arg(m_folder->services.beeps)
                                  .arg(boxes, storedCodes().join(QLatin1Char(',')));
 }
 
@@ -428,8 +420,8 @@ void CatalogueEditingTest::menuItemDoesWhatItsButtonDoes()
         createCatalogue(databaseFile(), threeObjects());
         Frmobjetos* f = showForm();
         enterMode(f, mode);
-        m_services.messageBoxes.clear();
-        m_services.beeps = 0;
+        m_folder->services.messageBoxes.clear();
+        m_folder->services.beeps = 0;
         runCommand(f, command, viaMenu);
         outcomes << outcome(f);
     }
@@ -442,21 +434,21 @@ void CatalogueEditingTest::startupMenuOnlyCommands()
     Frmobjetos* f = showForm();
     // "&Cancelar" with nothing pending: the fixed message, then browsing.
     f->mnucancelar->trigger();
-    QCOMPARE(m_services.messageTexts(), QStringList{QStringLiteral("Impossível Cancelar esta Operação!")});
-    QCOMPARE(m_services.messageBoxes.first().buttons, int(platform::OkOnly));
-    QCOMPARE(m_services.messageBoxes.first().icon, int(platform::NoIcon));
+    QCOMPARE(m_folder->services.messageTexts(), QStringList{QStringLiteral("Impossível Cancelar esta Operação!")});
+    QCOMPARE(m_folder->services.messageBoxes.first().buttons, int(platform::OkOnly));
+    QCOMPARE(m_folder->services.messageBoxes.first().icon, int(platform::NoIcon));
     QVERIFY(!f->mnucancelar->isEnabled());
     QVERIFY(!f->mnusalvar->isEnabled());
     QCOMPARE(f->TotalRegistros, 3);
 
     // "&Salvar" with nothing pending: a beep only, then browsing.
     closeForm();
-    m_services.messageBoxes.clear();
-    m_services.beeps = 0;
+    m_folder->services.messageBoxes.clear();
+    m_folder->services.beeps = 0;
     f = showForm();
     f->mnusalvar->trigger();
-    QCOMPARE(m_services.beeps, 1);
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QCOMPARE(m_folder->services.beeps, 1);
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
     QVERIFY(!f->mnusalvar->isEnabled());
     QVERIFY(f->cmdNovo->isEnabled());
     QVERIFY(above(f->Text1, f->MaskEdBox1));
@@ -477,9 +469,9 @@ void CatalogueEditingTest::editWithoutCurrentRecord()
     Frmobjetos* f = showForm();
     const QString before = commandState(f);
     f->cmdEditar->click();
-    QCOMPARE(m_services.messageTexts(), QStringList{QStringLiteral(" Não há registro corrente!")});
-    QCOMPARE(m_services.messageBoxes.first().icon, int(platform::NoIcon));
-    QCOMPARE(m_services.messageBoxes.first().title, platform::applicationTitle());
+    QCOMPARE(m_folder->services.messageTexts(), QStringList{QStringLiteral(" Não há registro corrente!")});
+    QCOMPARE(m_folder->services.messageBoxes.first().icon, int(platform::NoIcon));
+    QCOMPARE(m_folder->services.messageBoxes.first().title, platform::applicationTitle());
     QCOMPARE(commandState(f), before);
     QCOMPARE(pending(f), EditMode::None);
 }
@@ -492,8 +484,8 @@ void CatalogueEditingTest::newObjectWhenTheSourceCannotAdd()
     f->Data1->setRecordset(f->BancoDados->openRecordset(QStringLiteral("objetos"), ondrel::db::RecordsetType::Snapshot));
     const QString before = commandState(f);
     f->cmdNovo->click();
-    QCOMPARE(m_services.messageBoxes.size(), 1);
-    QVERIFY(!m_services.messageBoxes.first().text.isEmpty());
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
+    QVERIFY(!m_folder->services.messageBoxes.first().text.isEmpty());
     QCOMPARE(commandState(f), before);
     QCOMPARE(f->Txtcod->text(), QStringLiteral("A1"));
 }
@@ -526,10 +518,10 @@ void CatalogueEditingTest::saveChecksTitleThenCode()
     QTest::keyClicks(f->Txtcod, code);
     QTest::keyClicks(f->txttítulo, title);
     f->cmdSalvar->click();
-    QCOMPARE(m_services.messageTexts(), QStringList{message});
-    QCOMPARE(m_services.messageBoxes.first().icon, icon);
-    QCOMPARE(m_services.messageBoxes.first().buttons, int(platform::OkOnly));
-    QCOMPARE(m_services.beeps, 0);
+    QCOMPARE(m_folder->services.messageTexts(), QStringList{message});
+    QCOMPARE(m_folder->services.messageBoxes.first().icon, icon);
+    QCOMPARE(m_folder->services.messageBoxes.first().buttons, int(platform::OkOnly));
+    QCOMPARE(m_folder->services.beeps, 0);
     QCOMPARE(commandState(f), QStringLiteral("novo 0/0 salvar 1/1 editar 0/0 excluir 0/0 cancelar 1/1 emprestar 0 "
                                              "imagem 00 front MaskEdBox1 focus ") + focus);
     // Still adding, with what was typed.
@@ -554,8 +546,8 @@ void CatalogueEditingTest::saveNewObject()
     f->MaskEdBox1->setFocus();
     QTest::keyClicks(f->MaskEdBox1, QStringLiteral("7,25"));
     f->cmdSalvar->click();
-    QVERIFY(m_services.messageBoxes.isEmpty());
-    QCOMPARE(m_services.beeps, 0);
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
+    QCOMPARE(m_folder->services.beeps, 0);
     QCOMPARE(storedCodes(), (QStringList{"A1", "B2", "C3", "ABCDEFG"}));
     QCOMPARE(storedText(QStringLiteral("ABCDEFG"), QStringLiteral("Data")), today);
     QCOMPARE(storedText(QStringLiteral("ABCDEFG"), QStringLiteral("Título")), QStringLiteral("Delta"));
@@ -589,9 +581,9 @@ void CatalogueEditingTest::duplicateCode()
     f->txttítulo->selectAll();
     QTest::keyClicks(f->txttítulo, QStringLiteral("Outro"));
     f->cmdSalvar->click();
-    QCOMPARE(m_services.beeps, 1);
-    QCOMPARE(m_services.messageTexts(), QStringList{kDuplicate});
-    QCOMPARE(m_services.messageBoxes.first().icon, int(platform::NoIcon));
+    QCOMPARE(m_folder->services.beeps, 1);
+    QCOMPARE(m_folder->services.messageTexts(), QStringList{kDuplicate});
+    QCOMPARE(m_folder->services.messageBoxes.first().icon, int(platform::NoIcon));
     // The pending record is dropped; the catalogue is as it was.
     QCOMPARE(pending(f), EditMode::None);
     QCOMPARE(storedCodes(), (QStringList{"A1", "B2", "C3"}));
@@ -644,9 +636,9 @@ void CatalogueEditingTest::refusedPendingRecordIsKept()
     QCOMPARE(edit->text(), bad);
 
     f->cmdSalvar->click();
-    QCOMPARE(m_services.beeps, 1);
-    QCOMPARE(m_services.messageBoxes.size(), 1);
-    const QString description = m_services.messageBoxes.first().text;
+    QCOMPARE(m_folder->services.beeps, 1);
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
+    const QString description = m_folder->services.messageBoxes.first().text;
     QVERIFY(!description.isEmpty());
     QVERIFY(description != kDuplicate);
     // Still adding or editing, everything typed still there, nothing stored.
@@ -663,7 +655,7 @@ void CatalogueEditingTest::refusedPendingRecordIsKept()
     edit->selectAll();
     QTest::keyClicks(edit, good);
     f->cmdSalvar->click();
-    QCOMPARE(m_services.messageBoxes.size(), 1);
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
     QCOMPARE(pending(f), EditMode::None);
     QCOMPARE(storedText(code, QStringLiteral("Título")), QStringLiteral("Digitado"));
     QCOMPARE(storedText(code, field), stored);
@@ -681,8 +673,8 @@ void CatalogueEditingTest::refusedAutomaticSaveIsShown()
     // Moving on stores the edit by itself; the engine refuses it and the
     // source stays on the record: the user is told why.
     f->TabObjetos->moveNext();
-    QCOMPARE(m_services.beeps, 1);
-    QCOMPARE(m_services.messageBoxes.size(), 1);
+    QCOMPARE(m_folder->services.beeps, 1);
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
     QCOMPARE(f->Txtcod->text(), QStringLiteral("A1"));
     QCOMPARE(f->mskdata->text(), QStringLiteral("31/02/2003"));
 }
@@ -702,7 +694,7 @@ void CatalogueEditingTest::newObjectRefusedKeepsShownObject()
     f->cmdNovo->click();
     // Told once; the object stays shown as typed, nothing new is started and
     // the count is as it was.
-    QCOMPARE(m_services.messageBoxes.size(), 1);
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
     QVERIFY(pending(f) != EditMode::Adding);
     QCOMPARE(commandState(f), commands);
     QCOMPARE(f->Txtcod->text(), QStringLiteral("A1"));
@@ -722,7 +714,7 @@ void CatalogueEditingTest::newObjectRefusedKeepsShownObject()
     QTest::keyClicks(f->Txtcod, QStringLiteral("D4"));
     QTest::keyClicks(f->txttítulo, QStringLiteral("Delta"));
     f->cmdSalvar->click();
-    QCOMPARE(m_services.messageBoxes.size(), 1);
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
     QCOMPARE(storedCodes(), (QStringList{"A1", "B2", "C3", "D4"}));
     QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("Data")), QStringLiteral("28/02/2003"));
     QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("Título")), QStringLiteral("Alfa"));
@@ -782,13 +774,13 @@ void CatalogueEditingTest::deleteObject()
     Frmobjetos* f = showForm();
     f->TabObjetos->setAbsolutePosition(position);
     f->lblBorrow->clear();
-    const int beepsBefore = m_services.beeps;
+    const int beepsBefore = m_folder->services.beeps;
     const QString before = commandState(f);
-    m_services.msgBoxAnswers.enqueue(answer);
+    m_folder->services.msgBoxAnswers.enqueue(answer);
     f->cmdExcluir->click();
 
-    QCOMPARE(m_services.messageBoxes.size(), 1);
-    const auto& box = m_services.messageBoxes.first();
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
+    const auto& box = m_folder->services.messageBoxes.first();
     QCOMPARE(box.text, QStringLiteral("Você quer realmente Excluir este Registro?"));
     QCOMPARE(box.buttons, int(platform::OkCancel));
     QCOMPARE(box.icon, int(platform::NoIcon));
@@ -800,7 +792,7 @@ void CatalogueEditingTest::deleteObject()
     if (answer == platform::ResultOk) {
         QCOMPARE(f->lblBorrow->text(), borrower);
         QCOMPARE(f->lblborrow2->text(), borrower);
-        QCOMPARE(m_services.beeps - beepsBefore, beeps);
+        QCOMPARE(m_folder->services.beeps - beepsBefore, beeps);
         QCOMPARE(f->cmdEmprestar->isEnabled(), emprestar);
         // The edit mode stays browsing ("Emprestar" follows the object shown,
         // checked above).
@@ -876,7 +868,7 @@ void CatalogueEditingTest::valueShownIsNotStored()
     // The formatted display made no record look changed.
     QCOMPARE(pending(f), EditMode::None);
     QVERIFY(!f->Data1->userChanged());
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
     QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("valor")), QStringLiteral("10,00"));
     QCOMPARE(storedText(QStringLiteral("B2"), QStringLiteral("valor")), QString());
     QCOMPARE(storedText(QStringLiteral("C3"), QStringLiteral("valor")), QStringLiteral("2,50"));
@@ -908,7 +900,7 @@ void CatalogueEditingTest::valueEnteredInMaskedBox()
     f->MaskEdBox1->selectAll();
     QTest::keyClicks(f->MaskEdBox1, typed);
     f->cmdSalvar->click();
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
     QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("valor")), stored);
     QCOMPARE(f->lbltotal->text(), total);
     QVERIFY(above(f->Text1, f->MaskEdBox1));
@@ -936,7 +928,7 @@ void CatalogueEditingTest::badAmountIsRefused()
     QTest::keyClicks(f->MaskEdBox1, typed);
     f->cmdSalvar->click();
     // Refused with its reason; the typed text and the edit stay.
-    QCOMPARE(m_services.messageTexts(), QStringList{amountRefusal(typed, QLocale())});
+    QCOMPARE(m_folder->services.messageTexts(), QStringList{amountRefusal(typed, QLocale())});
     QCOMPARE(f->MaskEdBox1->text(), typed);
     QCOMPARE(pending(f), EditMode::Editing);
     QVERIFY(f->cmdSalvar->isEnabled() && !f->cmdNovo->isEnabled());
@@ -974,14 +966,14 @@ void CatalogueEditingTest::moveWhileAddingRunsSaveChecks()
 
     if (!told.isEmpty()) {
         // The new object stays, as typed, and nothing is stored.
-        QCOMPARE(m_services.messageTexts(), QStringList{told});
+        QCOMPARE(m_folder->services.messageTexts(), QStringList{told});
         QCOMPARE(pending(f), EditMode::Adding);
         QCOMPARE(f->Txtcod->text(), code);
         QCOMPARE(f->txttítulo->text(), title);
         QCOMPARE(commandState(f).section(QStringLiteral(" front"), 0, 0), adding);
     } else {
         // Stored or dropped by the move; the commands browse again.
-        QVERIFY(m_services.messageBoxes.isEmpty());
+        QVERIFY(m_folder->services.messageBoxes.isEmpty());
         QCOMPARE(pending(f), EditMode::None);
         QVERIFY(f->cmdNovo->isEnabled() && !f->cmdSalvar->isEnabled() && !f->mnusalvar->isEnabled());
     }
@@ -1025,7 +1017,7 @@ void CatalogueEditingTest::codeTypedLetterByLetter()
         QCOMPARE(f->Label1->text(), borrowers.at(i));
         QCOMPARE(f->Text2->text(), states.at(i));
     }
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
 }
 
 // ---------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 // layout facts other code and users rely on.
 #include "catalogue/Frmobjetos.h"
 #include "catalogue_hover_testdata.h"
+#include "folder_testutil.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "widget_testutil.h"
@@ -18,11 +19,9 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace ondrel::catalogue;
-using ondrel::platform::RecordingServices;
 using testutil::above;
 
 class CatalogueLayoutTest : public QObject {
@@ -53,23 +52,18 @@ private slots:
 
 private:
     Frmobjetos* form();
-    QTemporaryDir m_folder;
-    RecordingServices m_services;
-    std::unique_ptr<RecordingServices::Installed> m_installed;
+    std::unique_ptr<testutil::PluginFolder> m_folder;  // no database here
 };
 
 void CatalogueLayoutTest::init()
 {
-    m_installed = std::make_unique<RecordingServices::Installed>(m_services);
-    ondrel::platform::setPluginFolder(m_folder.path());  // no database here
+    m_folder = std::make_unique<testutil::PluginFolder>();
 }
 
 void CatalogueLayoutTest::cleanup()
 {
-    delete Frmobjetos::existing();
+    m_folder.reset();
     QVERIFY(!Frmobjetos::existing());
-    m_installed.reset();
-    ondrel::platform::setPluginFolder(QString());
 }
 
 Frmobjetos* CatalogueLayoutTest::form()

@@ -6,6 +6,7 @@
 #include "collection/collection.h"
 #include "collection_testutil.h"
 #include "database/database.h"
+#include "folder_testutil.h"
 #include "loans/Frmemprestimos.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
@@ -19,13 +20,11 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <tuple>
 
 using namespace ondrel::catalogue;
 using ondrel::db::Database;
-using ondrel::platform::RecordingServices;
 using testutil::above;
 
 namespace {
@@ -52,12 +51,10 @@ private slots:
     void pictureIsFittedOnResize();
 
 private:
-    QString databaseFile() const { return testutil::collectionFile(m_folder->path()); }
+    QString databaseFile() const { return m_folder->path(); }
     Frmobjetos* showForm();
 
-    std::unique_ptr<QTemporaryDir> m_folder;
-    RecordingServices m_services;
-    std::unique_ptr<RecordingServices::Installed> m_installed;
+    std::unique_ptr<testutil::PluginFolder> m_folder;
 };
 
 void CatalogueStartupTest::initTestCase()
@@ -67,19 +64,13 @@ void CatalogueStartupTest::initTestCase()
 
 void CatalogueStartupTest::init()
 {
-    m_services = RecordingServices();
-    m_installed = std::make_unique<RecordingServices::Installed>(m_services);
-    m_folder = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_folder->isValid());
-    ondrel::platform::setPluginFolder(m_folder->path());
+    m_folder = std::make_unique<testutil::PluginFolder>();
+    QVERIFY(m_folder->dir.isValid());
 }
 
 void CatalogueStartupTest::cleanup()
 {
-    delete Frmobjetos::existing();
-    m_installed.reset();
-    ondrel::platform::setPluginFolder(QString());
-    m_folder.reset();
+    m_folder.reset();  // closes the windows
 }
 
 Frmobjetos* CatalogueStartupTest::showForm()
@@ -100,14 +91,14 @@ void CatalogueStartupTest::missingDatabaseOpensEmptyWithoutMessage()
     QVERIFY(form->Txtcod->text().isEmpty());
     QVERIFY(form->txttítulo->text().isEmpty());
     QCOMPARE(form->GridModel->rowCount(), 0);
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
     // The hourglass came and went.
-    QCOMPARE(m_services.pointers.first(), ondrel::platform::Pointer::Hourglass);
-    QCOMPARE(m_services.pointer(), ondrel::platform::Pointer::Default);
-    QCOMPARE(form->HelpFile, m_folder->path() + QStringLiteral("/Ulmix.hlp"));
+    QCOMPARE(m_folder->services.pointers.first(), ondrel::platform::Pointer::Hourglass);
+    QCOMPARE(m_folder->services.pointer(), ondrel::platform::Pointer::Default);
+    QCOMPARE(form->HelpFile, m_folder->dir.filePath(QStringLiteral("Ulmix.hlp")));
     // Typing a code with no database open fails quietly.
     QTest::keyClicks(form->Txtcod, QStringLiteral("A1"));
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
 }
 
 void CatalogueStartupTest::emptyTable()
@@ -119,8 +110,8 @@ void CatalogueStartupTest::emptyTable()
     QCOMPARE(form->TotalRegistros, 0);
     QCOMPARE(form->GridModel->rowCount(), 0);
     QVERIFY(form->Txtcod->text().isEmpty());
-    QVERIFY(m_services.messageBoxes.isEmpty());
-    QCOMPARE(m_services.beeps, 0);
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
+    QCOMPARE(m_folder->services.beeps, 0);
 }
 
 void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable_data()
@@ -149,8 +140,8 @@ void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable()
     Frmobjetos* form = showForm();
     // No object, so no loan: the available look, and nothing sounds.
     QVERIFY(form->Txtcod->text().isEmpty());
-    QCOMPARE(m_services.beeps, 0);
-    QVERIFY(m_services.sounds.isEmpty());
+    QCOMPARE(m_folder->services.beeps, 0);
+    QVERIFY(m_folder->services.sounds.isEmpty());
     QVERIFY(form->lblBorrow->text().isEmpty());
     QVERIFY(form->lblborrow2->text().isEmpty());
     QVERIFY(above(form->imgLight, form->imgBorrow));
@@ -158,7 +149,7 @@ void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable()
     // "Emprestar" says there is no object.
     QVERIFY(form->cmdEmprestar->isEnabled());
     QTest::mouseClick(form->cmdEmprestar, Qt::LeftButton);
-    QCOMPARE(m_services.messageTexts(), QStringList{QStringLiteral("Não há nenhum objeto cadastrado ou\r\n"
+    QCOMPARE(m_folder->services.messageTexts(), QStringList{QStringLiteral("Não há nenhum objeto cadastrado ou\r\n"
                                                                    "O código deste registro foi apagado!")});
     QVERIFY(!ondrel::loans::Frmemprestimos::existing());
 }
@@ -192,7 +183,7 @@ void CatalogueStartupTest::demoDatabaseShowsFirstObject()
     QCOMPARE(form->lblCount->text(), counter);
     const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
     QCOMPARE(form->lbltotal->text(), QStringLiteral("R$  ") + brazil.toString(sum / 10000.0, 'f', 2));
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
 
     // The grid's columns: five shown, four hidden.
     QStringList shown, hidden;
@@ -228,8 +219,8 @@ void CatalogueStartupTest::loanIndicatorsOfStartup()
     // follows the newest of them: one beep and one alarm when it is out, no
     // sound for the newest loan of all.
     const bool lent = firstEntregue == QStringLiteral("Não");
-    QCOMPARE(m_services.beeps, lent ? 1 : 0);
-    QCOMPARE(m_services.sounds.size(), lent ? 1 : 0);
+    QCOMPARE(m_folder->services.beeps, lent ? 1 : 0);
+    QCOMPARE(m_folder->services.sounds.size(), lent ? 1 : 0);
     QCOMPARE(form->Data2->recordSource(), QStringLiteral("pesquisa"));
     QCOMPARE(form->Text2->text(), firstEntregue);
     if (firstEntregue == QStringLiteral("Não")) {
@@ -260,7 +251,7 @@ void CatalogueStartupTest::typedCodeRewritesPesquisa()
              QStringLiteral("select * from empréstimos where codobjeto = 'D''A'order by data desc"));
     QVERIFY(form->Label1->text().isEmpty());
     QVERIFY(form->Text2->text().isEmpty());
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
 }
 
 void CatalogueStartupTest::closingUnloadsAndReopeningLoadsAgain()
@@ -293,8 +284,8 @@ void CatalogueStartupTest::sairEndsTheProcess()
 {
     Frmobjetos* form = showForm();
     form->mnusair->trigger();
-    QCOMPARE(m_services.endProcessCalls, 1);
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QCOMPARE(m_folder->services.endProcessCalls, 1);
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
 }
 
 void CatalogueStartupTest::pictureIsFittedOnResize()
@@ -308,7 +299,7 @@ void CatalogueStartupTest::pictureIsFittedOnResize()
     const double dpi = ondrel::platform::logicalDpi(form);
     QImage tall(twipsToPixels(1800, dpi), twipsToPixels(3000, dpi), QImage::Format_RGB32);
     tall.fill(Qt::blue);
-    const QString tallFile = m_folder->filePath(QStringLiteral("alto.png"));
+    const QString tallFile = m_folder->dir.filePath(QStringLiteral("alto.png"));
     QVERIFY(tall.save(tallFile));
     form->txtPath->setText(tallFile);
     form->Form_Resize();
@@ -330,7 +321,7 @@ void CatalogueStartupTest::pictureIsFittedOnResize()
     // A small picture keeps its natural size, centred, after the next resize.
     QImage small(20, 10, QImage::Format_RGB32);
     small.fill(Qt::red);
-    const QString smallFile = m_folder->filePath(QStringLiteral("pequena.png"));
+    const QString smallFile = m_folder->dir.filePath(QStringLiteral("pequena.png"));
     QVERIFY(small.save(smallFile));
     form->txtPath->setText(smallFile);
     form->resize(form->width() + 40, form->height() + 30);
@@ -338,10 +329,10 @@ void CatalogueStartupTest::pictureIsFittedOnResize()
     QVERIFY(qAbs(form->Picture1->width() - 20 - 2 * form->Image1->x()) <= 2);
 
     // A file that is gone leaves the picture area empty, without a message.
-    form->txtPath->setText(m_folder->filePath(QStringLiteral("sumiu.png")));
+    form->txtPath->setText(m_folder->dir.filePath(QStringLiteral("sumiu.png")));
     form->Form_Resize();
     QCOMPARE(form->Image1->size(), QSize(0, 0));
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
 }
 
 QTEST_MAIN(CatalogueStartupTest)
