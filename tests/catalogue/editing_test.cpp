@@ -174,6 +174,12 @@ private slots:
 private:
     QString databaseFile() const { return m_folder->path(); }
     Frmobjetos* showForm();
+    // A collection of these objects and loans, and the catalogue window shown on it.
+    Frmobjetos* showCatalogue(const QList<ObjectRow>& objects = threeObjects(), const QList<LoanRow>& loans = {})
+    {
+        createCatalogue(databaseFile(), objects, loans);
+        return showForm();
+    }
     void closeForm();
     // Brings the window into one of the edit modes named in the tables.
     void enterMode(Frmobjetos* f, const QString& mode);
@@ -389,8 +395,7 @@ void CatalogueEditingTest::commandStatesPerMode()
 {
     QFETCH(QString, mode);
     QFETCH(QString, state);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     if (mode == QLatin1String("startup"))
         f->setFocus();  // nothing of the tabs focused yet
     enterMode(f, mode);
@@ -417,8 +422,7 @@ void CatalogueEditingTest::menuItemDoesWhatItsButtonDoes()
     for (const bool viaMenu : {false, true}) {
         closeForm();
         QFile::remove(databaseFile());
-        createCatalogue(databaseFile(), threeObjects());
-        Frmobjetos* f = showForm();
+        Frmobjetos* f = showCatalogue();
         enterMode(f, mode);
         m_folder->services.messageBoxes.clear();
         m_folder->services.beeps = 0;
@@ -430,8 +434,7 @@ void CatalogueEditingTest::menuItemDoesWhatItsButtonDoes()
 
 void CatalogueEditingTest::startupMenuOnlyCommands()
 {
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     // "&Cancelar" with nothing pending: the fixed message, then browsing.
     f->mnucancelar->trigger();
     QCOMPARE(m_folder->services.messageTexts(), QStringList{QStringLiteral("Impossível Cancelar esta Operação!")});
@@ -465,8 +468,7 @@ void CatalogueEditingTest::editWithoutCurrentRecord_data()
 void CatalogueEditingTest::editWithoutCurrentRecord()
 {
     QFETCH(QList<ObjectRow>, objects);
-    createCatalogue(databaseFile(), objects);
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue(objects);
     const QString before = commandState(f);
     f->cmdEditar->click();
     QCOMPARE(m_folder->services.messageTexts(), QStringList{QStringLiteral(" Não há registro corrente!")});
@@ -478,8 +480,7 @@ void CatalogueEditingTest::editWithoutCurrentRecord()
 
 void CatalogueEditingTest::newObjectWhenTheSourceCannotAdd()
 {
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     // A read-only set bound (as a search result can be).
     f->Data1->setRecordset(f->BancoDados->openRecordset(QStringLiteral("objetos"), ondrel::db::RecordsetType::Snapshot));
     const QString before = commandState(f);
@@ -512,8 +513,7 @@ void CatalogueEditingTest::saveChecksTitleThenCode()
     QFETCH(QString, message);
     QFETCH(int, icon);
     QFETCH(QString, focus);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     f->cmdNovo->click();
     QTest::keyClicks(f->Txtcod, code);
     QTest::keyClicks(f->txttítulo, title);
@@ -533,8 +533,7 @@ void CatalogueEditingTest::saveChecksTitleThenCode()
 
 void CatalogueEditingTest::saveNewObject()
 {
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     f->cmdNovo->click();
     // A new object is dated the day it is catalogued.
     const QString today = QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
@@ -573,8 +572,7 @@ void CatalogueEditingTest::duplicateCode()
 {
     QFETCH(QString, mode);
     QFETCH(QString, code);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     enterMode(f, mode);
     f->Txtcod->selectAll();
     QTest::keyClicks(f->Txtcod, code);
@@ -621,8 +619,7 @@ void CatalogueEditingTest::refusedPendingRecordIsKept()
     QFETCH(QString, good);
     QFETCH(QString, field);
     QFETCH(QString, stored);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     enterMode(f, mode);
     const EditMode expected = mode == QLatin1String("adding") ? EditMode::Adding : EditMode::Editing;
     const QString code = mode == QLatin1String("adding") ? QStringLiteral("N1") : QStringLiteral("A1");
@@ -665,8 +662,7 @@ void CatalogueEditingTest::refusedPendingRecordIsKept()
 
 void CatalogueEditingTest::refusedAutomaticSaveIsShown()
 {
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     f->cmdEditar->click();
     f->mskdata->selectAll();
     QTest::keyClicks(f->mskdata, QStringLiteral("31/02/2003"));
@@ -681,8 +677,7 @@ void CatalogueEditingTest::refusedAutomaticSaveIsShown()
 
 void CatalogueEditingTest::newObjectRefusedKeepsShownObject()
 {
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     const QString commands = commandState(f);
     const QString stored = storedText(QStringLiteral("A1"), QStringLiteral("Data"));
     // A date the engine cannot store, typed while browsing.
@@ -770,8 +765,7 @@ void CatalogueEditingTest::deleteObject()
     QFETCH(QString, borrower);
     QFETCH(bool, emprestar);
     QFETCH(int, beeps);
-    createCatalogue(databaseFile(), objects, loans);
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue(objects, loans);
     f->TabObjetos->setAbsolutePosition(position);
     f->lblBorrow->clear();
     const int beepsBefore = m_folder->services.beeps;
@@ -815,8 +809,7 @@ void CatalogueEditingTest::counterWhileNewObjectPending()
     QList<ObjectRow> twelve;
     for (int i = 1; i <= 12; ++i)
         twelve.append({QStringLiteral("K%1").arg(i), QStringLiteral("Objeto %1").arg(i), QString()});
-    createCatalogue(databaseFile(), twelve);
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue(twelve);
     f->TabObjetos->setAbsolutePosition(4);
     QCOMPARE(f->lblCount->text(), QStringLiteral(" Registro : 5  de  12"));
     f->cmdNovo->click();
@@ -848,15 +841,13 @@ void CatalogueEditingTest::totalValue()
     QList<ObjectRow> objects;
     for (int i = 0; i < values.size(); ++i)
         objects.append({QStringLiteral("V%1").arg(i), QStringLiteral("Valor %1").arg(i), values.at(i)});
-    createCatalogue(databaseFile(), objects);
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue(objects);
     QCOMPARE(f->lbltotal->text(), total);
 }
 
 void CatalogueEditingTest::valueShownIsNotStored()
 {
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     QVERIFY(f->Text1->isReadOnly());
     QCOMPARE(f->Text1->text(), QStringLiteral("R$ 10,00"));  // a plain space after the sign
     f->TabObjetos->moveNext();
@@ -892,8 +883,7 @@ void CatalogueEditingTest::valueEnteredInMaskedBox()
     QFETCH(QString, stored);
     QFETCH(QString, display);
     QFETCH(QString, total);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     f->cmdEditar->click();
     QVERIFY(above(f->MaskEdBox1, f->Text1));
     f->MaskEdBox1->setFocus();
@@ -920,8 +910,7 @@ void CatalogueEditingTest::badAmountIsRefused_data()
 void CatalogueEditingTest::badAmountIsRefused()
 {
     QFETCH(QString, typed);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     f->cmdEditar->click();
     f->MaskEdBox1->setFocus();
     f->MaskEdBox1->selectAll();
@@ -954,8 +943,7 @@ void CatalogueEditingTest::moveWhileAddingRunsSaveChecks()
     QFETCH(QString, title);
     QFETCH(QString, told);
     QFETCH(QStringList, stored);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     f->cmdNovo->click();
     QTest::keyClicks(f->Txtcod, code);
     f->txttítulo->setFocus();
@@ -1004,8 +992,7 @@ void CatalogueEditingTest::codeTypedLetterByLetter()
         {QStringLiteral("12"), QStringLiteral("Caio"), QStringLiteral("03/03/2003"), QStringLiteral("Sim")},
         {QStringLiteral("D'A"), QStringLiteral("Duda"), QStringLiteral("04/04/2003"), QStringLiteral("Não")},
     };
-    createCatalogue(databaseFile(), threeObjects(), loans);
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue(threeObjects(), loans);
     f->cmdNovo->click();
     for (int i = 0; i < code.size(); ++i) {
         QTest::keyClick(f->Txtcod, code.at(i).toLatin1());
@@ -1050,8 +1037,7 @@ protected:
 void CatalogueEditingTest::kindListOpensOnFocus()
 {
     QFETCH(QString, how);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     QVERIFY(QApplication::activeWindow() == f);
     QWidget* list = f->Cmbobjeto->view()->window();
     ShowCounter counter;
