@@ -90,6 +90,13 @@ public:
         return f;
     }
 
+    // A collection of these objects, and the catalogue window shown on it.
+    Frmobjetos* openCatalogueOn(const QList<Object>& objects = standardObjects()) const
+    {
+        create(objects);
+        return openCatalogue();
+    }
+
     // The statement of a stored query as the file holds it now (read through
     // a handle of our own), or "<none>".
     QString storedQuery(const QString& name) const
