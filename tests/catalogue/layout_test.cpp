@@ -24,6 +24,14 @@
 using namespace ondrel::catalogue;
 using testutil::above;
 
+// What a person would see wrong in the catalogue window's two toolbars; empty when nothing.
+static QString toolbarFault(Frmobjetos* f)
+{
+    return testutil::toolbarFault(f->ctbBar,
+                                  {f->cmdNovo, f->cmdSalvar, f->cmdEditar, f->cmdExcluir, f->cmdCancelar, f->cmdEmprestar},
+                                  f->Image2, f->ctbBar2, f->ClarkTBButton2[1]);
+}
+
 class CatalogueLayoutTest : public QObject {
     Q_OBJECT
 private slots:
@@ -88,10 +96,7 @@ void CatalogueLayoutTest::controles()
     if (size.isValid())
         f->resize(size);
     QTest::qWait(10);
-    const QString fault = testutil::toolbarFault(f->ctbBar,
-                                                 {f->cmdNovo, f->cmdSalvar, f->cmdEditar, f->cmdExcluir,
-                                                  f->cmdCancelar, f->cmdEmprestar},
-                                                 f->Image2, f->ctbBar2, f->ClarkTBButton2[1]);
+    const QString fault = toolbarFault(f);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
     // The tab control between the two bars.
     QVERIFY(qAbs(f->SSTab1->y() - f->ctbBar->height()) <= 1);
@@ -368,10 +373,7 @@ void CatalogueLayoutTest::windowLayoutFollowsControles()
     QTest::qWait(10);
     f->showNormal();
     QTRY_VERIFY(!f->isMinimized());
-    const QString fault = testutil::toolbarFault(f->ctbBar,
-                                                 {f->cmdNovo, f->cmdSalvar, f->cmdEditar, f->cmdExcluir,
-                                                  f->cmdCancelar, f->cmdEmprestar},
-                                                 f->Image2, f->ctbBar2, f->ClarkTBButton2[1]);
+    const QString fault = toolbarFault(f);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
 }
 
