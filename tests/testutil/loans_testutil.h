@@ -3,24 +3,15 @@
 // A plug-in folder with a collection database of a few objects and loans,
 // and the windows torn down after each test.
 #include "binding/datacontrol.h"
-#include "catalogue/Frmobjetos.h"
-#include "database/database.h"
 #include "database/recordset.h"
 #include "folder_testutil.h"
-#include "loans/Frmemprestimos.h"
-#include "platform/pluginfolder.h"
-#include "platform/testservices.h"
 #include "widget_testutil.h"
 #include "widgets/picturebutton.h"
 
-#include <QCoreApplication>
 #include <QHash>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 namespace loanstest {
 
