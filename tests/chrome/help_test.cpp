@@ -275,8 +275,7 @@ void HelpTest::everyPageReachedWithoutDeadLinks()
 
 void HelpTest::everyMarkedTextIsTheProgramsOwn()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     Frmobjetos* objetos = Frmobjetos::instance();
     objetos->Show();
     Frmemprestimos* loans = openLoans();
@@ -319,8 +318,7 @@ void HelpTest::f1OpensTheWindowsPage()
 {
     QFETCH(bool, loansWindow);
     QFETCH(QString, page);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     copyHelp(folder.dir.path());
     Frmobjetos* objetos = Frmobjetos::instance();
     objetos->Show();  // registers the folder's help file
@@ -361,8 +359,7 @@ void HelpTest::f1InTheSearchDialogCanBeReadWhileItIsUp_data()
 void HelpTest::f1InTheSearchDialogCanBeReadWhileItIsUp()
 {
     QFETCH(bool, viewerAlreadyOpen);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     copyHelp(folder.dir.path());
     Frmobjetos* objetos = Frmobjetos::instance();
     objetos->Show();

@@ -105,8 +105,7 @@ void LoansChromeTest::helpAndAbout()
 
 void LoansChromeTest::f1OpensTheHelpFile()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     {
         QFile help(folder.dir.filePath(QStringLiteral("Ulmix.hlp")));
         QVERIFY(help.open(QIODevice::WriteOnly));

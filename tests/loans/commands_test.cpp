@@ -452,8 +452,7 @@ void LoansCommandsTest::cancelAndRefusals()
 void LoansCommandsTest::deleteLastAndOnlyLoan()
 {
     {
-        Folder folder;
-        folder.create(standardObjects(), standardLoans());
+        Folder folder(standardObjects(), standardLoans());
         Frmemprestimos* loans = openLoans();
         QVERIFY(loans);
         goTo(loans, QStringLiteral("Fábio"));
@@ -471,8 +470,7 @@ void LoansCommandsTest::deleteLastAndOnlyLoan()
         QCOMPARE(loans->Data1->caption(), QStringLiteral(" Registro : 5  de  5"));
     }
     {
-        Folder folder;
-        folder.create(standardObjects(), {{"A1", "Única", "Não", "01/01/2003", ""}});
+        Folder folder(standardObjects(), {{"A1", "Única", "Não", "01/01/2003", ""}});
         Frmemprestimos* loans = openLoans();
         QVERIFY(loans);
         loans->mnuexcluir->trigger();

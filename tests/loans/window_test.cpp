@@ -92,8 +92,7 @@ void LoansWindowTest::opensOnLastLoanOfCatalogueCode()
     QFETCH(QString, catalogueCode);
     QFETCH(QString, name);
     QFETCH(int, position);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     if (catalogueCode != QStringLiteral("-")) {
         QCOMPARE(catalogueOn(catalogueCode)->Txtcod->text(), catalogueCode);
     }
@@ -111,8 +110,7 @@ void LoansWindowTest::opensOnLastLoanOfCatalogueCode()
 
 void LoansWindowTest::closeAndReopenStartsOnFirstLoanAndRecounts()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     catalogueOn(QStringLiteral("B2"));
     Frmemprestimos* loans = Frmemprestimos::instance();
     loans->Show();
@@ -204,8 +202,7 @@ void LoansWindowTest::returnedIndicator()
 
 void LoansWindowTest::initialStateOfControls()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     Frmemprestimos* loans = Frmemprestimos::instance();
     QCOMPARE(loans->windowTitle(), QStringLiteral("Empréstimos"));
     // The toolbar in the browsing pattern, the menu's five items enabled.
@@ -274,8 +271,7 @@ void LoansWindowTest::typingAndPastingStopAtFieldLength()
     QFETCH(bool, paste);
     QFETCH(int, typed);
     QFETCH(int, kept);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     Frmemprestimos* loans = Frmemprestimos::instance();
     QVERIFY(showActive(loans));
     loans->cmdNovo->click();

@@ -31,6 +31,9 @@ struct Loan {
 
 class Folder : public testutil::PluginFolder {
 public:
+    Folder() = default;
+    // Created with these objects and loans.
+    Folder(const QList<QStringList>& objects, const QList<Loan>& loans) { create(objects, loans); }
     using PluginFolder::create;
     // Objects as (cod, kind, title, author).
     void create(const QList<QStringList>& objects, const QList<Loan>& loans)
@@ -120,8 +123,7 @@ inline Frmemprestimos* openLoans()
 // and loans, and `loans`, the loans window shown and active on it; the test
 // stops when the window never gets the focus.
 #define OPEN_LOANS(...)                                                  \
-    loanstest::Folder folder;                                            \
-    folder.create(__VA_ARGS__);                                          \
+    loanstest::Folder folder(__VA_ARGS__);                               \
     ondrel::loans::Frmemprestimos* loans = loanstest::openLoans();       \
     QVERIFY(loans)
 

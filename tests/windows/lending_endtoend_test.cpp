@@ -37,8 +37,7 @@ private slots:
 
 void LendingEndToEndTest::lendAndReturn()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     RecordingServices& services = folder.services;
     const QString alarm = folder.dir.filePath(QStringLiteral("alarme.wav"));
     const QString borrower = QStringLiteral("Joana Guimarães");
