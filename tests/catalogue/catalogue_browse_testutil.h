@@ -73,12 +73,7 @@ public:
     }
 
     // The catalogue window, loaded and shown.
-    Frmobjetos* openCatalogue() const
-    {
-        Frmobjetos* f = Frmobjetos::instance();
-        f->Show();
-        return f;
-    }
+    Frmobjetos* openCatalogue() const { return testutil::shown<Frmobjetos>(); }
 
     // A collection of these objects, and the catalogue window shown on it.
     Frmobjetos* openCatalogueOn(const QList<Object>& objects = standardObjects()) const

@@ -52,7 +52,6 @@ private slots:
 
 private:
     QString databaseFile() const { return m_folder->path(); }
-    Frmobjetos* showForm();
 
     std::unique_ptr<testutil::PluginFolder> m_folder;
 };
@@ -73,16 +72,9 @@ void CatalogueStartupTest::cleanup()
     m_folder.reset();  // closes the windows
 }
 
-Frmobjetos* CatalogueStartupTest::showForm()
-{
-    Frmobjetos* form = Frmobjetos::instance();
-    form->Show();
-    return form;
-}
-
 void CatalogueStartupTest::missingDatabaseOpensEmptyWithoutMessage()
 {
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     QVERIFY(form->isVisible());
     QVERIFY(form->isLoaded());
     QVERIFY(!form->BancoDados);
@@ -104,7 +96,7 @@ void CatalogueStartupTest::missingDatabaseOpensEmptyWithoutMessage()
 void CatalogueStartupTest::emptyTable()
 {
     testutil::createCollection(databaseFile());
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     QVERIFY(form->BancoDados);
     QVERIFY(form->TabObjetos);
     QCOMPARE(form->TotalRegistros, 0);
@@ -137,7 +129,7 @@ void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable()
             loans->update();
         }
     }
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     // No object, so no loan: the available look, and nothing sounds.
     QVERIFY(form->Txtcod->text().isEmpty());
     QCOMPARE(m_folder->services.beeps, 0);
@@ -172,7 +164,7 @@ void CatalogueStartupTest::demoDatabaseShowsFirstObject()
     }
     QVERIFY(count > 1);
 
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     QCOMPARE(form->Txtcod->text(), firstCode);
     QCOMPARE(form->txttítulo->text(), firstTitle);
     QCOMPARE(form->TotalRegistros, count);
@@ -213,7 +205,7 @@ void CatalogueStartupTest::loanIndicatorsOfStartup()
             firstNome = own->text(QStringLiteral("Nome"));
         }
     }
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     // The indicators of start-up run before the loans source has shown
     // anything; the first object shown brings its own loans, and the display
     // follows the newest of them: one beep and one alarm when it is out, no
@@ -241,7 +233,7 @@ void CatalogueStartupTest::loanIndicatorsOfStartup()
 void CatalogueStartupTest::typedCodeRewritesPesquisa()
 {
     testutil::createCollection(databaseFile(), testutil::Collection::Demo);
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     const QString first = form->Txtcod->text();
     QCOMPARE(form->BancoDados->queryDefSql(QStringLiteral("pesquisa")),
              QStringLiteral("select * from empréstimos where codobjeto = '%1'order by data desc").arg(first));
@@ -282,7 +274,7 @@ void CatalogueStartupTest::closingUnloadsAndReopeningLoadsAgain()
 
 void CatalogueStartupTest::sairEndsTheProcess()
 {
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     form->mnusair->trigger();
     QCOMPARE(m_folder->services.endProcessCalls, 1);
     QVERIFY(m_folder->services.messageBoxes.isEmpty());
@@ -292,7 +284,7 @@ void CatalogueStartupTest::pictureIsFittedOnResize()
 {
     using ondrel::platform::pixelsToTwips;
     using ondrel::platform::twipsToPixels;
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     QVERIFY(QTest::qWaitForWindowExposed(form));
 
     // A picture 3000 twips high shrinks by 1.2 until it fits the frame.

@@ -20,6 +20,7 @@
 
 using namespace loanstest;
 using ondrel::search::Frmpesquisa;
+using testutil::shown;
 
 namespace {
 
@@ -70,14 +71,6 @@ struct Fixture {
     }
     QString imprime() const { return folder.open()->queryDefSql(QStringLiteral("Imprime")); }
 };
-
-template <typename Window>
-Window* shown()
-{
-    Window* window = Window::instance();
-    window->Show();
-    return window;
-}
 
 // The values of one field over a window's whole listing, sorted.
 QStringList listed(ondrel::db::DataControl* data, const QString& field)
