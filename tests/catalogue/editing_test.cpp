@@ -215,8 +215,7 @@ void CatalogueEditingTest::cleanup()
 
 Frmobjetos* CatalogueEditingTest::showForm()
 {
-    Frmobjetos* form = Frmobjetos::instance();
-    form->Show();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     QApplication::setActiveWindow(form);
     if (!QTest::qWaitForWindowActive(form))
         qWarning("window not active");

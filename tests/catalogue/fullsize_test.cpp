@@ -39,8 +39,7 @@ void CatalogueFullsizeTest::cleanupTestCase()
 
 void CatalogueFullsizeTest::keystrokeInCodeBox()
 {
-    Frmobjetos* form = Frmobjetos::instance();
-    form->Show();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     QVERIFY(QTest::qWaitForWindowExposed(form));
     QCOMPARE(form->TotalRegistros, 32767);
     form->cmdNovo->click();

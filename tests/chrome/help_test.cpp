@@ -276,8 +276,7 @@ void HelpTest::everyPageReachedWithoutDeadLinks()
 void HelpTest::everyMarkedTextIsTheProgramsOwn()
 {
     Folder folder(standardObjects(), standardLoans());
-    Frmobjetos* objetos = Frmobjetos::instance();
-    objetos->Show();
+    Frmobjetos* objetos = testutil::shown<Frmobjetos>();
     Frmemprestimos* loans = openLoans();
     QVERIFY(loans);
 
@@ -361,8 +360,7 @@ void HelpTest::f1InTheSearchDialogCanBeReadWhileItIsUp()
     QFETCH(bool, viewerAlreadyOpen);
     Folder folder(standardObjects(), standardLoans());
     copyHelp(folder.dir.path());
-    Frmobjetos* objetos = Frmobjetos::instance();
-    objetos->Show();
+    Frmobjetos* objetos = testutil::shown<Frmobjetos>();
     QVERIFY(testutil::showActive(objetos));
     if (viewerAlreadyOpen) {
         QTest::keyClick(objetos, Qt::Key_F1);

@@ -30,8 +30,7 @@ bool inFront(QWidget* a, QWidget* b)
 // Positions the catalogue on a code (a shown, loaded catalogue window).
 Frmobjetos* catalogueOn(const QString& code)
 {
-    Frmobjetos* objects = Frmobjetos::instance();
-    objects->Show();
+    Frmobjetos* objects = testutil::shown<Frmobjetos>();
     if (!code.isEmpty())
         objects->Data1->recordset()->findFirst(QStringLiteral("cod='") + ondrel::db::literal(code) + "'");
     return objects;
@@ -112,8 +111,7 @@ void LoansWindowTest::closeAndReopenStartsOnFirstLoanAndRecounts()
 {
     Folder folder(standardObjects(), standardLoans());
     catalogueOn(QStringLiteral("B2"));
-    Frmemprestimos* loans = Frmemprestimos::instance();
-    loans->Show();
+    Frmemprestimos* loans = testutil::shown<Frmemprestimos>();
     QCOMPARE(loans->Txtnome->text(), QStringLiteral("Fábio"));
     loans->Cmdeditar_Click();
     QVERIFY(loans->Editando);
@@ -148,8 +146,7 @@ void LoansWindowTest::closeAndReopenStartsOnFirstLoanAndRecounts()
 void LoansWindowTest::missingDatabaseOpensEmpty()
 {
     Folder folder;
-    Frmemprestimos* loans = Frmemprestimos::instance();
-    loans->Show();
+    Frmemprestimos* loans = testutil::shown<Frmemprestimos>();
     QVERIFY(loans->isLoaded());
     QVERIFY(!loans->BancoDados);
     QCOMPARE(loans->CaminhoBanco, folder.path());

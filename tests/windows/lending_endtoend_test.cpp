@@ -42,8 +42,7 @@ void LendingEndToEndTest::lendAndReturn()
     const QString alarm = folder.dir.filePath(QStringLiteral("alarme.wav"));
     const QString borrower = QStringLiteral("Joana Guimarães");
 
-    Frmobjetos* f = Frmobjetos::instance();
-    f->Show();
+    Frmobjetos* f = testutil::shown<Frmobjetos>();
     QVERIFY(showActive(f));
 
     // 1. Move to "Tropicália" (E5, never lent) by its row on the list tab.
