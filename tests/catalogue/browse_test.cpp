@@ -81,8 +81,7 @@ void CatalogueBrowseTest::moves()
     QFETCH(QString, command);
     QFETCH(int, tab);
     QFETCH(QString, expected);
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     f->Data1->recordset()->setAbsolutePosition(start);
     f->SSTab1->setCurrentIndex(tab);
     f->lblpanel->setText(QStringLiteral("painel"));
@@ -107,8 +106,7 @@ void CatalogueBrowseTest::moves()
 
 void CatalogueBrowseTest::menuShortcuts()
 {
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     QCOMPARE(f->mnuanterior->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
     QCOMPARE(f->mnuproximo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
     f->activateWindow();
@@ -133,8 +131,7 @@ void CatalogueBrowseTest::menuShortcuts()
 
 void CatalogueBrowseTest::movesOnAnEmptyTable()
 {
-    m_folder->create({});
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn({});
     for (auto* button : f->sscommand1)
         QTest::mouseClick(button, Qt::LeftButton);
     f->mnuanterior->trigger();
@@ -162,8 +159,7 @@ void CatalogueBrowseTest::orderings()
     QFETCH(QString, item);
     QFETCH(QString, field);
     QFETCH(QStringList, codes);
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     // From another order first, so the check marks really move.
     f->mnuordassunto->trigger();
     f->Data1->recordset()->setAbsolutePosition(2);
@@ -199,8 +195,7 @@ void CatalogueBrowseTest::orderingCreatesMissingImprime()
 
 void CatalogueBrowseTest::gridEditUpdatesTotal()
 {
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     f->SSTab1->setCurrentIndex(1);
     QCOMPARE(f->lbltotal->text(), QStringLiteral("R$  1.012,50"));
     auto* model = f->GridModel;
@@ -231,8 +226,7 @@ void CatalogueBrowseTest::counterShowsTheObjectsInTheFile()
 {
     QFETCH(QString, change);
     QFETCH(QString, total);
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     QCOMPARE(f->lblCount->text(), QStringLiteral(" Registro : 1  de  4"));
     if (change == QLatin1String("order and save")) {
         f->mnuordtitulo->trigger();
@@ -270,8 +264,7 @@ void CatalogueBrowseTest::hoverTexts()
 {
     QFETCH(QString, button);
     QFETCH(QString, text);
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     auto* b = f->findChild<ondrel::platform::ToolbarButton*>(button);
     QVERIFY(b);
     enter(b);
@@ -287,8 +280,7 @@ void CatalogueBrowseTest::hoverTexts()
 
 void CatalogueBrowseTest::emprestarHoverChangesOnlyItsCaption()
 {
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     f->lblpanel->setText(QStringLiteral("painel"));
     enter(f->cmdEmprestar);
     QCOMPARE(f->cmdEmprestar->caption(), QStringLiteral("Emprestar !?"));
@@ -300,8 +292,7 @@ void CatalogueBrowseTest::emprestarHoverChangesOnlyItsCaption()
 
 void CatalogueBrowseTest::homeLink()
 {
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     QCOMPARE(f->cmdHome->text(), ondrel::chrome::makerName());
     enter(f->cmdHome);
     QCOMPARE(f->lblpanel->text(), ondrel::chrome::homePage());
@@ -321,8 +312,7 @@ void CatalogueBrowseTest::homeLink()
 
 void CatalogueBrowseTest::helpCommands()
 {
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     f->lblpanel->setText(QStringLiteral("Ajuda"));
     QTest::mouseClick(f->ctbajuda, Qt::LeftButton);
     // The catalogue's help button leaves the panel as it is.
@@ -334,8 +324,7 @@ void CatalogueBrowseTest::helpCommands()
 
 void CatalogueBrowseTest::f1OpensTheHelpFile()
 {
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     f->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(f));
     QTest::keyClick(f, Qt::Key_F1);
@@ -347,8 +336,7 @@ void CatalogueBrowseTest::f1OpensTheHelpFile()
 
 void CatalogueBrowseTest::aboutDoesNothing()
 {
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     f->lblpanel->setText(QStringLiteral("painel"));
     const QString code = f->Txtcod->text();
     f->mnusobre->trigger();

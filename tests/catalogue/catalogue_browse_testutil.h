@@ -5,23 +5,13 @@
 // Message boxes, input boxes, the file dialog, the shell and the keys sent go
 // to a recording double.
 #include "binding/datacontrol.h"
-#include "catalogue/Frmobjetos.h"
-#include "database/database.h"
 #include "database/recordset.h"
 #include "database_testutil.h"
 #include "folder_testutil.h"
-#include "loans/Frmemprestimos.h"
-#include "platform/pluginfolder.h"
-#include "platform/testservices.h"
-#include "search/Frmpesquisa.h"
 #include "widget_testutil.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QLocale>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 namespace cattest {
 
@@ -83,11 +73,13 @@ public:
     }
 
     // The catalogue window, loaded and shown.
-    Frmobjetos* openCatalogue() const
+    Frmobjetos* openCatalogue() const { return testutil::shown<Frmobjetos>(); }
+
+    // A collection of these objects, and the catalogue window shown on it.
+    Frmobjetos* openCatalogueOn(const QList<Object>& objects = standardObjects()) const
     {
-        Frmobjetos* f = Frmobjetos::instance();
-        f->Show();
-        return f;
+        create(objects);
+        return openCatalogue();
     }
 
     // The statement of a stored query as the file holds it now (read through

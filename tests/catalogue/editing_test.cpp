@@ -9,6 +9,7 @@
 #include "collection_testutil.h"
 #include "database/database.h"
 #include "database/recordset.h"
+#include "folder_testutil.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "widget_testutil.h"
@@ -26,14 +27,12 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace ondrel::catalogue;
 using namespace ondrel::db;
 using ondrel::db::Database;
 using ondrel::db::EditMode;
-using ondrel::platform::RecordingServices;
 using testutil::above;
 namespace platform = ondrel::platform;
 
@@ -173,8 +172,14 @@ private slots:
     void kindListOpensOnFocus();
 
 private:
-    QString databaseFile() const { return testutil::collectionFile(m_folder->path()); }
+    QString databaseFile() const { return m_folder->path(); }
     Frmobjetos* showForm();
+    // A collection of these objects and loans, and the catalogue window shown on it.
+    Frmobjetos* showCatalogue(const QList<ObjectRow>& objects = threeObjects(), const QList<LoanRow>& loans = {})
+    {
+        createCatalogue(databaseFile(), objects, loans);
+        return showForm();
+    }
     void closeForm();
     // Brings the window into one of the edit modes named in the tables.
     void enterMode(Frmobjetos* f, const QString& mode);
@@ -187,9 +192,7 @@ private:
     QStringList storedCodes() const;
     QString storedText(const QString& cod, const QString& field) const;
 
-    std::unique_ptr<QTemporaryDir> m_folder;
-    RecordingServices m_services;
-    std::unique_ptr<RecordingServices::Installed> m_installed;
+    std::unique_ptr<testutil::PluginFolder> m_folder;
 };
 
 void CatalogueEditingTest::initTestCase()
@@ -200,25 +203,19 @@ void CatalogueEditingTest::initTestCase()
 
 void CatalogueEditingTest::init()
 {
-    m_services = RecordingServices();
-    m_installed = std::make_unique<RecordingServices::Installed>(m_services);
-    m_folder = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_folder->isValid());
-    platform::setPluginFolder(m_folder->path());
+    m_folder = std::make_unique<testutil::PluginFolder>();
+    QVERIFY(m_folder->dir.isValid());
 }
 
 void CatalogueEditingTest::cleanup()
 {
     closeForm();
-    m_installed.reset();
-    platform::setPluginFolder(QString());
     m_folder.reset();
 }
 
 Frmobjetos* CatalogueEditingTest::showForm()
 {
-    Frmobjetos* form = Frmobjetos::instance();
-    form->Show();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     QApplication::setActiveWindow(form);
     if (!QTest::qWaitForWindowActive(form))
         qWarning("window not active");
@@ -299,13 +296,13 @@ void CatalogueEditingTest::runCommand(Frmobjetos* f, const QString& command, boo
 QString CatalogueEditingTest::outcome(Frmobjetos* f)
 {
     QString boxes;
-    for (const auto& box : m_services.messageBoxes)
+    for (const auto& box : m_folder->services.messageBoxes)
         boxes += QStringLiteral("[%1|%2|%3|%4]").arg(box.text).arg(box.buttons).arg(box.icon).arg(box.title);
     return commandState(f) + QStringLiteral(" | count %1 | %2 | cod %3 | título %4 | pending %5 | beeps %6 | boxes %7 | file %8")
                                  .arg(f->TotalRegistros)
                                  .arg(f->lblCount->text(), f->Txtcod->text(), f->txttítulo->text())
                                  .arg(int(pending(f)))
-                                 .arg(m_services.beeps)
+                                 .arg(m_folder->services.beeps)
                                  .arg(boxes, storedCodes().join(QLatin1Char(',')));
 }
 
@@ -397,8 +394,7 @@ void CatalogueEditingTest::commandStatesPerMode()
 {
     QFETCH(QString, mode);
     QFETCH(QString, state);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     if (mode == QLatin1String("startup"))
         f->setFocus();  // nothing of the tabs focused yet
     enterMode(f, mode);
@@ -425,11 +421,10 @@ void CatalogueEditingTest::menuItemDoesWhatItsButtonDoes()
     for (const bool viaMenu : {false, true}) {
         closeForm();
         QFile::remove(databaseFile());
-        createCatalogue(databaseFile(), threeObjects());
-        Frmobjetos* f = showForm();
+        Frmobjetos* f = showCatalogue();
         enterMode(f, mode);
-        m_services.messageBoxes.clear();
-        m_services.beeps = 0;
+        m_folder->services.messageBoxes.clear();
+        m_folder->services.beeps = 0;
         runCommand(f, command, viaMenu);
         outcomes << outcome(f);
     }
@@ -438,25 +433,24 @@ void CatalogueEditingTest::menuItemDoesWhatItsButtonDoes()
 
 void CatalogueEditingTest::startupMenuOnlyCommands()
 {
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     // "&Cancelar" with nothing pending: the fixed message, then browsing.
     f->mnucancelar->trigger();
-    QCOMPARE(m_services.messageTexts(), QStringList{QStringLiteral("Impossível Cancelar esta Operação!")});
-    QCOMPARE(m_services.messageBoxes.first().buttons, int(platform::OkOnly));
-    QCOMPARE(m_services.messageBoxes.first().icon, int(platform::NoIcon));
+    QCOMPARE(m_folder->services.messageTexts(), QStringList{QStringLiteral("Impossível Cancelar esta Operação!")});
+    QCOMPARE(m_folder->services.messageBoxes.first().buttons, int(platform::OkOnly));
+    QCOMPARE(m_folder->services.messageBoxes.first().icon, int(platform::NoIcon));
     QVERIFY(!f->mnucancelar->isEnabled());
     QVERIFY(!f->mnusalvar->isEnabled());
     QCOMPARE(f->TotalRegistros, 3);
 
     // "&Salvar" with nothing pending: a beep only, then browsing.
     closeForm();
-    m_services.messageBoxes.clear();
-    m_services.beeps = 0;
+    m_folder->services.messageBoxes.clear();
+    m_folder->services.beeps = 0;
     f = showForm();
     f->mnusalvar->trigger();
-    QCOMPARE(m_services.beeps, 1);
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QCOMPARE(m_folder->services.beeps, 1);
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
     QVERIFY(!f->mnusalvar->isEnabled());
     QVERIFY(f->cmdNovo->isEnabled());
     QVERIFY(above(f->Text1, f->MaskEdBox1));
@@ -473,27 +467,25 @@ void CatalogueEditingTest::editWithoutCurrentRecord_data()
 void CatalogueEditingTest::editWithoutCurrentRecord()
 {
     QFETCH(QList<ObjectRow>, objects);
-    createCatalogue(databaseFile(), objects);
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue(objects);
     const QString before = commandState(f);
     f->cmdEditar->click();
-    QCOMPARE(m_services.messageTexts(), QStringList{QStringLiteral(" Não há registro corrente!")});
-    QCOMPARE(m_services.messageBoxes.first().icon, int(platform::NoIcon));
-    QCOMPARE(m_services.messageBoxes.first().title, platform::applicationTitle());
+    QCOMPARE(m_folder->services.messageTexts(), QStringList{QStringLiteral(" Não há registro corrente!")});
+    QCOMPARE(m_folder->services.messageBoxes.first().icon, int(platform::NoIcon));
+    QCOMPARE(m_folder->services.messageBoxes.first().title, platform::applicationTitle());
     QCOMPARE(commandState(f), before);
     QCOMPARE(pending(f), EditMode::None);
 }
 
 void CatalogueEditingTest::newObjectWhenTheSourceCannotAdd()
 {
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     // A read-only set bound (as a search result can be).
     f->Data1->setRecordset(f->BancoDados->openRecordset(QStringLiteral("objetos"), ondrel::db::RecordsetType::Snapshot));
     const QString before = commandState(f);
     f->cmdNovo->click();
-    QCOMPARE(m_services.messageBoxes.size(), 1);
-    QVERIFY(!m_services.messageBoxes.first().text.isEmpty());
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
+    QVERIFY(!m_folder->services.messageBoxes.first().text.isEmpty());
     QCOMPARE(commandState(f), before);
     QCOMPARE(f->Txtcod->text(), QStringLiteral("A1"));
 }
@@ -520,16 +512,15 @@ void CatalogueEditingTest::saveChecksTitleThenCode()
     QFETCH(QString, message);
     QFETCH(int, icon);
     QFETCH(QString, focus);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     f->cmdNovo->click();
     QTest::keyClicks(f->Txtcod, code);
     QTest::keyClicks(f->txttítulo, title);
     f->cmdSalvar->click();
-    QCOMPARE(m_services.messageTexts(), QStringList{message});
-    QCOMPARE(m_services.messageBoxes.first().icon, icon);
-    QCOMPARE(m_services.messageBoxes.first().buttons, int(platform::OkOnly));
-    QCOMPARE(m_services.beeps, 0);
+    QCOMPARE(m_folder->services.messageTexts(), QStringList{message});
+    QCOMPARE(m_folder->services.messageBoxes.first().icon, icon);
+    QCOMPARE(m_folder->services.messageBoxes.first().buttons, int(platform::OkOnly));
+    QCOMPARE(m_folder->services.beeps, 0);
     QCOMPARE(commandState(f), QStringLiteral("novo 0/0 salvar 1/1 editar 0/0 excluir 0/0 cancelar 1/1 emprestar 0 "
                                              "imagem 00 front MaskEdBox1 focus ") + focus);
     // Still adding, with what was typed.
@@ -541,8 +532,7 @@ void CatalogueEditingTest::saveChecksTitleThenCode()
 
 void CatalogueEditingTest::saveNewObject()
 {
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     f->cmdNovo->click();
     // A new object is dated the day it is catalogued.
     const QString today = QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
@@ -554,8 +544,8 @@ void CatalogueEditingTest::saveNewObject()
     f->MaskEdBox1->setFocus();
     QTest::keyClicks(f->MaskEdBox1, QStringLiteral("7,25"));
     f->cmdSalvar->click();
-    QVERIFY(m_services.messageBoxes.isEmpty());
-    QCOMPARE(m_services.beeps, 0);
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
+    QCOMPARE(m_folder->services.beeps, 0);
     QCOMPARE(storedCodes(), (QStringList{"A1", "B2", "C3", "ABCDEFG"}));
     QCOMPARE(storedText(QStringLiteral("ABCDEFG"), QStringLiteral("Data")), today);
     QCOMPARE(storedText(QStringLiteral("ABCDEFG"), QStringLiteral("Título")), QStringLiteral("Delta"));
@@ -581,17 +571,16 @@ void CatalogueEditingTest::duplicateCode()
 {
     QFETCH(QString, mode);
     QFETCH(QString, code);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     enterMode(f, mode);
     f->Txtcod->selectAll();
     QTest::keyClicks(f->Txtcod, code);
     f->txttítulo->selectAll();
     QTest::keyClicks(f->txttítulo, QStringLiteral("Outro"));
     f->cmdSalvar->click();
-    QCOMPARE(m_services.beeps, 1);
-    QCOMPARE(m_services.messageTexts(), QStringList{kDuplicate});
-    QCOMPARE(m_services.messageBoxes.first().icon, int(platform::NoIcon));
+    QCOMPARE(m_folder->services.beeps, 1);
+    QCOMPARE(m_folder->services.messageTexts(), QStringList{kDuplicate});
+    QCOMPARE(m_folder->services.messageBoxes.first().icon, int(platform::NoIcon));
     // The pending record is dropped; the catalogue is as it was.
     QCOMPARE(pending(f), EditMode::None);
     QCOMPARE(storedCodes(), (QStringList{"A1", "B2", "C3"}));
@@ -629,8 +618,7 @@ void CatalogueEditingTest::refusedPendingRecordIsKept()
     QFETCH(QString, good);
     QFETCH(QString, field);
     QFETCH(QString, stored);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     enterMode(f, mode);
     const EditMode expected = mode == QLatin1String("adding") ? EditMode::Adding : EditMode::Editing;
     const QString code = mode == QLatin1String("adding") ? QStringLiteral("N1") : QStringLiteral("A1");
@@ -644,9 +632,9 @@ void CatalogueEditingTest::refusedPendingRecordIsKept()
     QCOMPARE(edit->text(), bad);
 
     f->cmdSalvar->click();
-    QCOMPARE(m_services.beeps, 1);
-    QCOMPARE(m_services.messageBoxes.size(), 1);
-    const QString description = m_services.messageBoxes.first().text;
+    QCOMPARE(m_folder->services.beeps, 1);
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
+    const QString description = m_folder->services.messageBoxes.first().text;
     QVERIFY(!description.isEmpty());
     QVERIFY(description != kDuplicate);
     // Still adding or editing, everything typed still there, nothing stored.
@@ -663,7 +651,7 @@ void CatalogueEditingTest::refusedPendingRecordIsKept()
     edit->selectAll();
     QTest::keyClicks(edit, good);
     f->cmdSalvar->click();
-    QCOMPARE(m_services.messageBoxes.size(), 1);
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
     QCOMPARE(pending(f), EditMode::None);
     QCOMPARE(storedText(code, QStringLiteral("Título")), QStringLiteral("Digitado"));
     QCOMPARE(storedText(code, field), stored);
@@ -673,24 +661,22 @@ void CatalogueEditingTest::refusedPendingRecordIsKept()
 
 void CatalogueEditingTest::refusedAutomaticSaveIsShown()
 {
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     f->cmdEditar->click();
     f->mskdata->selectAll();
     QTest::keyClicks(f->mskdata, QStringLiteral("31/02/2003"));
     // Moving on stores the edit by itself; the engine refuses it and the
     // source stays on the record: the user is told why.
     f->TabObjetos->moveNext();
-    QCOMPARE(m_services.beeps, 1);
-    QCOMPARE(m_services.messageBoxes.size(), 1);
+    QCOMPARE(m_folder->services.beeps, 1);
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
     QCOMPARE(f->Txtcod->text(), QStringLiteral("A1"));
     QCOMPARE(f->mskdata->text(), QStringLiteral("31/02/2003"));
 }
 
 void CatalogueEditingTest::newObjectRefusedKeepsShownObject()
 {
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     const QString commands = commandState(f);
     const QString stored = storedText(QStringLiteral("A1"), QStringLiteral("Data"));
     // A date the engine cannot store, typed while browsing.
@@ -702,7 +688,7 @@ void CatalogueEditingTest::newObjectRefusedKeepsShownObject()
     f->cmdNovo->click();
     // Told once; the object stays shown as typed, nothing new is started and
     // the count is as it was.
-    QCOMPARE(m_services.messageBoxes.size(), 1);
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
     QVERIFY(pending(f) != EditMode::Adding);
     QCOMPARE(commandState(f), commands);
     QCOMPARE(f->Txtcod->text(), QStringLiteral("A1"));
@@ -722,7 +708,7 @@ void CatalogueEditingTest::newObjectRefusedKeepsShownObject()
     QTest::keyClicks(f->Txtcod, QStringLiteral("D4"));
     QTest::keyClicks(f->txttítulo, QStringLiteral("Delta"));
     f->cmdSalvar->click();
-    QCOMPARE(m_services.messageBoxes.size(), 1);
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
     QCOMPARE(storedCodes(), (QStringList{"A1", "B2", "C3", "D4"}));
     QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("Data")), QStringLiteral("28/02/2003"));
     QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("Título")), QStringLiteral("Alfa"));
@@ -778,17 +764,16 @@ void CatalogueEditingTest::deleteObject()
     QFETCH(QString, borrower);
     QFETCH(bool, emprestar);
     QFETCH(int, beeps);
-    createCatalogue(databaseFile(), objects, loans);
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue(objects, loans);
     f->TabObjetos->setAbsolutePosition(position);
     f->lblBorrow->clear();
-    const int beepsBefore = m_services.beeps;
+    const int beepsBefore = m_folder->services.beeps;
     const QString before = commandState(f);
-    m_services.msgBoxAnswers.enqueue(answer);
+    m_folder->services.msgBoxAnswers.enqueue(answer);
     f->cmdExcluir->click();
 
-    QCOMPARE(m_services.messageBoxes.size(), 1);
-    const auto& box = m_services.messageBoxes.first();
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
+    const auto& box = m_folder->services.messageBoxes.first();
     QCOMPARE(box.text, QStringLiteral("Você quer realmente Excluir este Registro?"));
     QCOMPARE(box.buttons, int(platform::OkCancel));
     QCOMPARE(box.icon, int(platform::NoIcon));
@@ -800,7 +785,7 @@ void CatalogueEditingTest::deleteObject()
     if (answer == platform::ResultOk) {
         QCOMPARE(f->lblBorrow->text(), borrower);
         QCOMPARE(f->lblborrow2->text(), borrower);
-        QCOMPARE(m_services.beeps - beepsBefore, beeps);
+        QCOMPARE(m_folder->services.beeps - beepsBefore, beeps);
         QCOMPARE(f->cmdEmprestar->isEnabled(), emprestar);
         // The edit mode stays browsing ("Emprestar" follows the object shown,
         // checked above).
@@ -823,8 +808,7 @@ void CatalogueEditingTest::counterWhileNewObjectPending()
     QList<ObjectRow> twelve;
     for (int i = 1; i <= 12; ++i)
         twelve.append({QStringLiteral("K%1").arg(i), QStringLiteral("Objeto %1").arg(i), QString()});
-    createCatalogue(databaseFile(), twelve);
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue(twelve);
     f->TabObjetos->setAbsolutePosition(4);
     QCOMPARE(f->lblCount->text(), QStringLiteral(" Registro : 5  de  12"));
     f->cmdNovo->click();
@@ -856,15 +840,13 @@ void CatalogueEditingTest::totalValue()
     QList<ObjectRow> objects;
     for (int i = 0; i < values.size(); ++i)
         objects.append({QStringLiteral("V%1").arg(i), QStringLiteral("Valor %1").arg(i), values.at(i)});
-    createCatalogue(databaseFile(), objects);
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue(objects);
     QCOMPARE(f->lbltotal->text(), total);
 }
 
 void CatalogueEditingTest::valueShownIsNotStored()
 {
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     QVERIFY(f->Text1->isReadOnly());
     QCOMPARE(f->Text1->text(), QStringLiteral("R$ 10,00"));  // a plain space after the sign
     f->TabObjetos->moveNext();
@@ -876,7 +858,7 @@ void CatalogueEditingTest::valueShownIsNotStored()
     // The formatted display made no record look changed.
     QCOMPARE(pending(f), EditMode::None);
     QVERIFY(!f->Data1->userChanged());
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
     QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("valor")), QStringLiteral("10,00"));
     QCOMPARE(storedText(QStringLiteral("B2"), QStringLiteral("valor")), QString());
     QCOMPARE(storedText(QStringLiteral("C3"), QStringLiteral("valor")), QStringLiteral("2,50"));
@@ -900,15 +882,14 @@ void CatalogueEditingTest::valueEnteredInMaskedBox()
     QFETCH(QString, stored);
     QFETCH(QString, display);
     QFETCH(QString, total);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     f->cmdEditar->click();
     QVERIFY(above(f->MaskEdBox1, f->Text1));
     f->MaskEdBox1->setFocus();
     f->MaskEdBox1->selectAll();
     QTest::keyClicks(f->MaskEdBox1, typed);
     f->cmdSalvar->click();
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
     QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("valor")), stored);
     QCOMPARE(f->lbltotal->text(), total);
     QVERIFY(above(f->Text1, f->MaskEdBox1));
@@ -928,15 +909,14 @@ void CatalogueEditingTest::badAmountIsRefused_data()
 void CatalogueEditingTest::badAmountIsRefused()
 {
     QFETCH(QString, typed);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     f->cmdEditar->click();
     f->MaskEdBox1->setFocus();
     f->MaskEdBox1->selectAll();
     QTest::keyClicks(f->MaskEdBox1, typed);
     f->cmdSalvar->click();
     // Refused with its reason; the typed text and the edit stay.
-    QCOMPARE(m_services.messageTexts(), QStringList{amountRefusal(typed, QLocale())});
+    QCOMPARE(m_folder->services.messageTexts(), QStringList{amountRefusal(typed, QLocale())});
     QCOMPARE(f->MaskEdBox1->text(), typed);
     QCOMPARE(pending(f), EditMode::Editing);
     QVERIFY(f->cmdSalvar->isEnabled() && !f->cmdNovo->isEnabled());
@@ -962,8 +942,7 @@ void CatalogueEditingTest::moveWhileAddingRunsSaveChecks()
     QFETCH(QString, title);
     QFETCH(QString, told);
     QFETCH(QStringList, stored);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     f->cmdNovo->click();
     QTest::keyClicks(f->Txtcod, code);
     f->txttítulo->setFocus();
@@ -974,14 +953,14 @@ void CatalogueEditingTest::moveWhileAddingRunsSaveChecks()
 
     if (!told.isEmpty()) {
         // The new object stays, as typed, and nothing is stored.
-        QCOMPARE(m_services.messageTexts(), QStringList{told});
+        QCOMPARE(m_folder->services.messageTexts(), QStringList{told});
         QCOMPARE(pending(f), EditMode::Adding);
         QCOMPARE(f->Txtcod->text(), code);
         QCOMPARE(f->txttítulo->text(), title);
         QCOMPARE(commandState(f).section(QStringLiteral(" front"), 0, 0), adding);
     } else {
         // Stored or dropped by the move; the commands browse again.
-        QVERIFY(m_services.messageBoxes.isEmpty());
+        QVERIFY(m_folder->services.messageBoxes.isEmpty());
         QCOMPARE(pending(f), EditMode::None);
         QVERIFY(f->cmdNovo->isEnabled() && !f->cmdSalvar->isEnabled() && !f->mnusalvar->isEnabled());
     }
@@ -1012,8 +991,7 @@ void CatalogueEditingTest::codeTypedLetterByLetter()
         {QStringLiteral("12"), QStringLiteral("Caio"), QStringLiteral("03/03/2003"), QStringLiteral("Sim")},
         {QStringLiteral("D'A"), QStringLiteral("Duda"), QStringLiteral("04/04/2003"), QStringLiteral("Não")},
     };
-    createCatalogue(databaseFile(), threeObjects(), loans);
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue(threeObjects(), loans);
     f->cmdNovo->click();
     for (int i = 0; i < code.size(); ++i) {
         QTest::keyClick(f->Txtcod, code.at(i).toLatin1());
@@ -1025,7 +1003,7 @@ void CatalogueEditingTest::codeTypedLetterByLetter()
         QCOMPARE(f->Label1->text(), borrowers.at(i));
         QCOMPARE(f->Text2->text(), states.at(i));
     }
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
 }
 
 // ---------------------------------------------------------------------------
@@ -1058,8 +1036,7 @@ protected:
 void CatalogueEditingTest::kindListOpensOnFocus()
 {
     QFETCH(QString, how);
-    createCatalogue(databaseFile(), threeObjects());
-    Frmobjetos* f = showForm();
+    Frmobjetos* f = showCatalogue();
     QVERIFY(QApplication::activeWindow() == f);
     QWidget* list = f->Cmbobjeto->view()->window();
     ShowCounter counter;

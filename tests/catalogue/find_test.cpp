@@ -90,8 +90,7 @@ void CatalogueFindTest::quickFind()
     QFETCH(QString, typed);
     QFETCH(QString, expected);
     QFETCH(bool, found);
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     f->Data1->recordset()->setAbsolutePosition(start);
     m_folder->services.inputBoxAnswers.enqueue(typed);
 
@@ -120,8 +119,7 @@ void CatalogueFindTest::quickFind()
 
 void CatalogueFindTest::quickFindOnAnEmptyListing()
 {
-    m_folder->create({});
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn({});
     m_folder->services.inputBoxAnswers.enqueue(QStringLiteral("Veja"));
     f->mnuprocurar->trigger();
     // Only the message: no error of a move on nothing.
@@ -130,8 +128,7 @@ void CatalogueFindTest::quickFindOnAnEmptyListing()
 
 void CatalogueFindTest::quickFindWithinASearchResult()
 {
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     QVERIFY(answerDialog<Frmpesquisa>([&] { QTest::mouseClick(f->cmdSeleciona, Qt::LeftButton); },
                                       [](Frmpesquisa* d) {
                                           d->Combo1->setCurrentText(QStringLiteral("Objeto"));
@@ -152,8 +149,7 @@ void CatalogueFindTest::quickFindWithinASearchResult()
 
 void CatalogueFindTest::searchAndClose()
 {
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     f->mnuordtitulo->trigger();
     f->lblpanel->setText(QStringLiteral("painel"));
 
@@ -215,8 +211,7 @@ void CatalogueFindTest::searchAndClose()
 
 void CatalogueFindTest::cancelledSearchTwice()
 {
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     f->mnuproximo->trigger();
     QList<QStringList> handed;
     for (int round = 0; round < 2; ++round) {
@@ -268,8 +263,7 @@ void CatalogueFindTest::refusedSaveChangesNothing_data()
 void CatalogueFindTest::refusedSaveChangesNothing()
 {
     QFETCH(QString, command);
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     const auto search = [&](const std::function<void(Frmpesquisa*)>& ok) {
         return answerDialog<Frmpesquisa>([&] { QTest::mouseClick(f->cmdSeleciona, Qt::LeftButton); }, ok);
     };

@@ -5,18 +5,14 @@
 #include "catalogue/Frmobjetos.h"
 #include "collection/collection.h"
 #include "database/database.h"
-#include "platform/pluginfolder.h"
-#include "platform/testservices.h"
+#include "folder_testutil.h"
 #include "widgets/picturebutton.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace ondrel::catalogue;
-using ondrel::platform::RecordingServices;
 
 class CatalogueFullsizeTest : public QObject {
     Q_OBJECT
@@ -26,31 +22,24 @@ private slots:
     void keystrokeInCodeBox();
 
 private:
-    QTemporaryDir m_folder;
-    RecordingServices m_services;
-    std::unique_ptr<RecordingServices::Installed> m_installed;
+    std::unique_ptr<testutil::PluginFolder> m_folder;
 };
 
 void CatalogueFullsizeTest::initTestCase()
 {
-    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
-    QVERIFY(m_folder.isValid());
-    m_installed = std::make_unique<RecordingServices::Installed>(m_services);
-    ondrel::platform::setPluginFolder(m_folder.path());
-    ondrel::db::generateBenchData(ondrel::db::databasePath(m_folder.path()), 32767, 100000);
+    m_folder = std::make_unique<testutil::PluginFolder>();
+    QVERIFY(m_folder->dir.isValid());
+    ondrel::db::generateBenchData(m_folder->path(), 32767, 100000);
 }
 
 void CatalogueFullsizeTest::cleanupTestCase()
 {
-    delete Frmobjetos::existing();
-    m_installed.reset();
-    ondrel::platform::setPluginFolder(QString());
+    m_folder.reset();
 }
 
 void CatalogueFullsizeTest::keystrokeInCodeBox()
 {
-    Frmobjetos* form = Frmobjetos::instance();
-    form->Show();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     QVERIFY(QTest::qWaitForWindowExposed(form));
     QCOMPARE(form->TotalRegistros, 32767);
     form->cmdNovo->click();

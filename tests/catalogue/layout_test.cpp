@@ -2,6 +2,7 @@
 // layout facts other code and users rely on.
 #include "catalogue/Frmobjetos.h"
 #include "catalogue_hover_testdata.h"
+#include "folder_testutil.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "widget_testutil.h"
@@ -18,12 +19,18 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace ondrel::catalogue;
-using ondrel::platform::RecordingServices;
 using testutil::above;
+
+// What a person would see wrong in the catalogue window's two toolbars; empty when nothing.
+static QString toolbarFault(Frmobjetos* f)
+{
+    return testutil::toolbarFault(f->ctbBar,
+                                  {f->cmdNovo, f->cmdSalvar, f->cmdEditar, f->cmdExcluir, f->cmdCancelar, f->cmdEmprestar},
+                                  f->Image2, f->ctbBar2, f->ClarkTBButton2[1]);
+}
 
 class CatalogueLayoutTest : public QObject {
     Q_OBJECT
@@ -53,23 +60,18 @@ private slots:
 
 private:
     Frmobjetos* form();
-    QTemporaryDir m_folder;
-    RecordingServices m_services;
-    std::unique_ptr<RecordingServices::Installed> m_installed;
+    std::unique_ptr<testutil::PluginFolder> m_folder;  // no database here
 };
 
 void CatalogueLayoutTest::init()
 {
-    m_installed = std::make_unique<RecordingServices::Installed>(m_services);
-    ondrel::platform::setPluginFolder(m_folder.path());  // no database here
+    m_folder = std::make_unique<testutil::PluginFolder>();
 }
 
 void CatalogueLayoutTest::cleanup()
 {
-    delete Frmobjetos::existing();
+    m_folder.reset();
     QVERIFY(!Frmobjetos::existing());
-    m_installed.reset();
-    ondrel::platform::setPluginFolder(QString());
 }
 
 Frmobjetos* CatalogueLayoutTest::form()
@@ -94,10 +96,7 @@ void CatalogueLayoutTest::controles()
     if (size.isValid())
         f->resize(size);
     QTest::qWait(10);
-    const QString fault = testutil::toolbarFault(f->ctbBar,
-                                                 {f->cmdNovo, f->cmdSalvar, f->cmdEditar, f->cmdExcluir,
-                                                  f->cmdCancelar, f->cmdEmprestar},
-                                                 f->Image2, f->ctbBar2, f->ClarkTBButton2[1]);
+    const QString fault = toolbarFault(f);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
     // The tab control between the two bars.
     QVERIFY(qAbs(f->SSTab1->y() - f->ctbBar->height()) <= 1);
@@ -374,10 +373,7 @@ void CatalogueLayoutTest::windowLayoutFollowsControles()
     QTest::qWait(10);
     f->showNormal();
     QTRY_VERIFY(!f->isMinimized());
-    const QString fault = testutil::toolbarFault(f->ctbBar,
-                                                 {f->cmdNovo, f->cmdSalvar, f->cmdEditar, f->cmdExcluir,
-                                                  f->cmdCancelar, f->cmdEmprestar},
-                                                 f->Image2, f->ctbBar2, f->ClarkTBButton2[1]);
+    const QString fault = toolbarFault(f);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
 }
 

@@ -138,8 +138,7 @@ void CataloguePictureTest::chooseStoresAtOnce()
     QFETCH(QString, file);
     QFETCH(QSize, natural);
     QFETCH(bool, shrunk);
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     f->mnuproximo->trigger();  // C3
     f->lblpanel->setText(QStringLiteral("Inserir Imagem"));
     m_folder->services.fileNameAnswers.enqueue(picture(file));
@@ -167,8 +166,7 @@ void CataloguePictureTest::chooseStoresAtOnce()
 
 void CataloguePictureTest::cancelledChooserChangesNothing()
 {
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     QTest::mouseClick(f->ctbImagem, Qt::LeftButton);  // no answer queued: cancelled
     QCOMPARE(m_folder->services.fileDialogs.size(), 1);
     QCOMPARE(f->Data1->recordset()->editMode(), EditMode::None);
@@ -198,8 +196,7 @@ void CataloguePictureTest::eachObjectItsOwnPicture()
     objects[1].path = picture(QStringLiteral("larga.png"));
     objects[3].path = picture(QStringLiteral("pequena.bmp"));
     objects.append({"E5", "Livro", "Sumido", "", "", "", picture(QStringLiteral("apagada.png"))});
-    m_folder->create(objects);
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn(objects);
     const QStringList order{"A1", "C3", "B2", "D4", "E5"};
     for (const QString& code : route + QStringList{last})
         f->Data1->recordset()->setAbsolutePosition(order.indexOf(code));
@@ -222,8 +219,7 @@ void CataloguePictureTest::removeForgetsTheName()
 {
     QList<Object> objects = standardObjects();
     objects[0].path = picture(QStringLiteral("alta.png"));
-    m_folder->create(objects);
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn(objects);
     QTRY_VERIFY(pictureShown(f));
     QVERIFY(f->ctbApagImagem->isEnabled());
     f->lblpanel->setText(QStringLiteral("Excluir Imagem"));
@@ -249,8 +245,7 @@ void CataloguePictureTest::unstorableNameLeavesNothingPending()
 {
     QList<Object> objects = standardObjects();
     objects[0].path = picture(QStringLiteral("alta.png"));
-    m_folder->create(objects);
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn(objects);
     // Longer than the field holds: the store is refused.
     m_folder->services.fileNameAnswers.enqueue(QStringLiteral("/fotos/") + QString(300, QLatin1Char('x')) + ".png");
 
@@ -269,8 +264,7 @@ void CataloguePictureTest::unstorableNameLeavesNothingPending()
 
 void CataloguePictureTest::commandsWithoutAnObject()
 {
-    m_folder->create({});
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn({});
     // Removing never reports an error.
     f->ctbApagImagem_Click();
     QVERIFY(m_folder->services.messageBoxes.isEmpty());

@@ -223,8 +223,7 @@ void CataloguePrintTest::printedListing()
 
 void CataloguePrintTest::printTwiceThenOrder()
 {
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     f->mnuprint->trigger();
     f->mnuprint->trigger();
     f->mnuordautor->trigger();
@@ -333,8 +332,7 @@ void CataloguePrintTest::savedAsPdfWithoutPrinter()
     }
     if (answer == QLatin1String("no layout"))
         QFile::remove(m_folder->dir.filePath(QStringLiteral("objetos.rpt")));
-    m_folder->create();
-    Frmobjetos* f = m_folder->openCatalogue();
+    Frmobjetos* f = m_folder->openCatalogueOn();
     f->mnuordtitulo->trigger();
 
     QVERIFY(testutil::answerDialog<QFileDialog>(

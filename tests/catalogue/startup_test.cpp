@@ -6,6 +6,7 @@
 #include "collection/collection.h"
 #include "collection_testutil.h"
 #include "database/database.h"
+#include "folder_testutil.h"
 #include "loans/Frmemprestimos.h"
 #include "platform/pluginfolder.h"
 #include "platform/testservices.h"
@@ -19,13 +20,11 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <tuple>
 
 using namespace ondrel::catalogue;
 using ondrel::db::Database;
-using ondrel::platform::RecordingServices;
 using testutil::above;
 
 namespace {
@@ -52,12 +51,9 @@ private slots:
     void pictureIsFittedOnResize();
 
 private:
-    QString databaseFile() const { return testutil::collectionFile(m_folder->path()); }
-    Frmobjetos* showForm();
+    QString databaseFile() const { return m_folder->path(); }
 
-    std::unique_ptr<QTemporaryDir> m_folder;
-    RecordingServices m_services;
-    std::unique_ptr<RecordingServices::Installed> m_installed;
+    std::unique_ptr<testutil::PluginFolder> m_folder;
 };
 
 void CatalogueStartupTest::initTestCase()
@@ -67,31 +63,18 @@ void CatalogueStartupTest::initTestCase()
 
 void CatalogueStartupTest::init()
 {
-    m_services = RecordingServices();
-    m_installed = std::make_unique<RecordingServices::Installed>(m_services);
-    m_folder = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_folder->isValid());
-    ondrel::platform::setPluginFolder(m_folder->path());
+    m_folder = std::make_unique<testutil::PluginFolder>();
+    QVERIFY(m_folder->dir.isValid());
 }
 
 void CatalogueStartupTest::cleanup()
 {
-    delete Frmobjetos::existing();
-    m_installed.reset();
-    ondrel::platform::setPluginFolder(QString());
-    m_folder.reset();
-}
-
-Frmobjetos* CatalogueStartupTest::showForm()
-{
-    Frmobjetos* form = Frmobjetos::instance();
-    form->Show();
-    return form;
+    m_folder.reset();  // closes the windows
 }
 
 void CatalogueStartupTest::missingDatabaseOpensEmptyWithoutMessage()
 {
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     QVERIFY(form->isVisible());
     QVERIFY(form->isLoaded());
     QVERIFY(!form->BancoDados);
@@ -100,27 +83,27 @@ void CatalogueStartupTest::missingDatabaseOpensEmptyWithoutMessage()
     QVERIFY(form->Txtcod->text().isEmpty());
     QVERIFY(form->txttítulo->text().isEmpty());
     QCOMPARE(form->GridModel->rowCount(), 0);
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
     // The hourglass came and went.
-    QCOMPARE(m_services.pointers.first(), ondrel::platform::Pointer::Hourglass);
-    QCOMPARE(m_services.pointer(), ondrel::platform::Pointer::Default);
-    QCOMPARE(form->HelpFile, m_folder->path() + QStringLiteral("/Ulmix.hlp"));
+    QCOMPARE(m_folder->services.pointers.first(), ondrel::platform::Pointer::Hourglass);
+    QCOMPARE(m_folder->services.pointer(), ondrel::platform::Pointer::Default);
+    QCOMPARE(form->HelpFile, m_folder->dir.filePath(QStringLiteral("Ulmix.hlp")));
     // Typing a code with no database open fails quietly.
     QTest::keyClicks(form->Txtcod, QStringLiteral("A1"));
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
 }
 
 void CatalogueStartupTest::emptyTable()
 {
     testutil::createCollection(databaseFile());
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     QVERIFY(form->BancoDados);
     QVERIFY(form->TabObjetos);
     QCOMPARE(form->TotalRegistros, 0);
     QCOMPARE(form->GridModel->rowCount(), 0);
     QVERIFY(form->Txtcod->text().isEmpty());
-    QVERIFY(m_services.messageBoxes.isEmpty());
-    QCOMPARE(m_services.beeps, 0);
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
+    QCOMPARE(m_folder->services.beeps, 0);
 }
 
 void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable_data()
@@ -146,11 +129,11 @@ void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable()
             loans->update();
         }
     }
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     // No object, so no loan: the available look, and nothing sounds.
     QVERIFY(form->Txtcod->text().isEmpty());
-    QCOMPARE(m_services.beeps, 0);
-    QVERIFY(m_services.sounds.isEmpty());
+    QCOMPARE(m_folder->services.beeps, 0);
+    QVERIFY(m_folder->services.sounds.isEmpty());
     QVERIFY(form->lblBorrow->text().isEmpty());
     QVERIFY(form->lblborrow2->text().isEmpty());
     QVERIFY(above(form->imgLight, form->imgBorrow));
@@ -158,7 +141,7 @@ void CatalogueStartupTest::emptyCatalogueWithLoansLooksAvailable()
     // "Emprestar" says there is no object.
     QVERIFY(form->cmdEmprestar->isEnabled());
     QTest::mouseClick(form->cmdEmprestar, Qt::LeftButton);
-    QCOMPARE(m_services.messageTexts(), QStringList{QStringLiteral("Não há nenhum objeto cadastrado ou\r\n"
+    QCOMPARE(m_folder->services.messageTexts(), QStringList{QStringLiteral("Não há nenhum objeto cadastrado ou\r\n"
                                                                    "O código deste registro foi apagado!")});
     QVERIFY(!ondrel::loans::Frmemprestimos::existing());
 }
@@ -181,7 +164,7 @@ void CatalogueStartupTest::demoDatabaseShowsFirstObject()
     }
     QVERIFY(count > 1);
 
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     QCOMPARE(form->Txtcod->text(), firstCode);
     QCOMPARE(form->txttítulo->text(), firstTitle);
     QCOMPARE(form->TotalRegistros, count);
@@ -192,7 +175,7 @@ void CatalogueStartupTest::demoDatabaseShowsFirstObject()
     QCOMPARE(form->lblCount->text(), counter);
     const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
     QCOMPARE(form->lbltotal->text(), QStringLiteral("R$  ") + brazil.toString(sum / 10000.0, 'f', 2));
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
 
     // The grid's columns: five shown, four hidden.
     QStringList shown, hidden;
@@ -222,14 +205,14 @@ void CatalogueStartupTest::loanIndicatorsOfStartup()
             firstNome = own->text(QStringLiteral("Nome"));
         }
     }
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     // The indicators of start-up run before the loans source has shown
     // anything; the first object shown brings its own loans, and the display
     // follows the newest of them: one beep and one alarm when it is out, no
     // sound for the newest loan of all.
     const bool lent = firstEntregue == QStringLiteral("Não");
-    QCOMPARE(m_services.beeps, lent ? 1 : 0);
-    QCOMPARE(m_services.sounds.size(), lent ? 1 : 0);
+    QCOMPARE(m_folder->services.beeps, lent ? 1 : 0);
+    QCOMPARE(m_folder->services.sounds.size(), lent ? 1 : 0);
     QCOMPARE(form->Data2->recordSource(), QStringLiteral("pesquisa"));
     QCOMPARE(form->Text2->text(), firstEntregue);
     if (firstEntregue == QStringLiteral("Não")) {
@@ -250,7 +233,7 @@ void CatalogueStartupTest::loanIndicatorsOfStartup()
 void CatalogueStartupTest::typedCodeRewritesPesquisa()
 {
     testutil::createCollection(databaseFile(), testutil::Collection::Demo);
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     const QString first = form->Txtcod->text();
     QCOMPARE(form->BancoDados->queryDefSql(QStringLiteral("pesquisa")),
              QStringLiteral("select * from empréstimos where codobjeto = '%1'order by data desc").arg(first));
@@ -260,7 +243,7 @@ void CatalogueStartupTest::typedCodeRewritesPesquisa()
              QStringLiteral("select * from empréstimos where codobjeto = 'D''A'order by data desc"));
     QVERIFY(form->Label1->text().isEmpty());
     QVERIFY(form->Text2->text().isEmpty());
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
 }
 
 void CatalogueStartupTest::closingUnloadsAndReopeningLoadsAgain()
@@ -291,24 +274,24 @@ void CatalogueStartupTest::closingUnloadsAndReopeningLoadsAgain()
 
 void CatalogueStartupTest::sairEndsTheProcess()
 {
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     form->mnusair->trigger();
-    QCOMPARE(m_services.endProcessCalls, 1);
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QCOMPARE(m_folder->services.endProcessCalls, 1);
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
 }
 
 void CatalogueStartupTest::pictureIsFittedOnResize()
 {
     using ondrel::platform::pixelsToTwips;
     using ondrel::platform::twipsToPixels;
-    Frmobjetos* form = showForm();
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
     QVERIFY(QTest::qWaitForWindowExposed(form));
 
     // A picture 3000 twips high shrinks by 1.2 until it fits the frame.
     const double dpi = ondrel::platform::logicalDpi(form);
     QImage tall(twipsToPixels(1800, dpi), twipsToPixels(3000, dpi), QImage::Format_RGB32);
     tall.fill(Qt::blue);
-    const QString tallFile = m_folder->filePath(QStringLiteral("alto.png"));
+    const QString tallFile = m_folder->dir.filePath(QStringLiteral("alto.png"));
     QVERIFY(tall.save(tallFile));
     form->txtPath->setText(tallFile);
     form->Form_Resize();
@@ -330,7 +313,7 @@ void CatalogueStartupTest::pictureIsFittedOnResize()
     // A small picture keeps its natural size, centred, after the next resize.
     QImage small(20, 10, QImage::Format_RGB32);
     small.fill(Qt::red);
-    const QString smallFile = m_folder->filePath(QStringLiteral("pequena.png"));
+    const QString smallFile = m_folder->dir.filePath(QStringLiteral("pequena.png"));
     QVERIFY(small.save(smallFile));
     form->txtPath->setText(smallFile);
     form->resize(form->width() + 40, form->height() + 30);
@@ -338,10 +321,10 @@ void CatalogueStartupTest::pictureIsFittedOnResize()
     QVERIFY(qAbs(form->Picture1->width() - 20 - 2 * form->Image1->x()) <= 2);
 
     // A file that is gone leaves the picture area empty, without a message.
-    form->txtPath->setText(m_folder->filePath(QStringLiteral("sumiu.png")));
+    form->txtPath->setText(m_folder->dir.filePath(QStringLiteral("sumiu.png")));
     form->Form_Resize();
     QCOMPARE(form->Image1->size(), QSize(0, 0));
-    QVERIFY(m_services.messageBoxes.isEmpty());
+    QVERIFY(m_folder->services.messageBoxes.isEmpty());
 }
 
 QTEST_MAIN(CatalogueStartupTest)

@@ -275,10 +275,8 @@ void HelpTest::everyPageReachedWithoutDeadLinks()
 
 void HelpTest::everyMarkedTextIsTheProgramsOwn()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmobjetos* objetos = Frmobjetos::instance();
-    objetos->Show();
+    Folder folder(standardObjects(), standardLoans());
+    Frmobjetos* objetos = testutil::shown<Frmobjetos>();
     Frmemprestimos* loans = openLoans();
     QVERIFY(loans);
 
@@ -319,8 +317,7 @@ void HelpTest::f1OpensTheWindowsPage()
 {
     QFETCH(bool, loansWindow);
     QFETCH(QString, page);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     copyHelp(folder.dir.path());
     Frmobjetos* objetos = Frmobjetos::instance();
     objetos->Show();  // registers the folder's help file
@@ -361,11 +358,9 @@ void HelpTest::f1InTheSearchDialogCanBeReadWhileItIsUp_data()
 void HelpTest::f1InTheSearchDialogCanBeReadWhileItIsUp()
 {
     QFETCH(bool, viewerAlreadyOpen);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     copyHelp(folder.dir.path());
-    Frmobjetos* objetos = Frmobjetos::instance();
-    objetos->Show();
+    Frmobjetos* objetos = testutil::shown<Frmobjetos>();
     QVERIFY(testutil::showActive(objetos));
     if (viewerAlreadyOpen) {
         QTest::keyClick(objetos, Qt::Key_F1);

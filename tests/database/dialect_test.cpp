@@ -6,20 +6,7 @@
 
 using namespace ondrel::db;
 
-namespace {
-
-// Reads one field of every record, in set order.
-QStringList column(Recordset& rs, const QString& field)
-{
-    QStringList out;
-    if (rs.eof())
-        return out;
-    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
-        out.append(rs.text(field));
-    return out;
-}
-
-}  // namespace
+using testutil::column;
 
 class DatabaseDialect : public QObject {
     Q_OBJECT

@@ -44,15 +44,7 @@ const char* kPlainChanges =
     "INSERT INTO objetos (cod, cod_chave, \"Título\", \"Autor\", \"Assunto\", valor) "
     "VALUES ('G', 'g', 'Cais do Sertão', 'Chico Science', 'MPB', 640000);";
 
-QStringList codes(Recordset& rs)
-{
-    QStringList out;
-    if (rs.bof() && rs.eof())
-        return out;
-    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
-        out.append(rs.text(QStringLiteral("cod")));
-    return out;
-}
+QStringList codes(Recordset& rs) { return testutil::column(rs, QStringLiteral("cod")); }
 
 }  // namespace
 

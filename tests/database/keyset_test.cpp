@@ -18,16 +18,7 @@ QString codeAt(Recordset& rs)
     return rs.hasCurrent() ? rs.text(QStringLiteral("cod")) : QStringLiteral("<none>");
 }
 
-// Every value of one field, first to last, as a loop over the set reads it.
-QStringList column(Recordset& rs, const QString& field)
-{
-    QStringList out;
-    if (rs.keyCount() == 0)
-        return out;
-    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
-        out.append(rs.text(field));
-    return out;
-}
+using testutil::column;
 
 }  // namespace
 

@@ -43,10 +43,7 @@ void LoansChromeTest::hoverTexts()
 {
     QFETCH(QString, button);
     QFETCH(QString, text);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     auto* b = loans->findChild<QWidget*>(button);
     QVERIFY(b);
     loans->lblpanel->setText(QStringLiteral("antes"));
@@ -58,10 +55,7 @@ void LoansChromeTest::hoverTexts()
 
 void LoansChromeTest::hoverFromSearchToHelp()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     // Moving the real mouse across the bar: search button, then help button.
     QTest::mouseMove(loans->cmdSeleciona);
     QTRY_COMPARE(loans->lblpanel->text(), QStringLiteral("Pesquisar..."));
@@ -71,10 +65,7 @@ void LoansChromeTest::hoverFromSearchToHelp()
 
 void LoansChromeTest::homeLink()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     QCOMPARE(loans->cmdHome->caption(), ondrel::chrome::makerName());
 
     enter(loans->cmdHome);
@@ -92,10 +83,7 @@ void LoansChromeTest::homeLink()
 
 void LoansChromeTest::helpAndAbout()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
 
     loans->lblpanel->setText(QStringLiteral("Ajuda"));
     QTest::mouseClick(loans->ctbajuda, Qt::LeftButton);
@@ -117,8 +105,7 @@ void LoansChromeTest::helpAndAbout()
 
 void LoansChromeTest::f1OpensTheHelpFile()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     {
         QFile help(folder.dir.filePath(QStringLiteral("Ulmix.hlp")));
         QVERIFY(help.open(QIODevice::WriteOnly));

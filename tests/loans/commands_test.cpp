@@ -72,10 +72,7 @@ private slots:
 
 void LoansCommandsTest::newLoanIsFilledStoredAndCounted()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     startLoan(loans, QStringLiteral("B2"), QStringLiteral("Gil"));
     QVERIFY(entering(loans));
     QCOMPARE(loans->Combo1->currentText(), QStringLiteral("Não"));
@@ -118,10 +115,7 @@ void LoansCommandsTest::lookup()
     QFETCH(QString, code);
     QFETCH(QStringList, copied);
     QFETCH(bool, warned);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     folder.addObject({"N1", "Revista", "Nova", "Rui"});  // by another window, after the loans window opened
     click(loans->cmdNovo);
     if (!before.isEmpty()) {
@@ -151,10 +145,7 @@ void LoansCommandsTest::lookup()
 
 void LoansCommandsTest::lookupIgnoresMenusAndCancel()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     click(loans->cmdNovo);
     QVERIFY(loans->Txtcod->hasFocus());
     // Opening "&Arquivo" takes the focus for a moment only.
@@ -185,10 +176,7 @@ void LoansCommandsTest::lookupIgnoresMenusAndCancel()
 
 void LoansCommandsTest::saveWithoutNameKeepsEntry()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     startLoan(loans, QStringLiteral("A1"), QString());
     loans->mnusalvar->trigger();
     QCOMPARE(folder.services.messageTexts(), QStringList{"O Preenchimento do Campo NOME é necessário"});
@@ -219,10 +207,7 @@ void LoansCommandsTest::moveWhileEntering()
     QFETCH(bool, byGrid);
     QFETCH(bool, told);
     QFETCH(QString, stored);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     if (loan.isEmpty()) {
         startLoan(loans, QStringLiteral("E5"), name);
     } else {
@@ -264,10 +249,7 @@ void LoansCommandsTest::moveWhileEntering()
 
 void LoansCommandsTest::returnNoteInFrontOfRemarks()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     goTo(loans, QStringLiteral("Elisa"));
     click(loans->cmdEditar);
     QVERIFY(loans->Editando);
@@ -295,10 +277,7 @@ void LoansCommandsTest::returnNoteInFrontOfRemarks()
 
 void LoansCommandsTest::editandoCarriesOverToNewLoan()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     click(loans->cmdEditar);
     click(loans->cmdCancelar);
     QVERIFY(loans->Editando);
@@ -395,10 +374,7 @@ void LoansCommandsTest::newRefusedKeepsShownLoan_data()
 void LoansCommandsTest::newRefusedKeepsShownLoan()
 {
     QFETCH(bool, fromMenu);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     goTo(loans, QStringLiteral("Ana"));
     const QString caption = loans->Data1->caption();
     const QString commandsBefore = commandStates(loans);
@@ -446,10 +422,7 @@ void LoansCommandsTest::newRefusedKeepsShownLoan()
 
 void LoansCommandsTest::cancelAndRefusals()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     // Nothing to cancel right after opening: one message, menus set.
     loans->mnucancelar->trigger();
     QCOMPARE(folder.services.messageTexts(), QStringList{"Impossível Cancelar esta Operação!"});
@@ -479,8 +452,7 @@ void LoansCommandsTest::cancelAndRefusals()
 void LoansCommandsTest::deleteLastAndOnlyLoan()
 {
     {
-        Folder folder;
-        folder.create(standardObjects(), standardLoans());
+        Folder folder(standardObjects(), standardLoans());
         Frmemprestimos* loans = openLoans();
         QVERIFY(loans);
         goTo(loans, QStringLiteral("Fábio"));
@@ -498,8 +470,7 @@ void LoansCommandsTest::deleteLastAndOnlyLoan()
         QCOMPARE(loans->Data1->caption(), QStringLiteral(" Registro : 5  de  5"));
     }
     {
-        Folder folder;
-        folder.create(standardObjects(), {{"A1", "Única", "Não", "01/01/2003", ""}});
+        Folder folder(standardObjects(), {{"A1", "Única", "Não", "01/01/2003", ""}});
         Frmemprestimos* loans = openLoans();
         QVERIFY(loans);
         loans->mnuexcluir->trigger();
@@ -534,10 +505,7 @@ void LoansCommandsTest::moves()
     QFETCH(QString, control);
     QFETCH(QString, name);
     QFETCH(int, position);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     loans->Data1->recordset()->setAbsolutePosition(start);
     if (auto* button = loans->findChild<QAbstractButton*>(control))
         QTest::mouseClick(button, Qt::LeftButton);
@@ -550,10 +518,7 @@ void LoansCommandsTest::moves()
 
 void LoansCommandsTest::movesInAnEmptyList()
 {
-    Folder folder;
-    folder.create(standardObjects(), {});
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), {});
     for (int i : {0, 1, 0})
         QTest::mouseClick(loans->sscommand1[i], Qt::LeftButton);
     loans->mnuproximo->trigger();
@@ -576,10 +541,7 @@ void LoansCommandsTest::closing()
 {
     QFETCH(QString, control);
     QFETCH(bool, catalogueShown);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     if (control.isEmpty())
         loans->close();
     else if (auto* button = loans->findChild<QAbstractButton*>(control))

@@ -97,10 +97,7 @@ private slots:
 
 void LoansSearchTest::searchThenCloseSearch()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     loans->mnuordnome->trigger();
     loans->lblpanel->setText(QStringLiteral("antes"));
 
@@ -145,10 +142,7 @@ void LoansSearchTest::searchThenCloseSearch()
 
 void LoansSearchTest::searchMenusRunTheButtons()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     QVERIFY(answerDialog<Frmpesquisa>([&] { loans->mnupesquisa->trigger(); }, [](Frmpesquisa* d) {
         d->Combo1->setEditText(QStringLiteral("Nome"));
         d->Text1->setText(QStringLiteral("a"));
@@ -164,10 +158,7 @@ void LoansSearchTest::searchMenusRunTheButtons()
 
 void LoansSearchTest::searchCancelledTwice()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     loans->mnuemprestados->trigger();
     const QStringList before = listed(loans);
     for (int time = 0; time < 2; ++time) {
@@ -187,10 +178,7 @@ void LoansSearchTest::searchCancelledTwice()
 
 void LoansSearchTest::closeDuringSearchStartsLoaded()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     loans->mnudata->trigger();
     QVERIFY(search(loans, loans->cmdSeleciona, [](Frmpesquisa* d) {
                 d->Text1->setText(QStringLiteral("Bruno"));
@@ -226,10 +214,7 @@ void LoansSearchTest::refusedSaveChangesNothing_data()
 void LoansSearchTest::refusedSaveChangesNothing()
 {
     QFETCH(QString, command);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     const auto typeCasm = [](Frmpesquisa* d) {
         d->Combo1->setEditText(QStringLiteral("Título"));
         d->Text1->setText(QStringLiteral("casm"));

@@ -63,10 +63,7 @@ private slots:
 
 void LoansViewsTest::allLoansNewestFirst()
 {
-    Folder folder;
-    folder.create(standardObjects(), mixedLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), mixedLoans());
     // At load: table order, "Código" checked although the list does not follow it.
     QCOMPARE(listed(loans), (QStringList{"Rui", "Ana", "Lia", "Caio"}));
     QCOMPARE(checkedOrders(loans), QStringList{"mnuordcod"});
@@ -85,10 +82,7 @@ void LoansViewsTest::allLoansNewestFirst()
 
 void LoansViewsTest::notReturnedOnly()
 {
-    Folder folder;
-    folder.create(standardObjects(), mixedLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), mixedLoans());
     loans->mnuordnome->trigger();
     loans->mnuemprestados->trigger();
     QCOMPARE(listed(loans), (QStringList{"Rui", "Lia"}));
@@ -120,10 +114,7 @@ void LoansViewsTest::orders()
     QFETCH(QString, before);
     QFETCH(QString, item);
     QFETCH(QStringList, names);
-    Folder folder;
-    folder.create(standardObjects(), mixedLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), mixedLoans());
     orderItem(loans, before)->trigger();
     QCOMPARE(checkedOrders(loans), QStringList{before});
     loans->sscommand1[0]->click();  // away from the first loan
@@ -137,10 +128,7 @@ void LoansViewsTest::orders()
 
 void LoansViewsTest::orderAfterCancelledSearchListsAll()
 {
-    Folder folder;
-    folder.create(standardObjects(), mixedLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), mixedLoans());
     loans->mnuemprestados->trigger();
     // A cancelled search gives "Ordenar" back while the not-returned list stays.
     loans->mnuordenar->setEnabled(true);
@@ -203,10 +191,7 @@ void LoansViewsTest::quickFind()
 
 void LoansViewsTest::quickFindSearchesOnlyTheListedLoans()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     loans->mnuemprestados->trigger();  // Bruno, Davi, Elisa
     folder.services.inputBoxAnswers.enqueue(QStringLiteral("Dom Casmurro"));
     loans->mnuprocurar->trigger();
@@ -217,10 +202,7 @@ void LoansViewsTest::quickFindSearchesOnlyTheListedLoans()
 
 void LoansViewsTest::quickFindInAnEmptyList()
 {
-    Folder folder;
-    folder.create(standardObjects(), {{"A1", "Ana", "Sim", "01/02/2003", ""}});
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), {{"A1", "Ana", "Sim", "01/02/2003", ""}});
     loans->mnuemprestados->trigger();
     QCOMPARE(listed(loans), QStringList{});
     folder.services.inputBoxAnswers.enqueue(QStringLiteral("Dom Casmurro"));
@@ -241,10 +223,7 @@ void LoansViewsTest::menuKeysMoveFromAnyBox_data()
 void LoansViewsTest::menuKeysMoveFromAnyBox()
 {
     QFETCH(QString, box);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     QWidget* focus = loans->findChild<QWidget*>(box);
     QVERIFY(focus);
     focus->setFocus();
@@ -277,10 +256,7 @@ void LoansViewsTest::counterShowsTheLoansInTheFile()
 {
     QFETCH(bool, add);
     QFETCH(QString, counter);
-    Folder folder;
-    folder.create(standardObjects(), mixedLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), mixedLoans());
     QCOMPARE(loans->Data1->caption(), QStringLiteral(" Registro : 1  de  4"));
     if (add) {
         folder.addLoan({"A1", "Zé", "Não", "01/01/2006", ""});

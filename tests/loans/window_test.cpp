@@ -30,8 +30,7 @@ bool inFront(QWidget* a, QWidget* b)
 // Positions the catalogue on a code (a shown, loaded catalogue window).
 Frmobjetos* catalogueOn(const QString& code)
 {
-    Frmobjetos* objects = Frmobjetos::instance();
-    objects->Show();
+    Frmobjetos* objects = testutil::shown<Frmobjetos>();
     if (!code.isEmpty())
         objects->Data1->recordset()->findFirst(QStringLiteral("cod='") + ondrel::db::literal(code) + "'");
     return objects;
@@ -66,10 +65,7 @@ void LoansWindowTest::toolbarLayout_data()
 void LoansWindowTest::toolbarLayout()
 {
     QFETCH(QSize, size);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
-    Frmemprestimos* loans = openLoans();
-    QVERIFY(loans);
+    OPEN_LOANS(standardObjects(), standardLoans());
     if (size.isValid())
         loans->resize(size);
     QTest::qWait(10);
@@ -95,8 +91,7 @@ void LoansWindowTest::opensOnLastLoanOfCatalogueCode()
     QFETCH(QString, catalogueCode);
     QFETCH(QString, name);
     QFETCH(int, position);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     if (catalogueCode != QStringLiteral("-")) {
         QCOMPARE(catalogueOn(catalogueCode)->Txtcod->text(), catalogueCode);
     }
@@ -114,11 +109,9 @@ void LoansWindowTest::opensOnLastLoanOfCatalogueCode()
 
 void LoansWindowTest::closeAndReopenStartsOnFirstLoanAndRecounts()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     catalogueOn(QStringLiteral("B2"));
-    Frmemprestimos* loans = Frmemprestimos::instance();
-    loans->Show();
+    Frmemprestimos* loans = testutil::shown<Frmemprestimos>();
     QCOMPARE(loans->Txtnome->text(), QStringLiteral("Fábio"));
     loans->Cmdeditar_Click();
     QVERIFY(loans->Editando);
@@ -153,8 +146,7 @@ void LoansWindowTest::closeAndReopenStartsOnFirstLoanAndRecounts()
 void LoansWindowTest::missingDatabaseOpensEmpty()
 {
     Folder folder;
-    Frmemprestimos* loans = Frmemprestimos::instance();
-    loans->Show();
+    Frmemprestimos* loans = testutil::shown<Frmemprestimos>();
     QVERIFY(loans->isLoaded());
     QVERIFY(!loans->BancoDados);
     QCOMPARE(loans->CaminhoBanco, folder.path());
@@ -207,8 +199,7 @@ void LoansWindowTest::returnedIndicator()
 
 void LoansWindowTest::initialStateOfControls()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     Frmemprestimos* loans = Frmemprestimos::instance();
     QCOMPARE(loans->windowTitle(), QStringLiteral("Empréstimos"));
     // The toolbar in the browsing pattern, the menu's five items enabled.
@@ -277,8 +268,7 @@ void LoansWindowTest::typingAndPastingStopAtFieldLength()
     QFETCH(bool, paste);
     QFETCH(int, typed);
     QFETCH(int, kept);
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     Frmemprestimos* loans = Frmemprestimos::instance();
     QVERIFY(showActive(loans));
     loans->cmdNovo->click();

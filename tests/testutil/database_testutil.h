@@ -124,4 +124,15 @@ inline void addRecord(ondrel::db::Recordset& rs, const QList<QPair<QString, QStr
     rs.update();
 }
 
+// Every value of one field, first to last, as a loop over the set reads it.
+inline QStringList column(ondrel::db::Recordset& rs, const QString& field)
+{
+    QStringList out;
+    if (rs.keyCount() == 0)
+        return out;
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+        out.append(rs.text(field));
+    return out;
+}
+
 }  // namespace testutil

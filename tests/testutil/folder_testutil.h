@@ -19,6 +19,15 @@
 
 namespace testutil {
 
+// A record window or the search dialog, loaded and shown.
+template <typename Window>
+Window* shown()
+{
+    Window* window = Window::instance();
+    window->Show();
+    return window;
+}
+
 class PluginFolder {
 public:
     PluginFolder()

@@ -3,24 +3,15 @@
 // A plug-in folder with a collection database of a few objects and loans,
 // and the windows torn down after each test.
 #include "binding/datacontrol.h"
-#include "catalogue/Frmobjetos.h"
-#include "database/database.h"
 #include "database/recordset.h"
 #include "folder_testutil.h"
-#include "loans/Frmemprestimos.h"
-#include "platform/pluginfolder.h"
-#include "platform/testservices.h"
 #include "widget_testutil.h"
 #include "widgets/picturebutton.h"
 
-#include <QCoreApplication>
 #include <QHash>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 namespace loanstest {
 
@@ -40,6 +31,9 @@ struct Loan {
 
 class Folder : public testutil::PluginFolder {
 public:
+    Folder() = default;
+    // Created with these objects and loans.
+    Folder(const QList<QStringList>& objects, const QList<Loan>& loans) { create(objects, loans); }
     using PluginFolder::create;
     // Objects as (cod, kind, title, author).
     void create(const QList<QStringList>& objects, const QList<Loan>& loans)
@@ -124,6 +118,14 @@ inline Frmemprestimos* openLoans()
     loans->Show();
     return showActive(loans) ? loans : nullptr;
 }
+
+// The set-up most loans tests start from: `folder` created with these objects
+// and loans, and `loans`, the loans window shown and active on it; the test
+// stops when the window never gets the focus.
+#define OPEN_LOANS(...)                                                  \
+    loanstest::Folder folder(__VA_ARGS__);                               \
+    ondrel::loans::Frmemprestimos* loans = loanstest::openLoans();       \
+    QVERIFY(loans)
 
 // Borrowers of the listed loans, in list order, read from the record set.
 inline QStringList listed(Frmemprestimos* loans)

@@ -358,8 +358,7 @@ void WindowsLayoutTest::init()
 
 QWidget* WindowsLayoutTest::open(const QString& window)
 {
-    Frmobjetos* objects = Frmobjetos::instance();
-    objects->Show();
+    Frmobjetos* objects = testutil::shown<Frmobjetos>();
     objects->Data1->recordset()->setAbsolutePosition(13);
     if (window.startsWith(QLatin1String("catalogue"))) {
         objects->SSTab1->setCurrentIndex(window.endsWith(QLatin1String("Listagem")) ? 1 : 0);

@@ -37,14 +37,12 @@ private slots:
 
 void LendingEndToEndTest::lendAndReturn()
 {
-    Folder folder;
-    folder.create(standardObjects(), standardLoans());
+    Folder folder(standardObjects(), standardLoans());
     RecordingServices& services = folder.services;
     const QString alarm = folder.dir.filePath(QStringLiteral("alarme.wav"));
     const QString borrower = QStringLiteral("Joana Guimarães");
 
-    Frmobjetos* f = Frmobjetos::instance();
-    f->Show();
+    Frmobjetos* f = testutil::shown<Frmobjetos>();
     QVERIFY(showActive(f));
 
     // 1. Move to "Tropicália" (E5, never lent) by its row on the list tab.

@@ -115,8 +115,7 @@ void LendingTest::cleanup()
 
 Frmobjetos* LendingTest::openCatalogue()
 {
-    Frmobjetos* f = Frmobjetos::instance();
-    f->Show();
+    Frmobjetos* f = testutil::shown<Frmobjetos>();
     if (!showActive(f))
         qWarning("catalogue window not active");
     return f;
@@ -537,8 +536,7 @@ void LendingTest::catalogueFollowsSavedLoan()
     QFETCH(QString, lent);
     Folder& folder = *m_folder;
     folder.create(standardObjects(), standardLoans());
-    Frmobjetos* objects = Frmobjetos::instance();
-    objects->Show();
+    Frmobjetos* objects = testutil::shown<Frmobjetos>();
     QCOMPARE(objects->Txtcod->text(), QStringLiteral("A1"));
     QCOMPARE(objects->Label1->text(), QStringLiteral("Elisa"));
 

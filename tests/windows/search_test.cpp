@@ -20,6 +20,7 @@
 
 using namespace loanstest;
 using ondrel::search::Frmpesquisa;
+using testutil::shown;
 
 namespace {
 
@@ -28,6 +29,15 @@ const QString kSentinel = QStringLiteral("select cod, objeto, título, autor, va
 
 // The plug-in folder (whose teardown closes the dialog before the windows).
 struct Fixture {
+    enum Contents { Catalogue, EmptyFile, NoFile };
+    // The folder with the catalogue below (most tests), an empty collection, or no file at all.
+    explicit Fixture(Contents contents = Catalogue)
+    {
+        if (contents == Catalogue)
+            createCatalogue();
+        else if (contents == EmptyFile)
+            folder.create(testutil::Collection::Empty);
+    }
     Folder folder;
     // Objects with subject and description; B2 has no author, subject or
     // description at all.
@@ -61,14 +71,6 @@ struct Fixture {
     }
     QString imprime() const { return folder.open()->queryDefSql(QStringLiteral("Imprime")); }
 };
-
-template <typename Window>
-Window* shown()
-{
-    Window* window = Window::instance();
-    window->Show();
-    return window;
-}
 
 // The values of one field over a window's whole listing, sorted.
 QStringList listed(ondrel::db::DataControl* data, const QString& field)
@@ -236,7 +238,6 @@ void SearchTest::catalogueSearch()
     QFETCH(QStringList, codes);
     QFETCH(QString, panel);
     Fixture fx;
-    fx.createCatalogue();
     Frmobjetos* objetos = shown<Frmobjetos>();
     Frmpesquisa* dlg = prepareCatalogueSearch(objetos);
     objetos->lblpanel->setText(QStringLiteral("antes"));
@@ -276,7 +277,6 @@ void SearchTest::catalogueSearchWithoutEntry()
 {
     QFETCH(QString, field);
     Fixture fx;
-    fx.createCatalogue();
     Frmobjetos* objetos = shown<Frmobjetos>();
     const QString source = objetos->Data1->recordSource();
     Frmpesquisa* dlg = prepareCatalogueSearch(objetos);
@@ -304,11 +304,7 @@ void SearchTest::descriptionCountsReachedRecords()
     // An empty catalogue counts 0; a full one 1, as only the first record of
     // the set was reached.
     for (bool empty : {true, false}) {
-        Fixture fx;
-        if (empty)
-            fx.folder.create(testutil::Collection::Empty);
-        else
-            fx.createCatalogue();
+        Fixture fx(empty ? Fixture::EmptyFile : Fixture::Catalogue);
         Frmobjetos* objetos = shown<Frmobjetos>();
         Frmpesquisa* dlg = prepareCatalogueSearch(objetos);
         dlg->Combo1->setEditText(QStringLiteral("Descrição"));
@@ -347,7 +343,6 @@ void SearchTest::loansSearch()
     QFETCH(QString, statement);
     QFETCH(QStringList, names);
     Fixture fx;
-    fx.createCatalogue();
     Frmemprestimos* loans = shown<Frmemprestimos>();
     const QString source = loans->Data1->recordSource();
     Frmpesquisa* dlg = prepareLoansSearch(loans);
@@ -378,7 +373,6 @@ void SearchTest::loansSearch()
 void SearchTest::catalogueCancelAsFirstUse()
 {
     Fixture fx;
-    fx.createCatalogue();
     Frmobjetos* objetos = shown<Frmobjetos>();
     const QString source = objetos->Data1->recordSource();
     Frmpesquisa* dlg = prepareCatalogueSearch(objetos);
@@ -401,7 +395,6 @@ void SearchTest::catalogueCancelAsFirstUse()
 void SearchTest::loansCancelKeepsFilter()
 {
     Fixture fx;
-    fx.createCatalogue();
     Frmemprestimos* loans = shown<Frmemprestimos>();
     Frmpesquisa* dlg = prepareLoansSearch(loans);
     dlg->Text1->setText(QStringLiteral("a"));
@@ -423,7 +416,6 @@ void SearchTest::loansCancelKeepsFilter()
 void SearchTest::cancelWithoutCallerStaysOpen()
 {
     Fixture fx;
-    fx.createCatalogue();
     Frmpesquisa* dlg = Frmpesquisa::instance();
     bool stillOpen = false;
     showModal(dlg, [&] {
@@ -456,7 +448,6 @@ void SearchTest::keyboard()
     QFETCH(int, key);
     QFETCH(bool, confirms);
     Fixture fx;
-    fx.createCatalogue();
     Frmemprestimos* loans = shown<Frmemprestimos>();
     Frmpesquisa* dlg = prepareLoansSearch(loans);
     dlg->Text1->setText(QStringLiteral("Bru"));
@@ -479,7 +470,6 @@ void SearchTest::keyboard()
 void SearchTest::everyClosingRestoresLoadLayout()
 {
     Fixture fx;
-    fx.createCatalogue();
     Frmemprestimos* loans = shown<Frmemprestimos>();
     const QString source = loans->Data1->recordSource();
     const std::function<void(Frmpesquisa*)> closings[] = {
@@ -509,7 +499,7 @@ void SearchTest::engineErrorIsShown()
 {
     // No database file: the open fails, the error is shown and the dialog
     // stays open with what the user typed.
-    Fixture fx;
+    Fixture fx(Fixture::NoFile);
     Frmpesquisa* dlg = Frmpesquisa::instance();
     dlg->Optobjeto->setChecked(true);
     QString typed;
@@ -529,7 +519,6 @@ void SearchTest::openedByBothWindows()
     // Each window fills the dialog itself; a second opening offers the
     // entries once, and Enter in the key box confirms.
     Fixture fx;
-    fx.createCatalogue();
     Frmobjetos* objetos = shown<Frmobjetos>();
     Frmemprestimos* loans = shown<Frmemprestimos>();
     QStringList offered;
