@@ -59,20 +59,9 @@ QString collectionPath()
 
 int backUpCollection(const QString& destination)
 {
-    using namespace ondrel::db;
-    const QString collection = collectionPath();
-    const QString refusal = refusalToCopy(collection);
-    if (!refusal.isEmpty()) {
-        std::fprintf(stderr, "ondrel: %s\n", qPrintable(refusal));
-        return 1;
-    }
-    const QString folder = destination.isEmpty() ? backupFolder() : destination;
-    // The backup folder keeps its newest copies; a folder the person names
-    // keeps every copy made there.
-    const bool intoBackupFolder = QDir(folder).absolutePath() == QDir(backupFolder()).absolutePath();
+    // Copying only reads the collection: a read-only one is copied too.
     try {
-        const QString copy = backUp(collection, folder, QDateTime::currentDateTime(), intoBackupFolder ? kCopiesKept : 0);
-        std::printf("%s\n", qPrintable(copy));
+        std::printf("%s\n", qPrintable(ondrel::db::backUpByHand(collectionPath(), destination)));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ondrel: %s\n", e.what());
         return 1;
@@ -80,7 +69,7 @@ int backUpCollection(const QString& destination)
     return 0;
 }
 
-int restoreCollection(const QString& copy)
+int restoreCollection(const QString& copy, bool otherCollection)
 {
     using namespace ondrel::db;
     const QString collection = collectionPath();
@@ -93,8 +82,19 @@ int restoreCollection(const QString& copy)
                      qPrintable(service));
         return 1;
     }
+    // A copy of another collection is not put in this one's place by
+    // mistake: only when asked, and then it becomes a collection of its own.
+    const QString other = otherCollectionOf(copy, collection);
+    if (!other.isEmpty() && !otherCollection) {
+        std::fprintf(stderr,
+                     "ondrel: Nada foi restaurado. %s Para pô-la no lugar da coleção mesmo assim, acrescente "
+                     "--other-collection.\n",
+                     qPrintable(other));
+        return CommandLine::kWrongUse;
+    }
     try {
-        const QString kept = restoreCopy(copy, collection);
+        const QString kept = restoreCopy(copy, collection, QDateTime::currentDateTime(),
+                                         other.isEmpty() ? Restored::SameCollection : Restored::NewCollection);
         std::printf("%s\n", qPrintable(kept.isEmpty()
                                            ? QStringLiteral("A cópia \"%1\" foi restaurada em \"%2\".").arg(copy, collection)
                                            : QStringLiteral("A cópia \"%1\" foi restaurada em \"%2\"; o arquivo anterior "
@@ -181,8 +181,9 @@ CommandLine ondrelCommandLine(const QString& program)
         {create, QStringLiteral("CAMINHO"), QStringLiteral("Cria uma coleção vazia no arquivo CAMINHO."), true, {}, {}, {}},
         {show, {}, QStringLiteral("Abre a janela do catálogo diretamente, sem o hospedeiro."), true, {}, {}, {}},
         {backup, {},
-         QStringLiteral("Faz uma cópia de segurança da coleção na pasta DESTINO (padrão: $XDG_DATA_HOME/ondrel/backup, "
-                        "ou seja, ~/.local/share/ondrel/backup)."),
+         QStringLiteral("Faz uma cópia de segurança da coleção: no arquivo DESTINO, se terminar em .mdb, senão na "
+                        "pasta DESTINO (padrão: a pasta desta coleção em $XDG_DATA_HOME/ondrel/backup, ou seja, "
+                        "~/.local/share/ondrel/backup)."),
          true, {}, QStringLiteral("DESTINO"), {}},
         {restore, QStringLiteral("ARQUIVO"),
          QStringLiteral("Restaura a cópia ARQUIVO no lugar da coleção, guardando o arquivo atual ao lado (com o Ulmix "
@@ -194,6 +195,10 @@ CommandLine ondrelCommandLine(const QString& program)
          true, {}, {}, {}},
         {QStringLiteral("demo"), {}, QStringLiteral("Preenche a coleção criada com dados de demonstração."), false,
          {create}, {}, {}},
+        {QStringLiteral("other-collection"), {},
+         QStringLiteral("Restaura mesmo a cópia de outra coleção; a coleção restaurada passa a ser uma coleção à "
+                        "parte, com cópias próprias."),
+         false, {restore}, {}, {}},
         {QStringLiteral("plugin-folder"), QStringLiteral("PASTA"), QStringLiteral("Usa PASTA como pasta do plug-in."),
          false, {serving, show, backup, restore, exportListing}, {}, {}},
         {QStringLiteral("idle-timeout"), QStringLiteral("SEGUNDOS"),
@@ -243,7 +248,7 @@ int main(int argc, char** argv)
         if (!folder.isEmpty())
             ondrel::platform::setPluginFolder(folder);
         if (command == QLatin1String("restore"))
-            return restoreCollection(run->value(command));
+            return restoreCollection(run->value(command), run->has(QStringLiteral("other-collection")));
         return backUpCollection(run->argument);
     }
 
