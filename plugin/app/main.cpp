@@ -5,10 +5,10 @@
 // never asked to Run, it ends after an idle time-out.
 
 #include "catalogue/listingexport.h"
-#include "commandline.h"
 #include "collection/backup.h"
 #include "collection/collection.h"
 #include "collection/places.h"
+#include "commandline/commandline.h"
 #include "database/database.h"
 #include "platform/hostwindow.h"
 #include "platform/services.h"
@@ -261,6 +261,8 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ulmix"));
+    // The desktop entry the windows belong to (Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ondrel.Ulmix"));
     // "Sair" and the end button end the process at once; the collection file
     // is made whole first (a copy of it alone holds every committed change).
     ondrel::platform::setBeforeEnd(&ondrel::db::checkpointAndCloseAll);
