@@ -313,15 +313,6 @@ QList<BackupCopy> backupCopies(const QString& folder)
     return copies;
 }
 
-std::optional<BackupCopy> newestGoodCopy(const QString& folder)
-{
-    for (const BackupCopy& copy : backupCopies(folder)) {
-        if (Database::check(copy.path, connectString(), true).problem == FileProblem::None)
-            return copy;
-    }
-    return std::nullopt;
-}
-
 std::optional<BackupCopy> newestGoodCopyOf(const QString& collection)
 {
     const QString identity = identityOf(collection);

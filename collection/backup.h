@@ -39,13 +39,11 @@ struct BackupCopy {
 // "-2" and on for more in the same second); other files are not copies.
 QList<BackupCopy> backupCopies(const QString& folder);
 
-// The newest copy in the folder that opens as a collection and passes the
-// thorough check; none when no copy does.
-std::optional<BackupCopy> newestGoodCopy(const QString& folder);
-// The newest good copy of the collection at `collection` (which may no
-// longer open): a copy of its identity when the file still tells it,
-// otherwise a copy made of a file at the same place. Never a copy of
-// another collection; none when there is no such copy.
+// The newest copy of the collection at `collection` (which may no longer
+// open) that opens as a collection and passes the thorough check: a copy of
+// its identity when the file still tells it, otherwise a copy made of a file
+// at the same place. Never a copy of another collection; none when there is
+// no such copy.
 std::optional<BackupCopy> newestGoodCopyOf(const QString& collection);
 
 // Why the day's copy is not made: empty when it can be (it opens as a
