@@ -14,7 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QMutex>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTemporaryDir>
@@ -25,6 +24,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <mutex>
 #include <signal.h>
 #include <sys/resource.h>
 #include <thread>
@@ -87,7 +87,7 @@ QString fileKey(const QString& path)
 // The paths tests force read-only, read by the index build's and the day's
 // copy's threads too.
 struct ForcedReadOnly {
-    QMutex mutex;
+    std::mutex mutex;
     QSet<QString> paths;
 };
 
@@ -132,7 +132,7 @@ bool writableHere(const QString& path)
     const QString key = fileKey(path);
     {
         ForcedReadOnly& forced = forcedReadOnly();
-        QMutexLocker lock(&forced.mutex);
+        const std::lock_guard lock(forced.mutex);
         if (forced.paths.contains(key))
             return false;
     }
@@ -533,7 +533,7 @@ void forceReadOnlyOpen(const QString& path, bool force)
 {
     const QString key = fileKey(path);
     ForcedReadOnly& forced = forcedReadOnly();
-    QMutexLocker lock(&forced.mutex);
+    const std::lock_guard lock(forced.mutex);
     if (force)
         forced.paths.insert(key);
     else
