@@ -189,16 +189,24 @@ CommandLine ondrelCommandLine(const QString& program)
          true, {}, {}, {}},
         {QStringLiteral("demo"), {}, QStringLiteral("Preenche a coleção criada com dados de demonstração."), false,
          {create}, {}, {}},
-        {QStringLiteral("plugin-folder"), QStringLiteral("PASTA"), QStringLiteral("Usa PASTA como pasta do plug-in."),
+        {QStringLiteral("plugin-folder"), QStringLiteral("PASTA"), QStringLiteral("Usa a coleção (livrano.mdb) da pasta PASTA."),
          false, {serving, show, backup, restore, exportListing}, {}, {}},
         {QStringLiteral("idle-timeout"), QStringLiteral("SEGUNDOS"),
          QStringLiteral("Iniciado só para responder Identify, termina após SEGUNDOS (padrão 60)."), false, {serving},
          {}, ondrel::app::secondsBetween(1, kMaxIdleSeconds)},
     };
+    // Where the collection lives depends on how this program was built.
+    const QString place = ondrel::db::thisBuild() == ondrel::db::Build::Installed
+        ? QStringLiteral("A coleção de cada pessoa é o arquivo livrano.mdb da sua pasta de dados, "
+                         "$XDG_DATA_HOME/ondrel (quase sempre ~/.local/share/ondrel), criado vazio quando o catálogo "
+                         "se abre pela primeira vez; com --plugin-folder, é o livrano.mdb da PASTA.")
+        : QStringLiteral("A coleção é o arquivo livrano.mdb da pasta do plug-in: a pasta deste programa, ou a PASTA "
+                         "de --plugin-folder.");
     return CommandLine(program,
                        QStringLiteral("Ulmix: catálogo e empréstimos de uma coleção.\n\n"
                                       "Sem comando, atende ao seu hospedeiro pelo barramento de sessão (D-Bus), que o "
-                                      "inicia quando o hospedeiro pede o plug-in."),
+                                      "inicia quando o hospedeiro pede o plug-in.\n\n")
+                           + place,
                        std::move(options));
 }
 
