@@ -1,22 +1,5 @@
-// ondrel: the plug-in's executable.
-//
-//   ondrel                               serves Ondrel.clsPluginInterface on the
-//                                        session bus (started by D-Bus activation)
-//   ondrel --create-database PATH [--demo]
-//                                        creates an empty collection database
-//                                        (and fills it with demo data)
-//   ondrel --show-catalogue [--plugin-folder DIR]
-//                                        opens the catalogue window without a
-//                                        bus, as a Run from a host would
-//   ondrel --backup [DEST] [--plugin-folder DIR]
-//                                        a copy of the collection into DEST
-//                                        (by default the backup folder)
-//   ondrel --restore FILE [--plugin-folder DIR]
-//                                        puts the copy FILE in place of the
-//                                        collection, keeping the file beside it
-//   ondrel --export-listing FILE.csv|FILE.pdf [--plugin-folder DIR]
-//                                        the collection's listing, as printed,
-//                                        into a spreadsheet file or a PDF
+// ondrel: the plug-in's executable. Its commands and options, with what each
+// one does, are listed once, in ondrelCommandLine() (`ondrel --help`).
 //
 // Serving, it ends when its last window closes; started by activation and
 // never asked to Run, it ends after an idle time-out.
@@ -24,16 +7,17 @@
 #include "catalogue/listingexport.h"
 #include "collection/backup.h"
 #include "collection/collection.h"
+#include "collection/places.h"
+#include "commandline/commandline.h"
 #include "database/database.h"
 #include "platform/hostwindow.h"
-#include "platform/pluginfolder.h"
 #include "platform/services.h"
 #include "platform/qttexts.h"
 #include "plugin/clsPluginInterface.h"
 #include "plugin/dbusplugin.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
+#include <QFileInfo>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
@@ -42,7 +26,14 @@
 #include <cstdio>
 #include <functional>
 
+using ondrel::app::CommandLine;
+using ondrel::app::Invocation;
+using ondrel::app::Option;
+
 namespace {
+
+// The longest wait for a first Run: a day.
+constexpr int kMaxIdleSeconds = 24 * 60 * 60;
 
 int createDatabase(const QString& path, bool demo)
 {
@@ -61,15 +52,10 @@ int createDatabase(const QString& path, bool demo)
     return 0;
 }
 
-QString collectionPath()
-{
-    return ondrel::db::databasePath(ondrel::platform::pluginFolder());
-}
-
 int backUpCollection(const QString& destination)
 {
     using namespace ondrel::db;
-    const QString collection = collectionPath();
+    const QString collection = ondrel::db::collectionFile();
     const QString refusal = refusalToCopy(collection);
     if (!refusal.isEmpty()) {
         std::fprintf(stderr, "ondrel: %s\n", qPrintable(refusal));
@@ -92,7 +78,7 @@ int backUpCollection(const QString& destination)
 int restoreCollection(const QString& copy)
 {
     using namespace ondrel::db;
-    const QString collection = collectionPath();
+    const QString collection = ondrel::db::collectionFile();
     QDBusConnection bus = QDBusConnection::sessionBus();
     const QString service = QString::fromLatin1(ondrel::plugin::kServiceName);
     if (bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(service).value()) {
@@ -118,7 +104,7 @@ int restoreCollection(const QString& copy)
 int exportListingTo(const QString& destination)
 {
     try {
-        ondrel::catalogue::exportListing(ondrel::platform::pluginFolder(), destination);
+        ondrel::catalogue::exportListing(destination);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ondrel: A listagem não foi exportada para \"%s\". %s\n", qPrintable(destination),
                      e.what());
@@ -159,7 +145,7 @@ int serve(QApplication& app, int idleSeconds)
     // process, so an activation that only asked Identify ends by itself.
     bool everRan = false;
     QObject::connect(adaptor, &ondrel::plugin::PluginAdaptor::ran, &app, [&everRan] { everRan = true; });
-    QTimer::singleShot(idleSeconds * 1000, &app, [&everRan] {
+    QTimer::singleShot(std::chrono::seconds(idleSeconds), &app, [&everRan] {
         if (!everRan)
             QCoreApplication::quit();
     });
@@ -177,98 +163,116 @@ int serve(QApplication& app, int idleSeconds)
     return code;
 }
 
+CommandLine ondrelCommandLine(const QString& program)
+{
+    using ondrel::app::kServing;
+    const QString serving = QString::fromLatin1(kServing);
+    const QString create = QStringLiteral("create-database");
+    const QString show = QStringLiteral("show-catalogue");
+    const QString backup = QStringLiteral("backup");
+    const QString restore = QStringLiteral("restore");
+    const QString exportListing = QStringLiteral("export-listing");
+    std::vector<Option> options{
+        {create, QStringLiteral("CAMINHO"), QStringLiteral("Cria uma coleção vazia no arquivo CAMINHO."), true, {}, {}, {}},
+        {show, {}, QStringLiteral("Abre a janela do catálogo diretamente, sem o hospedeiro."), true, {}, {}, {}},
+        {backup, {},
+         QStringLiteral("Faz uma cópia de segurança da coleção na pasta DESTINO (padrão: $XDG_DATA_HOME/ondrel/backup, "
+                        "ou seja, ~/.local/share/ondrel/backup)."),
+         true, {}, QStringLiteral("DESTINO"), {}},
+        {restore, QStringLiteral("ARQUIVO"),
+         QStringLiteral("Restaura a cópia ARQUIVO no lugar da coleção, guardando o arquivo atual ao lado (com o Ulmix "
+                        "fechado)."),
+         true, {}, {}, {}},
+        {exportListing, QStringLiteral("ARQUIVO"),
+         QStringLiteral("Grava a listagem de objetos, como seria impressa, em ARQUIVO: uma planilha CSV (.csv) ou um "
+                        "PDF (.pdf)."),
+         true, {}, {}, {}},
+        {QStringLiteral("demo"), {}, QStringLiteral("Preenche a coleção criada com dados de demonstração."), false,
+         {create}, {}, {}},
+        {QStringLiteral("plugin-folder"), QStringLiteral("PASTA"), QStringLiteral("Usa PASTA como pasta do plug-in."),
+         false, {serving, show, backup, restore, exportListing}, {}, {}},
+        {QStringLiteral("idle-timeout"), QStringLiteral("SEGUNDOS"),
+         QStringLiteral("Iniciado só para responder Identify, termina após SEGUNDOS (padrão 60)."), false, {serving},
+         {}, ondrel::app::secondsBetween(1, kMaxIdleSeconds)},
+    };
+    return CommandLine(program,
+                       QStringLiteral("Ulmix: catálogo e empréstimos de uma coleção.\n\n"
+                                      "Sem comando, atende ao seu hospedeiro pelo barramento de sessão (D-Bus), que o "
+                                      "inicia quando o hospedeiro pede o plug-in."),
+                       std::move(options));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i)
+    for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
+    const QString program = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName();
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Ulmix: catálogo e empréstimos de uma coleção"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Mostra esta ajuda."));
-    const QCommandLineOption create(QStringLiteral("create-database"),
-                                    QStringLiteral("Cria um banco de dados vazio em PATH."), QStringLiteral("PATH"));
-    const QCommandLineOption demo(QStringLiteral("demo"),
-                                  QStringLiteral("Preenche o banco criado com dados de demonstração."));
-    const QCommandLineOption show(QStringLiteral("show-catalogue"),
-                                  QStringLiteral("Abre a janela do catálogo sem barramento (depuração)."));
-    const QCommandLineOption folder(QStringLiteral("plugin-folder"),
-                                    QStringLiteral("Usa DIR como pasta do plug-in."), QStringLiteral("DIR"));
-    const QCommandLineOption idle(QStringLiteral("idle-timeout"),
-                                  QStringLiteral("Segundos de espera por um primeiro Run (padrão 60)."),
-                                  QStringLiteral("SECONDS"), QStringLiteral("60"));
-    const QCommandLineOption backup(QStringLiteral("backup"),
-                                    QStringLiteral("Faz uma cópia de segurança da coleção na pasta DEST (padrão: "
-                                                   "$XDG_DATA_HOME/ondrel/backup, ou seja, "
-                                                   "~/.local/share/ondrel/backup)."));
-    const QCommandLineOption restore(QStringLiteral("restore"),
-                                     QStringLiteral("Restaura a cópia FILE no lugar da coleção, guardando o arquivo "
-                                                    "atual ao lado (com o Ulmix fechado)."),
-                                     QStringLiteral("FILE"));
-    const QCommandLineOption exportListing(
-        QStringLiteral("export-listing"),
-        QStringLiteral("Grava a listagem de objetos, como seria impressa, em FILE: uma planilha CSV (.csv) ou um "
-                       "PDF (.pdf)."),
-        QStringLiteral("FILE"));
-    parser.addOptions({help, create, demo, show, folder, idle, backup, restore, exportListing});
-    parser.addPositionalArgument(QStringLiteral("DEST"), QStringLiteral("A pasta da cópia de --backup."),
-                                 QStringLiteral("[DEST]"));
-    if (!parser.parse(arguments)) {
-        std::fprintf(stderr, "ondrel: %s\n", qPrintable(parser.errorText()));
-        return 2;
+    CommandLine commandLine = ondrelCommandLine(program);
+    const std::optional<Invocation> run = commandLine.parse(arguments);
+    if (!run) {
+        std::fputs(qPrintable(commandLine.refusal()), stderr);
+        return CommandLine::kWrongUse;
     }
-    if (parser.isSet(help)) {
-        std::printf("%s", qPrintable(parser.helpText()));
+    const QString& command = run->command;
+    if (command == QLatin1String("help")) {
+        std::fputs(qPrintable(commandLine.helpText()), stdout);
         return 0;
     }
+    if (command == QLatin1String("version")) {
+        std::fputs(qPrintable(commandLine.versionText(QString::fromLatin1(ONDREL_VERSION))), stdout);
+        return 0;
+    }
+    const QString folder = run->value(QStringLiteral("plugin-folder"));
 
     // Creating a database needs no display, nor copying or restoring one.
-    if (parser.isSet(create)) {
+    if (command == QLatin1String("create-database")) {
         QCoreApplication app(argc, argv);
-        return createDatabase(parser.value(create), parser.isSet(demo));
+        return createDatabase(run->value(command), run->has(QStringLiteral("demo")));
     }
-    if (parser.isSet(backup) || parser.isSet(restore)) {
+    if (command == QLatin1String("backup") || command == QLatin1String("restore")) {
         QCoreApplication app(argc, argv);
-        if (parser.isSet(folder))
-            ondrel::platform::setPluginFolder(parser.value(folder));
-        if (parser.isSet(restore))
-            return restoreCollection(parser.value(restore));
-        return backUpCollection(parser.positionalArguments().value(0));
+        if (!folder.isEmpty())
+            ondrel::db::setPluginFolder(folder);
+        if (command == QLatin1String("restore"))
+            return restoreCollection(run->value(command));
+        return backUpCollection(run->argument);
     }
 
-    if (parser.isSet(exportListing)) {
+    if (command == QLatin1String("export-listing")) {
         // The pages are laid out without a window: no display is needed.
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
-        if (parser.isSet(folder))
-            ondrel::platform::setPluginFolder(parser.value(folder));
-        return exportListingTo(parser.value(exportListing));
+        if (!folder.isEmpty())
+            ondrel::db::setPluginFolder(folder);
+        return exportListingTo(run->value(command));
     }
 
     // Started by a bus without a display, serve anyway (Identify still works)
     // rather than abort in the window system's set-up.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        std::fprintf(stderr, "ondrel: sem tela (DISPLAY); as janelas não serão visíveis\n");
+        std::fprintf(stderr, "%s: sem tela (DISPLAY); as janelas não serão visíveis\n", qPrintable(program));
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ulmix"));
+    // The desktop entry the windows belong to (Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ondrel.Ulmix"));
     // "Sair" and the end button end the process at once; the collection file
     // is made whole first (a copy of it alone holds every committed change).
     ondrel::platform::setBeforeEnd(&ondrel::db::checkpointAndCloseAll);
     QApplication::setOrganizationName(QStringLiteral("Ondrel"));
     ondrel::platform::installQtPortugueseTexts();
 
-    if (parser.isSet(folder))
-        ondrel::platform::setPluginFolder(parser.value(folder));
-    if (parser.isSet(show))
+    if (!folder.isEmpty())
+        ondrel::db::setPluginFolder(folder);
+    if (command == QLatin1String("show-catalogue"))
         return showCatalogue(app);
-    bool ok = false;
-    const int idleSeconds = parser.value(idle).toInt(&ok);
-    return serve(app, ok && idleSeconds > 0 ? idleSeconds : 60);
+    const QString idle = run->value(QStringLiteral("idle-timeout"));
+    return serve(app, idle.isEmpty() ? 60 : idle.toInt());
 }
