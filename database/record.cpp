@@ -162,12 +162,16 @@ struct Assignment {
     QVector<QVariant> values;
 };
 
-Assignment assignmentsFor(const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values)
+// A new record may be given its automatic number (a collection converted
+// from another file keeps its numbers); otherwise the file gives one, and an
+// automatic number is never changed.
+Assignment assignmentsFor(const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values,
+                          bool inserting = false)
 {
     Assignment a;
     for (int i = 0; i < fields.size(); ++i) {
         const FieldInfo& f = table.fields[fields[i]];
-        if (f.type == FieldType::Counter)
+        if (f.type == FieldType::Counter && (!inserting || values[i].isNull() || !values[i].isValid()))
             continue;
         const QVariant stored = toStorage(f, values[i]);
         a.columns.append(f.column());
@@ -339,7 +343,7 @@ std::optional<std::optional<qint64>> writtenCurrency(const TableInfo& table, con
 qint64 insertRecord(Connection& c, const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values)
 {
     LedgerWrite ledger(c, table, 0, true);
-    Assignment a = assignmentsFor(table, fields, values);
+    Assignment a = assignmentsFor(table, fields, values, true);
     if (reusesRowIds(table)) {
         a.columns.prepend("rowid");
         a.values.prepend(nextRowId(c, table));

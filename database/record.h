@@ -25,7 +25,8 @@ QVariant fromStorage(const FieldInfo& field, const QVariant& stored);
 // Reads a field value straight from a result column.
 QVariant readColumn(const FieldInfo& field, const Statement& statement, int column);
 
-// Row access by row id. Values are field values (already converted).
+// Row access by row id. Values are field values (already converted). A new
+// record's automatic number is the file's own unless a value is given for it.
 QByteArray selectRowSql(const TableInfo& table, const QVector<int>& fields);
 qint64 insertRecord(Connection& c, const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values);
 void updateRecord(Connection& c, const TableInfo& table, qint64 rowid, const QVector<int>& fields,
