@@ -65,7 +65,8 @@ QString fileNameOf(const QString& path)
 // transaction, noting what does not come across exactly.
 class Converter {
 public:
-    Converter(db::Database& database, const JetOptions& options, JetConversion& out) : m_db(database), m_out(out)
+    Converter(db::Database& database, const QString& jet, const JetOptions& options, JetConversion& out)
+        : m_db(database), m_jet(shown(jet)), m_out(out)
     {
         if (!options.picturesFolder.isEmpty()) {
             const QDir folder(options.picturesFolder);
@@ -93,6 +94,7 @@ public:
         Target& target = m_targets[info->name];
         target.info = info;
         target.jet = table;
+        target.batch = std::make_shared<db::RecordBatch>(m_db.connection(), *info);
         target.extra.fill(0, table.columns.size());
         QVector<bool> taken(table.columns.size(), false);
         for (int i = 0; i < info->fields.size(); ++i) {
@@ -138,25 +140,30 @@ public:
     {
         const auto objects = m_targets.constFind(QStringLiteral("objetos"));
         if (objects == m_targets.cend())
-            throw ImportError(QStringLiteral("O arquivo Jet não tem a tabela objetos: não é uma coleção do Ulmix."));
+            throw ImportError(QStringLiteral("O arquivo Jet \"%1\" não tem a tabela objetos: não é uma coleção do "
+                                             "Ulmix.").arg(m_jet));
         if (objects->column.value(objects->info->indexOf(QStringLiteral("cod"))) < 0)
-            throw ImportError(QStringLiteral("A tabela objetos do arquivo Jet não tem a coluna cod."));
+            throw ImportError(QStringLiteral("A tabela objetos do arquivo Jet \"%1\" não tem a coluna cod: não é "
+                                             "uma coleção do Ulmix.").arg(m_jet));
         if (!m_duplicates.isEmpty()) {
             QStringList listed;
             for (auto it = m_duplicates.cbegin(); it != m_duplicates.cend(); ++it)
                 listed << QStringLiteral("\"%1\" (%2 vezes)").arg(it.key()).arg(it.value());
-            throw ImportError(QStringLiteral("Nada foi convertido: a tabela objetos do arquivo Jet tem códigos "
-                                             "repetidos, que a coleção não admite: %1. Corrija-os no arquivo Jet e "
-                                             "converta-o de novo.")
-                                  .arg(listed.join(QStringLiteral(", "))));
+            throw ImportError(QStringLiteral("Nada foi convertido: a tabela objetos do arquivo Jet \"%1\" tem "
+                                             "códigos repetidos, que a coleção não admite: %2. Corrija-os no arquivo "
+                                             "Jet e converta-o de novo.")
+                                  .arg(m_jet, listed.join(QStringLiteral(", "))));
         }
         if (!m_targets.contains(QStringLiteral("empréstimos")))
             m_out.notes << QStringLiteral("O arquivo Jet não tem a tabela empréstimos: nenhum empréstimo veio.");
         for (const Target& t : std::as_const(m_targets)) {
+            t.batch->finish();
             if (t.read != t.jet.definedRows)
-                throw ImportError(QStringLiteral("O arquivo Jet está danificado: a definição da tabela %1 conta %2 "
-                                                 "linhas, mas %3 puderam ser lidas.")
-                                      .arg(t.jet.name).arg(t.jet.definedRows).arg(t.read));
+                throw ImportError(QStringLiteral("O arquivo Jet \"%1\" está danificado: a definição da tabela %2 "
+                                                 "conta %3 linhas, mas %4 puderam ser lidas.")
+                                      .arg(m_jet, t.jet.name)
+                                      .arg(t.jet.definedRows)
+                                      .arg(t.read));
             const qint64 stored = m_db.countRecords(t.info->name);
             if (stored != t.read)
                 throw ImportError(QStringLiteral("A tabela %1 da nova coleção tem %2 registros, e não os %3 do "
@@ -190,6 +197,7 @@ private:
         QVector<bool> extraColumn;  // per Jet column: the collection has no field for it
         QVector<qint64> extra;      // per Jet column: its values that are not empty
         qint64 read = 0;
+        std::shared_ptr<db::RecordBatch> batch;
     };
 
     // Where a value stands, for a note: the object's code or the loan's number.
@@ -231,7 +239,7 @@ private:
                 m_codes.insert(key, code);
             }
         }
-        db::insertRecord(m_db.connection(), *t.info, t.fields, values);
+        t.batch->insert(t.fields, values);
     }
 
     QVariant convert(const db::FieldInfo& field, const JetColumn& column, const QVariant& raw, const Target& t,
@@ -333,6 +341,7 @@ private:
     }
 
     db::Database& m_db;
+    QString m_jet;  // as messages name it
     JetConversion& m_out;
     QMap<QString, Target> m_targets;
     Target* m_target = nullptr;
@@ -351,7 +360,7 @@ JetConversion fill(const QString& jet, db::Database& database, const QString& sh
 {
     JetConversion out;
     out.source = jet;
-    Converter converter(database, options, out);
+    Converter converter(database, jet, options, out);
     QList<QPair<QString, QString>> queries;
     {
         db::Transaction tx(database.connection());

@@ -187,6 +187,7 @@ public:
         QHash<QString, int> codeLines;  // folded code → the line that has it
         qint64 added = 0;
         db::Transaction tx(m_db.connection());
+        db::RecordBatch batch(m_db.connection(), objects);
         for (qsizetype r = 1; r < records.size(); ++r) {
             const Record& record = records[r];
             if (record.fields.size() == 1 && record.fields[0].trimmed().isEmpty())
@@ -207,21 +208,19 @@ public:
             if (!fieldOf.contains(date))
                 values.append(m_today);
             const QString code = values[fieldOf.indexOf(cod)].toString();
-            if (code.isEmpty()) {
+            const QString key = db::foldText(code);
+            if (code.isEmpty())
                 why.prepend(QStringLiteral("falta o código."));
-            } else if (codeLines.contains(db::foldText(code))) {
-                why.prepend(QStringLiteral("o código \"%1\" repete o da linha %2.")
-                                .arg(code)
-                                .arg(codeLines.value(db::foldText(code))));
-            } else {
-                codeLines.insert(db::foldText(code), record.line);
-            }
+            else if (const auto first = codeLines.constFind(key); first != codeLines.cend())
+                why.prepend(QStringLiteral("o código \"%1\" repete o da linha %2.").arg(code).arg(*first));
+            else
+                codeLines.insert(key, record.line);
             if (!why.isEmpty()) {
                 refuse(why.join(u' '));
                 continue;
             }
             try {
-                db::insertRecord(m_db.connection(), objects, fields, values);
+                batch.insert(fields, values);
                 ++added;
             } catch (const db::EngineError& e) {
                 if (e.number() != db::ErrDuplicateKey)
@@ -239,6 +238,7 @@ public:
                                                                  .arg(refused.size()),
                                        listed.join(u'\n')));
         }
+        batch.finish();
         tx.commit();
         return added;
     }

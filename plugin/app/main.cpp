@@ -176,9 +176,10 @@ int importJet(const Invocation& run)
                                       .arg(collection, jet));
             }
         }
-        std::printf("%s\n%s\n",
-                    qPrintable(QStringLiteral("\"%1\" foi convertido para \"%2\".").arg(jet, done.destination)),
-                    qPrintable(done.report()));
+        const QString what = done.keptAs.isEmpty()
+                                 ? QStringLiteral("\"%1\" foi convertido para \"%2\".").arg(jet, done.destination)
+                                 : QStringLiteral("A coleção \"%1\" foi convertida do formato Jet.").arg(jet);
+        std::printf("%s\n%s\n", qPrintable(what), qPrintable(done.report()));
     } catch (const ImportError& e) {
         std::fprintf(stderr, "ondrel: %s\n", qPrintable(e.text()));
         return 1;

@@ -98,6 +98,14 @@ private slots:
         QVERIFY(done.report().contains(QStringLiteral("Vieram 8 objetos e 6 empréstimos.")));
         QVERIFY(done.report().contains(QStringLiteral("7 datas tinham também uma hora do dia")));
         QCOMPARE(Database::check(into, testutil::connectString()).problem, ondrel::db::FileProblem::None);
+        // The search index holds the objects, and the ledger's count, total
+        // and keys are in step.
+        QCOMPARE(testutil::plainQuery(into, "SELECT group_concat(rowid) FROM objetos_busca WHERE objetos_busca MATCH "
+                                            "'independencia'"),
+                 QStringLiteral("4"));
+        QCOMPARE(testutil::plainQuery(into, "SELECT count(*) FROM ondrel_changes WHERE keyed = changes AND counted = "
+                                            "changes"),
+                 QStringLiteral("2"));
     }
 
     void largeFileComesAcross()
