@@ -443,7 +443,7 @@ QString JetConversion::report() const
     if (notes.size() > kNotesListed)
         inexact << QStringLiteral("E mais %1.").arg(counted(notes.size() - kNotesListed, "observação", "observações"));
     if (!inexact.isEmpty()) {
-        lines << QStringLiteral("O que não veio exatamente como estava:");
+        lines << QString() << QStringLiteral("O que não veio exatamente como estava:");
         for (const QString& line : std::as_const(inexact))
             lines << QStringLiteral("- ") + line;
     }

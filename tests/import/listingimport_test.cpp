@@ -71,10 +71,10 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::newRow("BOM, ';', CRLF, R$") << QByteArray("\xEF\xBB\xBFT\xC3\xADtulo;C\xC3\xB3" "digo;Valor\r\n"
                                                           "A\xC3\xA7\xC3\xA3o;A;R$ 1.234,50\r\n")
-                                            << "A|Ação|12345000";
-        QTest::newRow("no BOM, point") << QByteArray("C\xC3\xB3" "digo;Valor\nA;1234.50\n") << "A||12345000";
-        QTest::newRow("comma, negative") << QByteArray("C\xC3\xB3" "digo;Valor\nA;-0,01") << "A||-100";
-        QTest::newRow("cp1252 euro") << QByteArray("C\xF3" "digo;T\xEDtulo\nA;5 \x80\n") << "A|5 €|";
+                                            << "A|Ação|12345000|2024-06-01";
+        QTest::newRow("no BOM, point") << QByteArray("C\xC3\xB3" "digo;Valor\nA;1234.50\n") << "A||12345000|2024-06-01";
+        QTest::newRow("comma, negative") << QByteArray("C\xC3\xB3" "digo,Valor,Data\nA,\"-0,01\",") << "A||-100|";
+        QTest::newRow("cp1252 euro") << QByteArray("C\xF3" "digo;T\xEDtulo\nA;5 \x80\n") << "A|5 €||2024-06-01";
     }
     void amountsAndEncodings()
     {
@@ -82,9 +82,9 @@ private slots:
         QFETCH(QString, stored);
         QTemporaryDir dir;
         const QString into = testutil::collectionFile(dir.path());
-        importListing(write(dir, "a.csv", csv), into);
+        importListing(write(dir, "a.csv", csv), into, QDate(2024, 6, 1));
         QCOMPARE(testutil::plainQuery(into, "SELECT cod || '|' || ifnull(\"Título\", '') || '|' || ifnull(valor, '') "
-                                            "FROM objetos"),
+                                            "|| '|' || ifnull(\"Data\", '') FROM objetos"),
                  stored);
     }
 
