@@ -4,6 +4,7 @@
 #include "windows1252.h"
 
 #include "collection/collection.h"
+#include "core/spreadsheettext.h"
 #include "core/values.h"
 #include "database/connection.h"
 #include "database/database.h"
@@ -129,17 +130,6 @@ QChar separatorOf(const QString& text)
     return commas > semicolons ? u',' : u';';
 }
 
-// A text as the export wrote it, without the one apostrophe it adds before
-// a text a spreadsheet would take for a formula (or one starting with an
-// apostrophe).
-QString unguarded(const QString& text)
-{
-    static const QString guarded = QStringLiteral("=+-@\t\r'");
-    if (text.size() >= 2 && text[0] == u'\'' && guarded.contains(text[1]))
-        return text.mid(1);
-    return text;
-}
-
 // An amount as a Brazilian spreadsheet writes it ("1.234,50", "R$ 1.234,50",
 // "1234,50"), or with a decimal point ("1234.50"); four decimals at most.
 std::optional<qint64> amountOf(const QString& text, bool* ok)
@@ -263,7 +253,7 @@ private:
             return day ? QVariant(*day) : QVariant();
         }
         default: {
-            const QString value = unguarded(text);
+            const QString value = db::textFromSpreadsheet(text);
             if (field.size > 0 && value.size() > field.size)
                 why << QStringLiteral("%1 tem %2 caracteres, e o campo admite %3.")
                            .arg(field.name)
