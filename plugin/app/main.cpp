@@ -130,6 +130,16 @@ bool sameFile(const QString& a, const QString& b)
     return QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath();
 }
 
+// The collection an import writes: an installed build's data folder is made
+// when it is not there yet.
+QString importedCollection()
+{
+    const QString collection = ondrel::db::collectionFile();
+    if (ondrel::db::thisBuild() == ondrel::db::Build::Installed)
+        QDir().mkpath(QFileInfo(collection).absolutePath());
+    return collection;
+}
+
 // --import-jet FILE [--into DEST] [--pictures-folder DIR]: into DEST, or into
 // the collection when there is none, when it is empty or when it is FILE.
 int importJet(const Invocation& run)
@@ -150,7 +160,7 @@ int importJet(const Invocation& run)
                 return refuse(QStringLiteral("o arquivo \"%1\" já existe; --into cria um arquivo novo.").arg(into));
             done = convertJetInto(jet, into, options);
         } else {
-            const QString collection = ondrel::db::collectionFile();
+            const QString collection = importedCollection();
             if (!QFileInfo::exists(collection)) {
                 done = convertJetInto(jet, collection, options);
             } else if (sameFile(jet, collection)) {
@@ -185,7 +195,7 @@ int importJet(const Invocation& run)
 int importListingFrom(const QString& csv)
 {
     try {
-        std::printf("%s\n", qPrintable(ondrel::import::importListing(csv, ondrel::db::collectionFile()).report()));
+        std::printf("%s\n", qPrintable(ondrel::import::importListing(csv, importedCollection()).report()));
     } catch (const ondrel::import::ImportError& e) {
         std::fprintf(stderr, "ondrel: %s\n", qPrintable(e.text()));
         return 1;
