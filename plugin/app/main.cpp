@@ -10,6 +10,9 @@
 #include "collection/places.h"
 #include "commandline/commandline.h"
 #include "database/database.h"
+#include "import/importerror.h"
+#include "import/jetconversion.h"
+#include "import/listingimport.h"
 #include "platform/hostwindow.h"
 #include "platform/services.h"
 #include "platform/qttexts.h"
@@ -114,6 +117,92 @@ int exportListingTo(const QString& destination)
     return 0;
 }
 
+// A use the command line's table lets through but the files refuse: said on
+// standard error, status 2, nothing done.
+int refuse(const QString& why)
+{
+    std::fprintf(stderr, "ondrel: %s\n", qPrintable(why));
+    return CommandLine::kWrongUse;
+}
+
+bool sameFile(const QString& a, const QString& b)
+{
+    return QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath();
+}
+
+// The collection an import writes: an installed build's data folder is made
+// when it is not there yet.
+QString importedCollection()
+{
+    const QString collection = ondrel::db::collectionFile();
+    if (ondrel::db::thisBuild() == ondrel::db::Build::Installed)
+        QDir().mkpath(QFileInfo(collection).absolutePath());
+    return collection;
+}
+
+// --import-jet FILE [--into DEST] [--pictures-folder DIR]: into DEST, or into
+// the collection when there is none, when it is empty or when it is FILE.
+int importJet(const Invocation& run)
+{
+    using namespace ondrel::import;
+    const QString jet = run.value(QStringLiteral("import-jet"));
+    JetOptions options;
+    options.picturesFolder = run.value(QStringLiteral("pictures-folder"));
+    if (!options.picturesFolder.isEmpty() && !QFileInfo(options.picturesFolder).isDir())
+        return refuse(QStringLiteral("a pasta de imagens \"%1\" não existe.").arg(options.picturesFolder));
+    if (!QFileInfo(jet).isFile())
+        return refuse(QStringLiteral("o arquivo \"%1\" não existe.").arg(jet));
+    try {
+        JetConversion done;
+        if (run.has(QStringLiteral("into"))) {
+            const QString into = run.value(QStringLiteral("into"));
+            if (QFileInfo::exists(into))
+                return refuse(QStringLiteral("o arquivo \"%1\" já existe; --into cria um arquivo novo.").arg(into));
+            done = convertJetInto(jet, into, options);
+        } else {
+            const QString collection = importedCollection();
+            if (!QFileInfo::exists(collection)) {
+                done = convertJetInto(jet, collection, options);
+            } else if (sameFile(jet, collection)) {
+                done = convertJetInPlace(collection, options);
+            } else {
+                QString why;
+                try {
+                    if (isEmptyCollection(collection))
+                        done = convertJetIntoEmpty(jet, collection, options);
+                    else
+                        why = QStringLiteral("a coleção \"%1\" não está vazia");
+                } catch (const ondrel::db::EngineError& e) {
+                    why = e.description() + QStringLiteral(" A coleção \"%1\" fica como está");
+                }
+                if (!why.isEmpty())
+                    return refuse((why + QStringLiteral("; para converter \"%2\" num arquivo novo, use --into "
+                                                        "DESTINO."))
+                                      .arg(collection, jet));
+            }
+        }
+        const QString what = done.keptAs.isEmpty()
+                                 ? QStringLiteral("\"%1\" foi convertido para \"%2\".").arg(jet, done.destination)
+                                 : QStringLiteral("A coleção \"%1\" foi convertida do formato Jet.").arg(jet);
+        std::printf("%s\n%s\n", qPrintable(what), qPrintable(done.report()));
+    } catch (const ImportError& e) {
+        std::fprintf(stderr, "ondrel: %s\n", qPrintable(e.text()));
+        return 1;
+    }
+    return 0;
+}
+
+int importListingFrom(const QString& csv)
+{
+    try {
+        std::printf("%s\n", qPrintable(ondrel::import::importListing(csv, importedCollection()).report()));
+    } catch (const ondrel::import::ImportError& e) {
+        std::fprintf(stderr, "ondrel: %s\n", qPrintable(e.text()));
+        return 1;
+    }
+    return 0;
+}
+
 // A host window of our own for --show-catalogue.
 class LocalHost final : public ondrel::platform::HostWindow {
 public:
@@ -172,6 +261,8 @@ CommandLine ondrelCommandLine(const QString& program)
     const QString backup = QStringLiteral("backup");
     const QString restore = QStringLiteral("restore");
     const QString exportListing = QStringLiteral("export-listing");
+    const QString importJet = QStringLiteral("import-jet");
+    const QString importListing = QStringLiteral("import-listing");
     std::vector<Option> options{
         {create, QStringLiteral("CAMINHO"), QStringLiteral("Cria uma coleção vazia no arquivo CAMINHO."), true, {}, {}, {}},
         {show, {}, QStringLiteral("Abre a janela do catálogo diretamente, sem o hospedeiro."), true, {}, {}, {}},
@@ -187,10 +278,25 @@ CommandLine ondrelCommandLine(const QString& program)
          QStringLiteral("Grava a listagem de objetos, como seria impressa, em ARQUIVO: uma planilha CSV (.csv) ou um "
                         "PDF (.pdf)."),
          true, {}, {}, {}},
+        {importJet, QStringLiteral("ARQUIVO"),
+         QStringLiteral("Converte a coleção no formato Jet (Access) ARQUIVO para a coleção, quando ela não existe, está "
+                        "vazia ou é o próprio ARQUIVO (que fica guardado ao lado como livrano-jet-AAAA-MM-DD.mdb), ou "
+                        "para o arquivo novo de --into; mostra quantos objetos e empréstimos vieram."),
+         true, {}, {}, {}},
+        {importListing, QStringLiteral("ARQUIVO"),
+         QStringLiteral("Acrescenta à coleção os objetos da planilha CSV ARQUIVO, cujas colunas têm os títulos da "
+                        "listagem (Código, Objeto, Título, Autor(a), Valor) e também Assunto, Descrição, Data e "
+                        "Imagem; tudo ou nada."),
+         true, {}, {}, {}},
         {QStringLiteral("demo"), {}, QStringLiteral("Preenche a coleção criada com dados de demonstração."), false,
          {create}, {}, {}},
+        {QStringLiteral("into"), QStringLiteral("DESTINO"),
+         QStringLiteral("Converte para o arquivo novo DESTINO em vez da coleção."), false, {importJet}, {}, {}},
+        {QStringLiteral("pictures-folder"), QStringLiteral("PASTA"),
+         QStringLiteral("Procura pelo nome, em PASTA, as imagens que não estão no caminho guardado."), false,
+         {importJet}, {}, {}},
         {QStringLiteral("plugin-folder"), QStringLiteral("PASTA"), QStringLiteral("Usa a coleção (livrano.mdb) da pasta PASTA."),
-         false, {serving, show, backup, restore, exportListing}, {}, {}},
+         false, {serving, show, backup, restore, exportListing, importJet, importListing}, {}, {}},
         {QStringLiteral("idle-timeout"), QStringLiteral("SEGUNDOS"),
          QStringLiteral("Iniciado só para responder Identify, termina após SEGUNDOS (padrão 60)."), false, {serving},
          {}, ondrel::app::secondsBetween(1, kMaxIdleSeconds)},
@@ -248,6 +354,15 @@ int main(int argc, char** argv)
         if (command == QLatin1String("restore"))
             return restoreCollection(run->value(command));
         return backUpCollection(run->argument);
+    }
+
+    if (command == QLatin1String("import-jet") || command == QLatin1String("import-listing")) {
+        QCoreApplication app(argc, argv);
+        if (!folder.isEmpty())
+            ondrel::db::setPluginFolder(folder);
+        if (command == QLatin1String("import-jet"))
+            return importJet(*run);
+        return importListingFrom(run->value(command));
     }
 
     if (command == QLatin1String("export-listing")) {
