@@ -1,6 +1,7 @@
 #include "backup.h"
 
 #include "collection.h"
+#include "places.h"
 #include "database/connection.h"
 #include "database/database.h"
 #include "database/filework.h"
@@ -10,7 +11,6 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -154,10 +154,7 @@ DailyCopy& daily()
 
 QString backupFolder()
 {
-    QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (data.isEmpty())
-        data = QDir::homePath() + QStringLiteral("/.local/share");
-    return data + QStringLiteral("/ondrel/backup");
+    return userDataFolder() + QStringLiteral("/backup");
 }
 
 QList<BackupCopy> backupCopies(const QString& folder)

@@ -5,12 +5,12 @@
 // never asked to Run, it ends after an idle time-out.
 
 #include "catalogue/listingexport.h"
-#include "commandline.h"
 #include "collection/backup.h"
 #include "collection/collection.h"
+#include "collection/places.h"
+#include "commandline/commandline.h"
 #include "database/database.h"
 #include "platform/hostwindow.h"
-#include "platform/pluginfolder.h"
 #include "platform/services.h"
 #include "platform/qttexts.h"
 #include "plugin/clsPluginInterface.h"
@@ -52,15 +52,10 @@ int createDatabase(const QString& path, bool demo)
     return 0;
 }
 
-QString collectionPath()
-{
-    return ondrel::db::databasePath(ondrel::platform::pluginFolder());
-}
-
 int backUpCollection(const QString& destination)
 {
     using namespace ondrel::db;
-    const QString collection = collectionPath();
+    const QString collection = ondrel::db::collectionFile();
     const QString refusal = refusalToCopy(collection);
     if (!refusal.isEmpty()) {
         std::fprintf(stderr, "ondrel: %s\n", qPrintable(refusal));
@@ -83,7 +78,7 @@ int backUpCollection(const QString& destination)
 int restoreCollection(const QString& copy)
 {
     using namespace ondrel::db;
-    const QString collection = collectionPath();
+    const QString collection = ondrel::db::collectionFile();
     QDBusConnection bus = QDBusConnection::sessionBus();
     const QString service = QString::fromLatin1(ondrel::plugin::kServiceName);
     if (bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(service).value()) {
@@ -109,7 +104,7 @@ int restoreCollection(const QString& copy)
 int exportListingTo(const QString& destination)
 {
     try {
-        ondrel::catalogue::exportListing(ondrel::platform::pluginFolder(), destination);
+        ondrel::catalogue::exportListing(destination);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ondrel: A listagem não foi exportada para \"%s\". %s\n", qPrintable(destination),
                      e.what());
@@ -241,7 +236,7 @@ int main(int argc, char** argv)
     if (command == QLatin1String("backup") || command == QLatin1String("restore")) {
         QCoreApplication app(argc, argv);
         if (!folder.isEmpty())
-            ondrel::platform::setPluginFolder(folder);
+            ondrel::db::setPluginFolder(folder);
         if (command == QLatin1String("restore"))
             return restoreCollection(run->value(command));
         return backUpCollection(run->argument);
@@ -252,7 +247,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
         if (!folder.isEmpty())
-            ondrel::platform::setPluginFolder(folder);
+            ondrel::db::setPluginFolder(folder);
         return exportListingTo(run->value(command));
     }
 
@@ -266,6 +261,8 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ulmix"));
+    // The desktop entry the windows belong to (Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ondrel.Ulmix"));
     // "Sair" and the end button end the process at once; the collection file
     // is made whole first (a copy of it alone holds every committed change).
     ondrel::platform::setBeforeEnd(&ondrel::db::checkpointAndCloseAll);
@@ -273,7 +270,7 @@ int main(int argc, char** argv)
     ondrel::platform::installQtPortugueseTexts();
 
     if (!folder.isEmpty())
-        ondrel::platform::setPluginFolder(folder);
+        ondrel::db::setPluginFolder(folder);
     if (command == QLatin1String("show-catalogue"))
         return showCatalogue(app);
     const QString idle = run->value(QStringLiteral("idle-timeout"));
