@@ -1,8 +1,8 @@
 #include "reportprinter.h"
 
 #include "core/files.h"
+#include "core/spreadsheettext.h"
 #include "core/values.h"
-#include "csv.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,6 +41,16 @@ QString s_printerOverride;
 // The band at the foot of each page for the date and "Página N de M", in
 // the document's pixels.
 constexpr qreal kFooterHeight = 28;
+
+// One CSV field as RFC 4180 quotes it: between quotes, its quotes doubled,
+// when it holds the separator, a quote or a line break.
+QString csvField(const QString& text)
+{
+    static const QRegularExpression special(QStringLiteral("[;\"\r\n]"));
+    if (!text.contains(special))
+        return text;
+    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+}
 
 }  // namespace
 
@@ -378,7 +388,7 @@ void ReportPrinter::produce()
     if (!m_reader)
         fail(QStringLiteral("O relatório não tem de onde ler as linhas"));
     const ReportRows rows = m_reader(dataFile, layout.source, layout.fields());
-    const ReportContent content = formatReport(layout, rows, QLocale());
+    const ReportContent content = formatReport(layout, rows, db::regionalLocale());
 
     switch (m_destination) {
     case ToPrinter:
@@ -497,7 +507,7 @@ void ReportPrinter::toCsv(const ReportLayout& layout, const ReportRows& rows, co
                 else if (layout.columns[i].currency)
                     fields.append(db::formatAmount(value.toLongLong(), db::AmountShape::Plain, brazil));
                 else
-                    fields.append(spreadsheetText(value.toString()));
+                    fields.append(db::spreadsheetText(value.toString()));
             }
             out.write(line(fields));
         }

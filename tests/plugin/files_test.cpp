@@ -162,6 +162,7 @@ private slots:
         QTest::newRow("restore a folder") << restore << "c.mdb" << "folder" << false << 1 << "é uma pasta";
         QTest::newRow("restore a FIFO") << restore << "c.mdb" << "fifo" << false << 1 << "é um FIFO";
         QTest::newRow("restore a device") << restore << "c.mdb" << "device" << false << 1 << "é um dispositivo";
+        QTest::newRow("import a FIFO") << "--import-listing" << "l.csv" << "fifo" << false << 1 << "é um FIFO";
         QTest::newRow("restore into a read-only folder") << restore << "" << "" << true << 1
                                                          << "não há permissão para gravar";
     }
