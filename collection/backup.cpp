@@ -2,9 +2,9 @@
 
 #include "collection.h"
 #include "places.h"
+#include "core/files.h"
 #include "database/connection.h"
 #include "database/database.h"
-#include "core/files.h"
 #include "database/filework.h"
 
 #include <QDir>
@@ -19,9 +19,9 @@
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
