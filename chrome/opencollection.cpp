@@ -34,13 +34,15 @@ bool offerCopy(const QString& path, db::FileProblem problem, const QString& told
         return false;
     if (db::Connection::anyOpenOn(path))
         return false;  // a window of this run still reads the file
-    const std::optional<db::BackupCopy> copy = db::newestGoodCopy(db::backupFolder());
+    // Only a copy of this very collection: never another one's.
+    const std::optional<db::BackupCopy> copy = db::newestGoodCopyOf(path);
     if (!copy)
         return false;
+    const QString whose = QDir::toNativeSeparators(copy->copiedFrom.isEmpty() ? path : copy->copiedFrom);
     const QString offer = told
-        + QStringLiteral("\n\nHá uma cópia de segurança desta coleção, feita em %1. Deseja restaurá-la em vez "
-                         "disso? O arquivo atual será guardado na mesma pasta, com a data de hoje no nome.")
-              .arg(shownTime(copy->taken));
+        + QStringLiteral("\n\nHá uma cópia de segurança desta coleção (\"%2\"), feita em %1. Deseja restaurá-la em "
+                         "vez disso? O arquivo atual será guardado na mesma pasta, com a data de hoje no nome.")
+              .arg(shownTime(copy->taken), whose);
     platform::Services& desktop = platform::services();
     if (desktop.msgBox(offer, platform::YesNo, platform::Exclamation) != platform::ResultYes)
         return true;

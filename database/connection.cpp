@@ -1,6 +1,7 @@
 #include "connection.h"
 
 #include "engineerror.h"
+#include "core/files.h"
 #include "core/values.h"
 
 #include <QFileInfo>
@@ -9,6 +10,8 @@
 #include <QMutex>
 #include <QUrl>
 #include <sqlite3.h>
+
+#include <cerrno>
 
 namespace ondrel::db {
 
@@ -43,10 +46,31 @@ void unregister(sqlite3* db)
 
 }  // namespace
 
-void throwSqliteError(sqlite3* db, int rc, const QByteArray& sql)
+QString fileFailure(sqlite3* db, int rc, const QString& file)
+{
+    const int error = db ? sqlite3_system_errno(db) : 0;
+    switch (rc & 0xff) {
+    case SQLITE_FULL: return files::reasonFor(ENOSPC, file, files::Access::Write);
+    case SQLITE_IOERR:
+        if (error != 0)
+            return files::reasonFor(error, file, files::Access::Write);
+        return files::reasonFor(EIO, file, files::Access::Write);
+    case SQLITE_CANTOPEN: {
+        const QString other = files::notAFile(file);
+        if (!other.isEmpty())
+            return other;
+        if (error != 0)
+            return files::reasonFor(error, file, QFileInfo::exists(file) ? files::Access::Read : files::Access::Write);
+        return QStringLiteral("o arquivo %1 não pôde ser aberto").arg(u'"' + file + u'"');
+    }
+    default: return QString();
+    }
+}
+
+void throwSqliteError(sqlite3* db, int rc, const QByteArray& sql, const QString& filePath)
 {
     const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
-    const QString file = db ? shownPath(db) : QString();
+    const QString file = !filePath.isEmpty() ? filePath : db ? shownPath(db) : QString();
     // The code and the statement go with the error, beside its number.
     const QString statement = QString::fromUtf8(sql);
     switch (rc & 0xff) {
@@ -71,7 +95,14 @@ void throwSqliteError(sqlite3* db, int rc, const QByteArray& sql)
         throw EngineError(ErrReadOnly, QStringLiteral("Nada foi gravado: a coleção \"%1\" é somente leitura (o arquivo "
                                                       "ou a sua pasta não pode ser alterado).").arg(file), rc, statement);
     case SQLITE_CANTOPEN:
-        throw EngineError(ErrFileNotFound, QStringLiteral("Não foi possível abrir o arquivo (%1).").arg(message), rc, statement);
+        throw EngineError(ErrFileNotFound, QStringLiteral("Não foi possível abrir o arquivo \"%1\": %2.")
+                                               .arg(file, fileFailure(db, rc, file)), rc, statement);
+    case SQLITE_FULL:
+        throw EngineError(ErrGeneric, QStringLiteral("Nada foi gravado em \"%1\": %2.").arg(file, fileFailure(db, rc, file)),
+                          rc, statement);
+    case SQLITE_IOERR:
+        throw EngineError(ErrGeneric, QStringLiteral("Erro de leitura ou gravação no arquivo \"%1\": %2.")
+                                          .arg(file, fileFailure(db, rc, file)), rc, statement);
     default:
         break;
     }
@@ -145,7 +176,7 @@ Connection::Connection(const QString& path, Mode mode, const QString& shownPath)
             ~Closer() { sqlite3_close(db); }
         } closer{db};
         m_db = nullptr;
-        throwSqliteError(db, rc);
+        throwSqliteError(db, rc, QByteArray(), shownPath.isEmpty() ? path : shownPath);
     }
     {
         QMutexLocker lock(&registry().mutex);

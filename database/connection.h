@@ -12,8 +12,14 @@ struct sqlite3;
 
 namespace ondrel::db {
 
-// Throws the EngineError that matches an SQLite result code.
-[[noreturn]] void throwSqliteError(sqlite3* db, int rc, const QByteArray& sql = QByteArray());
+// Throws the EngineError that matches an SQLite result code; `file` names
+// the file when the handle does not (one that failed to open).
+[[noreturn]] void throwSqliteError(sqlite3* db, int rc, const QByteArray& sql = QByteArray(),
+                                   const QString& file = QString());
+// Why SQLite failed on a file with `rc` (the disk full, a read or write
+// error, a file that cannot be opened), as a clause for a person that names
+// the system's reason; empty for a failure of another kind.
+QString fileFailure(sqlite3* db, int rc, const QString& file);
 
 // How long a store waits for another program's lock before it reports it.
 inline constexpr int kStoreWaitMs = 1500;

@@ -7,6 +7,8 @@
 #include "recordsetimpl.h"
 #include "schema.h"
 
+#include "core/files.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -15,12 +17,14 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <sqlite3.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <mutex>
 #include <signal.h>
 #include <sys/resource.h>
 #include <thread>
@@ -49,23 +53,6 @@ QString passwordFromConnect(const QString& connect)
             return part.mid(eq + 1);
     }
     return QString();
-}
-
-QString metaValue(Connection& c, const char* key)
-{
-    Statement& st = c.cached("SELECT value FROM ondrel_meta WHERE key = ?");
-    ScopedRun run(st);
-    run->bindText(1, QString::fromLatin1(key));
-    return run->step() ? run->columnText(0) : QString();
-}
-
-void setMetaValue(Connection& c, const char* key, const QString& value)
-{
-    Statement& st = c.cached("INSERT OR REPLACE INTO ondrel_meta (key, value) VALUES (?, ?)");
-    ScopedRun run(st);
-    run->bindText(1, QString::fromLatin1(key));
-    run->bindText(2, value);
-    run->step();
 }
 
 [[noreturn]] void notACollection(const QString& path)
@@ -97,10 +84,17 @@ QString fileKey(const QString& path)
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
-QSet<QString>& forcedReadOnly()
+// The paths tests force read-only, read by the index build's and the day's
+// copy's threads too.
+struct ForcedReadOnly {
+    std::mutex mutex;
+    QSet<QString> paths;
+};
+
+ForcedReadOnly& forcedReadOnly()
 {
-    static QSet<QString> paths;
-    return paths;
+    static ForcedReadOnly forced;
+    return forced;
 }
 
 // Stored queries kept in memory for the run, by file and folded name; an
@@ -135,8 +129,13 @@ bool journalWritable(const QString& path)
 
 bool writableHere(const QString& path)
 {
-    if (forcedReadOnly().contains(fileKey(path)))
-        return false;
+    const QString key = fileKey(path);
+    {
+        ForcedReadOnly& forced = forcedReadOnly();
+        const std::lock_guard lock(forced.mutex);
+        if (forced.paths.contains(key))
+            return false;
+    }
     return canWrite(path) && canWrite(QFileInfo(path).absolutePath()) && journalWritable(path);
 }
 
@@ -270,15 +269,76 @@ void stampTable(Connection& c, const TableInfo& table, const Counted& counted)
     run->step();
 }
 
+// A collection without an identity (of an earlier format) gets one, when
+// its file can be written at once; otherwise at a later open.
+void giveIdentity(Connection& c)
+{
+    if (!fileNote(c, kIdentityNote).isEmpty())
+        return;
+    try {
+        Transaction tx(c, Transaction::Wait::NoWait);
+        if (fileNote(c, kIdentityNote).isEmpty())
+            setFileNote(c, kIdentityNote, newIdentity());
+        tx.commit();
+    } catch (const EngineError&) {
+        // Locked or read-only after all: tried again at the next open.
+    }
+}
+
+// A journal beside the place a new file takes would be read into it at its
+// first open: the file of that name it belongs to may be gone, or may be a
+// file another program has just created there. It is never removed; the
+// creation is refused.
+void refuseLeftJournal(const QString& path)
+{
+    for (const char* suffix : {"-wal", "-journal"}) {
+        const QString journal = path + QLatin1String(suffix);
+        if (QFileInfo::exists(journal) || QFileInfo(journal).isSymLink())
+            throw EngineError(ErrGeneric, QStringLiteral("Não foi possível criar a coleção \"%1\": há ao lado dela o "
+                                                         "diário \"%2\" de outro arquivo com esse nome. Apague-o, se "
+                                                         "não for mais usado, ou escolha outro nome.")
+                                              .arg(path, journal));
+    }
+}
+
 }  // namespace
+
+QString fileNote(Connection& c, const char* key)
+{
+    Statement& st = c.cached("SELECT value FROM ondrel_meta WHERE key = ?");
+    ScopedRun run(st);
+    run->bindText(1, QString::fromLatin1(key));
+    return run->step() ? run->columnText(0) : QString();
+}
+
+void setFileNote(Connection& c, const char* key, const QString& value)
+{
+    Statement& st = c.cached("INSERT OR REPLACE INTO ondrel_meta (key, value) VALUES (?, ?)");
+    ScopedRun run(st);
+    run->bindText(1, QString::fromLatin1(key));
+    run->bindText(2, value);
+    run->step();
+}
+
+QString newIdentity()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
 
 void syncPath(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    // A folder's sync is only asked for (some file systems refuse it); a
+    // file whose data does not reach the disk is a failed write.
+    const bool synced = ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!synced && !QFileInfo(path).isDir())
+        throw EngineError(ErrGeneric, QStringLiteral("Nada foi gravado em \"%1\": %2.")
+                                          .arg(path, files::reasonFor(error, path, files::Access::Write)));
 }
 
 QString buildingName(const QString& path)
@@ -310,14 +370,19 @@ void removeAbandonedBuilds(const QString& path)
     }
 }
 
-bool linkIntoPlace(const QString& building, const QString& path)
+bool linkIntoPlace(const QString& building, const QString& path, int* error)
 {
-    // A link never replaces a file that appeared meanwhile.
+    // A link never replaces a file that appeared meanwhile. A file system
+    // without links (a FAT memory stick) gets a rename.
     const QByteArray from = QFile::encodeName(building);
     const QByteArray to = QFile::encodeName(path);
     if (::link(from.constData(), to.constData()) != 0) {
-        if (errno == EEXIST || QFileInfo::exists(path) || ::rename(from.constData(), to.constData()) != 0)
+        const bool taken = errno == EEXIST || QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+        if (taken || ::rename(from.constData(), to.constData()) != 0) {
+            if (error)
+                *error = taken ? EEXIST : errno;
             return false;
+        }
     }
     removeBuilding(building);
     syncPath(QFileInfo(path).absolutePath());
@@ -353,6 +418,7 @@ Database::Database(OpenedFile opened)
       m_translations(std::make_unique<TranslationCache>(*m_schema)),
       m_schemaVersion(pragmaValue(*m_connection, "schema_version"))
 {
+    m_identity = fileNote(*m_connection, kIdentityNote);
     refreshFileState();
 }
 
@@ -360,8 +426,13 @@ Database::~Database() = default;
 
 Database::OpenedFile Database::openFile(const QString& path, const QString& connect, bool forceReadOnly)
 {
-    if (!QFileInfo(path).isFile())
+    if (!QFileInfo(path).isFile()) {
+        // Never opened: a FIFO would wait for a writer, a device be read.
+        const QString other = files::notAFile(path);
+        if (!other.isEmpty())
+            throw EngineError(ErrNotAFile, files::sentence(other));
         throw EngineError(ErrFileNotFound, QStringLiteral("Não foi possível encontrar o arquivo '%1'.").arg(path));
+    }
     if (::access(QFile::encodeName(path).constData(), R_OK) != 0)
         throw EngineError(ErrUnreadable, QStringLiteral("Sem permissão para ler o arquivo '%1'.").arg(path));
     OpenedFile opened;
@@ -391,11 +462,15 @@ Database::OpenedFile Database::openFile(const QString& path, const QString& conn
     Connection& c = *opened.connection;
     QString tag, salt, hash;
     try {
-        tag = metaValue(c, "format");
-        salt = metaValue(c, "salt");
-        hash = metaValue(c, "password");
+        tag = fileNote(c, "format");
+        salt = fileNote(c, "salt");
+        hash = fileNote(c, "password");
     } catch (const EngineError& e) {
-        if (e.number() == ErrDamaged)
+        // A file that cannot be read now (the disk full, a read error) says
+        // so; it is not taken for another program's file.
+        const int code = e.sqliteCode() & 0xff;
+        if (e.number() == ErrDamaged || code == SQLITE_FULL || code == SQLITE_IOERR || code == SQLITE_NOMEM
+            || code == SQLITE_CANTOPEN)
             throw;
         notACollection(path);
     }
@@ -409,6 +484,14 @@ Database::OpenedFile Database::openFile(const QString& path, const QString& conn
 
 std::shared_ptr<Database> Database::open(const QString& path, const QString& connect)
 {
+    OpenedFile opened = openFile(path, connect, false);
+    if (!opened.readOnly)
+        giveIdentity(*opened.connection);
+    return std::shared_ptr<Database>(new Database(std::move(opened)));
+}
+
+std::shared_ptr<Database> Database::read(const QString& path, const QString& connect)
+{
     return std::shared_ptr<Database>(new Database(openFile(path, connect, false)));
 }
 
@@ -416,7 +499,7 @@ FileCheck Database::check(const QString& path, const QString& connect, bool thor
 {
     FileCheck result;
     try {
-        const auto database = open(path, connect);
+        const auto database = read(path, connect);
         result.readOnly = database->readOnly();
         if (thorough)
             checkIntegrity(database->connection(), path);
@@ -432,6 +515,7 @@ FileProblem problemOf(const EngineError& error)
     switch (error.number()) {
     case ErrFileNotFound: return FileProblem::Missing;
     case ErrUnreadable: return FileProblem::Unreadable;
+    case ErrNotAFile: return FileProblem::NotAFile;
     case ErrNotADatabase: return FileProblem::NotACollection;
     case ErrBadPassword: return FileProblem::WrongPassword;
     case ErrLocked: return FileProblem::Locked;
@@ -447,6 +531,7 @@ QString describeProblem(const QString& path, FileProblem problem)
     case FileProblem::Missing:
         return QString();
     case FileProblem::Unreadable: reason = QStringLiteral("não há permissão para ler este arquivo"); break;
+    case FileProblem::NotAFile: reason = files::notAFile(path); break;
     case FileProblem::NotACollection:
         reason = QStringLiteral("o arquivo não é uma coleção do Ulmix (está vazio ou é de outro programa)");
         break;
@@ -461,10 +546,13 @@ QString describeProblem(const QString& path, FileProblem problem)
 
 void forceReadOnlyOpen(const QString& path, bool force)
 {
+    const QString key = fileKey(path);
+    ForcedReadOnly& forced = forcedReadOnly();
+    const std::lock_guard lock(forced.mutex);
     if (force)
-        forcedReadOnly().insert(fileKey(path));
+        forced.paths.insert(key);
     else
-        forcedReadOnly().remove(fileKey(path));
+        forced.paths.remove(key);
 }
 
 namespace {
@@ -534,41 +622,67 @@ void finishBuildingIndexes(bool cancel)
 
 void Database::create(const QString& path, const QString& password, const std::function<void(const QString&)>& fill)
 {
-    if (QFileInfo::exists(path))
+    // An unusable place is refused before anything is built.
+    const QString refusal = files::refusalToWrite(path);
+    if (!refusal.isEmpty())
+        throw EngineError(ErrGeneric, QStringLiteral("Não foi possível criar a coleção \"%1\": %2.").arg(path, refusal));
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         throw EngineError(ErrGeneric, QStringLiteral("O arquivo '%1' já existe.").arg(path));
+    refuseLeftJournal(path);
     const QString building = buildingName(path);
     removeAbandonedBuilds(path);
     RemoveOnFailure guard{building};
-    {
-        Connection connection(building, Connection::Mode::CreateNew);
-        configure(connection, false);
-        Transaction tx(connection);
-        Schema::collection().createIn(connection);
-        const QByteArray salt = QByteArray::number(QRandomGenerator::system()->generate64(), 16)
-            + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
-        setMetaValue(connection, "format", QString::fromLatin1(kFormatTag));
-        setMetaValue(connection, "salt", QString::fromLatin1(salt));
-        setMetaValue(connection, "password", QString::fromLatin1(passwordHash(salt, password)));
-        tx.commit();
+    try {
+        {
+            Connection connection(building, Connection::Mode::CreateNew, path);
+            configure(connection, false);
+            Transaction tx(connection);
+            Schema::collection().createIn(connection);
+            const QByteArray salt = QByteArray::number(QRandomGenerator::system()->generate64(), 16)
+                + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
+            setFileNote(connection, "format", QString::fromLatin1(kFormatTag));
+            setFileNote(connection, "salt", QString::fromLatin1(salt));
+            setFileNote(connection, "password", QString::fromLatin1(passwordHash(salt, password)));
+            setFileNote(connection, kIdentityNote, newIdentity());
+            tx.commit();
+        }
+        if (fill)
+            fill(building);
+        {
+            // Everything into the file itself: the journal is named after the
+            // temporary name and would not follow the rename.
+            Connection connection(building, Connection::Mode::OpenExisting, path);
+            connection.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        }
+        if (QFileInfo(building + QStringLiteral("-wal")).size() > 0)
+            throw EngineError(ErrGeneric, QStringLiteral("Não foi possível concluir o arquivo '%1'.").arg(path));
+        syncPath(building);
+    } catch (const EngineError& e) {
+        // Said of the file being created, not of its temporary name.
+        QString description = e.description();
+        throw EngineError(e.number(), description.replace(building, path), e.sqliteCode(), e.statement());
     }
-    if (fill)
-        fill(building);
-    {
-        // Everything into the file itself: the journal is named after the
-        // temporary name and would not follow the rename.
-        Connection connection(building, Connection::Mode::OpenExisting);
-        connection.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-    }
-    if (QFileInfo(building + QStringLiteral("-wal")).size() > 0)
-        throw EngineError(ErrGeneric, QStringLiteral("Não foi possível concluir o arquivo '%1'.").arg(path));
-    syncPath(building);
-    // A journal left beside a file of that name that is gone would be read
-    // into the new file at its first open.
-    for (const char* suffix : {"-wal", "-shm", "-journal"})
-        QFile::remove(path + QLatin1String(suffix));
+    refuseLeftJournal(path);
     if (!linkIntoPlace(building, path))
         throw EngineError(ErrGeneric, QStringLiteral("O arquivo '%1' já existe.").arg(path));
     guard.done = true;
+}
+
+QString Database::identity() const
+{
+    return m_identity;
+}
+
+QString Database::noteOf(const QString& path, const char* key)
+{
+    try {
+        if (!QFileInfo(path).isFile())
+            return QString();
+        Connection c(path, Connection::Mode::ReadOnly);
+        return fileNote(c, key);
+    } catch (const EngineError&) {
+        return QString();
+    }
 }
 
 QString Database::path() const

@@ -37,6 +37,7 @@ enum class FileProblem {
     Missing,         // no file at that path
     Unreadable,      // the file cannot be read (permissions)
     NotACollection,  // empty, not SQLite, or SQLite without our verifier
+    NotAFile,        // a folder, a FIFO, a device: never opened
     WrongPassword,   // a collection whose verifier refuses the password
     Damaged,         // a collection whose contents are damaged
     Locked,          // another program keeps it from being read
@@ -54,6 +55,16 @@ FileProblem problemOf(const EngineError& error);
 // A sentence in Portuguese for a person, naming the file and why it cannot
 // be opened; empty for a missing file and for no problem.
 QString describeProblem(const QString& path, FileProblem problem);
+
+// Notes a collection file keeps about itself beside its records (its
+// format, its identity, which collection a copy was made of), in plain rows
+// of its table ondrel_meta that the sqlite3 tool reads and writes; empty
+// when the file has no such note.
+inline constexpr char kIdentityNote[] = "identity";
+QString fileNote(Connection& c, const char* key);
+void setFileNote(Connection& c, const char* key, const QString& value);
+// A new collection identity, unlike any other.
+QString newIdentity();
 
 // The process may write any file (root): tests force the read-only open of a
 // path they name, as a person without write access gets it.
@@ -83,9 +94,12 @@ public:
     // password (ErrBadPassword), not a collection (ErrNotADatabase), damaged
     // (ErrDamaged); problemOf() names them.
     static std::shared_ptr<Database> open(const QString& path, const QString& connect);
+    // Opens a file as open() does but writes nothing into it, not even the
+    // identity a file of an earlier format lacks (a copy being read).
+    static std::shared_ptr<Database> read(const QString& path, const QString& connect);
 
-    // Whether the file opens as a collection, opening it read-only and closing
-    // it again: the file and its folder are left untouched. `thorough` also
+    // Whether the file opens as a collection, opening it and closing it
+    // again: nothing is written into it. `thorough` also
     // reads every page (slow on a large file).
     static FileCheck check(const QString& path, const QString& connect, bool thorough = false);
 
@@ -116,6 +130,15 @@ public:
     Database& operator=(const Database&) = delete;
 
     QString path() const;
+    // The collection's identity: written when it is created, the same in
+    // every copy of it; a collection of an earlier format gets one the first
+    // time it is opened for writing. Empty for a file that has none yet and
+    // was opened read-only.
+    QString identity() const;
+    // A note of the file at `path` (kIdentityNote…) read without opening it
+    // as a collection, also from one that no longer opens as such (a damaged
+    // one); empty when none can be read.
+    static QString noteOf(const QString& path, const char* key);
     // Opened read-only: every write fails with ErrReadOnly, and the stored
     // queries written during the run live in memory.
     bool readOnly() const;
@@ -199,6 +222,7 @@ private:
     std::shared_ptr<void> m_privateCopy;  // a read-only file's journal, read from a private copy
     QString m_path;
     QString m_key;  // the file's key for the stored queries kept in memory
+    QString m_identity;
     bool m_readOnly = false;
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Schema> m_schema;

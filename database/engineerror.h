@@ -18,6 +18,7 @@ enum EngineErrorNumber : int {
     ErrNotADatabase = 3343,     // file is not a collection database
     ErrDamaged = 3049,          // a collection database whose pages are damaged
     ErrUnreadable = 3051,       // the file cannot be read (permission)
+    ErrNotAFile = 3044,         // the path is a folder, a FIFO, a device: not a file
     ErrNoPendingUpdate = 3020,  // update/cancel update without add new or edit
     ErrDataType = 3421,         // value cannot be converted (impossible date, bad currency)
     ErrFieldTooLong = 3163,     // value longer than its field allows

@@ -34,7 +34,7 @@
 #include <QVariant>
 #include <functional>
 
-class QPrinter;
+class QPagedPaintDevice;
 class QTextDocument;
 
 namespace ondrel::platform {
@@ -131,7 +131,9 @@ public:
 
 private:
     void produce();
-    static void print(const ReportContent& content, const ReportLayout& layout, QPrinter& printer);
+    // The pages, each with the date of printing and "Página N de M" at its
+    // foot.
+    static void print(const ReportContent& content, const ReportLayout& layout, QPagedPaintDevice& device);
     static void toPrinter(const ReportContent& content, const ReportLayout& layout);
     static void toFile(const ReportContent& content, const ReportLayout& layout, const QString& pdfFile);
     static void toCsv(const ReportLayout& layout, const ReportRows& rows, const QString& csvFile);

@@ -9,6 +9,7 @@
 #include "collection/collection.h"
 #include "collection/places.h"
 #include "commandline/commandline.h"
+#include "core/files.h"
 #include "database/database.h"
 #include "import/importerror.h"
 #include "import/jetconversion.h"
@@ -57,20 +58,9 @@ int createDatabase(const QString& path, bool demo)
 
 int backUpCollection(const QString& destination)
 {
-    using namespace ondrel::db;
-    const QString collection = ondrel::db::collectionFile();
-    const QString refusal = refusalToCopy(collection);
-    if (!refusal.isEmpty()) {
-        std::fprintf(stderr, "ondrel: %s\n", qPrintable(refusal));
-        return 1;
-    }
-    const QString folder = destination.isEmpty() ? backupFolder() : destination;
-    // The backup folder keeps its newest copies; a folder the person names
-    // keeps every copy made there.
-    const bool intoBackupFolder = QDir(folder).absolutePath() == QDir(backupFolder()).absolutePath();
+    // Copying only reads the collection: a read-only one is copied too.
     try {
-        const QString copy = backUp(collection, folder, QDateTime::currentDateTime(), intoBackupFolder ? kCopiesKept : 0);
-        std::printf("%s\n", qPrintable(copy));
+        std::printf("%s\n", qPrintable(ondrel::db::backUpByHand(ondrel::db::collectionFile(), destination)));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ondrel: %s\n", e.what());
         return 1;
@@ -78,7 +68,7 @@ int backUpCollection(const QString& destination)
     return 0;
 }
 
-int restoreCollection(const QString& copy)
+int restoreCollection(const QString& copy, bool otherCollection)
 {
     using namespace ondrel::db;
     const QString collection = ondrel::db::collectionFile();
@@ -91,8 +81,19 @@ int restoreCollection(const QString& copy)
                      qPrintable(service));
         return 1;
     }
+    // A copy of another collection is not put in this one's place by
+    // mistake: only when asked, and then it becomes a collection of its own.
+    const QString other = otherCollectionOf(copy, collection);
+    if (!other.isEmpty() && !otherCollection) {
+        std::fprintf(stderr,
+                     "ondrel: Nada foi restaurado. %s Para pô-la no lugar da coleção mesmo assim, acrescente "
+                     "--other-collection.\n",
+                     qPrintable(other));
+        return CommandLine::kWrongUse;
+    }
     try {
-        const QString kept = restoreCopy(copy, collection);
+        const QString kept = restoreCopy(copy, collection, QDateTime::currentDateTime(),
+                                         other.isEmpty() ? Restored::SameCollection : Restored::NewCollection);
         std::printf("%s\n", qPrintable(kept.isEmpty()
                                            ? QStringLiteral("A cópia \"%1\" foi restaurada em \"%2\".").arg(copy, collection)
                                            : QStringLiteral("A cópia \"%1\" foi restaurada em \"%2\"; o arquivo anterior "
@@ -150,8 +151,10 @@ int importJet(const Invocation& run)
     options.picturesFolder = run.value(QStringLiteral("pictures-folder"));
     if (!options.picturesFolder.isEmpty() && !QFileInfo(options.picturesFolder).isDir())
         return refuse(QStringLiteral("a pasta de imagens \"%1\" não existe.").arg(options.picturesFolder));
-    if (!QFileInfo(jet).isFile())
-        return refuse(QStringLiteral("o arquivo \"%1\" não existe.").arg(jet));
+    // A FIFO or a device is never read: it would wait, or never end.
+    const QString unreadable = ondrel::files::refusalToRead(jet);
+    if (!unreadable.isEmpty())
+        return refuse(unreadable + u'.');
     try {
         JetConversion done;
         if (run.has(QStringLiteral("into"))) {
@@ -286,8 +289,9 @@ CommandLine ondrelCommandLine(const QString& program)
         {create, QStringLiteral("CAMINHO"), QStringLiteral("Cria uma coleção vazia no arquivo CAMINHO."), true, {}, {}, {}},
         {show, {}, QStringLiteral("Abre a janela do catálogo diretamente, sem o hospedeiro."), true, {}, {}, {}},
         {backup, {},
-         QStringLiteral("Faz uma cópia de segurança da coleção na pasta DESTINO (padrão: $XDG_DATA_HOME/ondrel/backup, "
-                        "ou seja, ~/.local/share/ondrel/backup)."),
+         QStringLiteral("Faz uma cópia de segurança da coleção: no arquivo DESTINO, se terminar em .mdb, senão na "
+                        "pasta DESTINO (padrão: a pasta desta coleção em $XDG_DATA_HOME/ondrel/backup, ou seja, "
+                        "~/.local/share/ondrel/backup)."),
          true, {}, QStringLiteral("DESTINO"), {}},
         {restore, QStringLiteral("ARQUIVO"),
          QStringLiteral("Restaura a cópia ARQUIVO no lugar da coleção, guardando o arquivo atual ao lado (com o Ulmix "
@@ -309,6 +313,10 @@ CommandLine ondrelCommandLine(const QString& program)
          true, {}, {}, {}},
         {QStringLiteral("demo"), {}, QStringLiteral("Preenche a coleção criada com dados de demonstração."), false,
          {create}, {}, {}},
+        {QStringLiteral("other-collection"), {},
+         QStringLiteral("Restaura mesmo a cópia de outra coleção; a coleção restaurada passa a ser uma coleção à "
+                        "parte, com cópias próprias."),
+         false, {restore}, {}, {}},
         {QStringLiteral("into"), QStringLiteral("DESTINO"),
          QStringLiteral("Converte para o arquivo novo DESTINO em vez da coleção."), false, {importJet}, {}, {}},
         {QStringLiteral("pictures-folder"), QStringLiteral("PASTA"),
@@ -372,7 +380,7 @@ int main(int argc, char** argv)
         if (!folder.isEmpty())
             ondrel::db::setPluginFolder(folder);
         if (command == QLatin1String("restore"))
-            return restoreCollection(run->value(command));
+            return restoreCollection(run->value(command), run->has(QStringLiteral("other-collection")));
         return backUpCollection(run->argument);
     }
 
