@@ -1,7 +1,7 @@
 #include "backup.h"
 
 #include "collection.h"
-#include "database/connection.h"
+#include "database/sqlitestore.h"
 #include "database/database.h"
 #include "database/filework.h"
 
@@ -44,8 +44,8 @@ QString datedName(const QString& base, const QDateTime& taken, int number)
 
 QString journalMode(Connection& c)
 {
-    Statement mode(c.handle(), "PRAGMA journal_mode");
-    ScopedRun run(mode);
+    const std::unique_ptr<Statement> mode = c.prepare("PRAGMA journal_mode");
+    ScopedRun run(*mode);
     return run->step() ? run->columnText(0).toLower() : QString();
 }
 
@@ -57,8 +57,8 @@ QString journalMode(Connection& c)
 // a save.
 void copyDatabase(const QString& source, const QString& target, const BackupPace& pace)
 {
-    Connection from(source, Connection::Mode::OpenExisting);
-    Connection to(target, Connection::Mode::CreateNew);
+    SqliteConnection from(source, SqliteConnection::Mode::OpenExisting);
+    SqliteConnection to(target, SqliteConnection::Mode::CreateNew);
     if (journalMode(from) == QLatin1String("wal")) {
         from.exec(QStringLiteral("BEGIN"));
         from.exec(QStringLiteral("SELECT count(*) FROM sqlite_schema"));
@@ -128,7 +128,7 @@ bool inUseElsewhere(const QString& collection)
             return true;
     }
     try {
-        Connection c(collection, Connection::Mode::OpenExisting);
+        SqliteConnection c(collection, SqliteConnection::Mode::OpenExisting);
         Transaction tx(c, Transaction::Wait::NoWait);
     } catch (const EngineError& e) {
         return e.number() == ErrLocked;

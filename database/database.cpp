@@ -2,10 +2,14 @@
 
 #include "connection.h"
 #include "dialect.h"
+#include "flavor.h"
 #include "filework.h"
 #include "record.h"
 #include "recordsetimpl.h"
+#include "address.h"
+#include "pgstore.h"
 #include "schema.h"
+#include "sqlitestore.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -61,7 +65,7 @@ QString metaValue(Connection& c, const char* key)
 
 void setMetaValue(Connection& c, const char* key, const QString& value)
 {
-    Statement& st = c.cached("INSERT OR REPLACE INTO ondrel_meta (key, value) VALUES (?, ?)");
+    Statement& st = c.cached(kSetMeta);
     ScopedRun run(st);
     run->bindText(1, QString::fromLatin1(key));
     run->bindText(2, value);
@@ -89,9 +93,12 @@ void configure(Connection& c, bool readOnly)
     c.exec(QStringLiteral("PRAGMA cache_size=-16000"));
 }
 
-// One key per file, however its path is spelled.
+// One key per file, however its path is spelled; a server's address as it
+// is.
 QString fileKey(const QString& path)
 {
+    if (isServerAddress(path))
+        return path.trimmed();
     const QFileInfo info(path);
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
@@ -147,11 +154,11 @@ bool writableHere(const QString& path)
 // does not wait on the disk. Records themselves are always written with FULL.
 class StoredQueryWrite {
 public:
-    explicit StoredQueryWrite(Connection& c) : m_c(c) { m_c.exec(QStringLiteral("PRAGMA synchronous=NORMAL")); }
+    explicit StoredQueryWrite(Connection& c) : m_c(c) { m_c.relaxCommits(true); }
     ~StoredQueryWrite()
     {
         try {
-            m_c.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+            m_c.relaxCommits(false);
         } catch (const EngineError&) {
             // Left at NORMAL the handle is still safe from a killed process.
         }
@@ -173,13 +180,6 @@ private:
     throw EngineError(ErrGeneric, QStringLiteral("Estouro de capacidade."));
 }
 
-qint64 pragmaValue(Connection& c, const char* pragma)
-{
-    Statement& st = c.cached(QByteArray("PRAGMA ") + pragma);
-    ScopedRun run(st);
-    return run->step() ? run->columnInt(0) : 0;
-}
-
 // A table's records and the sum of its currency field (none when past the
 // currency range), from one pass over the table.
 struct Counted {
@@ -191,6 +191,19 @@ Counted countPass(Connection& c, const TableInfo& table)
 {
     Counted counted;
     const FieldInfo* currency = table.currencyField();
+    if (const QByteArray sql = c.flavor().countAndTotal(table, currency); !sql.isEmpty()) {
+        // The store adds exactly and says whether the sum fits.
+        Statement& st = c.cached(sql);
+        ScopedRun run(st);
+        if (run->step()) {
+            counted.records = run->columnInt(0);
+            if (currency && run->columnInt(2) != 1)
+                counted.total = std::nullopt;
+            else
+                counted.total = currency && !run->isNull(1) ? run->columnMoney(1) : 0;
+        }
+        return counted;
+    }
     if (!currency) {
         Statement& st = c.cached("SELECT count(*) FROM " + table.sqlName());
         ScopedRun run(st);
@@ -214,8 +227,8 @@ Counted countPass(Connection& c, const TableInfo& table)
 // its changes (a file without the ledger: they never did).
 bool keyedNow(Connection& c, const QString& table)
 {
-    Statement st(c.handle(), "SELECT keyed = changes FROM ondrel_changes WHERE tbl = ?");
-    ScopedRun run(st);
+    const std::unique_ptr<Statement> st = c.prepare("SELECT keyed = changes FROM ondrel_changes WHERE tbl = ?");
+    ScopedRun run(*st);
     run->bindText(1, table);
     return run->step() && !run->isNull(0) && run->columnInt(0) == 1;
 }
@@ -252,9 +265,9 @@ void fillSearchIndex(Connection& c, const TableInfo& table)
 // Notes in the ledger that the table's keys, count and total match it now.
 void stampTable(Connection& c, const TableInfo& table, const Counted& counted)
 {
-    Statement st(c.handle(), "UPDATE ondrel_changes SET keyed = changes, counted = changes, records = ?, total = ? "
-                             "WHERE tbl = ?");
-    ScopedRun run(st);
+    const std::unique_ptr<Statement> st =
+        c.prepare("UPDATE ondrel_changes SET keyed = changes, counted = changes, records = ?, total = ? WHERE tbl = ?");
+    ScopedRun run(*st);
     run->bindInt(1, counted.records);
     run->bind(2, counted.total ? QVariant(*counted.total) : QVariant());
     run->bindText(3, table.name);
@@ -311,8 +324,8 @@ bool linkIntoPlace(const QString& building, const QString& path)
 
 void checkIntegrity(Connection& c, const QString& shownPath)
 {
-    Statement check(c.handle(), "PRAGMA integrity_check");
-    ScopedRun run(check);
+    const std::unique_ptr<Statement> check = c.prepare("PRAGMA integrity_check");
+    ScopedRun run(*check);
     if (!run->step() || run->columnText(0) != QLatin1String("ok"))
         throw EngineError(ErrDamaged, QStringLiteral("O arquivo da coleção \"%1\" está danificado.").arg(shownPath));
 }
@@ -336,7 +349,7 @@ Database::Database(OpenedFile opened)
       m_readOnly(opened.readOnly),
       m_connection(std::move(opened.connection)), m_schema(std::make_unique<Schema>(Schema::load(*m_connection))),
       m_translations(std::make_unique<TranslationCache>(*m_schema)),
-      m_schemaVersion(pragmaValue(*m_connection, "schema_version"))
+      m_schemaVersion(m_connection->schemaVersion())
 {
     refreshFileState();
 }
@@ -353,7 +366,7 @@ Database::OpenedFile Database::openFile(const QString& path, const QString& conn
     opened.path = path;
     opened.readOnly = forceReadOnly || !writableHere(path);
     if (!opened.readOnly) {
-        opened.connection = std::make_unique<Connection>(path, Connection::Mode::OpenExisting);
+        opened.connection = std::make_unique<SqliteConnection>(path, SqliteConnection::Mode::OpenExisting);
     } else {
         // Read-only: opened immutable, so nothing is created beside it. An
         // immutable open does not read the journal; changes still waiting in
@@ -366,12 +379,13 @@ Database::OpenedFile Database::openFile(const QString& path, const QString& conn
             if (copy->isValid() && QFile::copy(path, copied) && QFile::copy(journal, copied + QStringLiteral("-wal"))) {
                 QFile::setPermissions(copied, QFile::ReadOwner | QFile::WriteOwner);
                 QFile::setPermissions(copied + QStringLiteral("-wal"), QFile::ReadOwner | QFile::WriteOwner);
-                Connection(copied, Connection::Mode::OpenExisting, path).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+                SqliteConnection(copied, SqliteConnection::Mode::OpenExisting, path)
+                    .exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
                 target = copied;
                 opened.privateCopy = copy;
             }
         }
-        opened.connection = std::make_unique<Connection>(target, Connection::Mode::ReadOnly, path);
+        opened.connection = std::make_unique<SqliteConnection>(target, SqliteConnection::Mode::ReadOnly, path);
     }
     Connection& c = *opened.connection;
     QString tag, salt, hash;
@@ -392,8 +406,30 @@ Database::OpenedFile Database::openFile(const QString& path, const QString& conn
     return opened;
 }
 
+Database::OpenedFile Database::openServer(const QString& address)
+{
+    OpenedFile opened;
+    opened.path = address.trimmed();
+    opened.connection = std::make_unique<PgConnection>(opened.path);
+    const QString shown = opened.connection->shownName();
+    // The server's own authentication stands for the file's password.
+    QString tag;
+    try {
+        tag = metaValue(*opened.connection, "format");
+    } catch (const EngineError& e) {
+        if (e.number() == ErrUnreachable)
+            throw;
+        notACollection(shown);
+    }
+    if (tag != QLatin1String(kFormatTag))
+        notACollection(shown);
+    return opened;
+}
+
 std::shared_ptr<Database> Database::open(const QString& path, const QString& connect)
 {
+    if (isServerAddress(path))
+        return std::shared_ptr<Database>(new Database(openServer(path)));
     return std::shared_ptr<Database>(new Database(openFile(path, connect, false)));
 }
 
@@ -420,12 +456,29 @@ FileProblem problemOf(const EngineError& error)
     case ErrNotADatabase: return FileProblem::NotACollection;
     case ErrBadPassword: return FileProblem::WrongPassword;
     case ErrLocked: return FileProblem::Locked;
+    case ErrUnreachable: return FileProblem::Unreachable;
     default: return FileProblem::Damaged;
     }
 }
 
 QString describeProblem(const QString& path, FileProblem problem)
 {
+    if (isServerAddress(path)) {
+        QString reason;
+        switch (problem) {
+        case FileProblem::None:
+            return QString();
+        case FileProblem::NotACollection:
+            reason = QStringLiteral("o banco de dados não é uma coleção do Ulmix (está vazio ou é de outro programa)");
+            break;
+        case FileProblem::Locked: reason = QStringLiteral("outra gravação a mantém ocupada"); break;
+        default:
+            reason = QStringLiteral("o servidor não pode ser alcançado ou recusou a conexão");
+        }
+        return QStringLiteral("Não foi possível abrir a coleção \"%1\": %2. As janelas ficarão vazias e nada será "
+                              "gravado.")
+            .arg(shownAddress(path), reason);
+    }
     QString reason;
     switch (problem) {
     case FileProblem::None:
@@ -438,6 +491,7 @@ QString describeProblem(const QString& path, FileProblem problem)
     case FileProblem::WrongPassword: reason = QStringLiteral("a senha não confere"); break;
     case FileProblem::Damaged: reason = QStringLiteral("o arquivo está danificado"); break;
     case FileProblem::Locked: reason = QStringLiteral("outro programa a mantém bloqueada"); break;
+    case FileProblem::Unreachable: reason = QStringLiteral("o arquivo não pode ser alcançado"); break;
     }
     return QStringLiteral("Não foi possível abrir a coleção \"%1\": %2. As janelas ficarão vazias e nada será "
                           "gravado no arquivo.")
@@ -517,15 +571,48 @@ void finishBuildingIndexes(bool cancel)
     indexBuild().finish(cancel);
 }
 
+void Database::createOnServer(const QString& address, const std::function<void(const QString&)>& fill)
+{
+    {
+        PgConnection c(address);
+        if (!c.isEmptyDatabase())
+            throw EngineError(ErrGeneric,
+                              QStringLiteral("O banco de dados \"%1\" não está vazio: uma coleção nova só é criada num "
+                                             "banco de dados vazio.").arg(c.shownName()));
+        Transaction tx(c);
+        Schema::collection().createIn(c);
+        tx.commit();
+    }
+    // The collection is one once its format is noted, after its contents:
+    // an interrupted creation leaves a database that is not opened as one.
+    PgConnection c(address);
+    try {
+        if (fill)
+            fill(address);
+        Transaction tx(c);
+        setMetaValue(c, "format", QString::fromLatin1(kFormatTag));
+        tx.commit();
+    } catch (...) {
+        c.exec(QStringLiteral("DROP TABLE IF EXISTS objetos, \"empréstimos\", ondrel_meta, ondrel_fields, "
+                              "ondrel_queries, ondrel_changes CASCADE; DROP FUNCTION IF EXISTS ondrel_fold(text), "
+                              "ondrel_count_change() CASCADE"));
+        throw;
+    }
+}
+
 void Database::create(const QString& path, const QString& password, const std::function<void(const QString&)>& fill)
 {
+    if (isServerAddress(path)) {
+        createOnServer(path, fill);
+        return;
+    }
     if (QFileInfo::exists(path))
         throw EngineError(ErrGeneric, QStringLiteral("O arquivo '%1' já existe.").arg(path));
     const QString building = buildingName(path);
     removeAbandonedBuilds(path);
     RemoveOnFailure guard{building};
     {
-        Connection connection(building, Connection::Mode::CreateNew);
+        SqliteConnection connection(building, SqliteConnection::Mode::CreateNew);
         configure(connection, false);
         Transaction tx(connection);
         Schema::collection().createIn(connection);
@@ -541,7 +628,7 @@ void Database::create(const QString& path, const QString& password, const std::f
     {
         // Everything into the file itself: the journal is named after the
         // temporary name and would not follow the rename.
-        Connection connection(building, Connection::Mode::OpenExisting);
+        SqliteConnection connection(building, SqliteConnection::Mode::OpenExisting);
         connection.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     }
     if (QFileInfo(building + QStringLiteral("-wal")).size() > 0)
@@ -659,7 +746,8 @@ const Database::Tally& Database::tally(const TableInfo& table)
     refreshFileState();
     if (table.ledgered) {
         // Kept in the file by the layer's own writes and by its last count.
-        Statement& st = c.cached("SELECT changes, counted, records, total, typeof(total) FROM ondrel_changes WHERE tbl = ?");
+        Statement& st = c.cached("SELECT changes, counted, records, total, " + c.flavor().keptTotalType()
+                                 + " FROM ondrel_changes WHERE tbl = ?");
         ScopedRun run(st);
         run->bindText(1, table.name);
         if (run->step() && !run->isNull(1) && !run->isNull(2) && run->columnInt(1) == run->columnInt(0)) {
@@ -678,16 +766,16 @@ const Database::Tally& Database::tally(const TableInfo& table)
     // One snapshot for the version and the pass.
     Tally fresh;
     {
-        const bool ownSnapshot = sqlite3_get_autocommit(c.handle()) != 0;
+        const bool ownSnapshot = !c.inTransaction();
         if (ownSnapshot)
-            c.exec(QStringLiteral("BEGIN"));
+            c.beginSnapshot();
         struct EndSnapshot {
             Connection& c;
             bool own;
             ~EndSnapshot()
             {
                 if (own)
-                    sqlite3_exec(c.handle(), "COMMIT", nullptr, nullptr, nullptr);
+                    c.endSnapshot();
             }
         } end{c, ownSnapshot};
         fresh.version = tableVersion(table);
@@ -724,7 +812,7 @@ void Database::refreshFileState()
         return;
     m_stateAt = version;
     bool changed = false;
-    const qint64 schema = pragmaValue(c, "schema_version");
+    const qint64 schema = c.schemaVersion();
     if (schema != m_schemaVersion) {
         m_schema->takeFileDetails(Schema::load(c));
         m_schemaVersion = schema;
@@ -750,10 +838,13 @@ void Database::refreshFileState()
 
 void Database::buildIndexes(const QString& path, const QString& connect, const std::atomic<bool>* cancel)
 {
+    // A collection on a server gets its whole format when it is created.
+    if (isServerAddress(path))
+        return;
     OpenedFile opened = openFile(path, connect, false);
     if (opened.readOnly)
         return;
-    Connection& c = *opened.connection;
+    auto& c = static_cast<SqliteConnection&>(*opened.connection);
     // The sorts of the index build want more pages than a window's handle.
     c.exec(QStringLiteral("PRAGMA cache_size=-32000"));
     if (cancel)
@@ -761,7 +852,7 @@ void Database::buildIndexes(const QString& path, const QString& connect, const s
             c.handle(), 10000, [](void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
             const_cast<std::atomic<bool>*>(cancel));
     const Schema format = Schema::collection();
-    const bool ledger = hasSchemaObject(c, QStringLiteral("ondrel_changes"));
+    const bool ledger = c.hasSchemaObject(QStringLiteral("ondrel_changes"));
     const auto due = [&] {
         if (Schema::lacksIndexes(c))
             return true;
@@ -777,7 +868,7 @@ void Database::buildIndexes(const QString& path, const QString& connect, const s
         return;  // built by another handle meanwhile
     QStringList searchIndexes;
     for (const TableInfo& t : format.tables())
-        if (!t.searchIndex.isEmpty() && hasSchemaObject(c, t.searchIndex))
+        if (!t.searchIndex.isEmpty() && c.hasSchemaObject(t.searchIndex))
             searchIndexes.append(t.searchIndex);
     // The keys first, the indexes over them after: an index is built faster
     // over filled columns than kept while they fill.
@@ -827,7 +918,7 @@ namespace {
 
 void deleteQueryRow(Connection& c, const QString& name)
 {
-    ScopedRun run(c.cached("DELETE FROM ondrel_queries WHERE name = ?"));
+    ScopedRun run(c.cached("DELETE FROM ondrel_queries WHERE " + c.flavor().queryNameIs()));
     run->bindText(1, name);
     run->step();
 }
@@ -843,7 +934,7 @@ void insertQueryRow(Connection& c, const QString& name, const QString& sql)
 // False when there is no query of that name.
 bool updateQueryRow(Connection& c, const QString& name, const QString& sql)
 {
-    ScopedRun run(c.cached("UPDATE ondrel_queries SET sql = ? WHERE name = ?"));
+    ScopedRun run(c.cached("UPDATE ondrel_queries SET sql = ? WHERE " + c.flavor().queryNameIs()));
     run->bindText(1, sql);
     run->bindText(2, name);
     run->step();
@@ -912,7 +1003,7 @@ std::optional<QString> Database::storedQuerySql(const QString& name) const
         if (kept != files->cend())
             return *kept;
     }
-    Statement& st = m_connection->cached("SELECT sql FROM ondrel_queries WHERE name = ?");
+    Statement& st = m_connection->cached("SELECT sql FROM ondrel_queries WHERE " + m_connection->flavor().queryNameIs());
     ScopedRun run(st);
     run->bindText(1, name);
     if (!run->step())

@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "engineerror.h"
+#include "flavor.h"
 #include "core/values.h"
 
 #include <algorithm>
@@ -105,6 +106,7 @@ QVariant toStorage(const FieldInfo& field, const QVariant& value)
     case FieldType::Date:
         return dateToStorage(value.toDate());
     case FieldType::Currency:
+        return QVariant::fromValue(Money{moneyUnits(value)});
     case FieldType::Counter:
         return value.toLongLong();
     default:
@@ -139,6 +141,7 @@ QVariant readColumn(const FieldInfo& field, const Statement& statement, int colu
         return date.isValid() ? QVariant(date) : QVariant();
     }
     case FieldType::Currency:
+        return QVariant(statement.columnMoney(column));
     case FieldType::Counter:
         return QVariant(statement.columnInt(column));
     default:
@@ -151,7 +154,7 @@ QByteArray selectRowSql(const TableInfo& table, const QVector<int>& fields)
     QByteArray sql = "SELECT ";
     for (int i = 0; i < fields.size(); ++i)
         sql += (i ? ", " : "") + table.fields[fields[i]].column();
-    return sql + " FROM " + table.sqlName() + " WHERE rowid = ?";
+    return sql + " FROM " + table.sqlName() + " WHERE " + table.rowid() + " = ?";
 }
 
 namespace {
@@ -202,15 +205,15 @@ QString deletedIdKey(const TableInfo& table)
 
 qint64 lastDeletedId(Connection& c, const TableInfo& table)
 {
-    Statement& st = c.cached("SELECT CAST(value AS INTEGER) FROM ondrel_meta WHERE key = ?");
+    Statement& st = c.cached("SELECT value FROM ondrel_meta WHERE key = ?");
     ScopedRun run(st);
     run->bindText(1, deletedIdKey(table));
-    return run->step() ? run->columnInt(0) : 0;
+    return run->step() ? run->columnText(0).toLongLong() : 0;
 }
 
 qint64 nextRowId(Connection& c, const TableInfo& table)
 {
-    Statement& st = c.cached("SELECT max(rowid) FROM " + table.sqlName());
+    Statement& st = c.cached("SELECT max(" + table.rowid() + ") FROM " + table.sqlName());
     ScopedRun run(st);
     const qint64 highest = run->step() ? run->columnInt(0) : 0;
     return std::max(highest, lastDeletedId(c, table)) + 1;
@@ -229,7 +232,7 @@ bool touchesSearch(const TableInfo& table, const QVector<int>& fields)
 class LedgerWrite {
 public:
     LedgerWrite(Connection& c, const TableInfo& table, qint64 rowid, bool search)
-        : m_c(c), m_table(table), m_search(search && !table.searchIndex.isEmpty())
+        : m_c(c), m_table(table), m_search(search && !table.searchIndex.isEmpty() && c.flavor().writesSearchIndex())
     {
         c.noteWrite(table.name);
         if (!table.ledgered) {
@@ -237,7 +240,8 @@ public:
             return;
         }
         {
-            Statement& st = c.cached("SELECT changes, keyed = changes FROM ondrel_changes WHERE tbl = ?");
+            Statement& st =
+                c.cached("SELECT changes, keyed = changes FROM ondrel_changes WHERE tbl = ?" + c.flavor().lockingRead());
             ScopedRun run(st);
             run->bindText(1, table.name);
             if (run->step()) {
@@ -289,12 +293,13 @@ private:
         const FieldInfo* currency = m_table.currencyField();
         if (!currency)
             return std::nullopt;
-        Statement& st = m_c.cached("SELECT " + currency->column() + " FROM " + m_table.sqlName() + " WHERE rowid = ?");
+        Statement& st = m_c.cached("SELECT " + currency->column() + " FROM " + m_table.sqlName() + " WHERE "
+                                   + m_table.rowid() + " = ?");
         ScopedRun run(st);
         run->bindInt(1, rowid);
         if (!run->step() || run->isNull(0))
             return std::nullopt;
-        return run->columnInt(0);
+        return run->columnMoney(0);
     }
 
     // The row's keys into the search index, or out of it ("'delete', ").
@@ -329,7 +334,7 @@ std::optional<std::optional<qint64>> writtenCurrency(const TableInfo& table, con
         if (table.fields[fields[i]].type != FieldType::Currency)
             continue;
         const QVariant stored = toStorage(table.fields[fields[i]], values[i]);
-        return stored.isNull() ? std::optional<qint64>() : std::optional<qint64>(stored.toLongLong());
+        return stored.isNull() ? std::optional<qint64>() : std::optional<qint64>(moneyUnits(stored));
     }
     return std::nullopt;
 }
@@ -341,7 +346,7 @@ qint64 insertRecord(Connection& c, const TableInfo& table, const QVector<int>& f
     LedgerWrite ledger(c, table, 0, true);
     Assignment a = assignmentsFor(table, fields, values);
     if (reusesRowIds(table)) {
-        a.columns.prepend("rowid");
+        a.columns.prepend(table.rowid());
         a.values.prepend(nextRowId(c, table));
     }
     QByteArray sql = "INSERT INTO " + table.sqlName();
@@ -353,12 +358,12 @@ qint64 insertRecord(Connection& c, const TableInfo& table, const QVector<int>& f
             marks += i ? ", ?" : "?";
         sql += " (" + a.columns.join(", ") + ") VALUES (" + marks + ")";
     }
+    sql += c.flavor().returningRowId(table);
     Statement& st = c.cached(sql);
     ScopedRun run(st);
     for (int i = 0; i < a.values.size(); ++i)
         run->bind(i + 1, a.values[i]);
-    run->step();
-    const qint64 rowid = c.lastInsertRowId();
+    const qint64 rowid = run->step() ? run->columnInt(0) : c.lastInsertRowId();
     ledger.done(rowid, 1, writtenCurrency(table, fields, values));
     return rowid;
 }
@@ -373,7 +378,7 @@ void updateRecord(Connection& c, const TableInfo& table, qint64 rowid, const QVe
     QByteArray sql = "UPDATE " + table.sqlName() + " SET ";
     for (int i = 0; i < a.columns.size(); ++i)
         sql += (i ? ", " : "") + a.columns[i] + " = ?";
-    sql += " WHERE rowid = ?";
+    sql += " WHERE " + table.rowid() + " = ?";
     Statement& st = c.cached(sql);
     ScopedRun run(st);
     for (int i = 0; i < a.values.size(); ++i)
@@ -389,7 +394,7 @@ void deleteRecord(Connection& c, const TableInfo& table, qint64 rowid)
 {
     LedgerWrite ledger(c, table, rowid, true);
     {
-        Statement& st = c.cached("DELETE FROM " + table.sqlName() + " WHERE rowid = ?");
+        Statement& st = c.cached("DELETE FROM " + table.sqlName() + " WHERE " + table.rowid() + " = ?");
         ScopedRun run(st);
         run->bindInt(1, rowid);
         run->step();
@@ -399,7 +404,7 @@ void deleteRecord(Connection& c, const TableInfo& table, qint64 rowid)
         ledger.done(rowid, -1, std::nullopt);
     if (deleted == 0 || !reusesRowIds(table) || rowid <= lastDeletedId(c, table))
         return;
-    Statement& st = c.cached("INSERT OR REPLACE INTO ondrel_meta (key, value) VALUES (?, ?)");
+    Statement& st = c.cached(kSetMeta);
     ScopedRun run(st);
     run->bindText(1, deletedIdKey(table));
     run->bindText(2, QString::number(rowid));
