@@ -29,7 +29,7 @@
 #include "database/recordset.h"
 #include "forms/guard.h"
 #include "loans/Frmemprestimos.h"
-#include "platform/pluginfolder.h"
+#include "collection/places.h"
 #include "platform/testservices.h"
 #include "plugin/windowlinks.h"
 #include "search/Frmpesquisa.h"
@@ -925,7 +925,7 @@ std::vector<Figure> driveWindows(bool timing, const QString& folder, Size size, 
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
     platform::RecordingServices services;
     const platform::RecordingServices::Installed installed(services);
-    platform::setPluginFolder(folder);
+    db::setPluginFolder(folder);
     // The windows reach each other as in the plug-in.
     plugin::installWindowLinks();
 
@@ -947,7 +947,7 @@ std::vector<Figure> driveWindows(bool timing, const QString& folder, Size size, 
               + QStringLiteral("   (every step %1 times, no floor handle)").arg(runs));
         figures.push_back(peak);
     }
-    platform::setPluginFolder(QString());
+    db::setPluginFolder(QString());
     qInstallMessageHandler(previous);
     return figures;
 }

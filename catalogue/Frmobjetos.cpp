@@ -8,12 +8,12 @@
 #include "chrome/chrome.h"
 #include "chrome/opencollection.h"
 #include "collection/collection.h"
+#include "collection/places.h"
 #include "collection/statements.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "forms/guard.h"
 #include "forms/recordwindow.h"
-#include "platform/pluginfolder.h"
 #include "platform/reportprinter.h"
 #include "platform/services.h"
 #include "platform/windowfont.h"
@@ -295,7 +295,7 @@ void Frmobjetos::Form_Load()
     m_loaded = true;
     skipFailing({
         [&] { services().setPointer(platform::Pointer::Hourglass); },
-        [&] { CaminhoBanco = db::databasePath(platform::pluginFolder()); },
+        [&] { CaminhoBanco = db::collectionLocation(); },
         [&] { BancoDados = chrome::openCollection(CaminhoBanco); },
         [&] { TabObjetos = use(BancoDados).openRecordset(QStringLiteral("objetos"), db::RecordsetType::Dynaset); },
         [&] { Data1->setDatabaseName(CaminhoBanco); },

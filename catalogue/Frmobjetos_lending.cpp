@@ -5,12 +5,12 @@
 
 #include "binding/datacontrol.h"
 #include "collection/collection.h"
+#include "collection/places.h"
 #include "collection/statements.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "forms/formhelpers.h"
 #include "forms/guard.h"
-#include "platform/pluginfolder.h"
 #include "platform/services.h"
 #include "widgets/picturebutton.h"
 
@@ -181,7 +181,7 @@ void Frmobjetos::Text2_Change()
 void Frmobjetos::Ring()
 {
     // Played in the background; a missing file plays the desktop's sound.
-    services().playSound(platform::pluginFolder() + QStringLiteral("/alarme.wav"));
+    services().playSound(db::readOnlyFilesFolder() + QStringLiteral("/alarme.wav"));
 }
 
 void Frmobjetos::cmdEmprestar_Click()

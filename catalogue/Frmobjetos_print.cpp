@@ -5,11 +5,11 @@
 #include "listingexport.h"
 
 #include "collection/collection.h"
+#include "collection/places.h"
 #include "collection/statements.h"
 #include "database/database.h"
 #include "forms/guard.h"
 #include "forms/storedqueries.h"
-#include "platform/pluginfolder.h"
 #include "platform/reportprinter.h"
 
 namespace ondrel::catalogue {
@@ -20,13 +20,13 @@ using platform::skipFailing;
 void Frmobjetos::mnuprint_Click()
 {
     skipFailing({
-        [&] { Report1->setDataFiles(0, db::databasePath(platform::pluginFolder())); },
+        [&] { Report1->setDataFiles(0, db::collectionLocation()); },
         [&] {
             // An existing "Imprime" is printed as the order or search left it.
             if (!use(BancoDados).hasQueryDef(db::imprimeName()))
                 ConsultaImprime = forms::writeImprime(BancoDados, db::listingByCode());
         },
-        [&] { Report1->setReportFileName(db::databasePath(platform::pluginFolder(), QStringLiteral("objetos.rpt"))); },
+        [&] { Report1->setReportFileName(db::databasePath(db::readOnlyFilesFolder(), QStringLiteral("objetos.rpt"))); },
         [&] { Report1->setDestination(platform::ReportPrinter::ToPrinter); },
         [&] {
             // Without a printer the listing is offered as a PDF file.

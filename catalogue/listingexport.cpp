@@ -3,6 +3,8 @@
 #include "listing.h"
 
 #include "collection/collection.h"
+#include "collection/places.h"
+#include "database/address.h"
 #include "collection/statements.h"
 #include "database/database.h"
 #include "forms/guard.h"
@@ -75,19 +77,19 @@ void saveListingAsPdf(ReportPrinter& report, QWidget* parent)
                           platform::OkOnly, platform::Information);
 }
 
-void exportListing(const QString& folder, const QString& destination)
+void exportListing(const QString& destination)
 {
     const QString type = QFileInfo(destination).suffix().toLower();
     if (type != QLatin1String("csv") && type != QLatin1String("pdf"))
         throw std::runtime_error(QStringLiteral("O nome do arquivo deve terminar em .csv ou .pdf.").toStdString());
-    const QString collection = db::databasePath(folder);
-    if (!QFileInfo::exists(collection))
+    const QString collection = db::collectionLocation();
+    if (!db::isServerAddress(collection) && !QFileInfo::exists(collection))
         throw std::runtime_error(
             QStringLiteral("Não há coleção em \"%1\".").arg(collection).toStdString());
     ReportPrinter report;
     report.setRowReader(readStoredListing);
     report.setDataFiles(0, collection);
-    report.setReportFileName(db::databasePath(folder, QStringLiteral("objetos.rpt")));
+    report.setReportFileName(db::databasePath(db::readOnlyFilesFolder(), QStringLiteral("objetos.rpt")));
     report.setDestination(ReportPrinter::ToFile);
     report.setPrintFileType(type == QLatin1String("csv") ? ReportPrinter::CsvFile : ReportPrinter::PdfFile);
     report.setPrintFileName(destination);

@@ -20,10 +20,10 @@ namespace ondrel::catalogue {
 // The report keeps its data file, layout and destination.
 void saveListingAsPdf(platform::ReportPrinter& report, QWidget* parent);
 
-// Writes the listing of the collection in `folder` (its "Imprime", through
-// the folder's layout) to `destination`: a CSV file for a ".csv" name, the
-// printed pages for a ".pdf" one. Nothing is written on failure, which
+// Writes the listing of the collection (its "Imprime", through the listing
+// layout) to `destination`: a CSV file for a ".csv" name, the printed pages
+// for a ".pdf" one. Nothing is written on failure, which
 // throws std::runtime_error with the reason in Portuguese.
-void exportListing(const QString& folder, const QString& destination);
+void exportListing(const QString& destination);
 
 }  // namespace ondrel::catalogue

@@ -1,8 +1,8 @@
 #include "chrome.h"
 
 #include "assets/assets.h"
+#include "collection/places.h"
 #include "helpviewer.h"
-#include "platform/pluginfolder.h"
 #include "platform/services.h"
 #include "widgets/toolbarbutton.h"
 
@@ -30,7 +30,7 @@ QString homePage()
     const QString maker = QStringLiteral(ONDREL_HOME_URL);
     if (!maker.isEmpty())
         return maker;
-    return QUrl::fromLocalFile(platform::pluginFolder() + u'/' + QString::fromLatin1(kHomePageFileName)).toString();
+    return QUrl::fromLocalFile(db::readOnlyFilesFolder() + u'/' + QString::fromLatin1(kHomePageFileName)).toString();
 }
 
 QString makerName()
@@ -91,7 +91,7 @@ void openHomePage()
 void registerHelpFile()
 {
     QCoreApplication::instance()->setProperty(
-        kHelpFileProperty, platform::pluginFolder() + u'/' + QString::fromLatin1(kHelpFileName));
+        kHelpFileProperty, db::readOnlyFilesFolder() + u'/' + QString::fromLatin1(kHelpFileName));
 }
 
 QString helpFile()
@@ -99,7 +99,7 @@ QString helpFile()
     const QString registered = QCoreApplication::instance()->property(kHelpFileProperty).toString();
     if (!registered.isEmpty())
         return registered;
-    return platform::pluginFolder() + u'/' + QString::fromLatin1(kHelpFileName);
+    return db::readOnlyFilesFolder() + u'/' + QString::fromLatin1(kHelpFileName);
 }
 
 QString helpPage(const QString& page)

@@ -1,6 +1,8 @@
 #include "backup.h"
 
 #include "collection.h"
+#include "places.h"
+#include "database/address.h"
 #include "database/sqlitestore.h"
 #include "database/database.h"
 #include "database/filework.h"
@@ -10,7 +12,6 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -154,10 +155,7 @@ DailyCopy& daily()
 
 QString backupFolder()
 {
-    QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (data.isEmpty())
-        data = QDir::homePath() + QStringLiteral("/.local/share");
-    return data + QStringLiteral("/ondrel/backup");
+    return userDataFolder() + QStringLiteral("/backup");
 }
 
 QList<BackupCopy> backupCopies(const QString& folder)
@@ -196,6 +194,9 @@ std::optional<BackupCopy> newestGoodCopy(const QString& folder)
 
 QString refusalToCopy(const QString& collection)
 {
+    if (isServerAddress(collection))
+        return QStringLiteral("Nenhuma cópia foi feita: a coleção \"%1\" fica num servidor PostgreSQL, e as cópias "
+                              "dela são feitas no próprio servidor.").arg(shownAddress(collection));
     const FileCheck check = Database::check(collection, QString::fromLatin1(kConnectString));
     if (check.problem != FileProblem::None)
         return check.description;

@@ -16,9 +16,9 @@ namespace ondrel::db {
 // How many daily copies the backup folder keeps.
 inline constexpr int kCopiesKept = 10;
 
-// $XDG_DATA_HOME/ondrel/backup, by default ~/.local/share/ondrel/backup: the
-// person's own folder, as the plug-in folder may be read-only for an install
-// shared by several people.
+// The backup folder in the person's data folder (userDataFolder()/backup, by
+// default ~/.local/share/ondrel/backup), as the collection's own folder may be
+// read-only for an install shared by several people.
 QString backupFolder();
 
 struct BackupCopy {

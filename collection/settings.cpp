@@ -86,10 +86,4 @@ QString Settings::write() const
     return out.commit() ? QString() : refusal;
 }
 
-QString chosenCollection(const QString& pluginFolder)
-{
-    const QString server = Settings::read().value(QString::fromLatin1(kCollectionKey));
-    return server.isEmpty() ? databasePath(pluginFolder) : server;
-}
-
 }  // namespace ondrel::db

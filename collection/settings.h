@@ -39,8 +39,4 @@ private:
 // The key of the collection on a server.
 inline constexpr const char* kCollectionKey = "colecao";
 
-// The collection this user's windows use: the server's address the settings
-// name, or else the collection file of the plug-in folder `pluginFolder`.
-QString chosenCollection(const QString& pluginFolder);
-
 }  // namespace ondrel::db

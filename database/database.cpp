@@ -5,6 +5,7 @@
 #include "flavor.h"
 #include "filework.h"
 #include "record.h"
+#include "core/values.h"
 #include "recordsetimpl.h"
 #include "address.h"
 #include "pgstore.h"
@@ -70,6 +71,16 @@ void setMetaValue(Connection& c, const char* key, const QString& value)
     run->bindText(1, QString::fromLatin1(key));
     run->bindText(2, value);
     run->step();
+}
+
+// Noted in a server's collection until its creation has filled it.
+constexpr const char* kIncomplete = "incompleta";
+
+// The server collections this process is creating.
+QSet<QString>& buildingOnServer()
+{
+    static QSet<QString> addresses;
+    return addresses;
 }
 
 [[noreturn]] void notACollection(const QString& path)
@@ -423,6 +434,9 @@ Database::OpenedFile Database::openServer(const QString& address)
     }
     if (tag != QLatin1String(kFormatTag))
         notACollection(shown);
+    // A collection still being filled is one only for the creation filling it.
+    if (!metaValue(*opened.connection, kIncomplete).isEmpty() && !buildingOnServer().contains(opened.path))
+        notACollection(shown);
     return opened;
 }
 
@@ -581,23 +595,181 @@ void Database::createOnServer(const QString& address, const std::function<void(c
                                              "banco de dados vazio.").arg(c.shownName()));
         Transaction tx(c);
         Schema::collection().createIn(c);
+        setMetaValue(c, "format", QString::fromLatin1(kFormatTag));
+        setMetaValue(c, kIncomplete, QStringLiteral("1"));
         tx.commit();
     }
-    // The collection is one once its format is noted, after its contents:
-    // an interrupted creation leaves a database that is not opened as one.
+    // The collection is one once its contents are complete: an interrupted
+    // creation leaves a database no one else opens as one, as a file is
+    // built under a temporary name.
     PgConnection c(address);
+    const QString key = address.trimmed();
     try {
+        buildingOnServer().insert(key);
         if (fill)
             fill(address);
+        buildingOnServer().remove(key);
         Transaction tx(c);
-        setMetaValue(c, "format", QString::fromLatin1(kFormatTag));
+        const std::unique_ptr<Statement> done = c.prepare("DELETE FROM ondrel_meta WHERE key = ?");
+        ScopedRun run(*done);
+        run->bindText(1, QString::fromLatin1(kIncomplete));
+        run->step();
         tx.commit();
     } catch (...) {
+        buildingOnServer().remove(key);
         c.exec(QStringLiteral("DROP TABLE IF EXISTS objetos, \"empréstimos\", ondrel_meta, ondrel_fields, "
                               "ondrel_queries, ondrel_changes CASCADE; DROP FUNCTION IF EXISTS ondrel_fold(text), "
                               "ondrel_count_change() CASCADE"));
         throw;
     }
+}
+
+namespace {
+
+// A value in COPY's text format: \N for an empty one, the rest escaped.
+void appendCopyValue(QByteArray& line, const QVariant& value, const FieldInfo* field)
+{
+    if (value.isNull()) {
+        line += "\\N";
+        return;
+    }
+    QByteArray text;
+    if (field && field->type == FieldType::Currency) {
+        const qint64 units = value.toLongLong();
+        const quint64 magnitude = units < 0 ? quint64(-(units + 1)) + 1 : quint64(units);
+        text = (units < 0 ? "-" : "") + QByteArray::number(magnitude / 10000) + '.'
+            + QByteArray::number(magnitude % 10000).rightJustified(4, '0');
+    } else if (field && field->type == FieldType::Date) {
+        text = dateToStorage(value.toDate()).toUtf8();
+    } else {
+        text = value.toString().toUtf8();
+    }
+    for (const char ch : std::as_const(text)) {
+        switch (ch) {
+        case '\\': line += "\\\\"; break;
+        case '\t': line += "\\t"; break;
+        case '\n': line += "\\n"; break;
+        case '\r': line += "\\r"; break;
+        default: line += ch;
+        }
+    }
+}
+
+}  // namespace
+
+void Database::copyToServer(const QString& file, const QString& connect, const QString& address)
+{
+    const std::shared_ptr<Database> source = open(file, connect);
+    auto& from = static_cast<SqliteConnection&>(source->connection());
+    PgConnection to(address);
+    if (!to.isEmptyDatabase())
+        throw EngineError(ErrGeneric, QStringLiteral("O banco de dados \"%1\" não está vazio: uma coleção só é copiada "
+                                                     "num banco de dados vazio.").arg(to.shownName()));
+    const Schema format = Schema::collection();
+    Transaction tx(to);
+    const QVector<TableInfo> tables = to.createTables(format);
+    for (const TableInfo& target : tables) {
+        const TableInfo& table = *source->schema().table(target.name);
+        // The row id, the fields as the program reads them, the keys as it
+        // folds them.
+        QByteArrayList names;
+        const bool counted = std::any_of(target.fields.cbegin(), target.fields.cend(),
+                                         [](const FieldInfo& f) { return f.type == FieldType::Counter; });
+        if (!counted)
+            names.append("ondrel_id");
+        QByteArray select = "SELECT rowid";
+        for (const FieldInfo& f : target.fields) {
+            names.append(f.column());
+            select += ", " + (table.indexOf(f.name) >= 0 ? f.column() : QByteArray("NULL"));
+        }
+        for (const FieldInfo& f : target.fields)
+            if (!f.keyColumn.isEmpty())
+                names.append(f.keyColumnSql());
+        const std::unique_ptr<Statement> rows = from.prepare(select + " FROM " + table.sqlName() + " ORDER BY rowid");
+        ScopedRun run(*rows);
+        to.copyIn("COPY " + target.sqlName() + " (" + names.join(", ") + ") FROM STDIN", [&](QByteArray& chunk) {
+            while (chunk.size() < (1 << 20)) {
+                if (!run->step())
+                    return false;
+                QByteArray line;
+                QVector<QVariant> values;
+                if (!counted) {
+                    line += QByteArray::number(run->columnInt(0));
+                    line += '\t';
+                }
+                for (int i = 0; i < target.fields.size(); ++i) {
+                    const FieldInfo& f = target.fields[i];
+                    values.append(f.type == FieldType::Counter ? QVariant(run->columnInt(0)) : readColumn(f, *run, i + 1));
+                    if (i > 0)
+                        line += '\t';
+                    appendCopyValue(line, values.last(), &f);
+                }
+                for (int i = 0; i < target.fields.size(); ++i) {
+                    if (target.fields[i].keyColumn.isEmpty())
+                        continue;
+                    line += '\t';
+                    appendCopyValue(line, values[i].isNull() ? QVariant() : QVariant(foldText(values[i].toString())),
+                                    nullptr);
+                }
+                chunk += line + '\n';
+            }
+            return true;
+        });
+    }
+    // The automatic numbers go on from where the file's went, never again
+    // giving a number a deleted loan had.
+    for (const TableInfo& target : tables) {
+        for (const FieldInfo& f : target.fields) {
+            if (f.type != FieldType::Counter)
+                continue;
+            qint64 last = 0;
+            if (from.hasSchemaObject(QStringLiteral("sqlite_sequence"))) {
+                const std::unique_ptr<Statement> seq = from.prepare("SELECT seq FROM sqlite_sequence WHERE name = ?");
+                ScopedRun run(*seq);
+                run->bindText(1, target.name);
+                last = run->step() ? run->columnInt(0) : 0;
+            }
+            const std::unique_ptr<Statement> setval = to.prepare(
+                "SELECT setval(pg_get_serial_sequence(?, ?), greatest(?, (SELECT coalesce(max(" + f.column() + "), 0) FROM "
+                + target.sqlName() + ")) + 1, false)");
+            ScopedRun run(*setval);
+            run->bindText(1, QString::fromUtf8(target.sqlName()));
+            run->bindText(2, f.name);
+            run->bindInt(3, last);
+            run->step();
+        }
+    }
+    {
+        const std::unique_ptr<Statement> meta = from.prepare("SELECT key, value FROM ondrel_meta WHERE key LIKE 'last_deleted_id:%'");
+        ScopedRun run(*meta);
+        while (run->step())
+            setMetaValue(to, run->columnText(0).toLatin1().constData(), run->columnText(1));
+    }
+    {
+        const std::unique_ptr<Statement> queries = from.prepare("SELECT name, sql FROM ondrel_queries");
+        Statement& insert = to.cached("INSERT INTO ondrel_queries (name, sql) VALUES (?, ?)");
+        ScopedRun run(*queries);
+        while (run->step()) {
+            ScopedRun add(insert);
+            add->bindText(1, run->columnText(0));
+            add->bindText(2, run->columnText(1));
+            add->step();
+        }
+    }
+    to.createIndexes(format);
+    to.createLedger(tables);
+    // The counts and totals kept, checked against the file's.
+    const Schema copied = Schema::load(to);
+    for (const TableInfo& t : copied.tables()) {
+        const Counted there = countPass(to, t);
+        const Counted here = countPass(from, *source->schema().table(t.name));
+        if (there.records != here.records || there.total != here.total)
+            throw EngineError(ErrGeneric, QStringLiteral("A cópia da tabela \"%1\" não confere com o arquivo: nada foi "
+                                                         "copiado.").arg(t.name));
+        stampTable(to, t, there);
+    }
+    setMetaValue(to, "format", QString::fromLatin1(kFormatTag));
+    tx.commit();
 }
 
 void Database::create(const QString& path, const QString& password, const std::function<void(const QString&)>& fill)

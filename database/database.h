@@ -117,6 +117,13 @@ public:
     static void buildIndexes(const QString& path, const QString& connect,
                              const std::atomic<bool>* cancel = nullptr);
 
+    // Copies the collection file `file` into the empty database of a server
+    // at `address`, in one transaction: every record with its row id, the
+    // stored queries, and what the server keeps besides (keys, indexes, the
+    // change ledger with the count and total). The count and the total of
+    // each table are checked against the file's before it commits.
+    static void copyToServer(const QString& file, const QString& connect, const QString& address);
+
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;

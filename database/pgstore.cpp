@@ -635,6 +635,13 @@ bool PgConnection::isEmptyDatabase()
 
 void PgConnection::createSchema(const Schema& schema)
 {
+    const QVector<TableInfo> tables = createTables(schema);
+    createIndexes(schema);
+    createLedger(tables);
+}
+
+QVector<TableInfo> PgConnection::createTables(const Schema& schema)
+{
     // Every text field gets a folded key: the server has no fold of ours to
     // compare by on the fly (ondrel_fold below is the fallback for what
     // another program writes).
@@ -658,25 +665,6 @@ void PgConnection::createSchema(const Schema& schema)
                 columns.append(f.keyColumnSql() + " text COLLATE \"C\"");
         simple("CREATE TABLE " + t.sqlName() + " (" + columns.join(", ") + ")");
     }
-    // The indexes of the orders (an empty key first, then the row id, as the
-    // record sets read them) and the trigram index of the searched keys.
-    simple("CREATE UNIQUE INDEX objetos_cod ON objetos (cod_chave)");
-    simple("CREATE INDEX objetos_cod_ordem ON objetos (cod_chave NULLS FIRST, ondrel_id)");
-    simple("CREATE INDEX objetos_titulo ON objetos (titulo_chave NULLS FIRST, ondrel_id)");
-    simple("CREATE INDEX objetos_autor ON objetos (autor_chave NULLS FIRST, ondrel_id)");
-    simple("CREATE INDEX objetos_assunto ON objetos (assunto_chave NULLS FIRST, ondrel_id)");
-    simple("CREATE INDEX emprestimos_codobjeto ON \"empréstimos\" (codobjeto_chave NULLS FIRST, \"Data\" NULLS FIRST, cod)");
-    simple("CREATE INDEX emprestimos_data ON \"empréstimos\" (\"Data\" NULLS FIRST, cod)");
-    for (const TableInfo& t : schema.tables()) {
-        if (t.searchIndex.isEmpty())
-            continue;
-        QByteArrayList keys;
-        for (const FieldInfo& f : t.fields)
-            if (f.searched)
-                keys.append(f.keyColumnSql() + " gin_trgm_ops");
-        simple("CREATE INDEX " + quoteIdentifier(t.searchIndex) + " ON " + t.sqlName() + " USING gin (" + keys.join(", ")
-               + ")");
-    }
     simple("CREATE TABLE ondrel_meta (key text COLLATE \"C\" PRIMARY KEY, value text)");
     simple("CREATE TABLE ondrel_fields (tbl text NOT NULL, position integer NOT NULL, name text NOT NULL, type text "
            "NOT NULL, size integer NOT NULL, key_column text, PRIMARY KEY (tbl, position))");
@@ -697,6 +685,34 @@ void PgConnection::createSchema(const Schema& schema)
             run->step();
         }
     }
+    return tables;
+}
+
+void PgConnection::createIndexes(const Schema& schema)
+{
+    // The indexes of the orders (an empty key first, then the row id, as the
+    // record sets read them) and the trigram index of the searched keys.
+    simple("CREATE UNIQUE INDEX objetos_cod ON objetos (cod_chave)");
+    simple("CREATE INDEX objetos_cod_ordem ON objetos (cod_chave NULLS FIRST, ondrel_id)");
+    simple("CREATE INDEX objetos_titulo ON objetos (titulo_chave NULLS FIRST, ondrel_id)");
+    simple("CREATE INDEX objetos_autor ON objetos (autor_chave NULLS FIRST, ondrel_id)");
+    simple("CREATE INDEX objetos_assunto ON objetos (assunto_chave NULLS FIRST, ondrel_id)");
+    simple("CREATE INDEX emprestimos_codobjeto ON \"empréstimos\" (codobjeto_chave NULLS FIRST, \"Data\" NULLS FIRST, cod)");
+    simple("CREATE INDEX emprestimos_data ON \"empréstimos\" (\"Data\" NULLS FIRST, cod)");
+    for (const TableInfo& t : schema.tables()) {
+        if (t.searchIndex.isEmpty())
+            continue;
+        QByteArrayList keys;
+        for (const FieldInfo& f : t.fields)
+            if (f.searched)
+                keys.append(f.keyColumnSql() + " gin_trgm_ops");
+        simple("CREATE INDEX " + quoteIdentifier(t.searchIndex) + " ON " + t.sqlName() + " USING gin (" + keys.join(", ")
+               + ")");
+    }
+}
+
+void PgConnection::createLedger(const QVector<TableInfo>& tables)
+{
     // The change ledger, counted by triggers whoever writes (a TRUNCATE
     // too); the engine notes beside it up to which change the keys, the
     // count and the total are right.
@@ -716,6 +732,30 @@ void PgConnection::createSchema(const Schema& schema)
     }
     // Empty tables: every key, count and total is right as it stands.
     simple("UPDATE ondrel_changes SET keyed = changes, counted = changes, records = 0, total = 0");
+}
+
+void PgConnection::copyIn(const QByteArray& sql, const std::function<bool(QByteArray&)>& next)
+{
+    checkOpen();
+    PGresult* started = PQexec(m_conn, sql.constData());
+    if (PQresultStatus(started) != PGRES_COPY_IN)
+        fail(started, sql);
+    PQclear(started);
+    QByteArray chunk;
+    bool more = true;
+    while (more) {
+        chunk.clear();
+        more = next(chunk);
+        if (!chunk.isEmpty() && PQputCopyData(m_conn, chunk.constData(), int(chunk.size())) != 1)
+            break;
+    }
+    PQputCopyEnd(m_conn, more ? "interrompida" : nullptr);
+    PGresult* result = PQgetResult(m_conn);
+    while (PGresult* rest = PQgetResult(m_conn))
+        PQclear(rest);
+    if (PQresultStatus(result) != PGRES_COMMAND_OK)
+        fail(result, sql);
+    PQclear(result);
 }
 
 void PgConnection::checkpointAndClose()

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 struct pg_conn;
@@ -88,6 +89,17 @@ public:
     // Whether the database holds no table of its own (a new collection goes
     // only into an empty database).
     bool isEmptyDatabase();
+    // The three parts of createSchema(), in the order a copy of a file takes
+    // them: the tables (with a folded key for every text field), then the
+    // records, then the indexes, then the change ledger and its triggers.
+    // Returns the tables as created.
+    QVector<TableInfo> createTables(const Schema& schema);
+    void createIndexes(const Schema& schema);
+    void createLedger(const QVector<TableInfo>& tables);
+    // Sends rows to a COPY ... FROM STDIN statement: `next` fills its
+    // argument with lines of COPY's text format and returns false when
+    // there are no more.
+    void copyIn(const QByteArray& sql, const std::function<bool(QByteArray&)>& next);
 
     pg_conn* handle() const { return m_conn; }
     // Throws the engine's error for a failed result (which it clears) or a

@@ -8,13 +8,13 @@
 #include "chrome/chrome.h"
 #include "chrome/opencollection.h"
 #include "collection/collection.h"
+#include "collection/places.h"
 #include "collection/statements.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "forms/formhelpers.h"
 #include "forms/guard.h"
 #include "forms/recordwindow.h"
-#include "platform/pluginfolder.h"
 #include "platform/services.h"
 #include "platform/windowfont.h"
 #include "widgets/limitedtextedit.h"
@@ -224,7 +224,7 @@ void Frmemprestimos::Form_Load()
     skipFailing({
         [&] { services().setPointer(platform::Pointer::Hourglass); },
         [&] { Editando = false; },
-        [&] { CaminhoBanco = db::databasePath(platform::pluginFolder()); },
+        [&] { CaminhoBanco = db::collectionLocation(); },
         [&] { BancoDados = chrome::openCollection(CaminhoBanco); },
         [&] { TabEmprestimos = use(BancoDados).openRecordset(QStringLiteral("empréstimos"), db::RecordsetType::Dynaset); },
         [&] { Data1->setDatabaseName(CaminhoBanco); },

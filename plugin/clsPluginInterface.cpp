@@ -4,8 +4,10 @@
 #include "catalogue/Frmobjetos.h"
 #include "collection/backup.h"
 #include "collection/collection.h"
+#include "collection/places.h"
 #include "database/database.h"
 #include "forms/guard.h"
+#include "platform/services.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -51,6 +53,12 @@ QString clsPluginInterface::Run(const platform::HostWindowRef& FormX)
         using catalogue::Frmobjetos;
         Frmobjetos* existing = Frmobjetos::existing();
         if (!nested || (existing && existing->isLoaded())) {
+            // An installed Ulmix gives a new person an empty collection of her own.
+            if (!existing) {
+                const QString refusal = db::createMissingCollection();
+                if (!refusal.isEmpty())
+                    platform::services().msgBox(refusal, platform::OkOnly, platform::Exclamation);
+            }
             Frmobjetos::instance()->Show();
             scheduleDailyBackup();
         }

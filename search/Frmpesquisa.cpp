@@ -3,13 +3,13 @@
 
 #include "chrome/chrome.h"
 #include "collection/collection.h"
+#include "collection/places.h"
 #include "collection/statements.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "forms/formhelpers.h"
 #include "forms/guard.h"
 #include "forms/storedqueries.h"
-#include "platform/pluginfolder.h"
 #include "platform/windowfont.h"
 #include "widgets/resizer.h"
 #include "widgets/twips.h"
@@ -278,7 +278,7 @@ void Frmpesquisa::Command1_Click(int Index)
 
 void Frmpesquisa::openDatabase()
 {
-    CaminhoBanco = db::databasePath(platform::pluginFolder());
+    CaminhoBanco = db::collectionLocation();
     BancoDados = chrome::openCollection(CaminhoBanco);
 }
 

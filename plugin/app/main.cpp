@@ -5,12 +5,14 @@
 // never asked to Run, it ends after an idle time-out.
 
 #include "catalogue/listingexport.h"
-#include "commandline.h"
 #include "collection/backup.h"
 #include "collection/collection.h"
+#include "collection/places.h"
+#include "collection/settings.h"
+#include "commandline/commandline.h"
+#include "database/address.h"
 #include "database/database.h"
 #include "platform/hostwindow.h"
-#include "platform/pluginfolder.h"
 #include "platform/services.h"
 #include "platform/qttexts.h"
 #include "plugin/clsPluginInterface.h"
@@ -38,7 +40,8 @@ constexpr int kMaxIdleSeconds = 24 * 60 * 60;
 int createDatabase(const QString& path, bool demo)
 {
     try {
-        // Filled under a temporary name: the file appears complete or not at all.
+        // Filled under a temporary name (on a server: noted as a collection
+        // once filled): it appears complete or not at all.
         const QString password = QString::fromLatin1(ondrel::db::kPassword);
         std::function<void(const QString&)> fill;
         if (demo)
@@ -48,19 +51,72 @@ int createDatabase(const QString& path, bool demo)
         std::fprintf(stderr, "ondrel: %s\n", e.what());
         return 1;
     }
-    std::printf("%s\n", qPrintable(path));
+    std::printf("%s\n", qPrintable(ondrel::db::shownAddress(path)));
     return 0;
 }
 
-QString collectionPath()
+// Why an address typed on the command line is refused, or nothing. A
+// server's password never goes into an address the program is given.
+QString refuseAddress(const QString& typed, bool serverOnly)
 {
-    return ondrel::db::databasePath(ondrel::platform::pluginFolder());
+    using namespace ondrel::db;
+    if (serverOnly && serverAddress(typed).isEmpty())
+        return QStringLiteral("\"%1\" não é um endereço de servidor PostgreSQL (postgresql://servidor/banco, "
+                              "host=servidor dbname=banco, ou o nome de um serviço).").arg(typed);
+    if (isServerAddress(typed) && addressHasPassword(typed))
+        return QStringLiteral("o endereço traz uma senha; tire-a do endereço e guarde-a no arquivo de senhas do "
+                              "PostgreSQL (~/.pgpass) ou no arquivo de serviços (~/.pg_service.conf).");
+    return QString();
+}
+
+// Makes this user's windows use the collection at a server's address, once
+// it opens as one.
+int useCollection(const QString& typed)
+{
+    using namespace ondrel::db;
+    const QString address = serverAddress(typed);
+    try {
+        Database::open(address, QString::fromLatin1(kConnectString));
+    } catch (const EngineError& e) {
+        std::fprintf(stderr, "ondrel: Nada foi mudado. %s\n", qPrintable(e.description()));
+        return 1;
+    }
+    QString error;
+    Settings settings = Settings::read(&error);
+    settings.setValue(QString::fromLatin1(kCollectionKey), address);
+    if (error.isEmpty())
+        error = settings.write();
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "ondrel: Nada foi mudado. %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(QStringLiteral("As janelas do Ulmix passam a usar a coleção \"%1\".")
+                                        .arg(shownAddress(address))));
+    return 0;
+}
+
+// Makes this user's windows use the collection file again.
+int useFile()
+{
+    using namespace ondrel::db;
+    QString error;
+    Settings settings = Settings::read(&error);
+    settings.remove(QString::fromLatin1(kCollectionKey));
+    if (error.isEmpty())
+        error = settings.write();
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "ondrel: Nada foi mudado. %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(QStringLiteral("As janelas do Ulmix passam a usar o arquivo da coleção \"%1\".")
+                                        .arg(collectionFile())));
+    return 0;
 }
 
 int backUpCollection(const QString& destination)
 {
     using namespace ondrel::db;
-    const QString collection = collectionPath();
+    const QString collection = ondrel::db::collectionLocation();
     const QString refusal = refusalToCopy(collection);
     if (!refusal.isEmpty()) {
         std::fprintf(stderr, "ondrel: %s\n", qPrintable(refusal));
@@ -83,7 +139,14 @@ int backUpCollection(const QString& destination)
 int restoreCollection(const QString& copy)
 {
     using namespace ondrel::db;
-    const QString collection = collectionPath();
+    const QString collection = ondrel::db::collectionLocation();
+    if (isServerAddress(collection)) {
+        std::fprintf(stderr,
+                     "ondrel: Nada foi restaurado: a coleção em uso fica no servidor \"%s\". Para restaurar o "
+                     "arquivo, use antes ondrel --use-file.\n",
+                     qPrintable(shownAddress(collection)));
+        return 1;
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
     const QString service = QString::fromLatin1(ondrel::plugin::kServiceName);
     if (bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(service).value()) {
@@ -109,7 +172,7 @@ int restoreCollection(const QString& copy)
 int exportListingTo(const QString& destination)
 {
     try {
-        ondrel::catalogue::exportListing(ondrel::platform::pluginFolder(), destination);
+        ondrel::catalogue::exportListing(destination);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ondrel: A listagem não foi exportada para \"%s\". %s\n", qPrintable(destination),
                      e.what());
@@ -177,8 +240,21 @@ CommandLine ondrelCommandLine(const QString& program)
     const QString backup = QStringLiteral("backup");
     const QString restore = QStringLiteral("restore");
     const QString exportListing = QStringLiteral("export-listing");
+    const QString useServer = QStringLiteral("use-collection");
     std::vector<Option> options{
-        {create, QStringLiteral("CAMINHO"), QStringLiteral("Cria uma coleção vazia no arquivo CAMINHO."), true, {}, {}, {}},
+        {create, QStringLiteral("CAMINHO"),
+         QStringLiteral("Cria uma coleção vazia em CAMINHO: um arquivo novo, ou um banco de dados vazio de um servidor "
+                        "PostgreSQL (postgresql://servidor/banco, host=servidor dbname=banco ou service=NOME; a "
+                        "senha fica em ~/.pgpass)."),
+         true, {}, {}, [](const QString& v) { return refuseAddress(v, false); }, ondrel::db::shownAddress},
+        {useServer, QStringLiteral("ENDEREÇO"),
+         QStringLiteral("As janelas deste usuário passam a usar a coleção do servidor PostgreSQL em ENDEREÇO "
+                        "(postgresql://servidor/banco?sslmode=verify-full, host=servidor dbname=banco ou o nome de "
+                        "um serviço do arquivo ~/.pg_service.conf). A escolha fica em $XDG_CONFIG_HOME/ondrel/"
+                        "ulmix.conf (~/.config/ondrel/ulmix.conf)."),
+         true, {}, {}, [](const QString& v) { return refuseAddress(v, true); }, ondrel::db::shownAddress},
+        {QStringLiteral("use-file"), {},
+         QStringLiteral("As janelas deste usuário voltam a usar o arquivo da coleção."), true, {}, {}, {}},
         {show, {}, QStringLiteral("Abre a janela do catálogo diretamente, sem o hospedeiro."), true, {}, {}, {}},
         {backup, {},
          QStringLiteral("Faz uma cópia de segurança da coleção na pasta DESTINO (padrão: $XDG_DATA_HOME/ondrel/backup, "
@@ -238,10 +314,14 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         return createDatabase(run->value(command), run->has(QStringLiteral("demo")));
     }
+    if (command == QLatin1String("use-collection") || command == QLatin1String("use-file")) {
+        QCoreApplication app(argc, argv);
+        return command == QLatin1String("use-file") ? useFile() : useCollection(run->value(command));
+    }
     if (command == QLatin1String("backup") || command == QLatin1String("restore")) {
         QCoreApplication app(argc, argv);
         if (!folder.isEmpty())
-            ondrel::platform::setPluginFolder(folder);
+            ondrel::db::setPluginFolder(folder);
         if (command == QLatin1String("restore"))
             return restoreCollection(run->value(command));
         return backUpCollection(run->argument);
@@ -252,7 +332,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
         if (!folder.isEmpty())
-            ondrel::platform::setPluginFolder(folder);
+            ondrel::db::setPluginFolder(folder);
         return exportListingTo(run->value(command));
     }
 
@@ -266,6 +346,8 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ulmix"));
+    // The desktop entry the windows belong to (Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ondrel.Ulmix"));
     // "Sair" and the end button end the process at once; the collection file
     // is made whole first (a copy of it alone holds every committed change).
     ondrel::platform::setBeforeEnd(&ondrel::db::checkpointAndCloseAll);
@@ -273,7 +355,7 @@ int main(int argc, char** argv)
     ondrel::platform::installQtPortugueseTexts();
 
     if (!folder.isEmpty())
-        ondrel::platform::setPluginFolder(folder);
+        ondrel::db::setPluginFolder(folder);
     if (command == QLatin1String("show-catalogue"))
         return showCatalogue(app);
     const QString idle = run->value(QStringLiteral("idle-timeout"));

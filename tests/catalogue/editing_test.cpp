@@ -10,7 +10,6 @@
 #include "database/database.h"
 #include "database/recordset.h"
 #include "folder_testutil.h"
-#include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "widget_testutil.h"
 #include "widgets/maskedbox.h"

@@ -3,7 +3,6 @@
 #include "catalogue/Frmobjetos.h"
 #include "catalogue_hover_testdata.h"
 #include "folder_testutil.h"
-#include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "widget_testutil.h"
 #include "widgets/maskedbox.h"

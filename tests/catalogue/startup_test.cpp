@@ -8,7 +8,6 @@
 #include "database/database.h"
 #include "folder_testutil.h"
 #include "loans/Frmemprestimos.h"
-#include "platform/pluginfolder.h"
 #include "platform/testservices.h"
 #include "widget_testutil.h"
 #include "widgets/picturebutton.h"

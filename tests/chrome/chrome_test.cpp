@@ -3,7 +3,7 @@
 #include "chrome/chrome.h"
 #include "chrome/helpviewer.h"
 #include "chrome/quickfind.h"
-#include "platform/pluginfolder.h"
+#include "collection/places.h"
 #include "platform/testservices.h"
 #include "widget_testutil.h"
 #include "widgets/picturebutton.h"
@@ -77,7 +77,7 @@ private slots:
         m_services = std::make_unique<RecordingServices>();
         m_installed = std::make_unique<RecordingServices::Installed>(*m_services);
         m_folder = std::make_unique<QTemporaryDir>();
-        platform::setPluginFolder(m_folder->path());
+        db::setPluginFolder(m_folder->path());
         qApp->setProperty("HelpFile", QVariant());
     }
     void cleanup()
@@ -85,7 +85,7 @@ private slots:
         closeViewer();
         m_installed.reset();
         m_services.reset();
-        platform::setPluginFolder(QString());
+        db::setPluginFolder(QString());
     }
 
     void hoverTextFollowsTheMouse();
@@ -180,7 +180,7 @@ void ChromeTest::helpFileRegisteredOrBesideThePlugin()
     chrome::registerHelpFile();
     QCOMPARE(qApp->property("HelpFile").toString(), beside);
     // A registered file wins over the folder the plug-in is in now.
-    platform::setPluginFolder(QStringLiteral("/elsewhere"));
+    db::setPluginFolder(QStringLiteral("/elsewhere"));
     QCOMPARE(chrome::helpFile(), beside);
 }
 

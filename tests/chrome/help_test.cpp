@@ -422,7 +422,7 @@ void HelpTest::homeLinkLeadsToItsPage()
     // A folder name a person may choose still leads to the page.
     QVERIFY(QDir(folder.dir.path()).mkpath(QStringLiteral("Minha Coleção #1 100%")));
     const QString plugin = folder.dir.filePath(QStringLiteral("Minha Coleção #1 100%"));
-    ondrel::platform::setPluginFolder(plugin);
+    ondrel::db::setPluginFolder(plugin);
     const QString page = plugin + u'/' + QString::fromLatin1(ondrel::chrome::kHomePageFileName);
     QCOMPARE(ondrel::chrome::homePage(), QUrl::fromLocalFile(page).toString());
     QCOMPARE(QUrl::fromUserInput(ondrel::chrome::homePage()).toLocalFile(), page);  // as the shell opens it

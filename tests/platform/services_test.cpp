@@ -1,8 +1,7 @@
 // The desktop services (boxes with their buttons and answers, keys, pointer,
 // sound, file dialog, ending the process), the recording double that the
-// window tests use instead, and the plug-in folder.
+// window tests use instead.
 
-#include "platform/pluginfolder.h"
 #include "platform/qttexts.h"
 #include "platform/services.h"
 #include "platform/testservices.h"
@@ -185,15 +184,6 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(int, key);
         QCOMPARE(keyFromSendKeys(keys), key);
-    }
-
-    void pluginFolderDefaultsToTheExecutablesFolder()
-    {
-        QCOMPARE(pluginFolder(), QCoreApplication::applicationDirPath());
-        setPluginFolder(QStringLiteral("/tmp/ulmix/"));
-        QCOMPARE(pluginFolder(), QStringLiteral("/tmp/ulmix"));  // no trailing separator
-        setPluginFolder(QString());
-        QCOMPARE(pluginFolder(), QCoreApplication::applicationDirPath());
     }
 
     // ---- The desktop services, driven as a user would

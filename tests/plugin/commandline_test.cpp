@@ -1,6 +1,6 @@
-// The command line of the built `ondrel`: every wrong use is refused in
-// Portuguese with status 2 before anything runs, and the help and version
-// speak Portuguese under the program's own name.
+// The command line of the built `ondrel` (and of the host): every wrong use
+// is refused in Portuguese with status 2 before anything runs, and the help
+// and version speak Portuguese under the program's own name.
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -14,11 +14,11 @@ private:
         QString out;
         QString err;
     };
-    Exit ondrel(const QStringList& arguments)
+    Exit ondrel(const QStringList& arguments, const QString& program = QStringLiteral(ONDREL_PLUGIN_DIR "/ondrel"))
     {
         QProcess p;
         p.setWorkingDirectory(m_folder.path());
-        p.start(QStringLiteral(ONDREL_PLUGIN_DIR "/ondrel"), arguments);
+        p.start(program, arguments);
         if (!p.waitForFinished(30000))
             p.kill();
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
@@ -83,6 +83,21 @@ private slots:
         QCOMPARE(version.code, 0);
         QVERIFY2(QRegularExpression(QStringLiteral("^ondrel \\(Ulmix\\) \\d+\\.\\d+")).match(version.out).hasMatch(),
                  qPrintable(version.out));
+    }
+
+    // The host (the `ulmix` command) speaks through the same table.
+    void hostHasItsOwnCommandLine()
+    {
+        const QString host = QStringLiteral(ONDREL_HOST_EXE);
+        const Exit help = ondrel({QStringLiteral("--help")}, host);
+        QCOMPARE(help.code, 0);
+        QVERIFY2(help.out.startsWith(QStringLiteral("Uso: ondrel-host")), qPrintable(help.out));
+        QVERIFY(help.out.contains(QStringLiteral("--run-plugin ")));
+        QVERIFY(help.out.simplified().contains(QStringLiteral("Vale para a janela do hospedeiro (sem comando).")));
+        const Exit wrong = ondrel({QStringLiteral("--run-plugin=1")}, host);
+        QCOMPARE(wrong.code, 2);
+        QVERIFY2(wrong.err.startsWith(QStringLiteral("ondrel-host: a opção --run-plugin não recebe valor.")),
+                 qPrintable(wrong.err));
     }
 };
 

@@ -5,7 +5,7 @@
 #include "collection/collection.h"
 #include "collection_testutil.h"
 #include "database/database.h"
-#include "platform/pluginfolder.h"
+#include "collection/places.h"
 #include "platform/testservices.h"
 #include "plugin/clsPluginInterface.h"
 
@@ -81,14 +81,14 @@ private slots:
     {
         QVERIFY(m_folder.isValid());
         testutil::createCollection(testutil::collectionFile(m_folder.path()), testutil::Collection::Demo);
-        ondrel::platform::setPluginFolder(m_folder.path());
+        ondrel::db::setPluginFolder(m_folder.path());
         m_installed = std::make_unique<ondrel::platform::RecordingServices::Installed>(m_services);
     }
     void cleanupTestCase()
     {
         closeWindow();
         m_installed.reset();
-        ondrel::platform::setPluginFolder(QString());
+        ondrel::db::setPluginFolder(QString());
     }
     void init() { m_loads = 0; }
     void cleanup() { closeWindow(); }
@@ -246,14 +246,14 @@ private slots:
     void missingDatabaseStillRunsWithoutMessage()
     {
         QTemporaryDir empty;
-        ondrel::platform::setPluginFolder(empty.path());
+        ondrel::db::setPluginFolder(empty.path());
         const int boxes = m_services.messageBoxes.size();
         QCOMPARE(clsPluginInterface().Run(std::make_shared<FakeHost>(QStringLiteral("H"))), QString());
         QVERIFY(Frmobjetos::existing()->isVisible());
         QCOMPARE(m_services.messageBoxes.size(), boxes);
         QVERIFY(!QFile::exists(ondrel::db::databasePath(empty.path())));  // the plug-in never creates it
         closeWindow();
-        ondrel::platform::setPluginFolder(m_folder.path());
+        ondrel::db::setPluginFolder(m_folder.path());
     }
 };
 

@@ -8,7 +8,7 @@
 #include "collection_testutil.h"
 #include "database/database.h"
 #include "loans/Frmemprestimos.h"
-#include "platform/pluginfolder.h"
+#include "collection/places.h"
 #include "platform/testservices.h"
 #include "search/Frmpesquisa.h"
 
@@ -34,7 +34,7 @@ public:
     {
         QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
         m_installed = std::make_unique<ondrel::platform::RecordingServices::Installed>(services);
-        ondrel::platform::setPluginFolder(dir.path());
+        ondrel::db::setPluginFolder(dir.path());
     }
     ~PluginFolder()
     {
@@ -43,7 +43,7 @@ public:
         delete ondrel::catalogue::Frmobjetos::existing();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         m_installed.reset();
-        ondrel::platform::setPluginFolder(QString());
+        ondrel::db::setPluginFolder(QString());
     }
     PluginFolder(const PluginFolder&) = delete;
     PluginFolder& operator=(const PluginFolder&) = delete;

@@ -5,7 +5,8 @@
 // refuses root, and CI runs as root), listening only on a Unix socket in that
 // folder, stopped and removed when the test ends — also when the test process
 // dies, by a small reaper process that waits for it. Each collection gets an
-// empty database of its own.
+// empty database of its own. The benchmark starts one the same way, durable
+// (every commit synced) and with its data kept in a folder of its cache.
 //
 // The server's programs (Debian's postgresql-15, with pg_trgm) are test
 // dependencies: ./test.sh installs them; the program needs only libpq.
@@ -38,6 +39,11 @@ public:
         static PgServer server;
         return server;
     }
+
+    // A server whose commits are synced to the disk, its data in
+    // `dataFolder` (kept, and used again when it holds a server's data), or
+    // in the temporary folder when that is empty.
+    PgServer(bool durable, const QString& dataFolder) : m_durable(durable) { start(dataFolder); }
 
     // Empty when the server runs; else why it does not.
     const QString& failure() const { return m_failure; }
@@ -86,7 +92,9 @@ public:
 private:
     static constexpr int kPort = 5432;
 
-    PgServer()
+    PgServer() { start(QString()); }
+
+    void start(const QString& dataFolder)
     {
         const QString bin = serverPrograms();
         if (bin.isEmpty()) {
@@ -115,24 +123,40 @@ private:
                 return;
             }
         }
-        const QByteArray data = QFile::encodeName(m_folder + QStringLiteral("/data"));
+        m_data = dataFolder.isEmpty() ? m_folder + QStringLiteral("/data") : dataFolder;
+        if (!dataFolder.isEmpty()) {
+            QFile named(m_folder + QStringLiteral("/data-folder"));
+            if (named.open(QIODevice::WriteOnly))
+                named.write(QFile::encodeName(m_data));
+        }
+        const QByteArray data = QFile::encodeName(m_data);
         const QByteArray log = QFile::encodeName(m_folder + QStringLiteral("/server.log"));
         const QByteArray initdb = QFile::encodeName(bin + QStringLiteral("/initdb"));
-        const pid_t init = spawn({initdb.constData(), "-D", data.constData(), "-A", "trust", "-U", "ondrel", "-E",
-                                  "UTF8", "--locale=C", "--no-sync", nullptr},
-                                 log);
-        int status = 0;
-        if (init < 0 || ::waitpid(init, &status, 0) != init || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            m_failure = QStringLiteral("initdb failed: ") + QString::fromLocal8Bit(readLog());
-            return;
+        if (!QFileInfo::exists(m_data + QStringLiteral("/PG_VERSION"))) {
+            QDir().mkpath(m_data);
+            if (::geteuid() == 0 && ::chown(data.constData(), m_uid, m_gid) != 0) {
+                m_failure = QStringLiteral("cannot give the server its data folder");
+                return;
+            }
+            const pid_t init = spawn({initdb.constData(), "-D", data.constData(), "-A", "trust", "-U", "ondrel",
+                                      "-E", "UTF8", "--locale=C", "--no-sync", nullptr},
+                                     log);
+            int status = 0;
+            if (init < 0 || ::waitpid(init, &status, 0) != init || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+                m_failure = QStringLiteral("initdb failed: ") + QString::fromLocal8Bit(readLog());
+                return;
+            }
         }
         const QByteArray postgres = QFile::encodeName(bin + QStringLiteral("/postgres"));
         const QByteArray socket = QFile::encodeName(m_folder);
         const QByteArray port = QByteArray::number(kPort);
         // Durability is not what the tests look at: no sync to the disk.
+        const char* sync = m_durable ? "fsync=on" : "fsync=off";
+        const char* commit = m_durable ? "synchronous_commit=on" : "synchronous_commit=off";
+        const char* pages = m_durable ? "full_page_writes=on" : "full_page_writes=off";
         m_server = spawn({postgres.constData(), "-D", data.constData(), "-k", socket.constData(), "-p",
-                          port.constData(), "-c", "listen_addresses=", "-c", "fsync=off", "-c",
-                          "synchronous_commit=off", "-c", "full_page_writes=off", "-c", "max_connections=40", nullptr},
+                          port.constData(), "-c", "listen_addresses=", "-c", sync, "-c", commit, "-c", pages, "-c",
+                          "max_connections=40", nullptr},
                          log);
         const QByteArray ping = address(QStringLiteral("postgres")).toUtf8();
         for (int i = 0; i < 600; ++i) {
@@ -196,8 +220,11 @@ private:
         if (m_reaper == 0) {
             ::setsid();
             ::dup2(fds[0], 0);
+            // The server's data may lie elsewhere (the benchmark's cache),
+            // named in the folder once it is known.
             const char* script =
-                "cat >/dev/null; pid=$(head -n 1 \"$1/data/postmaster.pid\" 2>/dev/null); "
+                "cat >/dev/null; data=$(cat \"$1/data-folder\" 2>/dev/null); [ -n \"$data\" ] || data=\"$1/data\"; "
+                "pid=$(head -n 1 \"$data/postmaster.pid\" 2>/dev/null); "
                 "if [ -n \"$pid\" ]; then kill -INT \"$pid\" 2>/dev/null; i=0; "
                 "while kill -0 \"$pid\" 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done; "
                 "kill -KILL \"$pid\" 2>/dev/null; fi; rm -rf \"$1\"";
@@ -242,6 +269,8 @@ private:
     }
 
     QString m_folder;
+    QString m_data;
+    bool m_durable = false;
     QString m_failure;
     uid_t m_uid = 0;
     gid_t m_gid = 0;

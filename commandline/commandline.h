@@ -1,12 +1,14 @@
 #pragma once
 
-// The command line of the `ondrel` executable: which options there are, what
-// each one takes and goes with, and every text the command line shows — the
-// help, the version and the refusal of a wrong use — in Portuguese.
+// The command line of our executables (`ondrel`, `ondrel-host`): which
+// options there are, what each one takes and goes with, and every text the
+// command line shows — the help, the version and the refusal of a wrong
+// use — in Portuguese.
 //
 // A run does at most one command (an option such as --backup); the other
 // options modify a command and name the commands they go with. A run
-// without a command serves the plug-in to its host.
+// without a command does the program's main work (`ondrel` serves the
+// plug-in to its host, `ondrel-host` opens its window).
 
 #include <QHash>
 #include <QString>
@@ -26,10 +28,13 @@ struct Option {
     QString valueName;          // as shown in the help; empty: the option takes no value
     QString help;               // one sentence or a few, in Portuguese
     bool command = false;       // a command; otherwise a modifier
-    QStringList goesWith;       // a modifier: the commands it modifies (kServing for serving)
+    QStringList goesWith;       // a modifier: the commands it modifies (kServing: the run without one)
     QString argumentName;       // a command: the name of its one optional argument, if it takes one
     // Checks a given value; returns why it is refused (Portuguese) or nothing.
     std::function<QString(const QString& value)> check;
+    // How a refusal shows a given value (a secret left out); as given when
+    // empty.
+    std::function<QString(const QString& value)> shown = {};
 };
 
 struct Invocation {
@@ -43,8 +48,10 @@ struct Invocation {
 
 class CommandLine {
 public:
-    // programName: the name the program was started by, shown in every text.
-    CommandLine(QString programName, QString description, std::vector<Option> options);
+    // programName: the name the program was started by, shown in every text;
+    // mainWork: what a run without a command does, as the help names it.
+    CommandLine(QString programName, QString description, std::vector<Option> options,
+                QString mainWork = QStringLiteral("o atendimento ao hospedeiro"));
 
     // The arguments after the program's name. Returns the invocation, or
     // nothing with error() saying what is wrong. --help and --version are
@@ -66,6 +73,7 @@ private:
     QString m_program;
     QString m_description;
     std::vector<Option> m_options;
+    QString m_mainWork;
     QString m_error;
 };
 

@@ -50,8 +50,11 @@ QString listed(const QStringList& items)
 
 }  // namespace
 
-CommandLine::CommandLine(QString programName, QString description, std::vector<Option> options)
-    : m_program(std::move(programName)), m_description(std::move(description)), m_options(std::move(options))
+CommandLine::CommandLine(QString programName, QString description, std::vector<Option> options, QString mainWork)
+    : m_program(std::move(programName)),
+      m_description(std::move(description)),
+      m_options(std::move(options)),
+      m_mainWork(std::move(mainWork))
 {
     m_options.push_back({kHelp, {}, QStringLiteral("Mostra esta ajuda e termina."), true, {}, {}, {}});
     m_options.push_back({kVersion, {}, QStringLiteral("Mostra a versão e termina."), true, {}, {}, {}});
@@ -67,7 +70,7 @@ QString CommandLine::describeGoesWith(const Option& option) const
 {
     QStringList with;
     for (const QString& command : option.goesWith)
-        with.append(command == QLatin1String(kServing) ? QStringLiteral("o atendimento ao hospedeiro (sem comando)")
+        with.append(command == QLatin1String(kServing) ? m_mainWork + QStringLiteral(" (sem comando)")
                                                       : dashed(command));
     return listed(with);
 }
@@ -139,7 +142,8 @@ std::optional<Invocation> CommandLine::parse(const QStringList& arguments)
         if (option->check) {
             const QString why = option->check(value);
             if (!why.isEmpty()) {
-                m_error = QStringLiteral("valor inválido para %1: \"%2\". %3").arg(dashed(name), value, why);
+                m_error = QStringLiteral("valor inválido para %1: \"%2\". %3")
+                              .arg(dashed(name), option->shown ? option->shown(value) : value, why);
                 return std::nullopt;
             }
         }
