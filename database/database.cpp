@@ -619,7 +619,7 @@ void Database::createOnServer(const QString& address, const std::function<void(c
         buildingOnServer().remove(key);
         c.exec(QStringLiteral("DROP TABLE IF EXISTS objetos, \"empréstimos\", ondrel_meta, ondrel_fields, "
                               "ondrel_queries, ondrel_changes CASCADE; DROP FUNCTION IF EXISTS ondrel_fold(text), "
-                              "ondrel_count_change() CASCADE"));
+                              "ondrel_count_change(), ondrel_objetos_keys(), ondrel_emprestimos_keys() CASCADE"));
         throw;
     }
 }

@@ -167,6 +167,10 @@ QString foldFunctionSql()
         .arg(literal(from + dropped), literal(to));
 }
 
+// Whether the write under way comes from another program: the program's
+// own connections say who they are, and write the keys themselves.
+constexpr const char* kForeignWriter = "coalesce(current_setting('ondrel.writer', true), '') <> 'ondrel'";
+
 // A folded pattern of the dialect ('*' any characters, '?' one) as LIKE
 // takes it, with \ as its escape.
 QString likePattern(const QString& folded)
@@ -440,10 +444,13 @@ PgConnection::PgConnection(const QString& address) : m_shown(shownAddress(addres
                                   .arg(m_shown));
         throw EngineError(ErrUnreachable, unreachableText(m_shown));
     }
+    // The server's notices ("skipping", in its own language) are no
+    // message for a person.
+    PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
     // Dates as the windows write them; a record's write waits as long for
     // another desk as a file's does for another program.
     simple("SET datestyle = 'ISO, YMD'; SET lock_timeout = " + QByteArray::number(kStoreWaitMs)
-           + "; SET standard_conforming_strings = on");
+           + "; SET standard_conforming_strings = on; SET ondrel.writer = 'ondrel'");
 }
 
 PgConnection::~PgConnection()
@@ -715,15 +722,26 @@ void PgConnection::createLedger(const QVector<TableInfo>& tables)
 {
     // The change ledger, counted by triggers whoever writes (a TRUNCATE
     // too); the engine notes beside it up to which change the keys, the
-    // count and the total are right.
+    // count and the total are right. What another program writes gets its
+    // keys from the server's fold (a trigger before the write), so the keys
+    // stay usable: the ledger notes them right at once.
     simple("CREATE TABLE ondrel_changes (tbl text PRIMARY KEY, changes bigint NOT NULL DEFAULT 0, keyed bigint, "
            "counted bigint, records bigint, total numeric)");
     simple("CREATE FUNCTION ondrel_count_change() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN UPDATE ondrel_changes "
-           "SET changes = changes + 1 WHERE tbl = TG_ARGV[0]; RETURN NULL; END $f$");
+           "SET changes = changes + 1, keyed = CASE WHEN keyed = changes AND " + QByteArray(kForeignWriter)
+           + " THEN changes + 1 ELSE keyed END WHERE tbl = TG_ARGV[0]; RETURN NULL; END $f$");
     for (const TableInfo& t : tables) {
         const QByteArray name = "'" + literal(t.name).toUtf8() + "'";
         const QByteArray ascii = foldText(t.name).toUtf8();
         simple("INSERT INTO ondrel_changes (tbl) VALUES (" + name + ")");
+        QByteArray keys;
+        for (const FieldInfo& f : t.fields)
+            if (!f.keyColumn.isEmpty())
+                keys += "NEW." + f.keyColumnSql() + " := ondrel_fold(NEW." + f.column() + "); ";
+        simple("CREATE FUNCTION ondrel_" + ascii + "_keys() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN IF "
+               + kForeignWriter + " THEN " + keys + "END IF; RETURN NEW; END $f$");
+        simple("CREATE TRIGGER ondrel_" + ascii + "_keys BEFORE INSERT OR UPDATE ON " + t.sqlName()
+               + " FOR EACH ROW EXECUTE FUNCTION ondrel_" + ascii + "_keys()");
         for (const char* change : {"insert", "update", "delete"})
             simple("CREATE TRIGGER ondrel_" + ascii + '_' + change + " AFTER " + QByteArray(change).toUpper() + " ON "
                    + t.sqlName() + " FOR EACH ROW EXECUTE FUNCTION ondrel_count_change(" + name + ")");

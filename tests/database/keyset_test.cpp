@@ -428,7 +428,8 @@ private slots:
 
     // While a large set is read a few records at a time, another handle
     // deletes records ahead of it and adds some, and another program leaves
-    // the keys out of step: the set goes on with its own members, in order.
+    // a file's keys out of step: the set goes on with its own members, in
+    // order.
     void largeSetFollowsOtherWrites()
     {
         makeLarge();
@@ -449,7 +450,10 @@ private slots:
             }
             testutil::addRecord(*other, P{{"cod", "NOVO1"}, {"Título", "Aaaa"}});
         }
-        testutil::plainExec(m_large->path, "UPDATE objetos SET \"Título\" = 'Zzzz' WHERE rowid = 30");
+        // (A server folds what another program writes itself: its keys never
+        // fall out of step.)
+        if (!testutil::onServer())
+            testutil::plainExec(m_large->path, "UPDATE objetos SET \"Título\" = 'Zzzz' WHERE rowid = 30");
         QStringList seen{codeAt(*rs)};
         for (rs->moveNext(); !rs->eof(); rs->moveNext())
             seen.append(codeAt(*rs));

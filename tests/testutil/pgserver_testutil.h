@@ -68,6 +68,7 @@ public:
     QString run(const QString& address, const QByteArray& sql, QStringList* rows = nullptr) const
     {
         PGconn* conn = PQconnectdb(address.toUtf8().constData());
+        PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
         QString error;
         if (PQstatus(conn) != CONNECTION_OK) {
             error = QString::fromUtf8(PQerrorMessage(conn));
