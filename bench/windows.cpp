@@ -36,6 +36,8 @@
 #include "database/address.h"
 #include "database/database.h"
 #include "database/recordset.h"
+#include "database/schema.h"
+#include "core/valuetext.h"
 #include "forms/guard.h"
 #include "loans/Frmemprestimos.h"
 #include "collection/places.h"
@@ -51,11 +53,13 @@
 #include <QComboBox>
 #include <QDate>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QProcess>
 #include <QPushButton>
 #include <QElapsedTimer>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
@@ -101,7 +105,21 @@ const QString kFloorLoanCode = QStringLiteral("ZZPISO");
 // The folded keys the objects' search index holds.
 constexpr const char* kSearchKeys = "objeto_chave, titulo_chave, autor_chave, assunto_chave, descricao_chave";
 
-enum class Target { StartUp, Frame, Order, Search, None };
+// Where a loan stands in the table's order, read from the counts the file
+// keeps as the engine reads them (bind its row id): the kept count of the
+// loans, what their blocks add up to (the same when they can be used), and
+// the loans of the blocks before its own with those before it in its block.
+std::string loanPlaceSql()
+{
+    const std::string shift = std::to_string(db::kBlockShift);
+    return "SELECT (SELECT records FROM ondrel_changes WHERE tbl = 'empréstimos' AND counted = changes), "
+           "(SELECT sum(records) FROM ondrel_blocks WHERE tbl = 'empréstimos'), "
+           "(SELECT coalesce(sum(records), 0) FROM ondrel_blocks WHERE tbl = 'empréstimos' AND block < ?1 >> "
+        + shift + ") + (SELECT count(*) FROM \"empréstimos\" WHERE rowid >= (?1 >> " + shift + ") << " + shift
+        + " AND rowid < ?1)";
+}
+
+enum class Target { StartUp, Frame, Order, Search, LoansWindow, None };
 
 // The targets at 32,767 objects / 100,000 loans; a larger collection is held
 // to those at 1,000,000 / 3,000,000.
@@ -112,6 +130,7 @@ double targetMs(Target target, bool large)
     case Target::Frame: return 16;
     case Target::Order: return large ? 50 : 20;
     case Target::Search: return large ? 500 : 50;
+    case Target::LoansWindow: return 50;
     case Target::None: break;
     }
     return -1;
@@ -137,16 +156,6 @@ void settle()
 {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
-}
-
-// The CPU time this process has used, in milliseconds: on a machine shared
-// with other work the wall-clock time of a step also holds the time it waited
-// for a processor.
-double cpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 // Wall-clock and CPU times of the steps of one figure.
@@ -271,6 +280,11 @@ struct Floor {
           lastLoanOfCode(prep(std::string("SELECT rowid, ") + kLoanColumns
                               + " FROM \"empréstimos\" WHERE codobjeto_chave = ? ORDER BY rowid DESC LIMIT 1")),
           firstLoan(prep(std::string("SELECT rowid, ") + kLoanColumns + " FROM \"empréstimos\" ORDER BY rowid LIMIT 1")),
+          lastLoan(prep(std::string("SELECT rowid, ") + kLoanColumns
+                        + " FROM \"empréstimos\" ORDER BY rowid DESC LIMIT 1")),
+          loanPlace(prep(loanPlaceSql())),
+          rowsUpTo(prep(std::string("SELECT rowid, ") + kLoanColumns
+                        + " FROM \"empréstimos\" WHERE rowid <= ? ORDER BY rowid DESC LIMIT 9")),
           notReturned(prep(std::string("SELECT rowid, ") + kLoanColumns
                            + " FROM \"empréstimos\" WHERE ondrel_fold(\"Entregue\") = 'nao' ORDER BY rowid LIMIT 1")),
           newestLoan(prep(std::string("SELECT rowid, ") + kLoanColumns
@@ -313,6 +327,35 @@ struct Floor {
         if (bind)
             bind(run);
         return run.step() ? run.integer(0) : -1;
+    }
+
+    // A loan's row id and code, from a statement that selects them first.
+    std::pair<std::int64_t, std::string> loanOf(RawStatement& st, const std::function<void(RawRun&)>& bind = {})
+    {
+        RawRun run(st);
+        if (bind)
+            bind(run);
+        if (!run.step())
+            return {-1, {}};
+        run.touchRow();
+        return {run.integer(0), std::string(run.text(1))};
+    }
+    // The counter of the loans window standing on a loan: its place in the
+    // table's order and the count of the loans, as the file keeps them.
+    QString counterOf(RawStatement& place, std::int64_t rowid)
+    {
+        RawRun run(place);
+        run.bind(1, rowid);
+        require(run.step() && run.integer(0) == run.integer(1), QStringLiteral("the file keeps the loans' blocks"));
+        return db::counterText(run.integer(2) + 1, run.integer(0));
+    }
+    // The rows a grid shows, up to a loan.
+    void readRowsUpTo(std::int64_t rowid)
+    {
+        RawRun run(rowsUpTo);
+        run.bind(1, rowid);
+        while (run.step())
+            run.touchRow();
     }
 
     // What a change of the shown code costs at least: "pesquisa" rewritten
@@ -369,7 +412,7 @@ struct Floor {
     RawDatabase db;
     RawQueryWriter writer;
     RawStatement firstRow, rowAfter, rowidOfCode, loansOfCode, firstMatch, countMatches, lastLoanOfCode, firstLoan,
-        notReturned, newestLoan, countLoansOfCode, insertLoan, deleteLoansOfCode, updateDescription, unindexObject,
+        lastLoan, loanPlace, rowsUpTo, notReturned, newestLoan, countLoansOfCode, insertLoan, deleteLoansOfCode, updateDescription, unindexObject,
         indexObject, noteChange, descriptionOfCode;
 };
 
@@ -755,45 +798,79 @@ private:
     }
 
     // The loans-register button of the catalogue, the loans window created
-    // each time: it opens its handle, counts the loans and stands on the last
-    // loan of the catalogue's object.
+    // each time: it opens its handle, reads the count of the loans and
+    // stands on the last loan of the catalogue's object, its counter showing
+    // where that loan stands among them all.
     void openLoans()
     {
         std::string rawCode;
-        measure(QStringLiteral("opening the loans window"), Target::None,
+        QString rawCounter;
+        measure(QStringLiteral("opening the loans window"), Target::LoansWindow,
             [&](int) {
                 delete Frmemprestimos::existing();
                 QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             },
             [&](int) { m_form->ClarkTBButton2[0]->click(); },
             [&](int) {
+                // Its own handle, as the window opens its own: the first
+                // object (the lookup source), the object's last loan, its
+                // place and the count as the file keeps them, the grid's rows.
                 Floor& f = *m_floor;
                 RawDatabase fresh(utf8(m_path));
-                RawStatement count = fresh.prepare("SELECT count(*) FROM \"empréstimos\"");
-                f.firstInteger(count);
+                RawStatement place = fresh.prepare(loanPlaceSql());
                 f.firstText(f.firstRow);
-                rawCode = f.firstText(f.lastLoanOfCode,
-                                      [&](RawRun& r) { r.bind(1, utf8(db::foldText(m_form->Txtcod->text()))); }, 1);
-                if (rawCode.empty())
-                    rawCode = f.firstText(f.firstLoan, {}, 1);
+                auto [rowid, code] = f.loanOf(f.lastLoanOfCode, [&](RawRun& r) {
+                    r.bind(1, utf8(db::foldText(m_form->Txtcod->text())));
+                });
+                if (rowid < 0)
+                    std::tie(rowid, code) = f.loanOf(f.firstLoan);
+                rawCode = code;
+                rawCounter = f.counterOf(place, rowid);
+                f.readRowsUpTo(rowid);
             });
         Frmemprestimos* loans = loansWindow();
         require(loans->isVisible(), QStringLiteral("the loans window is shown"));
-        if (m_floor)
+        if (m_floor) {
             require(loans->Txtcod->text() == QString::fromStdString(rawCode),
                     QStringLiteral("the loans window stands on the object's last loan"));
+            require(loans->lblRegistro->text() == rawCounter,
+                    QStringLiteral("the counter shows %1, not %2").arg(rawCounter, loans->lblRegistro->text()));
+        }
     }
 
-    // "&Mostrar": the loans not returned, then all of them again.
+    // Ctrl+End and Ctrl+Home in the grid, from the object's last loan again
+    // (in the table's order, as the window opened); then "&Mostrar": the
+    // loans not returned, and all of them again.
     void switchLoansView()
     {
         Frmemprestimos* loans = loansWindow();
-        measure(QStringLiteral("loans view \"Emprestados\""), Target::None, nullptr,
+        const QString code = loans->Txtcod->text();
+        const auto standOnLastLoan = [&](int) {
+            platform::use(loans->Data1->recordset()).findLast(db::loansOfObjectCriteria(code));
+        };
+        for (const bool last : {true, false}) {
+            std::string rawCode;
+            QString rawCounter;
+            measure(last ? QStringLiteral("moving to the last loan") : QStringLiteral("moving to the first loan"),
+                Target::Frame, standOnLastLoan,
+                [&](int) { QTest::keyClick(loans->DBGrid1, last ? Qt::Key_End : Qt::Key_Home, Qt::ControlModifier); },
+                [&](int) {
+                    Floor& f = *m_floor;
+                    const auto [rowid, loanCode] = f.loanOf(last ? f.lastLoan : f.firstLoan);
+                    rawCode = loanCode;
+                    rawCounter = f.counterOf(f.loanPlace, rowid);
+                    f.readRowsUpTo(rowid);
+                });
+            if (m_floor)
+                require(loans->Txtcod->text() == QString::fromStdString(rawCode) && loans->lblRegistro->text() == rawCounter,
+                        QStringLiteral("the grid went to the %1 loan").arg(last ? u"last" : u"first"));
+        }
+        measure(QStringLiteral("loans view \"Emprestados\""), Target::Frame, nullptr,
             [&](int) { loans->mnuemprestados->trigger(); },
             [&](int) { m_floor->firstText(m_floor->notReturned); });
         require(loans->Combo1->currentText() == QStringLiteral("Não"), QStringLiteral("a loan not returned is shown"));
         std::string rawCode;
-        measure(QStringLiteral("loans view \"Todos\""), Target::None, nullptr,
+        measure(QStringLiteral("loans view \"Todos\""), Target::Frame, nullptr,
             [&](int) { loans->mnutodos->trigger(); },
             [&](int) { rawCode = m_floor->firstText(m_floor->newestLoan, {}, 1); });
         if (m_floor)
@@ -1054,7 +1131,7 @@ std::vector<Figure> driveWindows(bool timing, const QString& folder, Size size, 
 
 // The revision of the collection's tables, indexes and triggers on a server,
 // as the benchmark keeps its loaded copies.
-constexpr int kServerFormat = 2;
+constexpr int kServerFormat = 3;
 
 // The server the benchmark starts, durable, and a fresh copy of a collection
 // on it.

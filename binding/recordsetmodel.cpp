@@ -6,10 +6,24 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLocale>
+#include <QScrollBar>
 #include <QTableView>
 
+#include <algorithm>
+
 namespace ondrel::db {
+
+namespace {
+
+// A grid holds a row for every record of a set of at most this many, and
+// otherwise this many on either side of the current one to start with, as
+// many more whenever it is scrolled to either end.
+constexpr int kWholeRows = 4096;
+constexpr int kAround = 256;
+
+}  // namespace
 
 RecordsetModel::RecordsetModel(DataControl* source, QObject* parent)
     : QAbstractTableModel(parent), m_source(source)
@@ -63,6 +77,10 @@ void RecordsetModel::attachView(QTableView* view)
                 if (!m_selecting && current.isValid())
                     moveTo(current.row());
             });
+    // Queued: the rows above come once the view has finished scrolling.
+    connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &RecordsetModel::showEarlierRows,
+            Qt::QueuedConnection);
+    view->installEventFilter(this);
     selectCurrentRow();
 }
 
@@ -70,15 +88,62 @@ void RecordsetModel::reset()
 {
     beginResetModel();
     m_shown = recordset();
-    m_rows = 0;
+    m_known = m_first = m_rows = 0;
     if (m_shown) {
         try {
-            m_rows = m_shown->knownCount();
+            m_known = m_rows = m_shown->knownCount();
+            if (m_known > kWholeRows) {
+                const int current = m_shown->absolutePosition();
+                m_first = std::max(0, current - kAround);
+                m_rows = std::min(m_known, std::max(current, m_first) + kAround + 1) - m_first;
+            }
         } catch (const EngineError&) {
-            m_rows = 0;  // a closed record set shows no rows
+            m_known = m_first = m_rows = 0;  // a closed record set shows no rows
         }
     }
     endResetModel();
+}
+
+void RecordsetModel::showEarlierRows()
+{
+    if (!m_view || m_first == 0 || m_view->verticalScrollBar()->value() != m_view->verticalScrollBar()->minimum())
+        return;
+    const int more = std::min(m_first, kAround);
+    const int top = std::max(0, m_view->rowAt(0));
+    beginInsertRows(QModelIndex(), 0, more - 1);
+    m_first -= more;
+    m_rows += more;
+    endInsertRows();
+    // The rows shown stay where they were.
+    m_view->scrollTo(index(top + more, m_view->horizontalHeader()->logicalIndexAt(0)), QAbstractItemView::PositionAtTop);
+}
+
+bool RecordsetModel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_view && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::ControlModifier && (key->key() == Qt::Key_Home || key->key() == Qt::Key_End))
+            return moveToEnd(key->key() == Qt::Key_End);
+    }
+    return QAbstractTableModel::eventFilter(watched, event);
+}
+
+// Ctrl+Home and Ctrl+End when the grid does not hold that end of the set:
+// the source moves there, and the grid follows. False: the grid holds it.
+bool RecordsetModel::moveToEnd(bool last)
+{
+    Recordset* rs = recordset();
+    if (!rs || rs != m_shown)
+        return false;
+    try {
+        const bool held = last ? rs->countKnown() && m_first + m_rows >= rs->knownCount() : m_first == 0;
+        if (held)
+            return false;
+        last ? rs->moveLast() : rs->moveFirst();
+    } catch (const EngineError& e) {
+        emit engineError(e.number(), e.description());
+    }
+    return true;
 }
 
 bool RecordsetModel::canFetchMore(const QModelIndex& parent) const
@@ -87,7 +152,7 @@ bool RecordsetModel::canFetchMore(const QModelIndex& parent) const
     if (parent.isValid() || !rs || rs != m_shown)
         return false;
     try {
-        return !rs->countKnown() || rs->knownCount() > m_rows;
+        return !rs->countKnown() || rs->knownCount() > m_first + m_rows;
     } catch (const EngineError&) {
         return false;
     }
@@ -100,9 +165,11 @@ void RecordsetModel::fetchMore(const QModelIndex& parent)
         return;
     int rows = m_rows;
     try {
-        if (rs->knownCount() <= m_rows)
-            rs->readMore(256);
-        rows = rs->knownCount();
+        if (rs->knownCount() <= m_first + m_rows)
+            rs->readMore(kAround);
+        m_known = rs->knownCount();
+        rows = (m_first == 0 && m_known <= kWholeRows ? m_known : std::min(m_known, m_first + m_rows + kAround))
+            - m_first;
     } catch (const EngineError& e) {
         emit engineError(e.number(), e.description());
     }
@@ -116,20 +183,22 @@ void RecordsetModel::fetchMore(const QModelIndex& parent)
 void RecordsetModel::follow()
 {
     Recordset* rs = recordset();
-    int rows = 0;
+    int known = 0;
     int position = -1;
     if (rs) {
         try {
-            rows = rs->knownCount();
+            known = rs->knownCount();
             position = rs->absolutePosition();
         } catch (const EngineError&) {
-            rows = 0;
+            known = 0;
         }
     }
-    if (rs != m_shown || rows != m_rows)
+    // A current record the rows do not reach: they are taken again around it.
+    const int row = position - m_first;
+    if (rs != m_shown || known != m_known || (position >= 0 && (row < 0 || row >= m_rows)))
         reset();
-    else if (position >= 0 && position < m_rows && columnCount() > 0)
-        emit dataChanged(index(position, 0), index(position, columnCount() - 1));  // edited through the boxes
+    else if (position >= 0 && columnCount() > 0)
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));  // edited through the boxes
     selectCurrentRow();
 }
 
@@ -138,7 +207,7 @@ void RecordsetModel::selectCurrentRow()
     if (!m_view || !m_view->selectionModel())
         return;
     Recordset* rs = recordset();
-    const int position = rs ? rs->absolutePosition() : -1;
+    const int position = rs ? rs->absolutePosition() - m_first : -1;
     QItemSelectionModel* selection = m_view->selectionModel();
     m_selecting = true;
     if (position >= 0 && position < m_rows) {
@@ -158,15 +227,15 @@ void RecordsetModel::moveTo(int row)
     Recordset* rs = recordset();
     if (!rs || row < 0 || row >= m_rows)
         return;
-    if (rs->absolutePosition() != row) {
+    if (rs->absolutePosition() != positionOf(row)) {
         try {
-            rs->setAbsolutePosition(row);
+            rs->setAbsolutePosition(positionOf(row));
         } catch (const EngineError& e) {
             emit engineError(e.number(), e.description());
         }
     }
     // A refused move leaves the source where it was; so does the view.
-    if (recordset() && recordset()->absolutePosition() != row)
+    if (recordset() && recordset()->absolutePosition() != positionOf(row))
         selectCurrentRow();
 }
 
@@ -190,7 +259,7 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const
         return {};
     QString text;
     try {
-        text = rs->textAt(index.row(), column.field);
+        text = rs->textAt(positionOf(index.row()), column.field);
     } catch (const EngineError&) {
         return {};  // a row deleted meanwhile shows empty
     }
@@ -246,7 +315,7 @@ bool RecordsetModel::writeCell(int row, const QString& field, const QString& tex
 {
     Recordset* rs = recordset();
     moveTo(row);
-    if (!rs || rs != recordset() || rs->absolutePosition() != row)
+    if (!rs || rs != recordset() || rs->absolutePosition() != positionOf(row))
         return false;
     const bool startedEdit = rs->editMode() == EditMode::None;
     QString previous;

@@ -17,6 +17,11 @@ namespace ondrel::db {
 // follows the source's current record, and choosing a row moves the source.
 // An edited cell is written to its record (edit, the new text, update); on
 // success afterUpdate() is raised.
+// A grid over a set of a few thousand records holds a row for each; over a
+// larger one it holds the records around the current one, a few hundred
+// more whenever it is scrolled to either end, and Ctrl+Home and Ctrl+End
+// reach the set's first and last record: a grid's rows cost it time and
+// memory each, and it reads only the records it shows.
 class RecordsetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -42,6 +47,8 @@ public:
     // Makes the record at a row current in the source (the full sequence of
     // the source runs; a refused automatic save keeps the record).
     void moveTo(int row);
+    // The position in the record set of the record a row shows.
+    int positionOf(int row) const { return m_first + row; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     // The rows of a record set that has not read every record grow as the
@@ -69,9 +76,12 @@ private:
         bool hidden;
     };
 
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void reset();
     void follow();  // after the source repositioned
     void selectCurrentRow();
+    void showEarlierRows();  // the grid was scrolled to its first row
+    bool moveToEnd(bool last);
     bool writeCell(int row, const QString& field, const QString& text);
     Recordset* recordset() const;
 
@@ -79,6 +89,8 @@ private:
     QPointer<QTableView> m_view;
     std::vector<Column> m_columns;
     Recordset* m_shown = nullptr;  // the record set the rows were counted on
+    int m_known = 0;  // the records it knew of then
+    int m_first = 0;  // the position of the record the first row shows
     int m_rows = 0;
     bool m_editable = true;
     bool m_selecting = false;

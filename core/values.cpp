@@ -1,5 +1,6 @@
 #include "values.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
 #include <cmath>
@@ -150,10 +151,16 @@ std::optional<qint64> parseAmount(const QString& input, const QLocale& locale, b
     }
     const QString group = QRegularExpression::escape(locale.groupSeparator());
     const QString decimal = QRegularExpression::escape(locale.decimalPoint());
-    // Whole part ungrouped or grouped in threes; then the decimals.
-    const QRegularExpression shape(
-        QStringLiteral("^(\\d*|\\d{1,3}(?:%1\\d{3})+)(?:%2(\\d{1,%3}))?$").arg(group, decimal).arg(maxDecimals));
-    const QRegularExpressionMatch match = shape.match(s);
+    // Whole part ungrouped or grouped in threes; then the decimals. The
+    // shapes are compiled once per pair of separators (an import reads
+    // thousands of amounts).
+    const QString pattern =
+        QStringLiteral("^(\\d*|\\d{1,3}(?:%1\\d{3})+)(?:%2(\\d{1,%3}))?$").arg(group, decimal).arg(maxDecimals);
+    thread_local QHash<QString, QRegularExpression> shapes;
+    auto shape = shapes.constFind(pattern);
+    if (shape == shapes.cend())
+        shape = shapes.insert(pattern, QRegularExpression(pattern));
+    const QRegularExpressionMatch match = shape->match(s);
     if (!match.hasMatch())
         return std::nullopt;
     QString whole = match.captured(1);

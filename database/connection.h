@@ -83,6 +83,11 @@ public:
     // record's commit makes them durable too.
     virtual void relaxCommits(bool relaxed) = 0;
 
+    // Widens the page cache to `kilobytes` for a long write; returns what
+    // restoreCache() takes back (0: nothing to restore).
+    virtual qint64 widenCache(qint64 kilobytes) = 0;
+    virtual void restoreCache(qint64 previous) = 0;
+
     // What the store holds besides the records.
     virtual bool hasSchemaObject(const QString& name) = 0;
     virtual QStringList columnsOf(const QString& table) = 0;

@@ -273,6 +273,15 @@ void fillSearchIndex(Connection& c, const TableInfo& table)
                              + table.sqlName()));
 }
 
+// The records the blocks of a table count.
+qint64 blocksSum(Connection& c, const TableInfo& table)
+{
+    Statement& st = c.cached("SELECT coalesce(sum(records), 0) FROM ondrel_blocks WHERE tbl = ?");
+    ScopedRun run(st);
+    run->bindText(1, table.name);
+    return run->step() ? run->columnInt(0) : -1;
+}
+
 // Notes in the ledger that the table's keys, count and total match it now.
 void stampTable(Connection& c, const TableInfo& table, const Counted& counted)
 {
@@ -312,8 +321,14 @@ void removeAbandonedBuilds(const QString& path)
     const QFileInfo target(path);
     const QString prefix = target.fileName() + QStringLiteral(".novo-");
     for (const QString& left : QDir(target.absolutePath()).entryList({prefix + u'*'}, QDir::Files | QDir::Hidden)) {
+        // The process that built it: the digits after the prefix (a file
+        // built for a building is named after the same process again).
+        const QString rest = left.mid(prefix.size());
+        qsizetype digits = 0;
+        while (digits < rest.size() && rest[digits].isDigit())
+            ++digits;
         bool number = false;
-        const qint64 pid = left.mid(prefix.size()).section(u'-', 0, 0).toLongLong(&number);
+        const qint64 pid = rest.left(digits).toLongLong(&number);
         if (number && (pid == ::getpid() || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)))
             QFile::remove(target.absoluteDir().filePath(left));
     }
@@ -618,8 +633,9 @@ void Database::createOnServer(const QString& address, const std::function<void(c
     } catch (...) {
         buildingOnServer().remove(key);
         c.exec(QStringLiteral("DROP TABLE IF EXISTS objetos, \"empréstimos\", ondrel_meta, ondrel_fields, "
-                              "ondrel_queries, ondrel_changes CASCADE; DROP FUNCTION IF EXISTS ondrel_fold(text), "
-                              "ondrel_count_change(), ondrel_objetos_keys(), ondrel_emprestimos_keys() CASCADE"));
+                              "ondrel_queries, ondrel_changes, ondrel_blocks CASCADE; DROP FUNCTION IF EXISTS "
+                              "ondrel_fold(text), ondrel_count_change(), ondrel_objetos_keys(), "
+                              "ondrel_emprestimos_keys() CASCADE"));
         throw;
     }
 }
@@ -896,6 +912,35 @@ qint64 Database::sumField(const QString& source, const QString& field)
     return total;
 }
 
+std::optional<qint64> Database::recordsBefore(const TableInfo& table, qint64 rowid)
+{
+    refreshFileState();
+    if (!table.blocksKept || !table.ledgered)
+        return std::nullopt;
+    const Tally& counted = tally(table);
+    // One statement, so one snapshot: the table's version, what its blocks
+    // count in all, and the blocks before the row's own and the records
+    // before it in its block.
+    Statement& st = m_connection->cached(
+        "SELECT (SELECT changes FROM ondrel_changes WHERE tbl = ?1), "
+        "(SELECT sum(records) FROM ondrel_blocks WHERE tbl = ?1), "
+        "(SELECT coalesce(sum(records), 0) FROM ondrel_blocks WHERE tbl = ?1 AND block < ?2) + (SELECT count(*) FROM "
+        + table.sqlName() + " WHERE " + table.rowid() + " >= ?3 AND " + table.rowid() + " < ?4)");
+    ScopedRun run(st);
+    const qint64 block = rowid >> kBlockShift;
+    run->bindText(1, table.name);
+    run->bindInt(2, block);
+    run->bindInt(3, block << kBlockShift);
+    run->bindInt(4, rowid);
+    // Blocks that disagree with the table's count (another program's
+    // REPLACE deletes records without their triggers) are not used until the
+    // next index build counts them again; nor are those of a version the
+    // count was not taken at.
+    if (!run->step() || run->columnInt(0) != counted.version || run->columnInt(1) != counted.records)
+        return std::nullopt;
+    return run->columnInt(2);
+}
+
 qint64 Database::tableVersion(const TableInfo& table)
 {
     refreshFileState();
@@ -1060,7 +1105,11 @@ void Database::buildIndexes(const QString& path, const QString& connect, const s
     for (const TableInfo& t : file.tables()) {
         if (!t.searchIndex.isEmpty() && (rekeyed.contains(t.name) || !searchIndexes.contains(t.searchIndex)))
             fillSearchIndex(c, t);
-        stampTable(c, t, countPass(c, t));
+        const Counted counted = countPass(c, t);
+        // Another program's REPLACE deletes records without their triggers.
+        if (t.blocksKept && blocksSum(c, t) != counted.records)
+            fillBlocks(c, t);
+        stampTable(c, t, counted);
     }
     tx.commit();
 }

@@ -147,6 +147,13 @@ public:
     // added again only when the table changed.
     qint64 sumField(const QString& source, const QString& field);
 
+    // The number of records of a table whose row id is below `rowid`, from
+    // the counts the file keeps per block of row ids: a sum of a few
+    // thousand blocks and a count within one. None when the file keeps no
+    // such counts or they do not match the table's count now; the caller
+    // then counts the records itself.
+    std::optional<qint64> recordsBefore(const TableInfo& table, qint64 rowid);
+
     // A number that stays the same while the table stays as it is, and
     // differs once any handle or program has written it.
     qint64 tableVersion(const TableInfo& table);

@@ -162,7 +162,7 @@ QString foldFunctionSql()
         add(c);
     for (char32_t c = 0x1E00; c < 0x2000; ++c)
         add(c);
-    return QStringLiteral("CREATE FUNCTION ondrel_fold(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE "
+    return QStringLiteral("CREATE OR REPLACE FUNCTION ondrel_fold(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE "
                           "AS $f$ SELECT translate(lower($1 COLLATE \"C\"), '%1', '%2') $f$")
         .arg(literal(from + dropped), literal(to));
 }
@@ -727,7 +727,9 @@ void PgConnection::createLedger(const QVector<TableInfo>& tables)
     // stay usable: the ledger notes them right at once.
     simple("CREATE TABLE ondrel_changes (tbl text PRIMARY KEY, changes bigint NOT NULL DEFAULT 0, keyed bigint, "
            "counted bigint, records bigint, total numeric)");
-    simple("CREATE FUNCTION ondrel_count_change() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN UPDATE ondrel_changes "
+    simple("CREATE TABLE ondrel_blocks (tbl text NOT NULL, block bigint NOT NULL, records bigint NOT NULL, "
+           "PRIMARY KEY (tbl, block))");
+    simple("CREATE OR REPLACE FUNCTION ondrel_count_change() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN UPDATE ondrel_changes "
            "SET changes = changes + 1, keyed = CASE WHEN keyed = changes AND " + QByteArray(kForeignWriter)
            + " THEN changes + 1 ELSE keyed END WHERE tbl = TG_ARGV[0]; RETURN NULL; END $f$");
     for (const TableInfo& t : tables) {
@@ -738,7 +740,7 @@ void PgConnection::createLedger(const QVector<TableInfo>& tables)
         for (const FieldInfo& f : t.fields)
             if (!f.keyColumn.isEmpty())
                 keys += "NEW." + f.keyColumnSql() + " := ondrel_fold(NEW." + f.column() + "); ";
-        simple("CREATE FUNCTION ondrel_" + ascii + "_keys() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN IF "
+        simple("CREATE OR REPLACE FUNCTION ondrel_" + ascii + "_keys() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN IF "
                + kForeignWriter + " THEN " + keys + "END IF; RETURN NEW; END $f$");
         simple("CREATE TRIGGER ondrel_" + ascii + "_keys BEFORE INSERT OR UPDATE ON " + t.sqlName()
                + " FOR EACH ROW EXECUTE FUNCTION ondrel_" + ascii + "_keys()");
@@ -747,9 +749,47 @@ void PgConnection::createLedger(const QVector<TableInfo>& tables)
                    + t.sqlName() + " FOR EACH ROW EXECUTE FUNCTION ondrel_count_change(" + name + ")");
         simple("CREATE TRIGGER ondrel_" + ascii + "_truncate AFTER TRUNCATE ON " + t.sqlName()
                + " FOR EACH STATEMENT EXECUTE FUNCTION ondrel_count_change(" + name + ")");
+        createBlocks(t);
     }
     // Empty tables: every key, count and total is right as it stands.
     simple("UPDATE ondrel_changes SET keyed = changes, counted = changes, records = 0, total = 0");
+}
+
+void PgConnection::createBlocks(const TableInfo& t)
+{
+    // The records of each block of 1 << kBlockShift row ids, kept by
+    // triggers whoever writes, as in a file; counted from the rows the
+    // table holds now.
+    const QByteArray name = "'" + literal(t.name).toUtf8() + "'";
+    const QByteArray id = flavor().rowid(t);
+    const QByteArray shift = QByteArray::number(kBlockShift);
+    const QByteArray out = "UPDATE ondrel_blocks SET records = records - 1 WHERE tbl = " + name + " AND block = OLD."
+        + id + " >> " + shift + "; ";
+    const QByteArray in = "INSERT INTO ondrel_blocks (tbl, block, records) VALUES (" + name + ", NEW." + id + " >> "
+        + shift + ", 1) ON CONFLICT (tbl, block) DO UPDATE SET records = ondrel_blocks.records + 1; ";
+    struct Change {
+        const char* change;
+        QByteArray body;
+        const char* when;
+    };
+    const Change changes[] = {{"insert", in, ""},
+                              {"delete", out, ""},
+                              {"update", out + in, " WHEN (OLD." + id + " <> NEW." + id + ")"}};
+    for (const Change& c : changes) {
+        const QByteArray trigger = blockTriggerName(t, c.change).toUtf8();
+        simple("CREATE OR REPLACE FUNCTION " + trigger + "() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN " + c.body
+               + "RETURN NULL; END $f$");
+        simple("CREATE TRIGGER " + trigger + " AFTER " + QByteArray(c.change).toUpper() + " ON " + t.sqlName()
+               + " FOR EACH ROW" + c.when + " EXECUTE FUNCTION " + trigger + "()");
+    }
+    simple("CREATE OR REPLACE FUNCTION " + blockTriggerName(t, "truncate").toUtf8()
+           + "() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN DELETE FROM ondrel_blocks WHERE tbl = " + name
+           + "; RETURN NULL; END $f$");
+    simple("CREATE TRIGGER " + blockTriggerName(t, "truncate").toUtf8() + " AFTER TRUNCATE ON " + t.sqlName()
+           + " FOR EACH STATEMENT EXECUTE FUNCTION " + blockTriggerName(t, "truncate").toUtf8() + "()");
+    simple("DELETE FROM ondrel_blocks WHERE tbl = " + name);
+    simple("INSERT INTO ondrel_blocks (tbl, block, records) SELECT " + name + ", " + id + " >> " + shift
+           + ", count(*) FROM " + t.sqlName() + " GROUP BY " + id + " >> " + shift);
 }
 
 void PgConnection::copyIn(const QByteArray& sql, const std::function<bool(QByteArray&)>& next)

@@ -80,6 +80,9 @@ public:
     void beginSnapshot() override;
     void endSnapshot() noexcept override;
     void relaxCommits(bool relaxed) override { m_relaxed = relaxed; }
+    // The server keeps its own cache.
+    qint64 widenCache(qint64) override { return 0; }
+    void restoreCache(qint64) override {}
     bool hasSchemaObject(const QString& name) override;
     QStringList columnsOf(const QString& table) override;
     QStringList leadingIndexColumns(const TableInfo& table) override;
@@ -111,6 +114,9 @@ private:
     void checkOpen() const;
     // Runs a text of one or more statements without parameters.
     void simple(const QByteArray& sql);
+    // The counts of a table's blocks of row ids and the triggers that keep
+    // them.
+    void createBlocks(const TableInfo& table);
 
     pg_conn* m_conn = nullptr;
     QString m_shown;

@@ -552,7 +552,10 @@ private:
                 + " MATCH ? AND rowid <= ?";
             q.params = {m_plan.searchMatch, m_maxRowid};
         } else {
-            q.sql = "SELECT " + columns + " FROM " + m_table->sqlName() + " WHERE " + m_rowid + " <= ?";
+            // The set's own bound is only a filter ("+"): SQLite seeks by one
+            // upper bound of the row id, which must be that of a read going
+            // down the table, or it steps through every record after it.
+            q.sql = "SELECT " + columns + " FROM " + m_table->sqlName() + " WHERE +" + m_rowid + " <= ?";
             q.params = {m_maxRowid};
             if (!m_plan.where.isEmpty()) {
                 q.sql += " AND " + m_plan.where.sql;
@@ -643,6 +646,16 @@ private:
             run->bindInt(1, m_maxRowid);
             const qint64 later = run->step() ? run->columnInt(0) : 0;
             return int(m_database->countRecords(m_table->name) - later);
+        }
+        if (before && m_plan.where.isEmpty() && m_plan.seekKey.isEmpty()) {
+            // The table's order: the records before a row id are kept per
+            // block; going down it, those between it and the set's last.
+            const qint64 rowid = before->rowid;
+            const std::optional<qint64> below = m_database->recordsBefore(*m_table, m_plan.descending ? rowid + 1 : rowid);
+            const std::optional<qint64> members =
+                m_plan.descending ? m_database->recordsBefore(*m_table, m_maxRowid + 1) : std::optional<qint64>(0);
+            if (below && members)
+                return int(m_plan.descending ? *members - *below : *below);
         }
         qint64 n = 0;
         for (const Phase& phase : phases(before, m_plan.descending)) {

@@ -63,6 +63,52 @@ QString sqlText(const QString& text)
     return u'\'' + literal(text) + u'\'';
 }
 
+// The triggers that keep a table's block counts: the change, when it moves
+// a record out of a block (old) and into one (new), and their condition.
+struct BlockTrigger {
+    const char* change;
+    bool out;
+    bool in;
+    const char* when;
+};
+constexpr BlockTrigger kBlockTriggers[] = {
+    {"insert", false, true, ""},
+    {"delete", true, false, ""},
+    // A record whose row id changes moves to another block.
+    {"update", true, true, " WHEN old.rowid <> new.rowid"},
+};
+
+QString blockTriggerSql(const TableInfo& t, const BlockTrigger& trigger)
+{
+    QString body;
+    if (trigger.out)
+        body += QStringLiteral("UPDATE ondrel_blocks SET records = records - 1 WHERE tbl = %1 AND block = old.rowid >> %2; ");
+    if (trigger.in)
+        body += QStringLiteral("INSERT INTO ondrel_blocks (tbl, block, records) VALUES (%1, new.rowid >> %2, 1) "
+                               "ON CONFLICT (tbl, block) DO UPDATE SET records = ondrel_blocks.records + 1; ");
+    return QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1 AFTER %2 ON %3%4 BEGIN ")
+               .arg(blockTriggerName(t, trigger.change), QString::fromLatin1(trigger.change).toUpper(), QString::fromUtf8(t.sqlName()),
+                    QLatin1String(trigger.when))
+        + body.arg(sqlText(t.name)).arg(kBlockShift) + QStringLiteral("END");
+}
+
+bool hasBlockTriggers(Connection& c, const TableInfo& t)
+{
+    for (const BlockTrigger& trigger : kBlockTriggers)
+        if (!c.hasSchemaObject(blockTriggerName(t, trigger.change)))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+QString blockTriggerName(const TableInfo& t, const char* change)
+{
+    return QStringLiteral("ondrel_%1_blocks_%2").arg(asciiName(t.name), QLatin1String(change));
+}
+
+namespace {
+
 // A name as the tables of every stored file write it: bare when it is plain
 // lower-case ASCII, quoted otherwise.
 QString writtenName(const QString& name)
@@ -102,6 +148,16 @@ bool containsName(const QStringList& names, const QString& name)
 
 }  // namespace
 
+void fillBlocks(Connection& c, const TableInfo& table)
+{
+    c.exec(QStringLiteral("DELETE FROM ondrel_blocks WHERE tbl = %1").arg(sqlText(table.name)));
+    c.exec(QStringLiteral("INSERT INTO ondrel_blocks (tbl, block, records) SELECT %1, rowid >> %2, count(*) FROM %3 "
+                          "GROUP BY rowid >> %2")
+               .arg(sqlText(table.name))
+               .arg(kBlockShift)
+               .arg(QString::fromUtf8(table.sqlName())));
+}
+
 QString searchIndexName(const TableInfo& table)
 {
     return asciiName(table.name) + QStringLiteral("_busca");
@@ -119,14 +175,25 @@ bool sameName(const QString& a, const QString& b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+namespace {
+
+const QByteArray& quotedOnce(const QString& name, QPair<QString, QByteArray>& cache)
+{
+    if (cache.second.isEmpty() || cache.first != name)
+        cache = {name, quoteIdentifier(name)};
+    return cache.second;
+}
+
+}  // namespace
+
 QByteArray FieldInfo::column() const
 {
-    return quoteIdentifier(name);
+    return quotedOnce(name, quotedName);
 }
 
 QByteArray FieldInfo::keyColumnSql() const
 {
-    return quoteIdentifier(keyColumn);
+    return quotedOnce(keyColumn, quotedKey);
 }
 
 QByteArray FieldInfo::sortKey(const TableInfo& table) const
@@ -277,6 +344,8 @@ void Schema::addMissingIn(Connection& c) const
     // the count and the total are right.
     c.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ondrel_changes (tbl TEXT PRIMARY KEY, changes INTEGER NOT NULL "
                           "DEFAULT 0, keyed INTEGER, counted INTEGER, records INTEGER, total INTEGER)"));
+    c.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ondrel_blocks (tbl TEXT NOT NULL, block INTEGER NOT NULL, "
+                          "records INTEGER NOT NULL, PRIMARY KEY (tbl, block)) WITHOUT ROWID"));
     for (const TableInfo& t : m_tables) {
         c.exec(QStringLiteral("INSERT OR IGNORE INTO ondrel_changes (tbl) VALUES (%1)").arg(sqlText(t.name)));
         for (const char* change : kChanges)
@@ -284,6 +353,15 @@ void Schema::addMissingIn(Connection& c) const
                                   "changes = changes + 1 WHERE tbl = %4; END")
                        .arg(triggerName(t, change), QString::fromLatin1(change).toUpper(),
                             QString::fromUtf8(t.sqlName()), sqlText(t.name)));
+        // The records of each block of 1 << kBlockShift row ids, kept by
+        // plain triggers too: where a record stands in the table's order is
+        // the sum of the blocks before its own and a count within its block.
+        // Counted anew when a trigger was missing.
+        if (!hasBlockTriggers(c, t)) {
+            for (const BlockTrigger& trigger : kBlockTriggers)
+                c.exec(blockTriggerSql(t, trigger));
+            fillBlocks(c, t);
+        }
         if (t.searchIndex.isEmpty())
             continue;
         QStringList keys;
@@ -310,18 +388,22 @@ bool Schema::lacksIndexes(Connection& c)
                 return true;
         if (!t.searchIndex.isEmpty() && !c.hasSchemaObject(t.searchIndex))
             return true;
+        if (!hasBlockTriggers(c, t))
+            return true;
     }
     for (const SortIndex& index : kSortIndexes)
         if (!c.hasSchemaObject(QLatin1String(index.name)))
             return true;
-    return !c.hasSchemaObject(QStringLiteral("ondrel_changes"));
+    return !c.hasSchemaObject(QStringLiteral("ondrel_changes")) || !c.hasSchemaObject(QStringLiteral("ondrel_blocks"));
 }
 
 void Schema::readFileDetails(Connection& c)
 {
     const bool ledger = c.hasSchemaObject(QStringLiteral("ondrel_changes"));
+    const bool blocks = c.hasSchemaObject(QStringLiteral("ondrel_blocks"));
     for (TableInfo& t : m_tables) {
         t.flavor = &c.flavor();
+        t.blocksKept = blocks && hasBlockTriggers(c, t);
         // Folded names of the columns that lead an index.
         const QStringList leadingList = c.leadingIndexColumns(t);
         const QSet<QString> leading(leadingList.cbegin(), leadingList.cend());
@@ -354,6 +436,7 @@ void Schema::takeFileDetails(const Schema& fresh)
             continue;
         t.searchIndex = now->searchIndex;
         t.ledgered = now->ledgered;
+        t.blocksKept = now->blocksKept;
         for (FieldInfo& f : t.fields) {
             const int i = now->indexOf(f.name);
             if (i < 0)

@@ -4,6 +4,7 @@
 #include "recordset.h"
 
 #include <QByteArray>
+#include <QPair>
 #include <QString>
 #include <QVector>
 
@@ -24,6 +25,9 @@ struct FieldInfo {
     bool searched = false;
     QByteArray column() const;     // quoted SQL identifier
     QByteArray keyColumnSql() const;
+    // The quoted names as last made, with the names they were made from (a
+    // batch of records asks for them for every record).
+    mutable QPair<QString, QByteArray> quotedName{}, quotedKey{};
     // What the field sorts and compares by: its folded key, its folding on
     // the fly, or the column itself (dates, amounts, numbers).
     QByteArray sortKey(const TableInfo& table) const;
@@ -37,6 +41,9 @@ struct TableInfo {
     QString searchIndex = QString();
     // The file counts the table's changes in ondrel_changes.
     bool ledgered = false;
+    // The file counts the table's records per block of row ids in
+    // ondrel_blocks (see keptBlocksSql()).
+    bool blocksKept = false;
     // The folded keys and the search index match the rows: written by the
     // layer since the table last changed (see Database::refreshFileState).
     // A file without the change ledger cannot tell, and its keys are used
@@ -84,6 +91,16 @@ private:
 
     QVector<TableInfo> m_tables;
 };
+
+// How many row ids a block of ondrel_blocks spans: block = row id >> kBlockShift.
+inline constexpr int kBlockShift = 10;
+
+// Rebuilds the counts of a table's blocks from its rows, in the caller's
+// transaction.
+void fillBlocks(Connection& connection, const TableInfo& table);
+// The name of the trigger that keeps a table's block counts on a change
+// ("insert", "update", "delete").
+QString blockTriggerName(const TableInfo& table, const char* change);
 
 // The name of a table's search index in the file, and its tokenizer: three
 // characters at a time, compared exactly (the keys are folded already).

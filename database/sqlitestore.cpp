@@ -446,6 +446,20 @@ void SqliteConnection::relaxCommits(bool relaxed)
     exec(relaxed ? QStringLiteral("PRAGMA synchronous=NORMAL") : QStringLiteral("PRAGMA synchronous=FULL"));
 }
 
+qint64 SqliteConnection::widenCache(qint64 kilobytes)
+{
+    SqliteStatement cache(m_db, "PRAGMA cache_size");
+    ScopedRun run(cache);
+    const qint64 previous = run->step() ? run->columnInt(0) : 0;
+    exec(QStringLiteral("PRAGMA cache_size=-%1").arg(kilobytes));
+    return previous;
+}
+
+void SqliteConnection::restoreCache(qint64 previous)
+{
+    exec(QStringLiteral("PRAGMA cache_size=%1").arg(previous));
+}
+
 bool SqliteConnection::hasSchemaObject(const QString& name)
 {
     SqliteStatement st(m_db, "SELECT 1 FROM sqlite_master WHERE name = ?");

@@ -75,6 +75,8 @@ public:
     void beginSnapshot() override;
     void endSnapshot() noexcept override;
     void relaxCommits(bool relaxed) override;
+    qint64 widenCache(qint64 kilobytes) override;
+    void restoreCache(qint64 previous) override;
     bool hasSchemaObject(const QString& name) override;
     QStringList columnsOf(const QString& table) override;
     QStringList leadingIndexColumns(const TableInfo& table) override;

@@ -5,6 +5,7 @@
 #include "database/recordset.h"
 #include "database_testutil.h"
 
+#include <QFile>
 #include <QLineEdit>
 #include <QLocale>
 #include <QSignalSpy>
@@ -70,6 +71,7 @@ private slots:
     void readOnlyGrid();
     void viewFollowsSource();
     void newRecordSetResetsRows();
+    void largeSetShowsRowsAroundTheCurrent();
 };
 
 void TestRecordsetModel::columnsAndCells_data()
@@ -192,6 +194,45 @@ void TestRecordsetModel::newRecordSetResetsRows()
     QCOMPARE(g.model.rowCount(), 8);
     g.data1.recordset()->deleteRecord();
     QCOMPARE(g.model.rowCount(), 7);
+}
+
+// Over thousands of records the grid holds those around the current one, a
+// few hundred more when scrolled to its first row (the rows shown staying
+// in place), and Ctrl+End and Ctrl+Home reach the set's last and first.
+void TestRecordsetModel::largeSetShowsRowsAroundTheCurrent()
+{
+    testutil::TempCollection file;
+    QFile::remove(file.path);
+    generateBenchData(file.path, 6000, 0);
+    DataControl data1;
+    RecordsetModel model{&data1};
+    model.addColumn("Cod", "cod");
+    data1.setRecordset(file.open()->openRecordset(QStringLiteral("objetos")));
+    Recordset* rs = data1.recordset();
+    rs->setAbsolutePosition(5000);
+    QTableView view;
+    model.attachView(&view);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const auto currentCode = [&] { return model.data(view.currentIndex()).toString(); };
+    QVERIFY(model.rowCount() < 1000);
+    QCOMPARE(model.positionOf(view.currentIndex().row()), 5000);
+    QCOMPARE(currentCode(), rs->text("cod"));
+
+    const int rows = model.rowCount();
+    const int top = model.positionOf(0);
+    view.scrollToTop();
+    QTRY_COMPARE(model.rowCount(), rows + 256);
+    QCOMPARE(model.positionOf(view.rowAt(0)), top);
+    QCOMPARE(model.data(model.index(0, 0)).toString(), rs->textAt(top - 256, "cod"));
+
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(rs->absolutePosition(), 5999);
+    QCOMPARE(model.positionOf(view.currentIndex().row()), 5999);
+    QCOMPARE(currentCode(), rs->text("cod"));
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(rs->absolutePosition(), 0);
+    QCOMPARE(view.currentIndex().row(), 0);
 }
 
 QTEST_MAIN(TestRecordsetModel)

@@ -49,6 +49,11 @@ private slots:
         QTest::newRow("idle beyond a day") << QStringList{"--idle-timeout", "2147484"} << "de 1 a 86400";
         QTest::newRow("idle wrapping") << QStringList{"--idle-timeout", "4294968"} << "de 1 a 86400";
         QTest::newRow("idle zero") << QStringList{"--idle-timeout=0"} << "de 1 a 86400";
+        QTest::newRow("into alone") << QStringList{"--into", "x.mdb"} << "--into só vale para --import-jet";
+        QTest::newRow("pictures with a copy") << QStringList{"--backup", "--pictures-folder", "p"}
+                                              << "--pictures-folder só vale para --import-jet";
+        QTest::newRow("listing without file") << QStringList{"--import-listing"}
+                                              << "falta o valor de --import-listing (ARQUIVO)";
         QTest::newRow("idle with a command") << QStringList{"--backup", "--idle-timeout", "5"}
                                              << "só vale para o atendimento ao hospedeiro (sem comando)";
     }
@@ -72,7 +77,8 @@ private slots:
         QVERIFY2(help.out.startsWith(QStringLiteral("Uso: ondrel [COMANDO] [OPÇÕES]")), qPrintable(help.out));
         for (const char* option : {"--create-database CAMINHO", "--show-catalogue", "--backup [DESTINO]",
                                    "--restore ARQUIVO", "--export-listing ARQUIVO", "--demo", "--plugin-folder PASTA",
-                                   "--idle-timeout SEGUNDOS", "-h, --help", "--version", "Comandos", "Opções:"})
+                                   "--idle-timeout SEGUNDOS", "--import-jet ARQUIVO", "--import-listing ARQUIVO",
+                                   "--into DESTINO", "--pictures-folder PASTA", "-h, --help", "--version", "Comandos", "Opções:"})
             QVERIFY2(help.out.contains(QString::fromUtf8(option)), option);
         for (const char* english : {"Usage", "Options", "Arguments", "executable_name"})
             QVERIFY2(!help.out.contains(QLatin1String(english)), english);
