@@ -420,12 +420,12 @@ struct Floor {
 // and of a save on a collection kept by a server.
 class ServerCommit {
 public:
-    explicit ServerCommit(const QString& address) : m_conn(PQconnectdb(address.toUtf8().constData()))
+    explicit ServerCommit(const QString& address) : m_conn(db::libpq().PQconnectdb(address.toUtf8().constData()))
     {
-        if (PQstatus(m_conn) != CONNECTION_OK)
+        if (db::libpq().PQstatus(m_conn) != CONNECTION_OK)
             throw Failure("the server's floor cannot connect");
     }
-    ~ServerCommit() { PQfinish(m_conn); }
+    ~ServerCommit() { db::libpq().PQfinish(m_conn); }
     ServerCommit(const ServerCommit&) = delete;
     ServerCommit& operator=(const ServerCommit&) = delete;
 
@@ -437,10 +437,10 @@ public:
         const QByteArray sql = "BEGIN; " + write + "; UPDATE ondrel_changes SET counted = changes, records = records + "
             + QByteArray::number(records) + " WHERE tbl = '" + table + "' AND counted = changes - 1; COMMIT";
         const auto start = Clock::now();
-        PGresult* result = PQexec(m_conn, sql.constData());
+        PGresult* result = db::libpq().PQexec(m_conn, sql.constData());
         const double ms = msSince(start);
-        const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
-        PQclear(result);
+        const bool ok = db::libpq().PQresultStatus(result) == PGRES_COMMAND_OK;
+        db::libpq().PQclear(result);
         if (!ok)
             throw Failure("the server's floor failed: " + sql.toStdString());
         return ms;

@@ -7,7 +7,7 @@
 #include "schema.h"
 #include "core/values.h"
 
-#include <libpq-fe.h>
+#include "libpq.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -287,7 +287,7 @@ PgStatement::PgStatement(PgConnection& connection, const QByteArray& sql, const 
 
 PgStatement::~PgStatement()
 {
-    PQclear(m_result);
+    libpq().PQclear(m_result);
 }
 
 void PgStatement::setParameter(int index, QByteArray value, bool null)
@@ -331,23 +331,23 @@ void PgStatement::run()
     for (int i = 0; i < m_parameterCount; ++i)
         values[i] = m_nulls[i] ? nullptr : m_values[i].constData();
     if (!m_name.isEmpty() && !m_prepared) {
-        PGresult* prepared = PQprepare(conn, m_name.constData(), m_server.constData(), m_parameterCount, nullptr);
-        if (PQresultStatus(prepared) != PGRES_COMMAND_OK)
+        PGresult* prepared = libpq().PQprepare(conn, m_name.constData(), m_server.constData(), m_parameterCount, nullptr);
+        if (libpq().PQresultStatus(prepared) != PGRES_COMMAND_OK)
             m_connection.fail(prepared, sql());
-        PQclear(prepared);
+        libpq().PQclear(prepared);
         m_prepared = true;
     }
     PGresult* result = m_name.isEmpty()
-        ? PQexecParams(conn, m_server.constData(), m_parameterCount, nullptr, values.constData(), nullptr, nullptr, 0)
-        : PQexecPrepared(conn, m_name.constData(), m_parameterCount, values.constData(), nullptr, nullptr, 0);
-    const ExecStatusType status = PQresultStatus(result);
+        ? libpq().PQexecParams(conn, m_server.constData(), m_parameterCount, nullptr, values.constData(), nullptr, nullptr, 0)
+        : libpq().PQexecPrepared(conn, m_name.constData(), m_parameterCount, values.constData(), nullptr, nullptr, 0);
+    const ExecStatusType status = libpq().PQresultStatus(result);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
         m_connection.fail(result, sql());
     // As SQLite counts them: the rows the last INSERT, UPDATE or DELETE wrote.
-    const char* command = PQcmdStatus(result);
+    const char* command = libpq().PQcmdStatus(result);
     if (qstrncmp(command, "INSERT", 6) == 0 || qstrncmp(command, "UPDATE", 6) == 0
         || qstrncmp(command, "DELETE", 6) == 0)
-        m_connection.noteChanges(std::atoi(PQcmdTuples(result)));
+        m_connection.noteChanges(std::atoi(libpq().PQcmdTuples(result)));
     m_result = result;
 }
 
@@ -359,12 +359,12 @@ bool PgStatement::step()
     } else {
         ++m_row;
     }
-    return m_row < PQntuples(m_result);
+    return m_row < libpq().PQntuples(m_result);
 }
 
 void PgStatement::reset()
 {
-    PQclear(m_result);
+    libpq().PQclear(m_result);
     m_result = nullptr;
     m_row = -1;
     m_nulls.fill(true);
@@ -372,52 +372,52 @@ void PgStatement::reset()
 
 int PgStatement::columnCount() const
 {
-    return m_result ? PQnfields(m_result) : 0;
+    return m_result ? libpq().PQnfields(m_result) : 0;
 }
 
 bool PgStatement::isNull(int column) const
 {
-    return PQgetisnull(m_result, m_row, column) != 0;
+    return libpq().PQgetisnull(m_result, m_row, column) != 0;
 }
 
 qint64 PgStatement::columnInt(int column) const
 {
-    const char* text = PQgetvalue(m_result, m_row, column);
-    if (PQftype(m_result, column) == kBool)
+    const char* text = libpq().PQgetvalue(m_result, m_row, column);
+    if (libpq().PQftype(m_result, column) == kBool)
         return text[0] == 't' ? 1 : 0;
     return std::strtoll(text, nullptr, 10);
 }
 
 QString PgStatement::columnText(int column) const
 {
-    return QString::fromUtf8(PQgetvalue(m_result, m_row, column), PQgetlength(m_result, m_row, column));
+    return QString::fromUtf8(libpq().PQgetvalue(m_result, m_row, column), libpq().PQgetlength(m_result, m_row, column));
 }
 
 bool PgStatement::isInteger(int column) const
 {
-    const Oid type = PQftype(m_result, column);
+    const Oid type = libpq().PQftype(m_result, column);
     return type == kInt8 || type == kInt4 || type == kInt2;
 }
 
 QByteArrayView PgStatement::columnUtf8(int column) const
 {
-    return QByteArrayView(PQgetvalue(m_result, m_row, column), PQgetlength(m_result, m_row, column));
+    return QByteArrayView(libpq().PQgetvalue(m_result, m_row, column), libpq().PQgetlength(m_result, m_row, column));
 }
 
 qint64 PgStatement::columnMoney(int column) const
 {
-    return unitsOf(PQgetvalue(m_result, m_row, column));
+    return unitsOf(libpq().PQgetvalue(m_result, m_row, column));
 }
 
 QVariant PgStatement::column(int column) const
 {
     if (isNull(column))
         return QVariant();
-    const Oid type = PQftype(m_result, column);
+    const Oid type = libpq().PQftype(m_result, column);
     if (type == kInt8 || type == kInt4 || type == kInt2 || type == kBool)
         return QVariant(columnInt(column));
     if (type == kFloat8 || type == kFloat4)
-        return QVariant(std::strtod(PQgetvalue(m_result, m_row, column), nullptr));
+        return QVariant(std::strtod(libpq().PQgetvalue(m_result, m_row, column), nullptr));
     return QVariant(columnText(column));
 }
 
@@ -431,10 +431,10 @@ PgConnection::PgConnection(const QString& address) : m_shown(shownAddress(addres
     const QByteArray conninfo = address.trimmed().toUtf8();
     const char* keys[] = {"connect_timeout", "dbname", "client_encoding", "fallback_application_name", nullptr};
     const char* values[] = {"10", conninfo.constData(), "UTF8", "ondrel", nullptr};
-    m_conn = PQconnectdbParams(keys, values, 1);
-    if (PQstatus(m_conn) != CONNECTION_OK) {
-        const bool password = PQconnectionNeedsPassword(m_conn) != 0;
-        PQfinish(m_conn);
+    m_conn = libpq().PQconnectdbParams(keys, values, 1);
+    if (libpq().PQstatus(m_conn) != CONNECTION_OK) {
+        const bool password = libpq().PQconnectionNeedsPassword(m_conn) != 0;
+        libpq().PQfinish(m_conn);
         m_conn = nullptr;
         if (password)
             throw EngineError(ErrUnreachable,
@@ -446,7 +446,7 @@ PgConnection::PgConnection(const QString& address) : m_shown(shownAddress(addres
     }
     // The server's notices ("skipping", in its own language) are no
     // message for a person.
-    PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
+    libpq().PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
     // Dates as the windows write them; a record's write waits as long for
     // another desk as a file's does for another program.
     simple("SET datestyle = 'ISO, YMD'; SET lock_timeout = " + QByteArray::number(kStoreWaitMs)
@@ -457,7 +457,7 @@ PgConnection::~PgConnection()
 {
     m_cache.clear();
     if (m_conn)
-        PQfinish(m_conn);
+        libpq().PQfinish(m_conn);
 }
 
 const SqlFlavor& PgConnection::flavor() const
@@ -474,12 +474,12 @@ void PgConnection::checkOpen() const
 
 void PgConnection::fail(PGresult* result, const QByteArray& sql)
 {
-    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const char* state = result ? libpq().PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     const QByteArray code = state ? QByteArray(state) : QByteArray();
     const int number = stateNumber(state);
-    PQclear(result);
+    libpq().PQclear(result);
     const QString statement = QString::fromUtf8(sql);
-    if (PQstatus(m_conn) != CONNECTION_OK || code.startsWith("08") || code == "57P01" || code == "57P02"
+    if (libpq().PQstatus(m_conn) != CONNECTION_OK || code.startsWith("08") || code == "57P01" || code == "57P02"
         || code == "57P03")
         throw EngineError(ErrUnreachable, lostText(m_shown), number, statement);
     if (code == "23505")
@@ -511,11 +511,11 @@ void PgConnection::noteChanges(int rows)
 void PgConnection::simple(const QByteArray& sql)
 {
     checkOpen();
-    PGresult* result = PQexec(m_conn, sql.constData());
-    const ExecStatusType status = PQresultStatus(result);
+    PGresult* result = libpq().PQexec(m_conn, sql.constData());
+    const ExecStatusType status = libpq().PQresultStatus(result);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
         fail(result, sql);
-    PQclear(result);
+    libpq().PQclear(result);
 }
 
 void PgConnection::exec(const QString& sql)
@@ -560,25 +560,25 @@ void PgConnection::begin(Wait wait)
 void PgConnection::commit()
 {
     checkOpen();
-    PGresult* result = PQexec(m_conn, "COMMIT");
-    if (PQresultStatus(result) != PGRES_COMMAND_OK)
+    PGresult* result = libpq().PQexec(m_conn, "COMMIT");
+    if (libpq().PQresultStatus(result) != PGRES_COMMAND_OK)
         fail(result, "COMMIT");
     // A transaction a failed statement ended commits nothing.
-    const bool rolledBack = qstrcmp(PQcmdStatus(result), "ROLLBACK") == 0;
-    PQclear(result);
+    const bool rolledBack = qstrcmp(libpq().PQcmdStatus(result), "ROLLBACK") == 0;
+    libpq().PQclear(result);
     if (rolledBack)
         throw EngineError(ErrGeneric, lostText(m_shown), 0, QStringLiteral("COMMIT"));
 }
 
 void PgConnection::rollback() noexcept
 {
-    if (m_conn && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
-        PQclear(PQexec(m_conn, "ROLLBACK"));
+    if (m_conn && libpq().PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+        libpq().PQclear(libpq().PQexec(m_conn, "ROLLBACK"));
 }
 
 bool PgConnection::inTransaction() const
 {
-    return m_conn && PQtransactionStatus(m_conn) != PQTRANS_IDLE;
+    return m_conn && libpq().PQtransactionStatus(m_conn) != PQTRANS_IDLE;
 }
 
 void PgConnection::beginSnapshot()
@@ -795,25 +795,25 @@ void PgConnection::createBlocks(const TableInfo& t)
 void PgConnection::copyIn(const QByteArray& sql, const std::function<bool(QByteArray&)>& next)
 {
     checkOpen();
-    PGresult* started = PQexec(m_conn, sql.constData());
-    if (PQresultStatus(started) != PGRES_COPY_IN)
+    PGresult* started = libpq().PQexec(m_conn, sql.constData());
+    if (libpq().PQresultStatus(started) != PGRES_COPY_IN)
         fail(started, sql);
-    PQclear(started);
+    libpq().PQclear(started);
     QByteArray chunk;
     bool more = true;
     while (more) {
         chunk.clear();
         more = next(chunk);
-        if (!chunk.isEmpty() && PQputCopyData(m_conn, chunk.constData(), int(chunk.size())) != 1)
+        if (!chunk.isEmpty() && libpq().PQputCopyData(m_conn, chunk.constData(), int(chunk.size())) != 1)
             break;
     }
-    PQputCopyEnd(m_conn, more ? "interrompida" : nullptr);
-    PGresult* result = PQgetResult(m_conn);
-    while (PGresult* rest = PQgetResult(m_conn))
-        PQclear(rest);
-    if (PQresultStatus(result) != PGRES_COMMAND_OK)
+    libpq().PQputCopyEnd(m_conn, more ? "interrompida" : nullptr);
+    PGresult* result = libpq().PQgetResult(m_conn);
+    while (PGresult* rest = libpq().PQgetResult(m_conn))
+        libpq().PQclear(rest);
+    if (libpq().PQresultStatus(result) != PGRES_COMMAND_OK)
         fail(result, sql);
-    PQclear(result);
+    libpq().PQclear(result);
 }
 
 void PgConnection::checkpointAndClose()
@@ -821,7 +821,7 @@ void PgConnection::checkpointAndClose()
     if (!m_conn)
         return;
     m_cache.clear();
-    PQfinish(m_conn);
+    libpq().PQfinish(m_conn);
     m_conn = nullptr;
 }
 

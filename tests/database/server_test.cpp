@@ -52,9 +52,9 @@ private slots:
         QFETCH(QString, said);
         testutil::TempCollection collection;
         QString address = collection.path;
-        PGconn* other = PQconnectdb(collection.path.toUtf8().constData());
+        PGconn* other = libpq().PQconnectdb(collection.path.toUtf8().constData());
         if (situation == u"locked")
-            PQclear(PQexec(other, "BEGIN; UPDATE ondrel_changes SET changes = changes WHERE tbl = 'objetos'"));
+            libpq().PQclear(libpq().PQexec(other, "BEGIN; UPDATE ondrel_changes SET changes = changes WHERE tbl = 'objetos'"));
         if (situation == u"reader") {
             QCOMPARE(m_server->run(collection.path, "CREATE ROLE leitor LOGIN; GRANT SELECT ON ALL TABLES IN SCHEMA "
                                                     "public TO leitor"),
@@ -72,7 +72,7 @@ private slots:
             error = e.number();
             text = e.description();
         }
-        PQfinish(other);  // its transaction ends with it
+        libpq().PQfinish(other);  // its transaction ends with it
         m_server->run(collection.path, "DROP OWNED BY leitor; DROP ROLE IF EXISTS leitor");
         QCOMPARE(error, number);
         QVERIFY2(text.contains(said), qPrintable(text));

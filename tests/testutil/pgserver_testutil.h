@@ -16,7 +16,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <libpq-fe.h>
+#include "database/libpq.h"
 
 #include <cerrno>
 #include <csignal>
@@ -67,22 +67,22 @@ public:
     // error, empty on success. `rows` gets the first column of every row.
     QString run(const QString& address, const QByteArray& sql, QStringList* rows = nullptr) const
     {
-        PGconn* conn = PQconnectdb(address.toUtf8().constData());
-        PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
+        PGconn* conn = ondrel::db::libpq().PQconnectdb(address.toUtf8().constData());
+        ondrel::db::libpq().PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
         QString error;
-        if (PQstatus(conn) != CONNECTION_OK) {
-            error = QString::fromUtf8(PQerrorMessage(conn));
+        if (ondrel::db::libpq().PQstatus(conn) != CONNECTION_OK) {
+            error = QString::fromUtf8(ondrel::db::libpq().PQerrorMessage(conn));
         } else {
-            PGresult* result = PQexec(conn, sql.constData());
-            const ExecStatusType status = PQresultStatus(result);
+            PGresult* result = ondrel::db::libpq().PQexec(conn, sql.constData());
+            const ExecStatusType status = ondrel::db::libpq().PQresultStatus(result);
             if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-                error = QString::fromUtf8(PQresultErrorMessage(result));
+                error = QString::fromUtf8(ondrel::db::libpq().PQresultErrorMessage(result));
             else if (rows)
-                for (int i = 0; i < PQntuples(result); ++i)
-                    rows->append(QString::fromUtf8(PQgetvalue(result, i, 0)));
-            PQclear(result);
+                for (int i = 0; i < ondrel::db::libpq().PQntuples(result); ++i)
+                    rows->append(QString::fromUtf8(ondrel::db::libpq().PQgetvalue(result, i, 0)));
+            ondrel::db::libpq().PQclear(result);
         }
-        PQfinish(conn);
+        ondrel::db::libpq().PQfinish(conn);
         return error;
     }
 
@@ -161,7 +161,7 @@ private:
                          log);
         const QByteArray ping = address(QStringLiteral("postgres")).toUtf8();
         for (int i = 0; i < 600; ++i) {
-            if (PQping(ping.constData()) == PQPING_OK)
+            if (ondrel::db::libpq().PQping(ping.constData()) == PQPING_OK)
                 return;
             int exited = 0;
             if (m_server < 0 || ::waitpid(m_server, &exited, WNOHANG) == m_server) {
