@@ -1143,6 +1143,14 @@ public:
     {
         if (!m_server.failure().isEmpty())
             throw Failure("the PostgreSQL server did not start: " + utf8(m_server.failure()));
+        // Copies loaded in an earlier format go.
+        QStringList earlier;
+        m_server.run(m_server.address(QStringLiteral("postgres")),
+                     "SELECT datname FROM pg_database WHERE datname LIKE 'bench%' AND datname NOT LIKE 'bench"
+                         + QByteArray::number(kServerFormat) + "\\_%'",
+                     &earlier);
+        for (const QString& name : std::as_const(earlier))
+            run("DROP DATABASE " + name.toUtf8());
     }
 
     // A work database holding the collection of that size (the cached

@@ -4,7 +4,6 @@
 
 #include "collection/collection.h"
 #include "collection/places.h"
-#include "database/address.h"
 #include "collection/statements.h"
 #include "database/database.h"
 #include "forms/guard.h"
@@ -83,7 +82,7 @@ void exportListing(const QString& destination)
     if (type != QLatin1String("csv") && type != QLatin1String("pdf"))
         throw std::runtime_error(QStringLiteral("O nome do arquivo deve terminar em .csv ou .pdf.").toStdString());
     const QString collection = db::collectionLocation();
-    if (!db::isServerAddress(collection) && !QFileInfo::exists(collection))
+    if (db::Database::check(collection, QString::fromLatin1(db::kConnectString)).problem == db::FileProblem::Missing)
         throw std::runtime_error(
             QStringLiteral("Não há coleção em \"%1\".").arg(collection).toStdString());
     ReportPrinter report;

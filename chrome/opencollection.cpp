@@ -33,8 +33,8 @@ bool offerCopy(const QString& path, db::FileProblem problem, const QString& told
 {
     if (problem != db::FileProblem::Damaged && problem != db::FileProblem::NotACollection)
         return false;
-    if (db::isServerAddress(path))
-        return false;  // the copies are of the file
+    if (!db::copiesServe(path))
+        return false;
     if (db::Connection::anyOpenOn(path))
         return false;  // a window of this run still reads the file
     const std::optional<db::BackupCopy> copy = db::newestGoodCopy(db::backupFolder());
@@ -106,7 +106,7 @@ std::shared_ptr<db::Database> openCollection(const QString& path)
         static QSet<QString> told;
         const db::FileProblem problem = db::problemOf(error);
         const QString text = db::describeProblem(path, problem);
-        const QString key = db::isServerAddress(path) ? path : QFileInfo(path).absoluteFilePath();
+        const QString key = db::locationKey(path);
         if (!text.isEmpty() && !told.contains(key)) {
             told.insert(key);
             std::shared_ptr<db::Database> restored;

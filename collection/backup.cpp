@@ -192,9 +192,14 @@ std::optional<BackupCopy> newestGoodCopy(const QString& folder)
     return std::nullopt;
 }
 
+bool copiesServe(const QString& collection)
+{
+    return !isServerAddress(collection);
+}
+
 QString refusalToCopy(const QString& collection)
 {
-    if (isServerAddress(collection))
+    if (!copiesServe(collection))
         return QStringLiteral("Nenhuma cópia foi feita: a coleção \"%1\" fica num servidor PostgreSQL, e as cópias "
                               "dela são feitas no próprio servidor.").arg(shownAddress(collection));
     const FileCheck check = Database::check(collection, QString::fromLatin1(kConnectString));

@@ -1,5 +1,6 @@
 #include "address.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
@@ -48,6 +49,15 @@ QString serverAddress(const QString& typed)
         return text;
     static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9_.-]+$"));
     return name.match(text).hasMatch() ? QStringLiteral("service=") + text : QString();
+}
+
+QString locationKey(const QString& location)
+{
+    if (isServerAddress(location))
+        return location.trimmed();
+    const QFileInfo info(location);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
 bool addressHasPassword(const QString& address)

@@ -25,4 +25,8 @@ QString shownAddress(const QString& location);
 // Whether an address carries a password of its own.
 bool addressHasPassword(const QString& address);
 
+// One key per collection: a file's, however its path is spelled; a server's
+// address as it is.
+QString locationKey(const QString& location);
+
 }  // namespace ondrel::db

@@ -108,11 +108,7 @@ void configure(Connection& c, bool readOnly)
 // is.
 QString fileKey(const QString& path)
 {
-    if (isServerAddress(path))
-        return path.trimmed();
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    return locationKey(path);
 }
 
 QSet<QString>& forcedReadOnly()
