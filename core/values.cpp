@@ -77,6 +77,37 @@ bool likeMatch(QStringView p, QStringView t)
 
 namespace {
 
+// Whether a setting names no region: unset, C or POSIX ("C.UTF-8" too).
+bool namesNoRegion(const QString& setting)
+{
+    return setting.isEmpty() || setting == QLatin1String("C") || setting == QLatin1String("POSIX")
+           || setting.startsWith(QLatin1String("C."));
+}
+
+// The setting numbers are written with, as the C library reads it.
+QString numericSetting()
+{
+    for (const char* variable : {"LC_ALL", "LC_NUMERIC", "LANG"}) {
+        const QString setting = qEnvironmentVariable(variable);
+        if (!setting.isEmpty())
+            return setting;
+    }
+    return QString();
+}
+
+}  // namespace
+
+QLocale regionalLocale()
+{
+    static const bool noRegion = namesNoRegion(numericSetting());
+    const QLocale regional;
+    if (regional.language() == QLocale::C && noRegion)
+        return QLocale(QLocale::Portuguese, QLocale::Brazil);
+    return regional;
+}
+
+namespace {
+
 // Hundredths of a magnitude, rounded half away from zero.
 quint64 hundredthsOf(qint64 units)
 {
@@ -175,6 +206,11 @@ std::optional<qint64> parseAmount(const QString& input, const QLocale& locale, b
     const qint64 units = whole.toLongLong() * kCurrencyScale + fraction.leftJustified(4, u'0').toLongLong();
     *ok = true;
     return negative ? -units : units;
+}
+
+std::optional<qint64> parseAmount(const QString& text, bool* ok)
+{
+    return parseAmount(text, regionalLocale(), ok);
 }
 
 QString amountRefusal(const QString& text, const QLocale& locale)

@@ -60,10 +60,9 @@ QVariant convertInput(const FieldInfo& field, const QVariant& input)
             break;
         }
         bool ok = false;
-        const QLocale regional;
-        const auto units = parseAmount(input.toString(), regional, &ok);
+        const auto units = parseAmount(input.toString(), &ok);
         if (!ok)
-            throw EngineError(ErrDataType, amountRefusal(input.toString(), regional));
+            throw EngineError(ErrDataType, amountRefusal(input.toString()));
         return units ? QVariant(*units) : QVariant();
     }
     case FieldType::Counter:

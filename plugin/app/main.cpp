@@ -288,15 +288,34 @@ int showCatalogue(QApplication& app)
     return code;
 }
 
-int serve(QApplication& app, int idleSeconds)
+// Started by hand rather than by the bus (which names itself to what it
+// starts), the plug-in says what it is for and what to run instead.
+bool startedByHand()
 {
+    return !qEnvironmentVariableIsSet("DBUS_STARTER_BUS_TYPE") && !qEnvironmentVariableIsSet("DBUS_STARTER_ADDRESS");
+}
+
+int serve(QApplication& app, int idleSeconds, const QString& program, const QString& folder)
+{
+    const bool byHand = startedByHand();
+    if (byHand) {
+        const QString inFolder = folder.isEmpty() ? QString() : QStringLiteral(" --plugin-folder ") + folder;
+        std::fprintf(stderr,
+                     "%s: o Ulmix é um plug-in: quem o inicia é o seu hospedeiro, pelo barramento de sessão (D-Bus).\n"
+                     "  Para abrir o catálogo diretamente: %s --show-catalogue%s\n"
+                     "  Para usá-lo pelo hospedeiro: ondrel-host (menu Plug-ins, item Ulmix)\n",
+                     qPrintable(program), qPrintable(program), qPrintable(inFolder));
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
     auto* adaptor = new ondrel::plugin::PluginAdaptor(&app);
     const QString error = ondrel::plugin::exportPlugin(bus, adaptor);
     if (!error.isEmpty()) {
-        std::fprintf(stderr, "ondrel: %s\n", qPrintable(error));
+        std::fprintf(stderr, "%s: %s\n", qPrintable(program), qPrintable(error));
         return 1;
     }
+    if (byHand)
+        std::fprintf(stderr, "  Enquanto isso, atende o hospedeiro que o chamar; sem chamada, termina em %d s (Ctrl+C "
+                             "encerra antes).\n", idleSeconds);
 
     // Until a first Run has shown a window, no window closing will end the
     // process, so an activation that only asked Identify ends by itself.
@@ -401,6 +420,7 @@ CommandLine ondrelCommandLine(const QString& program)
 
 int main(int argc, char** argv)
 {
+    ondrel::app::keepQtMessagesOffTheTerminal();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
@@ -482,5 +502,5 @@ int main(int argc, char** argv)
     if (command == QLatin1String("show-catalogue"))
         return showCatalogue(app);
     const QString idle = run->value(QStringLiteral("idle-timeout"));
-    return serve(app, idle.isEmpty() ? 60 : idle.toInt());
+    return serve(app, idle.isEmpty() ? 60 : idle.toInt(), program, folder);
 }

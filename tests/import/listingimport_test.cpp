@@ -156,7 +156,7 @@ private slots:
         auto rs = testutil::openCollection(source)->openRecordset(QStringLiteral("objetos"));
         for (const char* title : {"=SOMA(1;2)", "-5 graus", "+mais", "@arroba", "'aspas' simples", "Linha\r\nquebrada \"x\""}) {
             testutil::addRecord(*rs, {{"cod", QString::number(qHash(QByteArray(title)) % 100000)},
-                                      {"Título", QString::fromUtf8(title)}, {"valor", "-12.5"}});
+                                      {"Título", QString::fromUtf8(title)}, {"valor", "-12,5"}});
         }
         rs.reset();
         const QString first = from.filePath(QStringLiteral("a.csv")), second = to.filePath(QStringLiteral("b.csv"));

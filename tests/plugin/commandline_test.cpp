@@ -14,9 +14,11 @@ private:
         QString out;
         QString err;
     };
-    Exit ondrel(const QStringList& arguments, const QString& program = QStringLiteral(ONDREL_PLUGIN_DIR "/ondrel"))
+    Exit ondrel(const QStringList& arguments, const QString& program = QStringLiteral(ONDREL_PLUGIN_DIR "/ondrel"),
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
         QProcess p;
+        p.setProcessEnvironment(environment);
         p.setWorkingDirectory(m_folder.path());
         p.start(program, arguments);
         if (!p.waitForFinished(30000))
@@ -89,6 +91,33 @@ private slots:
         QCOMPARE(version.code, 0);
         QVERIFY2(QRegularExpression(QStringLiteral("^ondrel \\(Ulmix\\) \\d+\\.\\d+")).match(version.out).hasMatch(),
                  qPrintable(version.out));
+    }
+
+    // Started by hand where there is no session bus nor display (a bare
+    // terminal): what the program is for and why it cannot serve, in
+    // Portuguese, and none of the bus's or Qt's own English.
+    void withoutASessionBus_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("ondrel") << QStringLiteral(ONDREL_PLUGIN_DIR "/ondrel") << "ondrel --show-catalogue";
+        QTest::newRow("ondrel-host") << QStringLiteral(ONDREL_HOST_EXE) << "dbus-run-session";
+    }
+    void withoutASessionBus()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, says);
+        QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "DBUS_STARTER_BUS_TYPE", "DBUS_STARTER_ADDRESS", "DISPLAY",
+                                 "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"})
+            bare.remove(QString::fromLatin1(name));
+        const Exit done = ondrel({}, program, bare);
+        QCOMPARE(done.code, 1);
+        QVERIFY2(done.err.contains(says) && done.err.contains(QStringLiteral("Não há barramento de sessão (D-Bus)")),
+                 qPrintable(done.err));
+        const QString name = QFileInfo(program).fileName() + QStringLiteral(": ");
+        for (const QString& line : done.err.trimmed().split(u'\n'))
+            QVERIFY2(line.startsWith(name) || line.startsWith(QStringLiteral("  ")), qPrintable(line));
     }
 
     // The host (the `ulmix` command) speaks through the same table.
