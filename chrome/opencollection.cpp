@@ -3,6 +3,7 @@
 #include "collection/backup.h"
 #include "collection/collection.h"
 #include "core/values.h"
+#include "database/address.h"
 #include "database/connection.h"
 #include "database/database.h"
 #include "import/importerror.h"
@@ -31,6 +32,8 @@ bool offerCopy(const QString& path, db::FileProblem problem, const QString& told
                std::shared_ptr<db::Database>& restored)
 {
     if (problem != db::FileProblem::Damaged && problem != db::FileProblem::NotACollection)
+        return false;
+    if (!db::copiesServe(path))
         return false;
     if (db::Connection::anyOpenOn(path))
         return false;  // a window of this run still reads the file
@@ -105,7 +108,7 @@ std::shared_ptr<db::Database> openCollection(const QString& path)
         static QSet<QString> told;
         const db::FileProblem problem = db::problemOf(error);
         const QString text = db::describeProblem(path, problem);
-        const QString key = QFileInfo(path).absoluteFilePath();
+        const QString key = db::locationKey(path);
         if (!text.isEmpty() && !told.contains(key)) {
             told.insert(key);
             std::shared_ptr<db::Database> restored;

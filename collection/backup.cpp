@@ -3,7 +3,8 @@
 #include "collection.h"
 #include "places.h"
 #include "core/files.h"
-#include "database/connection.h"
+#include "database/address.h"
+#include "database/sqlitestore.h"
 #include "database/database.h"
 #include "database/filework.h"
 
@@ -81,8 +82,8 @@ void prepareFolder(const QString& folder, bool create)
 
 QString journalMode(Connection& c)
 {
-    Statement mode(c.handle(), "PRAGMA journal_mode");
-    ScopedRun run(mode);
+    const std::unique_ptr<Statement> mode = c.prepare("PRAGMA journal_mode");
+    ScopedRun run(*mode);
     return run->step() ? run->columnText(0).toLower() : QString();
 }
 
@@ -97,10 +98,11 @@ QString journalMode(Connection& c)
 void copyDatabase(Database& source, const QString& target, const QString& shownTarget, const BackupPace& pace,
                   const QString& origin = QString())
 {
-    Connection& from = source.connection();
-    Connection to(target, Connection::Mode::CreateNew, shownTarget);
+    // Copies are made of collection files only (copiesServe).
+    auto& from = static_cast<SqliteConnection&>(source.connection());
+    SqliteConnection to(target, SqliteConnection::Mode::CreateNew, shownTarget);
     struct EndRead {
-        Connection* from = nullptr;
+        SqliteConnection* from = nullptr;
         ~EndRead()
         {
             if (from)
@@ -249,7 +251,7 @@ bool inUseElsewhere(const QString& collection)
             return true;
     }
     try {
-        Connection c(collection, Connection::Mode::OpenExisting);
+        SqliteConnection c(collection, SqliteConnection::Mode::OpenExisting);
         Transaction tx(c, Transaction::Wait::NoWait);
     } catch (const EngineError& e) {
         return e.number() == ErrLocked;
@@ -339,8 +341,16 @@ std::optional<BackupCopy> newestGoodCopyOf(const QString& collection)
     return std::nullopt;
 }
 
+bool copiesServe(const QString& collection)
+{
+    return !isServerAddress(collection);
+}
+
 QString refusalToCopy(const QString& collection)
 {
+    if (!copiesServe(collection))
+        return QStringLiteral("Nenhuma cópia foi feita: a coleção \"%1\" fica num servidor PostgreSQL, e as cópias "
+                              "dela são feitas no próprio servidor.").arg(shownAddress(collection));
     const FileCheck check = Database::check(collection, connectString());
     if (check.problem != FileProblem::None)
         return check.description;
@@ -486,7 +496,7 @@ QString restoreCopy(const QString& copy, const QString& collection, const QDateT
         const auto source = Database::read(copy, connectString());
         copyDatabase(*source, building, target, {});
         if (as == Restored::NewCollection) {
-            Connection restored(building, Connection::Mode::OpenExisting, target);
+            SqliteConnection restored(building, SqliteConnection::Mode::OpenExisting, target);
             setFileNote(restored, kIdentityNote, newIdentity());
         }
         syncPath(building);

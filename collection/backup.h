@@ -50,6 +50,9 @@ std::optional<BackupCopy> newestGoodCopyOf(const QString& collection);
 // collection and this process can write it), otherwise the engine's
 // description of the problem.
 QString refusalToCopy(const QString& collection);
+// Whether the copies the program makes are copies of this collection: of a
+// collection file (a collection on a server is copied by the server).
+bool copiesServe(const QString& collection);
 
 // How a copy proceeds: the pages copied per step of SQLite's online backup,
 // work done after each step on the copying thread (tests slow a copy down

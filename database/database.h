@@ -41,6 +41,7 @@ enum class FileProblem {
     WrongPassword,   // a collection whose verifier refuses the password
     Damaged,         // a collection whose contents are damaged
     Locked,          // another program keeps it from being read
+    Unreachable,     // the server that keeps it cannot be reached, or refused the connection
 };
 
 struct FileCheck {
@@ -82,9 +83,10 @@ bool buildingIndexes();
 // (every end of the process).
 void finishBuildingIndexes(bool cancel);
 
-// A handle on one collection database file. Every window opens its own.
-// Non-copyable; record sets and stored-query handles keep the connection
-// alive through a shared pointer.
+// A handle on one collection: a database file, or a database on a
+// PostgreSQL server (`path` is then the server's address, see address.h).
+// Every window opens its own. Non-copyable; record sets and stored-query
+// handles keep the connection alive through a shared pointer.
 class Database : public std::enable_shared_from_this<Database> {
 public:
     // Opens an existing file with a connect string such as ";pwd=7Borel3".
@@ -92,7 +94,10 @@ public:
     // opened read-only, leaving nothing beside it. Throws EngineError: missing
     // file (ErrFileNotFound), unreadable (ErrUnreadable), wrong or missing
     // password (ErrBadPassword), not a collection (ErrNotADatabase), damaged
-    // (ErrDamaged); problemOf() names them.
+    // (ErrDamaged); problemOf() names them. A server's database is opened with
+    // the server's own authentication (the connect string is not used); a
+    // server that cannot be reached or refuses the connection throws
+    // ErrUnreachable.
     static std::shared_ptr<Database> open(const QString& path, const QString& connect);
     // Opens a file as open() does but writes nothing into it, not even the
     // identity a file of an earlier format lacks (a copy being read).
@@ -107,7 +112,8 @@ public:
     // password verifier, and lets `fill` write into it. It is built under a
     // temporary name in the same folder and renamed into place only when
     // complete, so an interrupted creation never leaves a file at `path`.
-    // Fails if the file exists.
+    // Fails if the file exists. On a server the database must be empty; it
+    // is a collection once its contents are complete.
     static void create(const QString& path, const QString& password,
                        const std::function<void(const QString& file)>& fill = {});
 
@@ -124,6 +130,13 @@ public:
     // error and is left alone).
     static void buildIndexes(const QString& path, const QString& connect,
                              const std::atomic<bool>* cancel = nullptr);
+
+    // Copies the collection file `file` into the empty database of a server
+    // at `address`, in one transaction: every record with its row id, the
+    // stored queries, and what the server keeps besides (keys, indexes, the
+    // change ledger with the count and total). The count and the total of
+    // each table are checked against the file's before it commits.
+    static void copyToServer(const QString& file, const QString& connect, const QString& address);
 
     ~Database();
     Database(const Database&) = delete;
@@ -213,6 +226,8 @@ private:
     SelectPlan planFor(const QString& source);
     explicit Database(OpenedFile opened);
     static OpenedFile openFile(const QString& path, const QString& connect, bool forceReadOnly);
+    static OpenedFile openServer(const QString& address);
+    static void createOnServer(const QString& address, const std::function<void(const QString&)>& fill);
     std::optional<QString> storedQuerySql(const QString& name) const;
     // Runs a stored-query change on the file, or keeps `inMemory` (nullopt:
     // deleted) for the run when the file cannot be written at once.

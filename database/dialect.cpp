@@ -1,6 +1,7 @@
 #include "dialect.h"
 
 #include "engineerror.h"
+#include "statement.h"
 #include "core/values.h"
 
 namespace ondrel::db {
@@ -146,11 +147,11 @@ public:
                     acceptKeyword("asc");
                 if (!order.isEmpty())
                     order += ", ";
-                order += sortKey(f) + (lastDesc ? " DESC" : " ASC");
+                order += m_table->flavor->orderTerm(sortKey(f), lastDesc);
                 if (!keys++)
                     first = &f;
             } while (acceptSymbol(","));
-            plan.orderBy = order + ", rowid" + (lastDesc ? " DESC" : " ASC");
+            plan.orderBy = order + ", " + m_table->rowid() + (lastDesc ? " DESC" : " ASC");
             plan.descending = lastDesc;
             const QByteArray key = sortKey(*first);
             plan.seekable = keys == 1 && first->sortIndexed && !key.startsWith("ondrel_");
@@ -245,7 +246,7 @@ private:
     // keys match its rows, its folding on the fly otherwise.
     QByteArray sortKey(const FieldInfo& f)
     {
-        const QByteArray key = f.sortKey(m_table->keysUsable);
+        const QByteArray key = f.sortKey(*m_table);
         if (!f.keyColumn.isEmpty() && key == f.keyColumnSql())
             m_usesKeys = true;
         return key;
@@ -268,21 +269,20 @@ private:
         const bool enclosed = pattern.size() >= 2 && pattern.startsWith(u'*') && pattern.endsWith(u'*');
         const QString inner = enclosed ? pattern.mid(1, pattern.size() - 2) : QString();
         const bool contains = enclosed && !inner.contains(u'*') && !inner.contains(u'?');
-        if (keys && contains && f.searched && !m_table->searchIndex.isEmpty() && inner.toUcs4().size() >= 3) {
-            m_usesKeys = true;
-            QString phrase = inner;
-            phrase.replace(u'"', QStringLiteral("\"\""));
-            const QString match = f.keyColumn + QStringLiteral(" : \"") + phrase + u'"';
-            const QByteArray index = quoteIdentifier(m_table->searchIndex);
-            SqlExpr e{"rowid IN (SELECT rowid FROM " + index + " WHERE " + index + " MATCH ?)", {match}};
-            m_search = {index, match, e.sql};
-            return e;
-        }
         if (keys && contains) {
             m_usesKeys = true;
-            return SqlExpr{"instr(" + f.keyColumnSql() + ", ?) > 0", {inner}};
+            const bool indexed = f.searched && !m_table->searchIndex.isEmpty() && inner.toUcs4().size() >= 3;
+            QByteArray index;
+            QString match;
+            SqlExpr e = m_table->flavor->contains(*m_table, f, inner, indexed, &index, &match);
+            if (!index.isEmpty())
+                m_search = {index, match, e.sql};
+            return e;
         }
-        return SqlExpr{"ondrel_like(?, " + f.column() + ")", {pattern}};
+        SqlExpr e = m_table->flavor->like(*m_table, f, pattern);
+        if (keys && e.sql.contains(f.keyColumnSql()))
+            m_usesKeys = true;
+        return e;
     }
 
     // Criteria are translated into flat chains ("a OR b OR c"), in time
@@ -383,7 +383,7 @@ private:
             if (lit.kind != Tok::String)
                 unexpected(QStringLiteral("esperava um texto entre apóstrofos depois de like"));
             if (!text)
-                return SqlExpr{"ondrel_like(?, " + f.column() + ")", {foldText(lit.text)}};
+                return m_table->flavor->like(*m_table, f, foldText(lit.text));
             return like(f, lit.text);
         }
         QString op;
@@ -420,7 +420,7 @@ private:
                                                        : parseAmount(lit.text, &ok);
             if (!ok || !units)
                 throw EngineError(ErrDataType, QStringLiteral("Tipo de dados incompatível na expressão de critério."));
-            return *units;
+            return QVariant::fromValue(Money{*units});
         }
         case FieldType::Counter: {
             const qint64 value = lit.text.toLongLong(&ok);
@@ -456,7 +456,7 @@ SelectPlan tablePlan(const TableInfo& table)
     plan.table = &table;
     for (int i = 0; i < table.fields.size(); ++i)
         plan.fields.append(i);
-    plan.orderBy = "rowid ASC";
+    plan.orderBy = table.rowid() + " ASC";
     plan.seekable = true;
     return plan;
 }

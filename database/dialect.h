@@ -1,5 +1,6 @@
 #pragma once
 
+#include "flavor.h"
 #include "schema.h"
 
 #include <QByteArray>
@@ -9,14 +10,6 @@
 #include <QVector>
 
 namespace ondrel::db {
-
-// A piece of SQLite SQL with its bound parameters (values never go into the
-// text).
-struct SqlExpr {
-    QByteArray sql;
-    QVector<QVariant> params;
-    bool isEmpty() const { return sql.isEmpty(); }
-};
 
 // What a record set is opened on, translated from the collection's dialect.
 struct SelectPlan {

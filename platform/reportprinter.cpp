@@ -383,8 +383,9 @@ void ReportPrinter::produce()
     // nothing.
     const ReportLayout layout = ReportLayout::load(m_reportFile);
     const QString dataFile = dataFiles(0);
-    if (dataFile.isEmpty() || !QFileInfo::exists(dataFile))
-        fail(QStringLiteral("Arquivo de dados do relatório não encontrado: %1").arg(dataFile));
+    // The reader says when what it reads is not there.
+    if (dataFile.isEmpty())
+        fail(QStringLiteral("Arquivo de dados do relatório não informado"));
     if (!m_reader)
         fail(QStringLiteral("O relatório não tem de onde ler as linhas"));
     const ReportRows rows = m_reader(dataFile, layout.source, layout.fields());

@@ -8,8 +8,10 @@
 #include "collection/backup.h"
 #include "collection/collection.h"
 #include "collection/places.h"
+#include "collection/settings.h"
 #include "commandline/commandline.h"
 #include "core/files.h"
+#include "database/address.h"
 #include "database/database.h"
 #include "import/importerror.h"
 #include "import/jetconversion.h"
@@ -42,7 +44,8 @@ constexpr int kMaxIdleSeconds = 24 * 60 * 60;
 int createDatabase(const QString& path, bool demo)
 {
     try {
-        // Filled under a temporary name: the file appears complete or not at all.
+        // Filled under a temporary name (on a server: noted as a collection
+        // once filled): it appears complete or not at all.
         const QString password = QString::fromLatin1(ondrel::db::kPassword);
         std::function<void(const QString&)> fill;
         if (demo)
@@ -52,15 +55,79 @@ int createDatabase(const QString& path, bool demo)
         std::fprintf(stderr, "ondrel: %s\n", e.what());
         return 1;
     }
-    std::printf("%s\n", qPrintable(path));
+    std::printf("%s\n", qPrintable(ondrel::db::shownAddress(path)));
+    return 0;
+}
+
+// Why an address typed on the command line is refused, or nothing. A
+// server's password never goes into an address the program is given.
+QString refuseAddress(const QString& typed, bool serverOnly)
+{
+    using namespace ondrel::db;
+    if (serverOnly && serverAddress(typed).isEmpty())
+        return QStringLiteral("\"%1\" não é um endereço de servidor PostgreSQL (postgresql://servidor/banco, "
+                              "host=servidor dbname=banco, ou o nome de um serviço).").arg(typed);
+    if (isServerAddress(typed) && addressHasPassword(typed))
+        return QStringLiteral("o endereço traz uma senha; tire-a do endereço e guarde-a no arquivo de senhas do "
+                              "PostgreSQL (~/.pgpass) ou no arquivo de serviços (~/.pg_service.conf).");
+    return QString();
+}
+
+// Makes this user's windows use the collection at a server's address, once
+// it opens as one.
+int useCollection(const QString& typed)
+{
+    using namespace ondrel::db;
+    const QString address = serverAddress(typed);
+    try {
+        Database::open(address, QString::fromLatin1(kConnectString));
+    } catch (const EngineError& e) {
+        std::fprintf(stderr, "ondrel: Nada foi mudado. %s\n", qPrintable(e.description()));
+        return 1;
+    }
+    QString error;
+    Settings settings = Settings::read(&error);
+    settings.setValue(QString::fromLatin1(kCollectionKey), address);
+    if (error.isEmpty())
+        error = settings.write();
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "ondrel: Nada foi mudado. %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(QStringLiteral("As janelas do Ulmix passam a usar a coleção \"%1\".")
+                                        .arg(shownAddress(address))));
+    return 0;
+}
+
+// Makes this user's windows use the collection file again.
+int useFile()
+{
+    using namespace ondrel::db;
+    QString error;
+    Settings settings = Settings::read(&error);
+    settings.remove(QString::fromLatin1(kCollectionKey));
+    if (error.isEmpty())
+        error = settings.write();
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "ondrel: Nada foi mudado. %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(QStringLiteral("As janelas do Ulmix passam a usar o arquivo da coleção \"%1\".")
+                                        .arg(collectionFile())));
     return 0;
 }
 
 int backUpCollection(const QString& destination)
 {
+    using namespace ondrel::db;
+    const QString collection = collectionLocation();
+    if (!copiesServe(collection)) {
+        std::fprintf(stderr, "ondrel: %s\n", qPrintable(refusalToCopy(collection)));
+        return 1;
+    }
     // Copying only reads the collection: a read-only one is copied too.
     try {
-        std::printf("%s\n", qPrintable(ondrel::db::backUpByHand(ondrel::db::collectionFile(), destination)));
+        std::printf("%s\n", qPrintable(backUpByHand(collection, destination)));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ondrel: %s\n", e.what());
         return 1;
@@ -71,7 +138,14 @@ int backUpCollection(const QString& destination)
 int restoreCollection(const QString& copy, bool otherCollection)
 {
     using namespace ondrel::db;
-    const QString collection = ondrel::db::collectionFile();
+    const QString collection = ondrel::db::collectionLocation();
+    if (isServerAddress(collection)) {
+        std::fprintf(stderr,
+                     "ondrel: Nada foi restaurado: a coleção em uso fica no servidor \"%s\". Para restaurar o "
+                     "arquivo, use antes ondrel --use-file.\n",
+                     qPrintable(shownAddress(collection)));
+        return 1;
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
     const QString service = QString::fromLatin1(ondrel::plugin::kServiceName);
     if (bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(service).value()) {
@@ -283,10 +357,23 @@ CommandLine ondrelCommandLine(const QString& program)
     const QString backup = QStringLiteral("backup");
     const QString restore = QStringLiteral("restore");
     const QString exportListing = QStringLiteral("export-listing");
+    const QString useServer = QStringLiteral("use-collection");
     const QString importJet = QStringLiteral("import-jet");
     const QString importListing = QStringLiteral("import-listing");
     std::vector<Option> options{
-        {create, QStringLiteral("CAMINHO"), QStringLiteral("Cria uma coleção vazia no arquivo CAMINHO."), true, {}, {}, {}},
+        {create, QStringLiteral("CAMINHO"),
+         QStringLiteral("Cria uma coleção vazia em CAMINHO: um arquivo novo, ou um banco de dados vazio de um servidor "
+                        "PostgreSQL (postgresql://servidor/banco, host=servidor dbname=banco ou service=NOME; a "
+                        "senha fica em ~/.pgpass)."),
+         true, {}, {}, [](const QString& v) { return refuseAddress(v, false); }, ondrel::db::shownAddress},
+        {useServer, QStringLiteral("ENDEREÇO"),
+         QStringLiteral("As janelas deste usuário passam a usar a coleção do servidor PostgreSQL em ENDEREÇO "
+                        "(postgresql://servidor/banco?sslmode=verify-full, host=servidor dbname=banco ou o nome de "
+                        "um serviço do arquivo ~/.pg_service.conf). A escolha fica em $XDG_CONFIG_HOME/ondrel/"
+                        "ulmix.conf (~/.config/ondrel/ulmix.conf)."),
+         true, {}, {}, [](const QString& v) { return refuseAddress(v, true); }, ondrel::db::shownAddress},
+        {QStringLiteral("use-file"), {},
+         QStringLiteral("As janelas deste usuário voltam a usar o arquivo da coleção."), true, {}, {}, {}},
         {show, {}, QStringLiteral("Abre a janela do catálogo diretamente, sem o hospedeiro."), true, {}, {}, {}},
         {backup, {},
          QStringLiteral("Faz uma cópia de segurança da coleção: no arquivo DESTINO, se terminar em .mdb, senão na "
@@ -374,6 +461,10 @@ int main(int argc, char** argv)
     if (command == QLatin1String("create-database")) {
         QCoreApplication app(argc, argv);
         return createDatabase(run->value(command), run->has(QStringLiteral("demo")));
+    }
+    if (command == QLatin1String("use-collection") || command == QLatin1String("use-file")) {
+        QCoreApplication app(argc, argv);
+        return command == QLatin1String("use-file") ? useFile() : useCollection(run->value(command));
     }
     if (command == QLatin1String("backup") || command == QLatin1String("restore")) {
         QCoreApplication app(argc, argv);

@@ -5,6 +5,7 @@
 #include "database_testutil.h"
 
 #include "collection/backup.h"
+#include "database/sqlitestore.h"
 #include "collection/collection.h"
 #include "database/connection.h"
 
@@ -138,7 +139,7 @@ private slots:
             if (steps++ > 0)
                 return;
             saved = testutil::errorNumber([&] {
-                Connection c(collection.path, Connection::Mode::OpenExisting);
+                SqliteConnection c(collection.path, SqliteConnection::Mode::OpenExisting);
                 Transaction tx(c, Transaction::Wait::NoWait);
                 c.exec(QStringLiteral("INSERT INTO objetos (cod, \"Título\", cod_chave) VALUES ('Z9', 'Salvo', 'z9')"));
                 tx.commit();

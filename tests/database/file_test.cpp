@@ -3,7 +3,7 @@
 #include "database_testutil.h"
 
 #include "collection/collection.h"
-#include "database/connection.h"
+#include "database/sqlitestore.h"
 
 #include <QFile>
 #include <QtTest>
@@ -21,7 +21,7 @@ namespace {
 int synchronousLevel(Database& db)
 {
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db.connection().handle(), "PRAGMA synchronous", -1, &st, nullptr);
+    sqlite3_prepare_v2(static_cast<SqliteConnection&>(db.connection()).handle(), "PRAGMA synchronous", -1, &st, nullptr);
     const int level = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : -1;
     sqlite3_finalize(st);
     return level;
@@ -238,7 +238,7 @@ private slots:
         QFETCH(int, number);
         QFETCH(int, code);
         testutil::TempCollection file;
-        Connection connection(file.path, Connection::Mode::OpenExisting);
+        SqliteConnection connection(file.path, SqliteConnection::Mode::OpenExisting);
         try {
             if (bindIndex > 0)
                 connection.cached(sql).bindInt(bindIndex, 1);
@@ -247,7 +247,7 @@ private slots:
             QFAIL("accepted");
         } catch (const EngineError& e) {
             QCOMPARE(e.number(), number);
-            QCOMPARE(e.sqliteCode(), code);
+            QCOMPARE(e.storeCode(), code);
             QCOMPARE(e.statement(), QString::fromUtf8(sql));
         }
     }
