@@ -68,7 +68,7 @@ QString refuseAddress(const QString& typed, bool serverOnly)
         return QStringLiteral("\"%1\" não é um endereço de servidor PostgreSQL (postgresql://servidor/banco, "
                               "host=servidor dbname=banco, ou o nome de um serviço).").arg(typed);
     if (isServerAddress(typed) && addressHasPassword(typed))
-        return QStringLiteral("o endereço traz uma senha; tire-a do endereço e guarde-a no arquivo de senhas do "
+        return QStringLiteral("O endereço traz uma senha; tire-a do endereço e guarde-a no arquivo de senhas do "
                               "PostgreSQL (~/.pgpass) ou no arquivo de serviços (~/.pg_service.conf).");
     return QString();
 }
