@@ -51,19 +51,19 @@ QString passwordFromConnect(const QString& connect)
     return QString();
 }
 
-QString metaValue(Connection& c, const char* key)
+QString metaValue(Connection& c, const QString& key)
 {
     Statement& st = c.cached("SELECT value FROM ondrel_meta WHERE key = ?");
     ScopedRun run(st);
-    run->bindText(1, QString::fromLatin1(key));
+    run->bindText(1, key);
     return run->step() ? run->columnText(0) : QString();
 }
 
-void setMetaValue(Connection& c, const char* key, const QString& value)
+void setMetaValue(Connection& c, const QString& key, const QString& value)
 {
     Statement& st = c.cached("INSERT OR REPLACE INTO ondrel_meta (key, value) VALUES (?, ?)");
     ScopedRun run(st);
-    run->bindText(1, QString::fromLatin1(key));
+    run->bindText(1, key);
     run->bindText(2, value);
     run->step();
 }
@@ -401,16 +401,43 @@ Database::OpenedFile Database::openFile(const QString& path, const QString& conn
     return opened;
 }
 
+namespace {
+
+// A file made before a field of the format gains it when first opened for
+// writing: a column added is a change of the file's schema alone, done in a
+// moment whatever the number of records. Another writer holding the file
+// puts it off to a later open; until then the file works without it.
+void addMissingFields(Connection& c)
+{
+    if (!Schema::lacksFields(c))
+        return;
+    try {
+        Transaction tx(c, Transaction::Wait::NoWait);
+        if (Schema::lacksFields(c))
+            Schema::collection().addFieldsIn(c);
+        tx.commit();
+    } catch (const EngineError& e) {
+        if (e.number() != ErrLocked && e.number() != ErrReadOnly)
+            throw;
+    }
+}
+
+}  // namespace
+
 std::shared_ptr<Database> Database::open(const QString& path, const QString& connect)
 {
-    return std::shared_ptr<Database>(new Database(openFile(path, connect, false)));
+    OpenedFile opened = openFile(path, connect, false);
+    if (!opened.readOnly)
+        addMissingFields(*opened.connection);
+    return std::shared_ptr<Database>(new Database(std::move(opened)));
 }
 
 FileCheck Database::check(const QString& path, const QString& connect, bool thorough)
 {
     FileCheck result;
     try {
-        const auto database = open(path, connect);
+        // Opened as it is: a check changes nothing in the file.
+        const auto database = std::shared_ptr<Database>(new Database(openFile(path, connect, false)));
         result.readOnly = database->readOnly();
         if (thorough)
             checkIntegrity(database->connection(), path);
@@ -985,6 +1012,21 @@ SqlExpr Database::translateCriteria(const QString& criteria, const TableInfo& ta
 {
     refreshFileState();
     return m_translations->criteria(criteria, table);
+}
+
+QString Database::collectionValue(const QString& key) const
+{
+    return metaValue(*m_connection, key);
+}
+
+void Database::setCollectionValue(const QString& key, const QString& value)
+{
+    if (m_readOnly)
+        throw EngineError(ErrReadOnly, QStringLiteral("Nada foi gravado: a coleção \"%1\" é somente leitura (o arquivo "
+                                                      "ou a sua pasta não pode ser alterado).").arg(m_path));
+    Transaction tx(*m_connection);
+    setMetaValue(*m_connection, key, value);
+    tx.commit();
 }
 
 void Database::executeNative(const QString& sql)

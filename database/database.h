@@ -164,6 +164,14 @@ public:
     bool hasQueryDef(const QString& name) const;
     QString queryDefSql(const QString& name) const;  // throws ErrNoSuchObject
 
+    // A value the collection keeps for every handle and every desk that uses
+    // it (a setting of the collection itself), or "" when none was set.
+    QString collectionValue(const QString& key) const;
+    // Keeps a value in the collection, in a record's transaction: it waits
+    // for another writer as a save does (ErrLocked after the wait), and a
+    // read-only file refuses it (ErrReadOnly).
+    void setCollectionValue(const QString& key, const QString& value);
+
     // Executes an action statement written in the engine's own SQL (used by the
     // creation and demo code and tests only; windows never call it).
     void executeNative(const QString& sql);

@@ -42,7 +42,8 @@ struct SelectPlan {
 // The dialect: select [*|fields] from table [where criteria]
 // [order by field [asc|desc], ...]. Criteria: comparisons (=, <>, <, >, <=,
 // >=) of a field with a literal, `like` with '*' and '?', and / or / not,
-// parentheses. Text compares without regard to case or accents. Anything else
+// parentheses. Where a field is compared with a literal or orders the
+// records, the functions Nz, DateAdd (in days) and StrComp may stand too. Text compares without regard to case or accents. Anything else
 // is refused with EngineError 3075 (unknown names: 3078 for tables, 3265 for
 // fields).
 SelectPlan parseSelect(const QString& statement, const Schema& schema);

@@ -115,6 +115,15 @@ QString writtenName(const QString& name)
     return name;
 }
 
+// A field's column as a CREATE TABLE or an ALTER TABLE writes it.
+QString columnSql(const FieldInfo& f)
+{
+    const char* type = f.type == FieldType::Counter    ? "INTEGER PRIMARY KEY AUTOINCREMENT"
+                       : f.type == FieldType::Currency ? "INTEGER"
+                                                       : "TEXT";
+    return writtenName(f.name) + u' ' + QLatin1String(type);
+}
+
 // The CREATE TABLE of a table: its fields in order (the automatic number is
 // the row id; a table without one gets a row id column of its own first),
 // then the folded keys.
@@ -125,12 +134,8 @@ QString createTableSql(const TableInfo& t)
                                      [](const FieldInfo& f) { return f.type == FieldType::Counter; });
     if (!counted)
         columns.append(QStringLiteral("ondrel_id INTEGER PRIMARY KEY"));
-    for (const FieldInfo& f : t.fields) {
-        const char* type = f.type == FieldType::Counter    ? "INTEGER PRIMARY KEY AUTOINCREMENT"
-                           : f.type == FieldType::Currency ? "INTEGER"
-                                                           : "TEXT";
-        columns.append(writtenName(f.name) + u' ' + QLatin1String(type));
-    }
+    for (const FieldInfo& f : t.fields)
+        columns.append(columnSql(f));
     for (const FieldInfo& f : t.fields)
         if (!f.keyColumn.isEmpty())
             columns.append(writtenName(f.keyColumn) + QStringLiteral(" TEXT"));
@@ -150,6 +155,18 @@ QStringList columnsOf(Connection& c, const QString& table)
 bool containsName(const QStringList& names, const QString& name)
 {
     return names.contains(name, Qt::CaseInsensitive);
+}
+
+// The fields the file's metadata lists for a table.
+QStringList fieldNamesOf(Connection& c, const QString& table)
+{
+    QStringList names;
+    Statement list(c.handle(), "SELECT name FROM ondrel_fields WHERE tbl = ?");
+    ScopedRun run(list);
+    run->bindText(1, table);
+    while (run->step())
+        names.append(run->columnText(0));
+    return names;
 }
 
 }  // namespace
@@ -268,7 +285,9 @@ Schema Schema::collection()
                                  F{QStringLiteral("Data"), FieldType::Date, 0, {}},
                                  F{QStringLiteral("Entregue"), FieldType::Text, 50, {}},
                                  F{QStringLiteral("observações"), FieldType::Memo, 255, {}},
-                                 F{QStringLiteral("cod"), FieldType::Counter, 0, {}}}});
+                                 F{QStringLiteral("cod"), FieldType::Counter, 0, {}},
+                                 // The day the object should come back; a file made before it gains it.
+                                 F{QStringLiteral("prazo"), FieldType::Date, 0, {}}}});
     // The catalogue's search dialog looks into these fields of the objects.
     TableInfo& objects = s.m_tables.first();
     objects.searchIndex = searchIndexName(objects);
@@ -329,8 +348,44 @@ void Schema::addKeyColumnsIn(Connection& c) const
     }
 }
 
+void Schema::addFieldsIn(Connection& c) const
+{
+    for (const TableInfo& t : m_tables) {
+        const QStringList listed = fieldNamesOf(c, t.name);
+        const QStringList columns = columnsOf(c, t.name);
+        for (const FieldInfo& f : t.fields) {
+            if (containsName(listed, f.name))
+                continue;
+            // A column another program added by hand is taken as it is.
+            if (!containsName(columns, f.name))
+                c.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(QString::fromUtf8(t.sqlName()), columnSql(f)));
+            Statement add(c.handle(), "INSERT INTO ondrel_fields VALUES (?, (SELECT coalesce(max(position), -1) + 1 "
+                                      "FROM ondrel_fields WHERE tbl = ?), ?, ?, ?, NULL)");
+            ScopedRun run(add);
+            run->bindText(1, t.name);
+            run->bindText(2, t.name);
+            run->bindText(3, f.name);
+            run->bindText(4, typeName(f.type));
+            run->bindInt(5, f.size);
+            run->step();
+        }
+    }
+}
+
+bool Schema::lacksFields(Connection& c)
+{
+    for (const TableInfo& t : collection().m_tables) {
+        const QStringList listed = fieldNamesOf(c, t.name);
+        for (const FieldInfo& f : t.fields)
+            if (!containsName(listed, f.name))
+                return true;
+    }
+    return false;
+}
+
 void Schema::addMissingIn(Connection& c) const
 {
+    addFieldsIn(c);
     addKeyColumnsIn(c);
     for (const SortIndex& index : kSortIndexes)
         c.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
@@ -374,6 +429,8 @@ void Schema::addMissingIn(Connection& c) const
 
 bool Schema::lacksIndexes(Connection& c)
 {
+    if (lacksFields(c))
+        return true;
     const Schema format = collection();
     for (const TableInfo& t : format.m_tables) {
         const QStringList columns = columnsOf(c, t.name);

@@ -63,6 +63,12 @@ public:
     // transaction; Database::buildIndexes() fills the keys between the two.
     void addKeyColumnsIn(Connection& connection) const;
     void addMissingIn(Connection& connection) const;
+    // Gives a file made before a field of the format that field: its column
+    // (empty in every record) and its line in the file's metadata. Plain
+    // SQL, in the caller's transaction; addMissingIn() starts with it.
+    void addFieldsIn(Connection& connection) const;
+    // Whether the file lacks a field of the format.
+    static bool lacksFields(Connection& connection);
     // Whether the file lacks anything addMissingIn() adds.
     static bool lacksIndexes(Connection& connection);
 

@@ -97,6 +97,13 @@ inline QString plainExec(const QString& path, const QByteArray& sql)
     return message;
 }
 
+// Makes a collection file as it was before the loans had a due date: no
+// column "prazo" and no line for it in the metadata. "" or SQLite's message.
+inline QString dropDueDates(const QString& path)
+{
+    return plainExec(path, "ALTER TABLE \"empréstimos\" DROP COLUMN prazo; DELETE FROM ondrel_fields WHERE name = 'prazo'");
+}
+
 // Everything a person keeps in the file: every object and every loan.
 inline QString everyRow(const QString& path)
 {
