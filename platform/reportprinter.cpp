@@ -34,9 +34,8 @@ QString s_printerOverride;
     throw std::runtime_error(text.toStdString());
 }
 
-// Writes `path` whole or not at all: under a temporary name beside it,
-// renamed into place once complete. A file already there is replaced only
-// then; a failure leaves it, and the folder, as they were.
+}  // namespace
+
 void writeWhole(const QString& path, const std::function<void(QIODevice&)>& write)
 {
     if (path.isEmpty())
@@ -53,6 +52,8 @@ void writeWhole(const QString& path, const std::function<void(QIODevice&)>& writ
     if (!file.commit())
         fail(QStringLiteral("O arquivo \"%1\" não pôde ser gravado (o disco pode estar cheio).").arg(path));
 }
+
+namespace {
 
 // One CSV field as RFC 4180 quotes it: between quotes, its quotes doubled,
 // when it holds the separator, a quote or a line break.

@@ -34,10 +34,18 @@
 #include <QVariant>
 #include <functional>
 
+class QIODevice;
 class QPrinter;
 class QTextDocument;
 
 namespace ondrel::platform {
+
+// Writes `path` whole or not at all: under a temporary name beside it,
+// renamed into place once complete. A file already there is replaced only
+// then; a failure leaves it, and the folder, as they were, and throws
+// std::runtime_error with the reason in Portuguese. Every file the program
+// writes for a person goes through it.
+void writeWhole(const QString& path, const std::function<void(QIODevice&)>& write);
 
 struct ReportColumn {
     QString field;

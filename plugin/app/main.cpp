@@ -6,6 +6,7 @@
 
 #include "catalogue/listingexport.h"
 #include "collection/backup.h"
+#include "collection/calendar.h"
 #include "collection/collection.h"
 #include "collection/places.h"
 #include "commandline/commandline.h"
@@ -13,6 +14,7 @@
 #include "platform/hostwindow.h"
 #include "platform/services.h"
 #include "platform/qttexts.h"
+#include "platform/reportprinter.h"
 #include "plugin/clsPluginInterface.h"
 #include "plugin/dbusplugin.h"
 
@@ -114,6 +116,25 @@ int exportListingTo(const QString& destination)
     return 0;
 }
 
+// The loans as calendar to-dos, written whole or not at all.
+int exportLoansTo(const QString& destination)
+{
+    using namespace ondrel;
+    try {
+        if (QFileInfo(destination).suffix().compare(QLatin1String("ics"), Qt::CaseInsensitive) != 0)
+            throw std::runtime_error(QStringLiteral("O nome do arquivo deve terminar em .ics.").toStdString());
+        const auto collection = db::Database::open(db::collectionFile(), QString::fromLatin1(db::kConnectString));
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        platform::writeWhole(destination, [&](QIODevice& out) { db::writeLoansCalendar(*collection, now, out); });
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ondrel: Os empréstimos não foram exportados para \"%s\". %s\n", qPrintable(destination),
+                     e.what());
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(destination));
+    return 0;
+}
+
 // A host window of our own for --show-catalogue.
 class LocalHost final : public ondrel::platform::HostWindow {
 public:
@@ -172,6 +193,7 @@ CommandLine ondrelCommandLine(const QString& program)
     const QString backup = QStringLiteral("backup");
     const QString restore = QStringLiteral("restore");
     const QString exportListing = QStringLiteral("export-listing");
+    const QString exportLoans = QStringLiteral("export-loans");
     std::vector<Option> options{
         {create, QStringLiteral("CAMINHO"), QStringLiteral("Cria uma coleção vazia no arquivo CAMINHO."), true, {}, {}, {}},
         {show, {}, QStringLiteral("Abre a janela do catálogo diretamente, sem o hospedeiro."), true, {}, {}, {}},
@@ -187,10 +209,14 @@ CommandLine ondrelCommandLine(const QString& program)
          QStringLiteral("Grava a listagem de objetos, como seria impressa, em ARQUIVO: uma planilha CSV (.csv) ou um "
                         "PDF (.pdf)."),
          true, {}, {}, {}},
+        {exportLoans, QStringLiteral("ARQUIVO"),
+         QStringLiteral("Grava os empréstimos em ARQUIVO (.ics), como tarefas de agenda com a data de devolução; "
+                        "importado de novo, o arquivo atualiza as tarefas em vez de repeti-las."),
+         true, {}, {}, {}},
         {QStringLiteral("demo"), {}, QStringLiteral("Preenche a coleção criada com dados de demonstração."), false,
          {create}, {}, {}},
         {QStringLiteral("plugin-folder"), QStringLiteral("PASTA"), QStringLiteral("Usa PASTA como pasta do plug-in."),
-         false, {serving, show, backup, restore, exportListing}, {}, {}},
+         false, {serving, show, backup, restore, exportListing, exportLoans}, {}, {}},
         {QStringLiteral("idle-timeout"), QStringLiteral("SEGUNDOS"),
          QStringLiteral("Iniciado só para responder Identify, termina após SEGUNDOS (padrão 60)."), false, {serving},
          {}, ondrel::app::secondsBetween(1, kMaxIdleSeconds)},
@@ -228,17 +254,21 @@ int main(int argc, char** argv)
     }
     const QString folder = run->value(QStringLiteral("plugin-folder"));
 
-    // Creating a database needs no display, nor copying or restoring one.
+    // Creating a database needs no display, nor copying, restoring or
+    // exporting one.
     if (command == QLatin1String("create-database")) {
         QCoreApplication app(argc, argv);
         return createDatabase(run->value(command), run->has(QStringLiteral("demo")));
     }
-    if (command == QLatin1String("backup") || command == QLatin1String("restore")) {
+    if (command == QLatin1String("backup") || command == QLatin1String("restore")
+        || command == QLatin1String("export-loans")) {
         QCoreApplication app(argc, argv);
         if (!folder.isEmpty())
             ondrel::db::setPluginFolder(folder);
         if (command == QLatin1String("restore"))
             return restoreCollection(run->value(command));
+        if (command == QLatin1String("export-loans"))
+            return exportLoansTo(run->value(command));
         return backUpCollection(run->argument);
     }
 
