@@ -4,7 +4,8 @@
 set -euo pipefail
 PKGS=(build-essential cmake pkg-config qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins
       libsqlite3-dev sqlite3 xvfb xauth xdotool imagemagick poppler-utils qt6-translations-l10n
-      dbus-daemon dbus-x11 libglib2.0-bin fonts-dejavu-core fonts-liberation2)
+      dbus-daemon dbus-x11 libglib2.0-bin fonts-dejavu-core fonts-liberation2
+      python3 python3-icalendar)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
