@@ -27,9 +27,11 @@ bool DesktopNotifications::send(const Notification& notification)
     if (!bus.isConnected())
         return false;
     if (!m_listening) {
-        bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
+        // From whichever connection serves the notifications: a service that
+        // comes on the bus after the first call (or starts again) is heard too.
+        bus.connect(QString(), kPath, kInterface, QStringLiteral("ActionInvoked"), this,
                     SLOT(onActionInvoked(uint, QString)));
-        bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this,
+        bus.connect(QString(), kPath, kInterface, QStringLiteral("NotificationClosed"), this,
                     SLOT(onClosed(uint, uint)));
         m_listening = true;
     }
