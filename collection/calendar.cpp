@@ -72,7 +72,7 @@ void writeLoansCalendar(Database& database, const QDateTime& stamp, QIODevice& o
     for (const char* line : {"BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:-//Ondrel//Ulmix//PT-BR", "CALSCALE:GREGORIAN"})
         writeLine(out, line);
     writeLine(out, "X-WR-CALNAME:" + escaped(QStringLiteral("Ulmix: empréstimos")));
-    const auto loans = database.openRecordset(allLoans(), RecordsetType::Snapshot);
+    const auto loans = database.openRecordset(allLoans(), RecordsetType::Dynaset);
     for (; !loans->eof(); loans->moveNext()) {
         const QString code = loans->text(QStringLiteral("codobjeto"));
         const QString title = loans->text(QStringLiteral("Título"));

@@ -385,6 +385,7 @@ private:
     struct Value {
         QByteArray sql;
         FieldType type;
+        QByteArray equality = {};  // what "= 0" says, where it is simpler
     };
 
     static QByteArray sqlString(const QString& text)
@@ -457,6 +458,9 @@ private:
             const QByteArray a = exact ? text.sql : "ondrel_fold(" + text.sql + ")";
             const QByteArray b = sqlString(exact ? other : foldText(other));
             out = {"((" + a + " > " + b + ") - (" + a + " < " + b + "))", FieldType::Counter};
+            // Equal exactly: the plain equality, which an index of the field serves.
+            if (exact)
+                out.equality = a + " = " + b;
         } else {
             unexpected(QStringLiteral("função não suportada"));
         }
@@ -517,6 +521,8 @@ private:
                 const bool text = value.type == FieldType::Text || value.type == FieldType::Memo;
                 if (text)
                     return SqlExpr{"ondrel_fold(" + value.sql + ") " + op + " ?", {foldText(lit.text)}};
+                if (!value.equality.isEmpty() && qstrcmp(op, "=") == 0 && lit.text == u"0")
+                    return SqlExpr{value.equality, {}};
                 return SqlExpr{value.sql + ' ' + op + " ?", {typedLiteral(value.type, lit)}};
             }
         unexpected(QStringLiteral("esperava um operador de comparação"));

@@ -34,7 +34,10 @@ FieldType typeFromName(const QString& name)
     return FieldType::Text;
 }
 
-// The sort indexes of the folded keys: (index, table, key column).
+// The indexes a file gains besides those of its first format: the sort
+// indexes of the folded keys, and the loans by their exact state, which
+// finds the loans out ("Não") among millions for the late loans.
+// (index, table, column), as SQL writes the names.
 struct SortIndex {
     const char* name;
     const char* table;
@@ -44,6 +47,7 @@ constexpr SortIndex kSortIndexes[] = {
     {"objetos_titulo", "objetos", "titulo_chave"},
     {"objetos_autor", "objetos", "autor_chave"},
     {"objetos_assunto", "objetos", "assunto_chave"},
+    {"emprestimos_entregue", "\"empréstimos\"", "\"Entregue\""},
 };
 
 constexpr const char* kChanges[] = {"insert", "update", "delete"};
@@ -389,7 +393,7 @@ void Schema::addMissingIn(Connection& c) const
     addKeyColumnsIn(c);
     for (const SortIndex& index : kSortIndexes)
         c.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                   .arg(QLatin1String(index.name), QLatin1String(index.table), QLatin1String(index.column)));
+                   .arg(QLatin1String(index.name), QString::fromUtf8(index.table), QString::fromUtf8(index.column)));
     // The change ledger: every program that writes a table counts the change
     // (plain triggers, so the sqlite3 tool writes the file as before); the
     // layer notes beside it up to which change the keys, the search index,
