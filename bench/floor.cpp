@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <sys/resource.h>
+#include <time.h>
 
 namespace ondrel::bench {
 
@@ -29,6 +31,20 @@ double elapsedMs(const std::function<void()>& work)
     const auto start = std::chrono::steady_clock::now();
     work();
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+double cpuMs(bool children)
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    double ms = double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+    if (children) {
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        ms += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+              + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    }
+    return ms;
 }
 
 double median(std::vector<double> values)

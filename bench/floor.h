@@ -23,6 +23,10 @@ public:
 
 // How long some work takes, in milliseconds.
 double elapsedMs(const std::function<void()>& work);
+// The CPU time this process has used, in milliseconds: on a machine shared
+// with other work the wall-clock time of a step also holds the time it waited
+// for a processor. With `children`, also that of its ended child processes.
+double cpuMs(bool children = false);
 // The median of the times taken (NaN for none).
 double median(std::vector<double> values);
 

@@ -4,6 +4,7 @@
 //
 //   ondrel-bench [--quick] [--runs N] [--database PATH] [--synchronous normal|full] [--only 1..7]
 //   ondrel-bench --windows [--objects N --loans M] [--runs N] [--quick]   (windows.cpp)
+//   ondrel-bench --imports [--runs N] [--rows N] [--quick]               (imports.cpp)
 //
 // Without --database the generated collection (32,767 objects, 100,000 loans)
 // is cached in the benchmark's cache folder (collection.h) and reused by later
@@ -12,6 +13,7 @@
 // a measurement.
 #include "collection.h"
 #include "floor.h"
+#include "imports.h"
 #include "rawsqlite.h"
 #include "windows.h"
 
@@ -614,11 +616,20 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    if (arguments.contains(QStringLiteral("--imports"))) {
+        try {
+            return bench::runImportBenchmark(arguments);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "ondrel-bench: %s\n", e.what());
+            return 1;
+        }
+    }
     const std::optional<Options> options = parseOptions(arguments);
     if (!options) {
         std::fprintf(stderr,
                      "usage: ondrel-bench [--quick] [--runs N] [--database PATH] [--synchronous normal|full] [--only 1..7]\n"
-                     "       ondrel-bench --windows [--objects N --loans M] [--runs N] [--quick]\n");
+                     "       ondrel-bench --windows [--objects N --loans M] [--runs N] [--quick]\n"
+                     "       ondrel-bench --imports [--runs N] [--rows N] [--quick]\n");
         return 2;
     }
     try {

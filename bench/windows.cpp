@@ -147,16 +147,6 @@ void settle()
     QCoreApplication::processEvents();
 }
 
-// The CPU time this process has used, in milliseconds: on a machine shared
-// with other work the wall-clock time of a step also holds the time it waited
-// for a processor.
-double cpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
 // Wall-clock and CPU times of the steps of one figure.
 struct Times {
     std::vector<double> wall, cpu;

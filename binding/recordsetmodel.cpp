@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
-#include <QLocale>
 #include <QScrollBar>
 #include <QTableView>
 
@@ -265,7 +264,7 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const
     }
     if (role == Qt::DisplayRole && column.format == Format::Currency && !text.isEmpty()) {
         bool ok = false;
-        const std::optional<qint64> units = parseAmount(text, QLocale(), &ok);
+        const std::optional<qint64> units = parseAmount(text, &ok);
         if (ok && units)
             return formatAmount(*units, AmountShape::Currency);
     }

@@ -115,7 +115,7 @@ Frmobjetos::Frmobjetos() : QMainWindow(nullptr)
     setObjectName(QStringLiteral("Frmobjetos"));
     setWindowTitle(QStringLiteral("Objetos"));
     setAttribute(Qt::WA_DeleteOnClose);
-    platform::useWindowFont(this);
+    platform::useWindowLook(this);
     setCentralWidget(new ClientArea(this));
     centralWidget()->setObjectName(QStringLiteral("client"));
 

@@ -14,7 +14,6 @@
 
 #include <QAction>
 #include <QLabel>
-#include <QLocale>
 
 namespace ondrel::catalogue {
 
@@ -96,7 +95,7 @@ void Frmobjetos::showCollectionTotal()
 {
     // The whole table, whatever order or search is shown, in the user's
     // regional settings (the process's default locale).
-    lbltotal->setText(db::formatAmount(collectionTotal(), db::AmountShape::Total, QLocale()));
+    lbltotal->setText(db::formatAmount(collectionTotal(), db::AmountShape::Total));
 }
 
 void Frmobjetos::DBGrid1_AfterUpdate()

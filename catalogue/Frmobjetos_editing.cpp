@@ -62,7 +62,7 @@ void Frmobjetos::Text1_Change()
     // not make the record look changed.
     const QString shown = Text1->text();
     // In the user's regional settings (the process's default locale).
-    const QString formatted = db::currencyDisplay(shown, QLocale());
+    const QString formatted = db::currencyDisplay(shown);
     if (formatted != shown)
         Text1->setText(formatted);  // raises this handler once more, which leaves it as it is
 }

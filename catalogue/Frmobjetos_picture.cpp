@@ -26,8 +26,14 @@ using platform::skipFailing;
 
 namespace {
 
-const QString kPictureFilter = QStringLiteral(
-    "Bitmaps (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg|GIF (*.gif)|*.gif|Icones (*.ico)|*.ico|Todos os Formatos|*.bmp;*.jpg;*.gif;*.ico");
+// The four kinds of old, and under "Todos os Formatos" every format a
+// picture is shown from (PNG, TIFF, WebP… as well).
+QString pictureFilter()
+{
+    const QString allFormats = QStringLiteral("Todos os Formatos");
+    return QStringLiteral("Bitmaps (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg|GIF (*.gif)|*.gif|Icones (*.ico)|*.ico|") + allFormats
+           + u'|' + platform::picturePatterns();
+}
 
 }  // namespace
 
@@ -64,7 +70,7 @@ void Frmobjetos::ctbImagem_Click()
 {
     lblpanel->setText(QString());
     // The dialog's default title; it starts without a preselected file.
-    const QString chosen = services().openFileName(this, QString(), kPictureFilter);
+    const QString chosen = services().openFileName(this, QString(), pictureFilter());
     if (chosen.isEmpty())
         return;
     storeNow([&] { txtPath->setText(chosen); });

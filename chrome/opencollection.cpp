@@ -5,8 +5,11 @@
 #include "core/values.h"
 #include "database/connection.h"
 #include "database/database.h"
+#include "import/importerror.h"
+#include "import/jetconversion.h"
 #include "platform/services.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -53,6 +56,43 @@ bool offerCopy(const QString& path, db::FileProblem problem, const QString& told
     return true;
 }
 
+// A collection in the Jet format, the older format of the collection file:
+// the first window offers to convert it (in place of the offer of a copy).
+// On Yes it is converted, the Jet file kept beside it, and `converted` is the
+// new collection opened; on No nothing changes and the windows open empty.
+void offerConversion(const QString& path, std::shared_ptr<db::Database>& converted)
+{
+    platform::Services& desktop = platform::services();
+    const QString offer =
+        QStringLiteral("A coleção \"%1\" está no formato Jet (Access), o formato anterior do arquivo da coleção, e "
+                       "precisa ser convertida para ser aberta. Deseja convertê-la agora?\n\nO arquivo no formato Jet "
+                       "não será alterado: ele fica guardado na mesma pasta, com a data de hoje no nome. Respondendo "
+                       "Não, as janelas abrem vazias e a pergunta volta na próxima vez.")
+            .arg(QDir::toNativeSeparators(path));
+    if (desktop.msgBox(offer, platform::YesNo, platform::Question) != platform::ResultYes)
+        return;
+    QString told;
+    int icon = platform::Information;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct Restore {
+            ~Restore() { QApplication::restoreOverrideCursor(); }
+        } restore;
+        try {
+            const import::JetConversion done = import::convertJetInPlace(path);
+            converted = db::Database::open(path, QString::fromLatin1(db::kConnectString));
+            told = QStringLiteral("A coleção foi convertida.\n\n") + done.report();
+        } catch (const import::ImportError& e) {
+            told = e.text() + QStringLiteral("\n\nO arquivo no formato Jet não foi alterado.");
+            icon = platform::Exclamation;
+        } catch (const db::EngineError& e) {
+            told = e.description();
+            icon = platform::Exclamation;
+        }
+    }
+    desktop.msgBox(told, platform::OkOnly, icon);
+}
+
 }  // namespace
 
 std::shared_ptr<db::Database> openCollection(const QString& path)
@@ -67,7 +107,9 @@ std::shared_ptr<db::Database> openCollection(const QString& path)
         if (!text.isEmpty() && !told.contains(key)) {
             told.insert(key);
             std::shared_ptr<db::Database> restored;
-            if (!offerCopy(path, problem, text, restored))
+            if (problem == db::FileProblem::NotACollection && import::isJetFile(path))
+                offerConversion(path, restored);
+            else if (!offerCopy(path, problem, text, restored))
                 platform::services().msgBox(text, platform::OkOnly, platform::Exclamation);
             if (restored)
                 return restored;

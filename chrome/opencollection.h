@@ -16,7 +16,8 @@ namespace ondrel::chrome {
 // locked) says so once, naming the file; a missing file stays silent, and
 // the windows open empty as without a file. A damaged file comes with the
 // offer of the newest good copy of the backup folder: restored, the window
-// opens it. Throws what the engine throws.
+// opens it. A collection in the Jet format comes with the offer to convert
+// it instead: converted, the window opens it. Throws what the engine throws.
 std::shared_ptr<db::Database> openCollection(const QString& path);
 
 }  // namespace ondrel::chrome

@@ -234,4 +234,15 @@ std::function<QString(const QString&)> secondsBetween(int low, int high)
     };
 }
 
+void keepQtMessagesOffTheTerminal()
+{
+    if (qEnvironmentVariableIntValue("ONDREL_QT_MESSAGES") > 0)
+        return;
+    static QtMessageHandler qtOwn = nullptr;
+    qtOwn = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (type == QtFatalMsg && qtOwn)
+            qtOwn(type, context, message);
+    });
+}
+
 }  // namespace ondrel::app

@@ -77,4 +77,9 @@ private:
 // A check for an option that takes a whole number of seconds in [low, high].
 std::function<QString(const QString&)> secondsBetween(int low, int high);
 
+// Qt's own diagnostics ("QStandardPaths: XDG_RUNTIME_DIR not set…") are
+// English and meant for developers: from here on they stay off the terminal
+// unless ONDREL_QT_MESSAGES=1 is set. A fatal one still ends the program.
+void keepQtMessagesOffTheTerminal();
+
 }  // namespace ondrel::app

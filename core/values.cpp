@@ -1,5 +1,6 @@
 #include "values.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
 #include <cmath>
@@ -72,6 +73,37 @@ bool likeMatch(QStringView p, QStringView t)
     while (pi < p.size() && p[pi] == u'*')
         ++pi;
     return pi == p.size();
+}
+
+namespace {
+
+// Whether a setting names no region: unset, C or POSIX ("C.UTF-8" too).
+bool namesNoRegion(const QString& setting)
+{
+    return setting.isEmpty() || setting == QLatin1String("C") || setting == QLatin1String("POSIX")
+           || setting.startsWith(QLatin1String("C."));
+}
+
+// The setting numbers are written with, as the C library reads it.
+QString numericSetting()
+{
+    for (const char* variable : {"LC_ALL", "LC_NUMERIC", "LANG"}) {
+        const QString setting = qEnvironmentVariable(variable);
+        if (!setting.isEmpty())
+            return setting;
+    }
+    return QString();
+}
+
+}  // namespace
+
+QLocale regionalLocale()
+{
+    static const bool noRegion = namesNoRegion(numericSetting());
+    const QLocale regional;
+    if (regional.language() == QLocale::C && noRegion)
+        return QLocale(QLocale::Portuguese, QLocale::Brazil);
+    return regional;
 }
 
 namespace {
@@ -150,10 +182,16 @@ std::optional<qint64> parseAmount(const QString& input, const QLocale& locale, b
     }
     const QString group = QRegularExpression::escape(locale.groupSeparator());
     const QString decimal = QRegularExpression::escape(locale.decimalPoint());
-    // Whole part ungrouped or grouped in threes; then the decimals.
-    const QRegularExpression shape(
-        QStringLiteral("^(\\d*|\\d{1,3}(?:%1\\d{3})+)(?:%2(\\d{1,%3}))?$").arg(group, decimal).arg(maxDecimals));
-    const QRegularExpressionMatch match = shape.match(s);
+    // Whole part ungrouped or grouped in threes; then the decimals. The
+    // shapes are compiled once per pair of separators (an import reads
+    // thousands of amounts).
+    const QString pattern =
+        QStringLiteral("^(\\d*|\\d{1,3}(?:%1\\d{3})+)(?:%2(\\d{1,%3}))?$").arg(group, decimal).arg(maxDecimals);
+    thread_local QHash<QString, QRegularExpression> shapes;
+    auto shape = shapes.constFind(pattern);
+    if (shape == shapes.cend())
+        shape = shapes.insert(pattern, QRegularExpression(pattern));
+    const QRegularExpressionMatch match = shape->match(s);
     if (!match.hasMatch())
         return std::nullopt;
     QString whole = match.captured(1);
@@ -168,6 +206,11 @@ std::optional<qint64> parseAmount(const QString& input, const QLocale& locale, b
     const qint64 units = whole.toLongLong() * kCurrencyScale + fraction.leftJustified(4, u'0').toLongLong();
     *ok = true;
     return negative ? -units : units;
+}
+
+std::optional<qint64> parseAmount(const QString& text, bool* ok)
+{
+    return parseAmount(text, regionalLocale(), ok);
 }
 
 QString amountRefusal(const QString& text, const QLocale& locale)

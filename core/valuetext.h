@@ -16,6 +16,6 @@ QString counterText(qint64 position, qint64 total);
 
 // What the value display shows for a text: the text in the currency format
 // when it reads as an amount, otherwise the text as it is.
-QString currencyDisplay(const QString& text, const QLocale& locale);
+QString currencyDisplay(const QString& text, const QLocale& locale = regionalLocale());
 
 }  // namespace ondrel::db

@@ -297,8 +297,14 @@ void removeAbandonedBuilds(const QString& path)
     const QFileInfo target(path);
     const QString prefix = target.fileName() + QStringLiteral(".novo-");
     for (const QString& left : QDir(target.absolutePath()).entryList({prefix + u'*'}, QDir::Files | QDir::Hidden)) {
+        // The process that built it: the digits after the prefix (a file
+        // built for a building is named after the same process again).
+        const QString rest = left.mid(prefix.size());
+        qsizetype digits = 0;
+        while (digits < rest.size() && rest[digits].isDigit())
+            ++digits;
         bool number = false;
-        const qint64 pid = left.mid(prefix.size()).section(u'-', 0, 0).toLongLong(&number);
+        const qint64 pid = rest.left(digits).toLongLong(&number);
         if (number && (pid == ::getpid() || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)))
             QFile::remove(target.absoluteDir().filePath(left));
     }

@@ -544,7 +544,7 @@ private:
             // A number of the dialect is written the same under every locale
             // ("1.500" is one and a half); a quoted amount as the user types it.
             const auto units = lit.kind == Tok::Number ? parseAmount(lit.text, QLocale::c(), &ok, 4)
-                                                       : parseAmount(lit.text, QLocale(), &ok);
+                                                       : parseAmount(lit.text, &ok);
             if (!ok || !units)
                 throw EngineError(ErrDataType, QStringLiteral("Tipo de dados incompatível na expressão de critério."));
             return *units;

@@ -59,10 +59,9 @@ QVariant convertInput(const FieldInfo& field, const QVariant& input)
             break;
         }
         bool ok = false;
-        const QLocale regional;
-        const auto units = parseAmount(input.toString(), regional, &ok);
+        const auto units = parseAmount(input.toString(), &ok);
         if (!ok)
-            throw EngineError(ErrDataType, amountRefusal(input.toString(), regional));
+            throw EngineError(ErrDataType, amountRefusal(input.toString()));
         return units ? QVariant(*units) : QVariant();
     }
     case FieldType::Counter:
@@ -162,12 +161,16 @@ struct Assignment {
     QVector<QVariant> values;
 };
 
-Assignment assignmentsFor(const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values)
+// A new record may be given its automatic number (a collection converted
+// from another file keeps its numbers); otherwise the file gives one, and an
+// automatic number is never changed.
+Assignment assignmentsFor(const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values,
+                          bool inserting = false)
 {
     Assignment a;
     for (int i = 0; i < fields.size(); ++i) {
         const FieldInfo& f = table.fields[fields[i]];
-        if (f.type == FieldType::Counter)
+        if (f.type == FieldType::Counter && (!inserting || values[i].isNull() || !values[i].isValid()))
             continue;
         const QVariant stored = toStorage(f, values[i]);
         a.columns.append(f.column());
@@ -253,6 +256,9 @@ public:
         }
     }
 
+    // The table's keys and search index matched its rows before the write.
+    bool keyed() const { return m_table.ledgered && m_keyed; }
+
     // After the write: `rows` records more (or fewer), the row's new
     // amount in the table's currency field when it was written.
     void done(qint64 rowid, int rows, const std::optional<std::optional<qint64>>& written)
@@ -336,13 +342,16 @@ std::optional<std::optional<qint64>> writtenCurrency(const TableInfo& table, con
 
 }  // namespace
 
-qint64 insertRecord(Connection& c, const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values)
+namespace {
+
+// The INSERT of a new record, with its row id when one is given.
+qint64 writeRow(Connection& c, const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values,
+                std::optional<qint64> rowid)
 {
-    LedgerWrite ledger(c, table, 0, true);
-    Assignment a = assignmentsFor(table, fields, values);
-    if (reusesRowIds(table)) {
+    Assignment a = assignmentsFor(table, fields, values, true);
+    if (rowid) {
         a.columns.prepend("rowid");
-        a.values.prepend(nextRowId(c, table));
+        a.values.prepend(*rowid);
     }
     QByteArray sql = "INSERT INTO " + table.sqlName();
     if (a.columns.isEmpty()) {
@@ -358,9 +367,111 @@ qint64 insertRecord(Connection& c, const TableInfo& table, const QVector<int>& f
     for (int i = 0; i < a.values.size(); ++i)
         run->bind(i + 1, a.values[i]);
     run->step();
-    const qint64 rowid = c.lastInsertRowId();
+    return c.lastInsertRowId();
+}
+
+qint64 highestRowId(Connection& c, const TableInfo& table)
+{
+    Statement& st = c.cached("SELECT max(rowid) FROM " + table.sqlName());
+    ScopedRun run(st);
+    return run->step() ? run->columnInt(0) : 0;
+}
+
+}  // namespace
+
+qint64 insertRecord(Connection& c, const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values)
+{
+    LedgerWrite ledger(c, table, 0, true);
+    const qint64 rowid =
+        writeRow(c, table, fields, values, reusesRowIds(table) ? std::optional(nextRowId(c, table)) : std::nullopt);
     ledger.done(rowid, 1, writtenCurrency(table, fields, values));
     return rowid;
+}
+
+// The batch's rows as the ledger will count them in one write: how many, and
+// the sum of their amounts.
+struct RecordBatch::Pending {
+    Pending(Connection& c, const TableInfo& table) : ledger(c, table, 0, false) {}
+    LedgerWrite ledger;
+    int rows = 0;
+    std::optional<std::optional<qint64>> total;  // none: the amounts were not written
+};
+
+RecordBatch::RecordBatch(Connection& c, const TableInfo& table)
+    : m_c(c), m_table(table), m_above(highestRowId(c, table)), m_pending(std::make_unique<Pending>(c, table))
+{
+    if (reusesRowIds(table))
+        m_next = nextRowId(c, table);
+    Statement cache(c.handle(), "PRAGMA cache_size");
+    ScopedRun run(cache);
+    m_cacheSize = run->step() ? run->columnInt(0) : 0;
+    // The indexes of many new rows stay in memory until the commit instead
+    // of going to the journal page by page.
+    c.exec(QStringLiteral("PRAGMA cache_size=-65536"));
+}
+
+RecordBatch::~RecordBatch()
+{
+    try {
+        if (m_cacheSize != 0)
+            m_c.exec(QStringLiteral("PRAGMA cache_size=%1").arg(m_cacheSize));
+    } catch (const EngineError&) {
+    }
+}
+
+qint64 RecordBatch::insert(const QVector<int>& fields, const QVector<QVariant>& values)
+{
+    const qint64 rowid = writeRow(m_c, m_table, fields, values, m_next ? std::optional(m_next) : std::nullopt);
+    if (m_next)
+        ++m_next;
+    if (rowid <= m_above)
+        m_earlier.append(rowid);  // an automatic number given below the last one
+    if (const auto written = writtenCurrency(m_table, fields, values)) {
+        const qint64 amount = written->value_or(0);
+        qint64 sum = 0;
+        const auto counted = [&] { return m_pending->total ? m_pending->total->value_or(0) : qint64(0); };
+        if (__builtin_add_overflow(counted(), amount, &sum)) {
+            // Past the currency range: the rows before are counted first.
+            flush();
+            sum = amount;
+        }
+        m_pending->total = std::optional<qint64>(sum);
+    }
+    ++m_pending->rows;
+    return rowid;
+}
+
+void RecordBatch::flush()
+{
+    Pending& p = *m_pending;
+    p.ledger.done(0, p.rows, p.total);
+    m_pending = std::make_unique<Pending>(m_c, m_table);
+}
+
+void RecordBatch::finish()
+{
+    // The index follows the table only while its keys are in step.
+    if (!m_table.searchIndex.isEmpty() && m_pending->ledger.keyed()) {
+        QByteArray keys;
+        for (const FieldInfo& f : m_table.fields)
+            if (f.searched)
+                keys += ", " + f.keyColumnSql();
+        const QByteArray fill = "INSERT INTO " + quoteIdentifier(m_table.searchIndex) + " (rowid" + keys
+                                + ") SELECT rowid" + keys + " FROM " + m_table.sqlName() + " WHERE rowid ";
+        {
+            ScopedRun run(m_c.cached(fill + "> ?"));
+            run->bindInt(1, m_above);
+            run->step();
+        }
+        for (const qint64 rowid : std::as_const(m_earlier)) {
+            ScopedRun run(m_c.cached(fill + "= ?"));
+            run->bindInt(1, rowid);
+            run->step();
+        }
+    }
+    m_earlier.clear();
+    m_above = highestRowId(m_c, m_table);
+    flush();
 }
 
 void updateRecord(Connection& c, const TableInfo& table, qint64 rowid, const QVector<int>& fields,

@@ -5,6 +5,7 @@
 
 #include <QVariant>
 #include <QVector>
+#include <memory>
 #include <optional>
 
 namespace ondrel::db {
@@ -25,11 +26,38 @@ QVariant fromStorage(const FieldInfo& field, const QVariant& stored);
 // Reads a field value straight from a result column.
 QVariant readColumn(const FieldInfo& field, const Statement& statement, int column);
 
-// Row access by row id. Values are field values (already converted).
+// Row access by row id. Values are field values (already converted). A new
+// record's automatic number is the file's own unless a value is given for it.
 QByteArray selectRowSql(const TableInfo& table, const QVector<int>& fields);
 qint64 insertRecord(Connection& c, const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values);
 void updateRecord(Connection& c, const TableInfo& table, qint64 rowid, const QVector<int>& fields,
                   const QVector<QVariant>& values);
 void deleteRecord(Connection& c, const TableInfo& table, qint64 rowid);
+
+// Many new records of one table in the caller's transaction (an import):
+// each written as insertRecord() writes it, but the change ledger counts them
+// and the table's search index takes them in one step each, at finish(),
+// which must come before the commit.
+class RecordBatch {
+public:
+    RecordBatch(Connection& c, const TableInfo& table);
+    ~RecordBatch();
+    RecordBatch(const RecordBatch&) = delete;
+    RecordBatch& operator=(const RecordBatch&) = delete;
+    qint64 insert(const QVector<int>& fields, const QVector<QVariant>& values);
+    void finish();
+
+private:
+    struct Pending;
+    void flush();
+
+    Connection& m_c;
+    const TableInfo& m_table;
+    qint64 m_above = 0;           // the highest row id before the rows not yet indexed
+    qint64 m_next = 0;            // the next row id the batch gives, 0: the file gives it
+    QVector<qint64> m_earlier;    // rows given numbers below m_above
+    std::unique_ptr<Pending> m_pending;
+    qint64 m_cacheSize = 0;
+};
 
 }  // namespace ondrel::db

@@ -210,14 +210,25 @@ bool sameName(const QString& a, const QString& b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+namespace {
+
+const QByteArray& quotedOnce(const QString& name, QPair<QString, QByteArray>& cache)
+{
+    if (cache.second.isEmpty() || cache.first != name)
+        cache = {name, quoteIdentifier(name)};
+    return cache.second;
+}
+
+}  // namespace
+
 QByteArray FieldInfo::column() const
 {
-    return quoteIdentifier(name);
+    return quotedOnce(name, quotedName);
 }
 
 QByteArray FieldInfo::keyColumnSql() const
 {
-    return quoteIdentifier(keyColumn);
+    return quotedOnce(keyColumn, quotedKey);
 }
 
 QByteArray FieldInfo::sortKey(bool keysUsable) const

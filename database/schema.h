@@ -3,6 +3,7 @@
 #include "recordset.h"
 
 #include <QByteArray>
+#include <QPair>
 #include <QString>
 #include <QVector>
 
@@ -23,6 +24,9 @@ struct FieldInfo {
     bool searched = false;
     QByteArray column() const;     // quoted SQL identifier
     QByteArray keyColumnSql() const;
+    // The quoted names as last made, with the names they were made from (a
+    // batch of records asks for them for every record).
+    mutable QPair<QString, QByteArray> quotedName{}, quotedKey{};
     // What the field sorts and compares by: its folded key, its folding on
     // the fly, or the column itself (dates, amounts, numbers).
     QByteArray sortKey(bool keysUsable) const;

@@ -1,5 +1,7 @@
 #include "hostmainwindow.h"
 
+#include "bus/busfailures.h"
+
 #include <QAction>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -12,7 +14,6 @@
 namespace ondrel::host {
 
 namespace {
-const QString kService = QStringLiteral("Ondrel.clsPluginInterface");
 const QString kPath = QStringLiteral("/clsPluginInterface");
 const QString kInterface = QStringLiteral("Ondrel._clsPluginInterface");
 }  // namespace
@@ -24,8 +25,8 @@ QString HostWindowAdaptor::caption() const
     return m_window->windowTitle();
 }
 
-HostMainWindow::HostMainWindow(QDBusConnection connection, QWidget* parent)
-    : QMainWindow(parent), m_connection(std::move(connection))
+HostMainWindow::HostMainWindow(QDBusConnection connection, QWidget* parent, QString pluginService)
+    : QMainWindow(parent), m_connection(std::move(connection)), m_service(std::move(pluginService))
 {
     setWindowTitle(QStringLiteral("Ondrel - Aplicativo hospedeiro"));
     resize(640, 420);
@@ -53,7 +54,7 @@ HostMainWindow::~HostMainWindow()
 QString HostMainWindow::publish()
 {
     if (!m_connection.isConnected())
-        return QStringLiteral("Sem conexão com o barramento de sessão.");
+        return bus::noSessionBus();
     if (!m_connection.registerObject(QString::fromLatin1(kObjectPath), this, QDBusConnection::ExportAdaptors))
         return QStringLiteral("Não foi possível publicar a janela em %1.").arg(QString::fromLatin1(kObjectPath));
     m_published = true;
@@ -62,7 +63,7 @@ QString HostMainWindow::publish()
 
 void HostMainWindow::identifyPlugin()
 {
-    const QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Identify"));
+    const QDBusMessage call = QDBusMessage::createMethodCall(m_service, kPath, kInterface, QStringLiteral("Identify"));
     auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
@@ -70,7 +71,7 @@ void HostMainWindow::identifyPlugin()
         if (reply.isError()) {
             m_pluginAction->setText(QStringLiteral("(plug-in indisponível)"));
             m_pluginAction->setEnabled(false);
-            showError(reply.error().message());
+            showError(pluginFailure(reply.error()));
             return;
         }
         m_pluginAction->setText(reply.value());
@@ -83,17 +84,28 @@ void HostMainWindow::runPlugin()
 {
     // Asynchronously: the plug-in reads our Caption while it handles Run, so
     // this event loop must keep answering.
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Run"));
+    QDBusMessage call = QDBusMessage::createMethodCall(m_service, kPath, kInterface, QStringLiteral("Run"));
     call << QVariant::fromValue(QDBusObjectPath(QString::fromLatin1(kObjectPath)));
     auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, 120000), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusPendingReply<QString> reply = *w;
-        const QString result = reply.isError() ? reply.error().message() : reply.value();
+        const QString result = reply.isError() ? pluginFailure(reply.error()) : reply.value();
         if (!result.isEmpty())
             showError(result);
         emit runFinished(result);
     });
+}
+
+QString HostMainWindow::pluginFailure(const QDBusError& error) const
+{
+    QString text = bus::callFailure(error, QStringLiteral("o plug-in Ulmix"));
+    if (error.type() == QDBusError::ServiceUnknown)
+        text += QStringLiteral(" O barramento o inicia pelo arquivo de ativação %1.service, que o ./run.sh instala em "
+                               "~/.local/share/dbus-1/services/; sem ele, inicie o plug-in à mão (ondrel) e escolha-o "
+                               "de novo no menu Plug-ins.")
+                    .arg(m_service);
+    return text;
 }
 
 void HostMainWindow::showError(const QString& text)

@@ -2,6 +2,7 @@
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QMainWindow>
 #include <QString>
 
@@ -18,7 +19,9 @@ public:
     // Where the window is published on its connection.
     static constexpr const char* kObjectPath = "/HostWindow";
 
-    explicit HostMainWindow(QDBusConnection connection, QWidget* parent = nullptr);
+    // pluginService: the name the plug-in answers to on the bus.
+    explicit HostMainWindow(QDBusConnection connection, QWidget* parent = nullptr,
+                            QString pluginService = QStringLiteral("Ondrel.clsPluginInterface"));
     ~HostMainWindow() override;
 
     // Publishes the window; returns "" or why it failed.
@@ -40,8 +43,11 @@ signals:
 
 private:
     void showError(const QString& text);
+    // Why a call to the plug-in failed, and what to do about it.
+    QString pluginFailure(const QDBusError& error) const;
 
     QDBusConnection m_connection;
+    QString m_service;
     QAction* m_pluginAction = nullptr;
     QString m_lastError;
     bool m_published = false;

@@ -35,6 +35,7 @@ CommandLine hostCommandLine(const QString& program)
 
 int main(int argc, char** argv)
 {
+    ondrel::app::keepQtMessagesOffTheTerminal();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

@@ -46,7 +46,7 @@ Frmemprestimos::Frmemprestimos() : QMainWindow(nullptr)
 {
     setObjectName(QStringLiteral("Frmemprestimos"));
     setWindowTitle(QStringLiteral("Empréstimos"));
-    platform::useWindowFont(this);
+    platform::useWindowLook(this);
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);

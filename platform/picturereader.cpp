@@ -10,7 +10,9 @@
 #include <QMutex>
 #include <QPointer>
 #include <QThreadPool>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace ondrel::platform {
@@ -26,12 +28,12 @@ class AllocationAllowance {
 public:
     explicit AllocationAllowance(qint64 bytes)
     {
-        const int needed = static_cast<int>((bytes >> 20) + 1);
+        const int needed = static_cast<int>((std::min(bytes, kMaxPictureBytes) >> 20) + 1);
         const QMutexLocker lock(&s_mutex);
         if (s_holders++ == 0)
             s_saved = QImageReader::allocationLimit();
         const int limit = QImageReader::allocationLimit();
-        if (limit != 0 && limit < needed && bytes <= kMaxPictureBytes)
+        if (limit != 0 && limit < needed)
             QImageReader::setAllocationLimit(needed);
     }
     ~AllocationAllowance()
@@ -52,6 +54,58 @@ private:
 QSize scaledSize(QSize size, qreal ratio)
 {
     return QSize(static_cast<int>(std::lround(size.width() * ratio)), static_cast<int>(std::lround(size.height() * ratio)));
+}
+
+// The most a decoded pixel takes: 16 bits for each of four channels.
+constexpr qint64 kMaxBytesPerPixel = 8;
+
+// Whether the file's own decoder reads it at a smaller size without
+// decoding it whole first: a JPEG always; a PNG when Qt reads it straight
+// into 32 bits a pixel, at 8 bits a channel (a palette, grey or 16-bit PNG
+// is decoded whole and then converted, at four times its size or more).
+bool decodesScaled(QImageReader& reader)
+{
+    if (!reader.supportsOption(QImageIOHandler::ScaledSize))
+        return false;
+    if (reader.format() == "jpeg" || reader.format() == "jpg")
+        return true;
+    switch (reader.imageFormat()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A picture shrunk to a smaller size, smoothly. Smooth scaling works at 32
+// bits a pixel, so a band of rows at a time is converted and shrunk: a
+// 100-megapixel palette picture never exists whole at four times its size.
+QImage shrunk(const QImage& image, QSize target)
+{
+    constexpr qint64 kBandBytes = 16 << 20;
+    if (qint64(image.width()) * image.height() * 4 <= kBandBytes || image.height() < target.height())
+        return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage::Format format = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    QImage out(target, format);
+    if (out.isNull())
+        return {};
+    const qint64 sourceRows = std::max<qint64>(1, kBandBytes / (qint64(image.width()) * 4));
+    const int rowsPerBand = static_cast<int>(std::max<qint64>(1, sourceRows * target.height() / image.height()));
+    for (int top = 0; top < target.height(); top += rowsPerBand) {
+        const int bottom = std::min(top + rowsPerBand, target.height());
+        const int from = static_cast<int>(qint64(top) * image.height() / target.height());
+        const int to = static_cast<int>(qint64(bottom) * image.height() / target.height());
+        const QImage band = image.copy(0, from, image.width(), to - from)
+                                .convertToFormat(format)
+                                .scaled(target.width(), bottom - top, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (band.size() != QSize(target.width(), bottom - top))
+            return {};
+        for (int y = 0; y < band.height(); ++y)
+            std::memcpy(out.scanLine(top + y), band.constScanLine(y), static_cast<size_t>(out.bytesPerLine()));
+    }
+    return out;
 }
 
 // ---- Kept reads, shared by the reading threads.
@@ -205,15 +259,14 @@ PictureRead readPictureFile(const QString& path, const PictureFit& fit, qreal ra
         const QSize target = scaledSize(fit(natural), ratio).boundedTo(natural);
         if (target.isEmpty())
             return {QImage(), natural};
-        if (reader.supportsOption(QImageIOHandler::ScaledSize) && target != natural) {
+        // Qt checks its allocation limit against the whole picture even on
+        // a scaled read, and some of its decoders decode whole anyway.
+        const AllocationAllowance allowance(qint64(stored.width()) * stored.height() * kMaxBytesPerPixel);
+        if (target != natural && decodesScaled(reader))
             reader.setScaledSize(turned ? target.transposed() : target);
-            image = reader.read();
-        } else {
-            const AllocationAllowance allowance(qint64(stored.width()) * stored.height() * 4);
-            image = reader.read();
-        }
+        image = reader.read();
         if (!image.isNull() && image.size() != target)
-            image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            image = shrunk(image, target);
     } else {
         // A format that tells its size only by decoding.
         const AllocationAllowance allowance(kMaxPictureBytes);
@@ -221,7 +274,7 @@ PictureRead readPictureFile(const QString& path, const PictureFit& fit, qreal ra
         natural = image.size();
         const QSize target = scaledSize(fit(natural), ratio).boundedTo(natural);
         if (!image.isNull() && !target.isEmpty() && target != natural)
-            image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            image = shrunk(image, target);
     }
     if (image.isNull())
         return {};
@@ -237,6 +290,14 @@ void requestPicture(const QString& path, QSize frameSize, qreal ratio, PictureFi
 int picturesPending()
 {
     return PictureRequests::instance()->pending();
+}
+
+QString picturePatterns()
+{
+    QStringList patterns;
+    for (const QByteArray& format : QImageReader::supportedImageFormats())
+        patterns.append(QStringLiteral("*.") + QString::fromLatin1(format));
+    return patterns.join(u';');
 }
 
 }  // namespace ondrel::platform

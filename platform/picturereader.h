@@ -10,10 +10,12 @@
 // named pipe that nobody writes keeps only its own reader waiting, and its
 // picture is handed over if and when it arrives. The natural size is read
 // first and the picture decoded at the size it is shown at, so a 48 MP photo
-// is never decoded whole when its format allows that (JPEG); formats that do
-// not are decoded whole even past the process's image allocation limit, up to
-// kMaxPictureBytes. The orientation a phone records in the file (EXIF) is
-// applied before anything is measured.
+// is never decoded whole when its format allows that (JPEG, a PNG of 8-bit
+// colour); the others (BMP, GIF, TIFF, WebP, a palette, grey, 16-bit or
+// interlaced PNG) are decoded whole, past the process's image allocation
+// limit up to kMaxPictureBytes, and shrunk a band of rows at a time. The
+// orientation a phone records in the file (EXIF) is applied before anything
+// is measured.
 
 #include <QImage>
 #include <QSize>
@@ -53,5 +55,9 @@ void requestPicture(const QString& path, QSize frameSize, qreal ratio, PictureFi
 
 // Reads asked for and not yet handed over.
 int picturesPending();
+
+// The file patterns of every format a picture can be read from, for a file
+// dialog: "*.bmp;*.gif;*.jpeg;*.jpg;*.png;…".
+QString picturePatterns();
 
 }  // namespace ondrel::platform

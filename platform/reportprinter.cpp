@@ -384,7 +384,7 @@ void ReportPrinter::produce()
     if (!m_reader)
         fail(QStringLiteral("O relatório não tem de onde ler as linhas"));
     const ReportRows rows = m_reader(dataFile, layout.source, layout.fields());
-    const ReportContent content = formatReport(layout, rows, QLocale());
+    const ReportContent content = formatReport(layout, rows, db::regionalLocale());
 
     switch (m_destination) {
     case ToPrinter:

@@ -1,5 +1,7 @@
 #include "windowfont.h"
 
+#include "framestyle.h"
+
 #include <QFontDatabase>
 #include <QWidget>
 
@@ -17,8 +19,9 @@ bool windowFontInstalled()
     return QFontDatabase::families().contains(QString::fromLatin1(kWindowFontFamily));
 }
 
-void useWindowFont(QWidget* window)
+void useWindowLook(QWidget* window)
 {
+    useWholePixelFrames();
     window->setAttribute(Qt::WA_WindowPropagation);
     window->setFont(windowFont());
 }

@@ -18,7 +18,8 @@ QFont windowFont();
 // Whether the window font is installed (otherwise another family stands in
 // and wider captions may not fit their places).
 bool windowFontInstalled();
-// Gives a window the window font; its menus and dialogs inherit it.
-void useWindowFont(QWidget* window);
+// Gives a window the window font (its menus and dialogs inherit it) and
+// frames whose four edges show at every scale factor (framestyle.h).
+void useWindowLook(QWidget* window);
 
 }  // namespace ondrel::platform

@@ -1,5 +1,8 @@
 #include "dbusplugin.h"
 
+#include "bus/busfailures.h"
+
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusVariant>
@@ -96,7 +99,7 @@ QString DBusHostWindow::caption() const
             || name == QLatin1String("org.freedesktop.DBus.Error.UnknownInterface")
             || name == QLatin1String("org.freedesktop.DBus.Error.UnknownObject"))
             fail(QString::fromUtf8(kNoSuchMember));
-        fail(reply.errorMessage().isEmpty() ? name : reply.errorMessage());
+        fail(bus::callFailure(QDBusError(reply), QStringLiteral("a janela do hospedeiro")));
     }
     if (reply.arguments().isEmpty())
         fail(QString::fromUtf8(kTypeMismatch));
@@ -132,15 +135,17 @@ QString PluginAdaptor::Identify()
 QString exportPlugin(QDBusConnection connection, PluginAdaptor* adaptor)
 {
     if (!connection.isConnected())
-        return QStringLiteral("sem conexão com o barramento de sessão: %1").arg(connection.lastError().message());
+        return bus::noSessionBus();
     // Without the meta type, Run(o) is left out of the exported interface.
     qDBusRegisterMetaType<QDBusObjectPath>();
     if (!connection.registerObject(QString::fromLatin1(kObjectPath), adaptor, QDBusConnection::ExportAllSlots))
-        return QStringLiteral("o objeto %1 já está registrado").arg(QString::fromLatin1(kObjectPath));
-    if (!connection.registerService(QString::fromLatin1(kServiceName))) {
+        return QStringLiteral("O objeto %1 já está publicado nesta conexão.").arg(QString::fromLatin1(kObjectPath));
+    const QString name = QString::fromLatin1(kServiceName);
+    if (!connection.registerService(name)) {
         connection.unregisterObject(QString::fromLatin1(kObjectPath));
-        return QStringLiteral("o nome %1 já está em uso: %2")
-            .arg(QString::fromLatin1(kServiceName), connection.lastError().message());
+        if (connection.interface() && connection.interface()->isServiceRegistered(name).value())
+            return QStringLiteral("O Ulmix já está aberto: o nome %1 já está em uso no barramento de sessão.").arg(name);
+        return QStringLiteral("Não foi possível tomar o nome %1 no barramento de sessão.").arg(name);
     }
     return QString();
 }

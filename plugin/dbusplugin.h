@@ -61,7 +61,7 @@ private:
 };
 
 // Exports the adaptor at kObjectPath and takes the name kServiceName on the
-// connection. Returns "" on success, otherwise why it failed.
+// connection. Returns "" on success, otherwise why it failed (Portuguese).
 QString exportPlugin(QDBusConnection connection, PluginAdaptor* adaptor);
 
 }  // namespace ondrel::plugin

@@ -85,7 +85,7 @@ Frmpesquisa::Frmpesquisa() : QDialog(nullptr)
     setObjectName(QStringLiteral("Frmpesquisa"));
     setWindowTitle(QStringLiteral("Pesquisar..."));
     setModal(true);
-    platform::useWindowFont(this);
+    platform::useWindowLook(this);
     buildLayout();
     resetToLoadLayout();
     // F1 opens the search's help page in a viewer this dialog owns, so it can

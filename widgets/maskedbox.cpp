@@ -24,7 +24,7 @@ QChar MaskEdBox::promptChar() const { return m_prompt; }
 std::optional<qint64> MaskEdBox::parseAmount(const QString& typed)
 {
     bool ok = false;
-    const std::optional<qint64> units = db::parseAmount(typed, QLocale(), &ok);
+    const std::optional<qint64> units = db::parseAmount(typed, &ok);
     if (!ok || !units)
         return std::nullopt;
     return *units / 100;  // at most two decimals: whole hundredths

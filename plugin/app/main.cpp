@@ -11,6 +11,9 @@
 #include "collection/places.h"
 #include "commandline/commandline.h"
 #include "database/database.h"
+#include "import/importerror.h"
+#include "import/jetconversion.h"
+#include "import/listingimport.h"
 #include "platform/hostwindow.h"
 #include "platform/services.h"
 #include "platform/qttexts.h"
@@ -135,6 +138,92 @@ int exportLoansTo(const QString& destination)
     return 0;
 }
 
+// A use the command line's table lets through but the files refuse: said on
+// standard error, status 2, nothing done.
+int refuse(const QString& why)
+{
+    std::fprintf(stderr, "ondrel: %s\n", qPrintable(why));
+    return CommandLine::kWrongUse;
+}
+
+bool sameFile(const QString& a, const QString& b)
+{
+    return QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath();
+}
+
+// The collection an import writes: an installed build's data folder is made
+// when it is not there yet.
+QString importedCollection()
+{
+    const QString collection = ondrel::db::collectionFile();
+    if (ondrel::db::thisBuild() == ondrel::db::Build::Installed)
+        QDir().mkpath(QFileInfo(collection).absolutePath());
+    return collection;
+}
+
+// --import-jet FILE [--into DEST] [--pictures-folder DIR]: into DEST, or into
+// the collection when there is none, when it is empty or when it is FILE.
+int importJet(const Invocation& run)
+{
+    using namespace ondrel::import;
+    const QString jet = run.value(QStringLiteral("import-jet"));
+    JetOptions options;
+    options.picturesFolder = run.value(QStringLiteral("pictures-folder"));
+    if (!options.picturesFolder.isEmpty() && !QFileInfo(options.picturesFolder).isDir())
+        return refuse(QStringLiteral("a pasta de imagens \"%1\" não existe.").arg(options.picturesFolder));
+    if (!QFileInfo(jet).isFile())
+        return refuse(QStringLiteral("o arquivo \"%1\" não existe.").arg(jet));
+    try {
+        JetConversion done;
+        if (run.has(QStringLiteral("into"))) {
+            const QString into = run.value(QStringLiteral("into"));
+            if (QFileInfo::exists(into))
+                return refuse(QStringLiteral("o arquivo \"%1\" já existe; --into cria um arquivo novo.").arg(into));
+            done = convertJetInto(jet, into, options);
+        } else {
+            const QString collection = importedCollection();
+            if (!QFileInfo::exists(collection)) {
+                done = convertJetInto(jet, collection, options);
+            } else if (sameFile(jet, collection)) {
+                done = convertJetInPlace(collection, options);
+            } else {
+                QString why;
+                try {
+                    if (isEmptyCollection(collection))
+                        done = convertJetIntoEmpty(jet, collection, options);
+                    else
+                        why = QStringLiteral("a coleção \"%1\" não está vazia");
+                } catch (const ondrel::db::EngineError& e) {
+                    why = e.description() + QStringLiteral(" A coleção \"%1\" fica como está");
+                }
+                if (!why.isEmpty())
+                    return refuse((why + QStringLiteral("; para converter \"%2\" num arquivo novo, use --into "
+                                                        "DESTINO."))
+                                      .arg(collection, jet));
+            }
+        }
+        const QString what = done.keptAs.isEmpty()
+                                 ? QStringLiteral("\"%1\" foi convertido para \"%2\".").arg(jet, done.destination)
+                                 : QStringLiteral("A coleção \"%1\" foi convertida do formato Jet.").arg(jet);
+        std::printf("%s\n%s\n", qPrintable(what), qPrintable(done.report()));
+    } catch (const ImportError& e) {
+        std::fprintf(stderr, "ondrel: %s\n", qPrintable(e.text()));
+        return 1;
+    }
+    return 0;
+}
+
+int importListingFrom(const QString& csv)
+{
+    try {
+        std::printf("%s\n", qPrintable(ondrel::import::importListing(csv, importedCollection()).report()));
+    } catch (const ondrel::import::ImportError& e) {
+        std::fprintf(stderr, "ondrel: %s\n", qPrintable(e.text()));
+        return 1;
+    }
+    return 0;
+}
+
 // A host window of our own for --show-catalogue.
 class LocalHost final : public ondrel::platform::HostWindow {
 public:
@@ -152,15 +241,34 @@ int showCatalogue(QApplication& app)
     return code;
 }
 
-int serve(QApplication& app, int idleSeconds)
+// Started by hand rather than by the bus (which names itself to what it
+// starts), the plug-in says what it is for and what to run instead.
+bool startedByHand()
 {
+    return !qEnvironmentVariableIsSet("DBUS_STARTER_BUS_TYPE") && !qEnvironmentVariableIsSet("DBUS_STARTER_ADDRESS");
+}
+
+int serve(QApplication& app, int idleSeconds, const QString& program, const QString& folder)
+{
+    const bool byHand = startedByHand();
+    if (byHand) {
+        const QString inFolder = folder.isEmpty() ? QString() : QStringLiteral(" --plugin-folder ") + folder;
+        std::fprintf(stderr,
+                     "%s: o Ulmix é um plug-in: quem o inicia é o seu hospedeiro, pelo barramento de sessão (D-Bus).\n"
+                     "  Para abrir o catálogo diretamente: %s --show-catalogue%s\n"
+                     "  Para usá-lo pelo hospedeiro: ondrel-host (menu Plug-ins, item Ulmix)\n",
+                     qPrintable(program), qPrintable(program), qPrintable(inFolder));
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
     auto* adaptor = new ondrel::plugin::PluginAdaptor(&app);
     const QString error = ondrel::plugin::exportPlugin(bus, adaptor);
     if (!error.isEmpty()) {
-        std::fprintf(stderr, "ondrel: %s\n", qPrintable(error));
+        std::fprintf(stderr, "%s: %s\n", qPrintable(program), qPrintable(error));
         return 1;
     }
+    if (byHand)
+        std::fprintf(stderr, "  Enquanto isso, atende o hospedeiro que o chamar; sem chamada, termina em %d s (Ctrl+C "
+                             "encerra antes).\n", idleSeconds);
 
     // Until a first Run has shown a window, no window closing will end the
     // process, so an activation that only asked Identify ends by itself.
@@ -194,6 +302,8 @@ CommandLine ondrelCommandLine(const QString& program)
     const QString restore = QStringLiteral("restore");
     const QString exportListing = QStringLiteral("export-listing");
     const QString exportLoans = QStringLiteral("export-loans");
+    const QString importJet = QStringLiteral("import-jet");
+    const QString importListing = QStringLiteral("import-listing");
     std::vector<Option> options{
         {create, QStringLiteral("CAMINHO"), QStringLiteral("Cria uma coleção vazia no arquivo CAMINHO."), true, {}, {}, {}},
         {show, {}, QStringLiteral("Abre a janela do catálogo diretamente, sem o hospedeiro."), true, {}, {}, {}},
@@ -213,18 +323,41 @@ CommandLine ondrelCommandLine(const QString& program)
          QStringLiteral("Grava os empréstimos em ARQUIVO (.ics), como tarefas de agenda com a data de devolução; "
                         "importado de novo, o arquivo atualiza as tarefas em vez de repeti-las."),
          true, {}, {}, {}},
+        {importJet, QStringLiteral("ARQUIVO"),
+         QStringLiteral("Converte a coleção no formato Jet (Access) ARQUIVO para a coleção, quando ela não existe, está "
+                        "vazia ou é o próprio ARQUIVO (que fica guardado ao lado como livrano-jet-AAAA-MM-DD.mdb), ou "
+                        "para o arquivo novo de --into; mostra quantos objetos e empréstimos vieram."),
+         true, {}, {}, {}},
+        {importListing, QStringLiteral("ARQUIVO"),
+         QStringLiteral("Acrescenta à coleção os objetos da planilha CSV ARQUIVO, cujas colunas têm os títulos da "
+                        "listagem (Código, Objeto, Título, Autor(a), Valor) e também Assunto, Descrição, Data e "
+                        "Imagem; tudo ou nada."),
+         true, {}, {}, {}},
         {QStringLiteral("demo"), {}, QStringLiteral("Preenche a coleção criada com dados de demonstração."), false,
          {create}, {}, {}},
-        {QStringLiteral("plugin-folder"), QStringLiteral("PASTA"), QStringLiteral("Usa PASTA como pasta do plug-in."),
-         false, {serving, show, backup, restore, exportListing, exportLoans}, {}, {}},
+        {QStringLiteral("into"), QStringLiteral("DESTINO"),
+         QStringLiteral("Converte para o arquivo novo DESTINO em vez da coleção."), false, {importJet}, {}, {}},
+        {QStringLiteral("pictures-folder"), QStringLiteral("PASTA"),
+         QStringLiteral("Procura pelo nome, em PASTA, as imagens que não estão no caminho guardado."), false,
+         {importJet}, {}, {}},
+        {QStringLiteral("plugin-folder"), QStringLiteral("PASTA"), QStringLiteral("Usa a coleção (livrano.mdb) da pasta PASTA."),
+         false, {serving, show, backup, restore, exportListing, exportLoans, importJet, importListing}, {}, {}},
         {QStringLiteral("idle-timeout"), QStringLiteral("SEGUNDOS"),
          QStringLiteral("Iniciado só para responder Identify, termina após SEGUNDOS (padrão 60)."), false, {serving},
          {}, ondrel::app::secondsBetween(1, kMaxIdleSeconds)},
     };
+    // Where the collection lives depends on how this program was built.
+    const QString place = ondrel::db::thisBuild() == ondrel::db::Build::Installed
+        ? QStringLiteral("A coleção de cada pessoa é o arquivo livrano.mdb da sua pasta de dados, "
+                         "$XDG_DATA_HOME/ondrel (quase sempre ~/.local/share/ondrel), criado vazio quando o catálogo "
+                         "se abre pela primeira vez; com --plugin-folder, é o livrano.mdb da PASTA.")
+        : QStringLiteral("A coleção é o arquivo livrano.mdb da pasta do plug-in: a pasta deste programa, ou a PASTA "
+                         "de --plugin-folder.");
     return CommandLine(program,
                        QStringLiteral("Ulmix: catálogo e empréstimos de uma coleção.\n\n"
                                       "Sem comando, atende ao seu hospedeiro pelo barramento de sessão (D-Bus), que o "
-                                      "inicia quando o hospedeiro pede o plug-in."),
+                                      "inicia quando o hospedeiro pede o plug-in.\n\n")
+                           + place,
                        std::move(options));
 }
 
@@ -232,6 +365,7 @@ CommandLine ondrelCommandLine(const QString& program)
 
 int main(int argc, char** argv)
 {
+    ondrel::app::keepQtMessagesOffTheTerminal();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
@@ -272,6 +406,15 @@ int main(int argc, char** argv)
         return backUpCollection(run->argument);
     }
 
+    if (command == QLatin1String("import-jet") || command == QLatin1String("import-listing")) {
+        QCoreApplication app(argc, argv);
+        if (!folder.isEmpty())
+            ondrel::db::setPluginFolder(folder);
+        if (command == QLatin1String("import-jet"))
+            return importJet(*run);
+        return importListingFrom(run->value(command));
+    }
+
     if (command == QLatin1String("export-listing")) {
         // The pages are laid out without a window: no display is needed.
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -304,5 +447,5 @@ int main(int argc, char** argv)
     if (command == QLatin1String("show-catalogue"))
         return showCatalogue(app);
     const QString idle = run->value(QStringLiteral("idle-timeout"));
-    return serve(app, idle.isEmpty() ? 60 : idle.toInt());
+    return serve(app, idle.isEmpty() ? 60 : idle.toInt(), program, folder);
 }

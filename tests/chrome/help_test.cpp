@@ -336,6 +336,8 @@ void HelpTest::f1OpensTheWindowsPage()
         captures(QStringLiteral("<title>(.*?)</title>"), read(folder.dir.filePath(page))).value(0)).toPlainText());
     // The style sheet beside it applies: a quoted caption stands out.
     QCOMPARE(viewer->browser()->document()->find(QStringLiteral("Salvar")).charFormat().fontWeight(), int(QFont::Bold));
+    // The text keeps clear of the window's edge.
+    QVERIFY(viewer->browser()->cursorRect(QTextCursor(viewer->browser()->document())).left() >= 12);
 
     // Its first link leads back to the index, from the keyboard too.
     QVERIFY(testutil::showActive(viewer));

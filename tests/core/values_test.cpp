@@ -121,6 +121,40 @@ private slots:
             QCOMPARE(parseAmount(formatAmount(*value, shape, locale), locale, &parsed).value_or(-1), units);
     }
 
+    // Amounts under each regional setting of the system, in a process of
+    // their own: a C or POSIX locale writes them the Brazilian way.
+    void amountsUnderTheSystemSettings_data()
+    {
+        QTest::addColumn<QStringList>("settings");
+        QTest::addColumn<QString>("texts");  // currency | total | number
+        const QString brazilian = QStringLiteral("R$ 3.505,50|R$  3.505,50|25,90");
+        QTest::newRow("C") << QStringList{"LC_ALL=C"} << brazilian;
+        QTest::newRow("C.UTF-8") << QStringList{"LANG=C.UTF-8"} << brazilian;
+        QTest::newRow("POSIX") << QStringList{"LC_ALL=POSIX"} << brazilian;
+        QTest::newRow("none") << QStringList{} << brazilian;
+        QTest::newRow("pt_BR") << QStringList{"LANG=pt_BR.UTF-8"} << brazilian;
+        QTest::newRow("en_US") << QStringList{"LANG=en_US.UTF-8"} << "$3,505.50|R$  3,505.50|25.90";
+        QTest::newRow("numbers of de_DE") << QStringList{"LANG=C.UTF-8", "LC_NUMERIC=de_DE.UTF-8"}
+                                          << "3.505,50|R$  3.505,50|25,90";
+    }
+    void amountsUnderTheSystemSettings()
+    {
+        QFETCH(QStringList, settings);
+        QFETCH(QString, texts);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const QString& name : environment.keys())
+            if (name.startsWith(QLatin1String("LC_")) || name.startsWith(QLatin1String("LANG")))
+                environment.remove(name);
+        for (const QString& setting : settings)
+            environment.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
+        environment.insert(QStringLiteral("ONDREL_TEST_AMOUNT_TEXTS"), QStringLiteral("1"));
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), texts);
+    }
+
     void amountIsExact()
     {
         bool ok = false;
@@ -177,5 +211,17 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(DatabaseValues)
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("ONDREL_TEST_AMOUNT_TEXTS")) {
+        std::fputs(qPrintable(formatAmount(35055000, AmountShape::Currency) + u'|'
+                              + formatAmount(35055000, AmountShape::Total) + u'|'
+                              + formatAmount(259000, AmountShape::Number)),
+                   stdout);
+        return 0;
+    }
+    DatabaseValues test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "values_test.moc"

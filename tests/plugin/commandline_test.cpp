@@ -14,9 +14,11 @@ private:
         QString out;
         QString err;
     };
-    Exit ondrel(const QStringList& arguments, const QString& program = QStringLiteral(ONDREL_PLUGIN_DIR "/ondrel"))
+    Exit ondrel(const QStringList& arguments, const QString& program = QStringLiteral(ONDREL_PLUGIN_DIR "/ondrel"),
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
         QProcess p;
+        p.setProcessEnvironment(environment);
         p.setWorkingDirectory(m_folder.path());
         p.start(program, arguments);
         if (!p.waitForFinished(30000))
@@ -49,6 +51,11 @@ private slots:
         QTest::newRow("idle beyond a day") << QStringList{"--idle-timeout", "2147484"} << "de 1 a 86400";
         QTest::newRow("idle wrapping") << QStringList{"--idle-timeout", "4294968"} << "de 1 a 86400";
         QTest::newRow("idle zero") << QStringList{"--idle-timeout=0"} << "de 1 a 86400";
+        QTest::newRow("into alone") << QStringList{"--into", "x.mdb"} << "--into só vale para --import-jet";
+        QTest::newRow("pictures with a copy") << QStringList{"--backup", "--pictures-folder", "p"}
+                                              << "--pictures-folder só vale para --import-jet";
+        QTest::newRow("listing without file") << QStringList{"--import-listing"}
+                                              << "falta o valor de --import-listing (ARQUIVO)";
         QTest::newRow("idle with a command") << QStringList{"--backup", "--idle-timeout", "5"}
                                              << "só vale para o atendimento ao hospedeiro (sem comando)";
     }
@@ -72,7 +79,8 @@ private slots:
         QVERIFY2(help.out.startsWith(QStringLiteral("Uso: ondrel [COMANDO] [OPÇÕES]")), qPrintable(help.out));
         for (const char* option : {"--create-database CAMINHO", "--show-catalogue", "--backup [DESTINO]",
                                    "--restore ARQUIVO", "--export-listing ARQUIVO", "--demo", "--plugin-folder PASTA",
-                                   "--idle-timeout SEGUNDOS", "-h, --help", "--version", "Comandos", "Opções:"})
+                                   "--idle-timeout SEGUNDOS", "--import-jet ARQUIVO", "--import-listing ARQUIVO",
+                                   "--into DESTINO", "--pictures-folder PASTA", "-h, --help", "--version", "Comandos", "Opções:"})
             QVERIFY2(help.out.contains(QString::fromUtf8(option)), option);
         for (const char* english : {"Usage", "Options", "Arguments", "executable_name"})
             QVERIFY2(!help.out.contains(QLatin1String(english)), english);
@@ -83,6 +91,33 @@ private slots:
         QCOMPARE(version.code, 0);
         QVERIFY2(QRegularExpression(QStringLiteral("^ondrel \\(Ulmix\\) \\d+\\.\\d+")).match(version.out).hasMatch(),
                  qPrintable(version.out));
+    }
+
+    // Started by hand where there is no session bus nor display (a bare
+    // terminal): what the program is for and why it cannot serve, in
+    // Portuguese, and none of the bus's or Qt's own English.
+    void withoutASessionBus_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("ondrel") << QStringLiteral(ONDREL_PLUGIN_DIR "/ondrel") << "ondrel --show-catalogue";
+        QTest::newRow("ondrel-host") << QStringLiteral(ONDREL_HOST_EXE) << "dbus-run-session";
+    }
+    void withoutASessionBus()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, says);
+        QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "DBUS_STARTER_BUS_TYPE", "DBUS_STARTER_ADDRESS", "DISPLAY",
+                                 "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"})
+            bare.remove(QString::fromLatin1(name));
+        const Exit done = ondrel({}, program, bare);
+        QCOMPARE(done.code, 1);
+        QVERIFY2(done.err.contains(says) && done.err.contains(QStringLiteral("Não há barramento de sessão (D-Bus)")),
+                 qPrintable(done.err));
+        const QString name = QFileInfo(program).fileName() + QStringLiteral(": ");
+        for (const QString& line : done.err.trimmed().split(u'\n'))
+            QVERIFY2(line.startsWith(name) || line.startsWith(QStringLiteral("  ")), qPrintable(line));
     }
 
     // The host (the `ulmix` command) speaks through the same table.

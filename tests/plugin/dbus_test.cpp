@@ -187,6 +187,33 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !pluginRunning(); }, 20000));
     }
 
+    // Started by hand, not by the bus: it says what it is for and what to run
+    // instead, and serves the bus meanwhile until its idle time-out. Comes
+    // after an activation.
+    void startedByHandSaysWhatItIsFor()
+    {
+        // Started by the bus just before, it said nothing of the kind (what it
+        // writes goes to the bus's own output).
+        QVERIFY(!m_bus.readAllStandardError().contains("--show-catalogue"));
+        QVERIFY(QTest::qWaitFor([&] { return !pluginRunning(); }, 20000));
+        QProcess ondrel;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
+        environment.remove(QStringLiteral("DBUS_STARTER_BUS_TYPE"));
+        environment.remove(QStringLiteral("DBUS_STARTER_ADDRESS"));
+        ondrel.setProcessEnvironment(environment);
+        const QString folder = m_dir.filePath(QStringLiteral("ulmix"));
+        ondrel.start(m_exec, {QStringLiteral("--idle-timeout"), QStringLiteral("2"), QStringLiteral("--plugin-folder"), folder});
+        QVERIFY(QTest::qWaitFor([&] { return pluginRunning(); }, 20000));
+        QCOMPARE(callPlugin(QStringLiteral("Identify")).arguments().value(0).toString(), QStringLiteral("Ulmix"));
+        QVERIFY(ondrel.waitForFinished(20000));
+        QCOMPARE(ondrel.exitCode(), 0);
+        const QString said = QString::fromUtf8(ondrel.readAllStandardError());
+        QVERIFY2(said.contains(QStringLiteral("ondrel --show-catalogue --plugin-folder ") + folder)
+                     && said.contains(QStringLiteral("ondrel-host")),
+                 qPrintable(said));
+    }
+
     void theInterfaceListsRunThenIdentify()
     {
         QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, QStringLiteral("org.freedesktop.DBus.Introspectable"),
@@ -275,6 +302,20 @@ private slots:
         QVERIFY(finished.wait(30000));
         QCOMPARE(finished.first().first().toString(), QString());
         QCOMPARE(host.lastError(), QString());
+    }
+
+    // A plug-in the bus cannot start: the host says why and what to do, in
+    // Portuguese, never the bus's own text.
+    void hostExplainsAPluginNotProvided()
+    {
+        ondrel::host::HostMainWindow host(bus(), nullptr, QStringLiteral("Ondrel.Ausente"));
+        host.setShowsErrorBoxes(false);
+        host.identifyPlugin();
+        QTRY_VERIFY_WITH_TIMEOUT(!host.lastError().isEmpty(), 30000);
+        QVERIFY2(host.lastError().startsWith(QStringLiteral("O plug-in Ulmix não está no barramento de sessão"))
+                     && host.lastError().contains(QStringLiteral("Ondrel.Ausente.service")),
+                 qPrintable(host.lastError()));
+        QCOMPARE(host.pluginAction()->text(), QStringLiteral("(plug-in indisponível)"));
     }
 };
 

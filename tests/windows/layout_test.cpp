@@ -1,8 +1,9 @@
 // Every window and dialog as a person sees and uses it, at the size it opens with,
 // at the smallest size and at a large one: each caption's painted text fits
 // its place and reaches into no other control, a click on a box lands in the
-// box, no control lies under a toolbar, and every input is named by its
-// caption for a screen reader. Run at two scale factors (see windows.cmake).
+// box, no control lies under a toolbar, every frame shows its four borders,
+// and every input is named by its caption for a screen reader. Run at two
+// scale factors (see windows.cmake).
 #include "loans_testutil.h"
 
 #include "chrome/chrome.h"
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QBackingStore>
 #include <QStyle>
 #include <QStyleOption>
 #include <QTabWidget>
@@ -175,6 +177,73 @@ QRectF footprint(QWidget* w)
     return inWindow(w, QRectF(w->visibleRegion().boundingRect()));
 }
 
+// Whether a pixel shows neither of two colours: a border between them.
+bool bordering(QRgb pixel, QColor outside, QColor inside)
+{
+    const auto apart = [pixel](QColor c) {
+        return qAbs(qRed(pixel) - c.red()) + qAbs(qGreen(pixel) - c.green()) + qAbs(qBlue(pixel) - c.blue()) > 24;
+    };
+    return apart(outside) && apart(inside);
+}
+
+// A framed control whose edge is not painted: its frame or box border lost
+// to rounding at a fractional scale. Looked for, on each side, among the
+// outermost device pixels of the window's own painting.
+QStringList cutBorders(QWidget* window)
+{
+    QStringList faults;
+    // What the window was painted into, as a person sees it: grab() paints
+    // anew, rounding otherwise.
+    QPaintDevice* store = window->backingStore() ? window->backingStore()->paintDevice() : nullptr;
+    if (!store || store->devType() != QInternal::Image)
+        return {QStringLiteral("the window's painting cannot be read")};
+    const QImage painted = *static_cast<QImage*>(store);
+    const qreal ratio = painted.devicePixelRatio();
+    const int depth = qCeil(ratio) + 1;  // how deep into the control an edge may lie
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        auto* frame = qobject_cast<QFrame*>(w);
+        const bool framed = (frame && frame->frameShape() != QFrame::NoFrame && frame->frameWidth() > 0)
+                            || (qobject_cast<QLineEdit*>(w) && static_cast<QLineEdit*>(w)->hasFrame());
+        // Lines are no borders; a control partly hidden shows only part of its edges.
+        if (!framed || (frame && (frame->frameShape() == QFrame::HLine || frame->frameShape() == QFrame::VLine))
+            || !w->isVisible())
+            continue;
+        const QRect all = w->rect();
+        const QRegion edges = QRegion(all).subtracted(all.adjusted(1, 1, -1, -1));
+        if (!edges.subtracted(w->visibleRegion()).isEmpty())
+            continue;
+        const QRectF r(QPointF(w->mapTo(window, QPoint(0, 0))) * ratio, QSizeF(w->size()) * ratio);
+        const QColor outside = w->parentWidget()->palette().color(QPalette::Window);
+        const auto* area = qobject_cast<QAbstractScrollArea*>(w);
+        const QWidget* interior = area ? area->viewport() : w;
+        const QColor inside = interior->palette().color(interior->backgroundRole());
+        const int left = qFloor(r.left()), right = qCeil(r.right()) - 1, top = qFloor(r.top()), bottom = qCeil(r.bottom()) - 1;
+        // The share of a line of pixels that shows a border, corners left out.
+        const auto share = [&](QPoint from, QPoint step, int count) {
+            int hits = 0;
+            for (int i = depth; i < count - depth; ++i)
+                hits += bordering(painted.pixel(from + i * step), outside, inside);
+            return double(hits) / std::max(1, count - 2 * depth);
+        };
+        const struct {
+            const char* side;
+            QPoint start, along, inward;
+            int count;
+        } sides[] = {{"top", {left, top}, {1, 0}, {0, 1}, right - left + 1},
+                     {"bottom", {left, bottom}, {1, 0}, {0, -1}, right - left + 1},
+                     {"left", {left, top}, {0, 1}, {1, 0}, bottom - top + 1},
+                     {"right", {right, top}, {0, 1}, {-1, 0}, bottom - top + 1}};
+        for (const auto& side : sides) {
+            bool shown = false;
+            for (int d = 0; d < depth && !shown; ++d)
+                shown = share(side.start + d * side.inward, side.along, side.count) > 0.8;
+            if (!shown)
+                faults << QStringLiteral("%1: its %2 border is not painted").arg(describe(w), QLatin1String(side.side));
+        }
+    }
+    return faults;
+}
+
 QStringList layoutFaults(QWidget* window)
 {
     QStringList faults;
@@ -242,6 +311,8 @@ QStringList layoutFaults(QWidget* window)
         for (const QString& taker : takers)
             faults << QStringLiteral("%1 takes clicks meant for %2").arg(taker, describe(box));
     }
+
+    faults += cutBorders(window);
 
     for (QWidget* bar : window->findChildren<ondrel::platform::ToolbarBar*>()) {
         if (!bar->isVisible())
