@@ -18,6 +18,9 @@ namespace ondrel::db {
 
 class Database;
 
+// The loans' field of the due date, which collections older than it lack.
+inline const QString kDueDateField = QStringLiteral("prazo");
+
 // The period a new loan gets, in days, when the collection keeps none.
 inline constexpr int kDefaultLoanPeriod = 30;
 inline constexpr int kLongestLoanPeriod = 3650;
