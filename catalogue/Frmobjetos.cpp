@@ -198,7 +198,7 @@ void Frmobjetos::connectHandlers()
     connect(Label1, &QLineEdit::textChanged, this, [this] { Label1_Change(); });
     connectGuarded(Text2, &QLineEdit::textChanged, this, &Frmobjetos::Text2_Change);
     // Another loan, even of the same borrower and state: how late it is.
-    connect(Data2, &db::DataControl::reposition, this, [this] { platform::guarded([&] { showLateness(); }); });
+    connect(Data2, &db::DataControl::reposition, this, [this] { platform::skipFailing({[&] { showLateness(); }}); });
 
     // Commands: an error a handler lets escape is shown and the window goes on.
     connectGuarded(cmdNovo, &QToolButton::clicked, this, &Frmobjetos::cmdnovo_Click);

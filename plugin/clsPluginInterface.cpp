@@ -28,7 +28,8 @@ void scheduleDailyBackup()
         if (catalogue::Frmobjetos* window = catalogue::Frmobjetos::existing()) {
             db::startDailyBackup(window->CaminhoBanco);
             db::startBuildingIndexes(window->CaminhoBanco, QString::fromLatin1(db::kConnectString));
-            platform::guarded([&] { window->remindLateLoans(); });
+            // A reminder that cannot be made waits for the next start.
+            platform::skipFailing({[&] { window->remindLateLoans(); }});
         }
     });
 }
