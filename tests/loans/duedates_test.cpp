@@ -153,7 +153,7 @@ void LoansDueDatesTest::searchFromTheLateLoans()
                                                     }));
         QCOMPARE(scopeLate, late);
         // "i" in every loan but Ana's (from "Emprestados" the dialog starts on
-        // "Todos", as designed); of the late loans only Rui and Lia.
+        // "Todos", as it always has); of the late loans only Rui and Lia.
         QCOMPARE(listed(loans), late ? (QStringList{"Rui", "Lia"}) : (QStringList{"Rui", "Lia", "Caio", "Gil"}));
         loans->cmdFechar->click();
     }

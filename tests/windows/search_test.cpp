@@ -169,7 +169,7 @@ void SearchTest::layoutAtLoad_data()
     QTest::newRow("Ok") << "Command1_0" << QRect(288, 2196, 1044, 336) << "&Ok";
     QTest::newRow("Cancela") << "Command1_1" << QRect(3360, 2208, 1044, 336) << "&Cancela";
     QTest::newRow("Frame3") << "Frame3" << QRect(1908, 888, 936, 576) << "";
-    // Three scopes where the design had two: closer together, in a frame
+    // Three scopes where there were two: closer together, in a frame
     // that still ends above the key's box.
     QTest::newRow("Frame2") << "Frame2" << QRect(2388, 432, 1968, 1000) << "Objetos";
     QTest::newRow("Option1") << "Option1" << QRect(96, 228, 1116, 240) << "Todos";
