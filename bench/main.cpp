@@ -132,8 +132,8 @@ private:
     // The durability the engine's own handle commits with.
     QString engineSynchronous() const
     {
-        db::Statement pragma(m_db->connection().handle(), "PRAGMA synchronous");
-        db::ScopedRun run(pragma);
+        const std::unique_ptr<db::Statement> pragma = m_db->connection().prepare("PRAGMA synchronous");
+        db::ScopedRun run(*pragma);
         static const char* const names[] = {"OFF", "NORMAL", "FULL", "EXTRA"};
         const qint64 level = run->step() ? run->columnInt(0) : 2;
         return QString::fromLatin1(names[std::clamp<qint64>(level, 0, 3)]);

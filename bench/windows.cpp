@@ -3,7 +3,7 @@
 // (from the command until the window has painted its result), next to the
 // least SQLite work that shows the same (the raw floor).
 //
-//   ondrel-bench --windows [--objects N --loans M] [--runs N] [--quick] [--only STEPS]
+//   ondrel-bench --windows [--objects N --loans M] [--runs N] [--quick] [--only STEPS] [--store file|server|both]
 //
 // Without --objects both sizes run: 32,767 objects with 100,000 loans, and
 // 1,000,000 objects with 3,000,000 loans. Each size runs on fresh copies of
@@ -11,6 +11,13 @@
 // its floor, one goes through every step a few times without the floor's
 // handle and reports the peak memory of the windows (VmHWM). --only runs the
 // chosen steps (after the start-up) in this process, for a profiler.
+//
+// Each size runs on both stores (--store file|server|both): the collection
+// file, and the same collection on a PostgreSQL server the benchmark starts
+// as the tests start theirs (over its Unix socket, every commit synced),
+// loaded once from the cached file and kept in the server's data folder
+// beside the cache. The server's figures have no raw floor but for a lend
+// and a save, whose floor is one synced commit of the server.
 //
 // Message boxes, the beep and the sounds go to the recording services double,
 // so nothing blocks; a message box shown during a step fails the run, since
@@ -25,6 +32,8 @@
 #include "catalogue/Frmobjetos.h"
 #include "collection/collection.h"
 #include "collection/statements.h"
+#include "collection/settings.h"
+#include "database/address.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "database/schema.h"
@@ -35,6 +44,7 @@
 #include "platform/testservices.h"
 #include "plugin/windowlinks.h"
 #include "search/Frmpesquisa.h"
+#include "tests/testutil/pgserver_testutil.h"
 #include "tests/testutil/widget_testutil.h"
 #include "widgets/limitedtextedit.h"
 #include "widgets/picturebutton.h"
@@ -48,6 +58,7 @@
 #include <QLocale>
 #include <QProcess>
 #include <QPushButton>
+#include <QElapsedTimer>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -196,10 +207,12 @@ struct Figure {
     double target = -1;         // none when negative
     QString unit = QStringLiteral("ms");
 
-    bool over() const { return target >= 0 && value > target; }
+    // A commit on a server is held to its target by the program's own CPU
+    // time: the server's synced commit is printed apart (its floor).
+    bool over() const { return target >= 0 && (unit == u"ms cpu" ? cpu : value) > target; }
     QString text() const
     {
-        QString t = QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(unit);
+        QString t = QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(unit.section(u' ', 0, 0));
         QStringList notes;
         if (!std::isnan(cpu))
             notes << QStringLiteral("cpu %1").arg(cpu, 0, 'f', 1);
@@ -416,14 +429,51 @@ struct Floor {
     std::optional<RawStatement> m_lateLoan;
 };
 
+// A server's synced commit on a connection of its own: the floor of a lend
+// and of a save on a collection kept by a server.
+class ServerCommit {
+public:
+    explicit ServerCommit(const QString& address) : m_conn(db::libpq().PQconnectdb(address.toUtf8().constData()))
+    {
+        if (db::libpq().PQstatus(m_conn) != CONNECTION_OK)
+            throw Failure("the server's floor cannot connect");
+    }
+    ~ServerCommit() { db::libpq().PQfinish(m_conn); }
+    ServerCommit(const ServerCommit&) = delete;
+    ServerCommit& operator=(const ServerCommit&) = delete;
+
+    // A record's write and the ledger's note of it, as the engine writes
+    // them, committed as one transaction; its time in milliseconds. The
+    // values are the benchmark's own, written into the text.
+    double commit(const QByteArray& write, const char* table, int records)
+    {
+        const QByteArray sql = "BEGIN; " + write + "; UPDATE ondrel_changes SET counted = changes, records = records + "
+            + QByteArray::number(records) + " WHERE tbl = '" + table + "' AND counted = changes - 1; COMMIT";
+        const auto start = Clock::now();
+        PGresult* result = db::libpq().PQexec(m_conn, sql.constData());
+        const double ms = msSince(start);
+        const bool ok = db::libpq().PQresultStatus(result) == PGRES_COMMAND_OK;
+        db::libpq().PQclear(result);
+        if (!ok)
+            throw Failure("the server's floor failed: " + sql.toStdString());
+        return ms;
+    }
+
+private:
+    PGconn* m_conn;
+};
+
 class WindowBench {
 public:
-    WindowBench(const QString& folder, Size size, int runs, bool withFloor, platform::RecordingServices& services)
-        : m_path(db::databasePath(folder)), m_size(size), m_runs(runs), m_large(size.objects > kSmall.objects),
-          m_services(services)
+    // `location`: the folder of the collection file, or a server's address.
+    WindowBench(const QString& location, Size size, int runs, bool timing, platform::RecordingServices& services)
+        : m_path(db::isServerAddress(location) ? location : db::databasePath(location)), m_size(size), m_runs(runs),
+          m_large(size.objects > kSmall.objects), m_timing(timing), m_services(services)
     {
-        if (withFloor)
+        if (timing && !db::isServerAddress(location))
             m_floor.emplace(m_path);
+        if (timing && db::isServerAddress(location))
+            m_serverFloor.emplace(location);
     }
 
     ~WindowBench() { closeWindows(); }
@@ -486,9 +536,14 @@ private:
     void add(const QString& name, Target target, const Times& window, const std::vector<double>& raw)
     {
         // The memory run's timings are not figures: nothing else ran beside them.
-        if (!m_floor)
+        if (!m_timing)
             return;
         Figure f{name, median(window.wall), median(window.cpu), median(raw), targetMs(target, m_large)};
+        if (m_serverFloor && !raw.empty()) {
+            // A lend or a save on a server.
+            f.target = targetMs(Target::Frame, m_large);
+            f.unit = QStringLiteral("ms cpu");
+        }
         print(QStringLiteral("  ") + f.line());
         m_figures.push_back(f);
     }
@@ -497,7 +552,7 @@ private:
     // far, and how much of it SQLite holds (page caches, statements).
     void showMemory(const char* step) const
     {
-        if (!m_floor)
+        if (!m_timing)
             print(QStringLiteral("    after %1: resident %2 MB, peak %3 MB; SQLite holds %4 MB (at most %5 MB)")
                       .arg(QLatin1String(step))
                       .arg(memoryMb("VmRSS:"), 0, 'f', 1)
@@ -514,8 +569,10 @@ private:
 
     // Runs the step m_runs times, each after its untimed setup, with its raw
     // floor next to it (alternating which goes first); records the medians.
+    // On a server the floor is `serverFloor`'s time, where there is one.
     void measure(const QString& name, Target target, const std::function<void(int)>& setup,
-                 const std::function<void(int)>& step, const std::function<void(int)>& floor)
+                 const std::function<void(int)>& step, const std::function<void(int)>& floor,
+                 const std::function<double(int)>& serverFloor = {})
     {
         Times window;
         std::vector<double> raw;
@@ -528,6 +585,8 @@ private:
             const auto floorStep = [&] {
                 if (m_floor && floor)
                     raw.push_back(elapsedMs([&] { floor(rep); }));
+                if (m_serverFloor && serverFloor)
+                    raw.push_back(serverFloor(rep));
             };
             if (rep % 2 == 0) {
                 windowStep();
@@ -881,6 +940,13 @@ private:
                     },
                     "empréstimos", +1);
                 m_floor->showLoansOf(kFloorLoanCode);
+            },
+            [&](int) {
+                return m_serverFloor->commit("INSERT INTO \"empréstimos\" (codobjeto, \"Nome\", \"Data\", \"Entregue\") "
+                                             "VALUES ('" + QByteArray::fromStdString(floorCode) + "', '"
+                                                 + kBorrower.toUtf8() + "', '" + QByteArray::fromStdString(today)
+                                                 + "', 'Não')",
+                                             "empréstimos", +1);
             });
         require(m_form->Txtcod->text() == code && m_form->Text2->text() == QStringLiteral("Não"),
                 QStringLiteral("the catalogue shows the object lent"));
@@ -888,6 +954,10 @@ private:
             require(loansOf(code) == before + 1, QStringLiteral("the loan was stored"));
             m_floor->commit(m_floor->deleteLoansOfCode, [&](RawRun& r) { r.bind(1, floorKey); }, "empréstimos", -1);
         }
+        if (m_serverFloor)
+            m_serverFloor->commit("DELETE FROM \"empréstimos\" WHERE codobjeto_chave = '"
+                                      + QByteArray::fromStdString(floorKey) + "'",
+                                  "empréstimos", -m_runs);
     }
 
     // "Editar", a letter typed at the end of the description, "Salvar"
@@ -911,7 +981,15 @@ private:
                     }) == 1 ? 2 : 1;
             },
             [&](int) { m_form->cmdSalvar->click(); },
-            [&](int rep) { m_floor->saveDescription(floorRow, "Objeto do piso " + std::to_string(rep)); });
+            [&](int rep) { m_floor->saveDescription(floorRow, "Objeto do piso " + std::to_string(rep)); },
+            [&](int rep) {
+                return m_serverFloor->commit("UPDATE objetos SET \"Descrição\" = 'Objeto do piso "
+                                                 + QByteArray::number(rep)
+                                                 + "' WHERE ondrel_id = (SELECT min(ondrel_id) FROM objetos WHERE "
+                                                   "cod_chave <> '"
+                                                 + db::foldText(code).toUtf8().replace('\'', "''") + "')",
+                                             "objetos", 0);
+            });
         require(objects().editMode() == db::EditMode::None, QStringLiteral("the edit was stored"));
         if (!m_floor)
             return;
@@ -933,8 +1011,10 @@ private:
     Size m_size;
     int m_runs;
     bool m_large;
+    bool m_timing;  // the timing run (else the memory run)
     platform::RecordingServices& m_services;
     std::optional<Floor> m_floor;
+    std::optional<ServerCommit> m_serverFloor;
     Frmobjetos* m_form = nullptr;
     std::vector<Figure> m_figures;
 };
@@ -951,6 +1031,8 @@ struct Options {
     int runs = kDefaultRuns;
     bool quick = false;
     QStringList only;  // steps to run alone (for profiling); no memory run then
+    bool file = true;    // the collection file
+    bool server = true;  // the collection on a PostgreSQL server
 };
 
 std::optional<Options> parseOptions(const QStringList& args)
@@ -976,6 +1058,11 @@ std::optional<Options> parseOptions(const QStringList& args)
             o.runs = args[++i].toInt(&ok);
             ok = ok && o.runs > 0;
             runsGiven = true;
+        } else if (a == u"--store" && hasValue) {
+            const QString store = args[++i];
+            o.file = store == u"file" || store == u"both";
+            o.server = store == u"server" || store == u"both";
+            ok = o.file || o.server;
         } else if (a == u"--only" && hasValue) {
             o.only = args[++i].split(u',');
             for (const QString& step : std::as_const(o.only))
@@ -1013,15 +1100,28 @@ void quietPlatformNotes(QtMsgType type, const QMessageLogContext& context, const
     std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
 }
 
-// Drives the windows on the collection in `folder`: every step timed against
-// its floor, or (memory run) every step without the floor, then the peak.
+// Drives the windows on the collection in `folder` (or at a server's
+// address): every step timed against its floor, or (memory run) every step
+// without the floor, then the peak.
 std::vector<Figure> driveWindows(bool timing, const QString& folder, Size size, int runs, const QStringList& only)
 {
     const QtMessageHandler previous = qInstallMessageHandler(quietPlatformNotes);
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
     platform::RecordingServices services;
     const platform::RecordingServices::Installed installed(services);
-    db::setPluginFolder(folder);
+    QTemporaryDir settings;
+    if (db::isServerAddress(folder)) {
+        // The windows take the server's collection as a user who chose it
+        // does: from the settings.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
+        db::Settings chosen;
+        chosen.setValue(QString::fromLatin1(db::kCollectionKey), folder);
+        if (!chosen.write().isEmpty())
+            throw Failure("cannot write the settings");
+        db::setPluginFolder(QString());
+    } else {
+        db::setPluginFolder(folder);
+    }
     // The windows reach each other as in the plug-in.
     plugin::installWindowLinks();
 
@@ -1048,21 +1148,104 @@ std::vector<Figure> driveWindows(bool timing, const QString& folder, Size size, 
     return figures;
 }
 
-// Runs one size on a fresh copy of its collection, in a child process of its
-// own or, for a run of chosen steps, in this one (so that a profiler started
-// on this process sees them); returns the figures.
+// The revision of the collection's tables, indexes and triggers on a server,
+// as the benchmark keeps its loaded copies.
+constexpr int kServerFormat = 3;
+
+// The server the benchmark starts, durable, and a fresh copy of a collection
+// on it.
+class BenchServer {
+public:
+    // `quick`: its data in a temporary folder; else in a folder kept beside
+    // the cache, where the loaded collections stay for the next run.
+    explicit BenchServer(bool quick) : m_server(true, quick ? QString() : dataFolder())
+    {
+        if (!m_server.failure().isEmpty())
+            throw Failure("the PostgreSQL server did not start: " + utf8(m_server.failure()));
+        // Copies loaded in an earlier format go.
+        QStringList earlier;
+        m_server.run(m_server.address(QStringLiteral("postgres")),
+                     "SELECT datname FROM pg_database WHERE datname LIKE 'bench%' AND datname NOT LIKE 'bench"
+                         + QByteArray::number(kServerFormat) + "\\_%'",
+                     &earlier);
+        for (const QString& name : std::as_const(earlier))
+            run("DROP DATABASE " + name.toUtf8());
+    }
+
+    // A work database holding the collection of that size (the cached
+    // `file`, loaded once into a database kept on the server).
+    QString freshCopy(const QString& file, Size size)
+    {
+        // Named after the server's format of the collection: a later format
+        // loads anew.
+        const QString kept = QStringLiteral("bench%1_%2_%3").arg(kServerFormat).arg(size.objects).arg(size.loans);
+        QStringList found;
+        m_server.run(m_server.address(QStringLiteral("postgres")),
+                     "SELECT datname FROM pg_database WHERE datname = '" + kept.toUtf8() + "'", &found);
+        if (found.isEmpty() || db::Database::check(m_server.address(kept), QString()).problem != db::FileProblem::None) {
+            print(QStringLiteral("loading %1 into the server (once)...").arg(file));
+            run("DROP DATABASE IF EXISTS " + kept.toUtf8());
+            run("CREATE DATABASE " + kept.toUtf8());
+            QElapsedTimer took;
+            took.start();
+            db::Database::copyToServer(file, QString::fromLatin1(db::kConnectString), m_server.address(kept));
+            run("VACUUM ANALYZE", kept);
+            print(QStringLiteral("loaded in %1 s").arg(double(took.elapsed()) / 1000.0, 0, 'f', 1));
+        }
+        run("DROP DATABASE IF EXISTS work");
+        run("CREATE DATABASE work TEMPLATE " + kept.toUtf8());
+        run("CHECKPOINT");
+        return m_server.address(QStringLiteral("work"));
+    }
+    void dropCopy() { run("DROP DATABASE IF EXISTS work"); }
+
+private:
+    // Beside the cache, where the server's user may reach it (a root's home
+    // folder it may not).
+    static QString dataFolder()
+    {
+        return ::geteuid() == 0 ? QStringLiteral("/var/tmp/ondrel-bench-postgresql")
+                                : cacheFolder() + QStringLiteral("/postgresql");
+    }
+    void run(const QByteArray& sql, const QString& database = QStringLiteral("postgres"))
+    {
+        const QString error = m_server.run(m_server.address(database), sql);
+        if (!error.isEmpty())
+            throw Failure(utf8(QStringLiteral("the server refused %1: %2").arg(QString::fromUtf8(sql), error)));
+    }
+
+    testutil::PgServer m_server;
+};
+
+// Runs one size on a fresh copy of its collection (a file in `work`, or a
+// database of `server`), in a child process of its own or, for a run of
+// chosen steps, in this one (so that a profiler started on this process sees
+// them); returns the figures.
 std::vector<Figure> runSize(const QString& mode, const QString& collection, const QString& work, Size size, int runs,
-                            const QStringList& only = {})
+                            const QStringList& only = {}, BenchServer* server = nullptr)
 {
     const QString copy = db::databasePath(work);
-    removeDatabase(copy);
-    // On the disk before the run, so that no commit timed pays for the copy.
-    QFile copied(copy);
-    if (!QFile::copy(collection, copy) || !copied.open(QIODevice::ReadWrite) || ::fsync(copied.handle()) != 0)
-        throw Failure(utf8(QStringLiteral("could not copy %1 to %2").arg(collection, copy)));
-    copied.close();
+    QString location = work;
+    if (server) {
+        location = server->freshCopy(collection, size);
+    } else {
+        removeDatabase(copy);
+        // On the disk before the run, so that no commit timed pays for the copy.
+        QFile copied(copy);
+        if (!QFile::copy(collection, copy) || !copied.open(QIODevice::ReadWrite) || ::fsync(copied.handle()) != 0)
+            throw Failure(utf8(QStringLiteral("could not copy %1 to %2").arg(collection, copy)));
+        copied.close();
+    }
+    struct DropCopy {
+        BenchServer* server;
+        ~DropCopy()
+        {
+            if (server)
+                server->dropCopy();
+        }
+    } dropCopy{server};
     if (!only.isEmpty()) {
-        const std::vector<Figure> figures = driveWindows(mode == u"time", work, size, runs, only);
+        const std::vector<Figure> figures = driveWindows(mode == u"time", location, size, runs, only);
         removeDatabase(copy);
         return figures;
     }
@@ -1070,7 +1253,7 @@ std::vector<Figure> runSize(const QString& mode, const QString& collection, cons
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--windows-child"), mode, work, QString::number(size.objects),
+                {QStringLiteral("--windows-child"), mode, location, QString::number(size.objects),
                  QString::number(size.loans), QString::number(runs), results, only.join(u',')});
     const bool finished = child.waitForFinished(-1);
     removeDatabase(copy);
@@ -1090,29 +1273,40 @@ QString sizeName(Size size)
     return QStringLiteral("%1 objects / %2 loans").arg(grouped(size.objects), grouped(size.loans));
 }
 
-void printSummary(const std::vector<Size>& sizes, const std::vector<std::vector<Figure>>& results)
+// One column of the summary: a size on a store, and its figures.
+struct Column {
+    QString label;
+    std::vector<Figure> figures;
+};
+
+void printSummary(const std::vector<Column>& columns)
 {
     print(QStringLiteral("\nsummary (median wall-clock time, of which cpu this process's own, raw the floor; "
                          "[target], * over target)"));
+    constexpr int kWidth = 36;
     QString header = QStringLiteral("%1").arg(QString(), -36);
-    for (Size size : sizes)
-        header += QStringLiteral("%1").arg(grouped(size.objects) + u'/' + grouped(size.loans), -42);
+    for (const Column& c : columns)
+        header += QStringLiteral("%1").arg(c.label, -kWidth);
     print(header);
     int missed = 0;
-    for (size_t row = 0; row < results.front().size(); ++row) {
-        QString line = QStringLiteral("%1").arg(results.front()[row].name.left(35), -36);
-        for (const std::vector<Figure>& figures : results) {
-            if (row >= figures.size())
+    for (size_t row = 0; row < columns.front().figures.size(); ++row) {
+        QString line = QStringLiteral("%1").arg(columns.front().figures[row].name.left(35), -36);
+        for (const Column& c : columns) {
+            // Each store's own rows, matched by name.
+            const auto f = std::find_if(c.figures.cbegin(), c.figures.cend(),
+                                        [&](const Figure& g) { return g.name == columns.front().figures[row].name; });
+            if (f == c.figures.cend()) {
+                line += QStringLiteral("%1").arg(QStringLiteral("-"), -kWidth);
                 continue;
-            const Figure& f = figures[row];
-            QString cell = f.text();
-            if (f.target >= 0)
-                cell += QStringLiteral(" [%1]").arg(f.target);
-            if (f.over()) {
+            }
+            QString cell = f->text();
+            if (f->target >= 0)
+                cell += QStringLiteral(" [%1%2]").arg(f->target).arg(f->unit == u"ms cpu" ? QStringLiteral(" cpu") : QString());
+            if (f->over()) {
                 cell += u'*';
                 ++missed;
             }
-            line += QStringLiteral("%1").arg(cell, -42);
+            line += QStringLiteral("%1").arg(cell, -kWidth);
         }
         print(line);
     }
@@ -1125,13 +1319,17 @@ int runWindowBenchmark(const QStringList& arguments)
 {
     const std::optional<Options> options = parseOptions(arguments);
     if (!options) {
-        std::fprintf(stderr, "usage: ondrel-bench --windows [--objects N --loans M] [--runs N] [--quick] [--only STEPS]\n"
+        std::fprintf(stderr, "usage: ondrel-bench --windows [--objects N --loans M] [--runs N] [--quick] [--only STEPS] "
+                             "[--store file|server|both]\n"
                              "       STEPS: a comma-separated list of %s\n",
                      qPrintable(kSteps.join(u',')));
         return 2;
     }
     QTemporaryDir scratch;  // --quick: the collection and the work copies
-    std::vector<std::vector<Figure>> results;
+    std::optional<BenchServer> server;
+    if (options->server)
+        server.emplace(options->quick);
+    std::vector<Column> results;
     for (const Size size : options->sizes) {
         QString collection;
         std::optional<QTemporaryDir> work;
@@ -1146,21 +1344,30 @@ int runWindowBenchmark(const QStringList& arguments)
         }
         if (!work->isValid())
             throw Failure("cannot create a work folder");
-        print(QStringLiteral("\n%1, median of %2 runs, on a copy of %3")
-                  .arg(sizeName(size))
-                  .arg(options->runs)
-                  .arg(collection));
-        std::vector<Figure> figures =
-            runSize(QStringLiteral("time"), collection, work->path(), size, options->runs, options->only);
-        if (options->only.isEmpty()) {
-            const std::vector<Figure> memory = runSize(QStringLiteral("memory"), collection, work->path(), size,
-                                                        std::min(options->runs, kMemoryRuns));
-            figures.insert(figures.end(), memory.begin(), memory.end());
+        // The file (no server), then the server.
+        std::vector<BenchServer*> stores;
+        if (options->file)
+            stores.push_back(nullptr);
+        if (server)
+            stores.push_back(&*server);
+        for (BenchServer* store : stores) {
+            const QString storeName = store ? QStringLiteral("server") : QStringLiteral("file");
+            print(QStringLiteral("\n%1, %2, median of %3 runs, on a copy of %4")
+                      .arg(sizeName(size), storeName)
+                      .arg(options->runs)
+                      .arg(collection));
+            std::vector<Figure> figures = runSize(QStringLiteral("time"), collection, work->path(), size,
+                                                  options->runs, options->only, store);
+            if (options->only.isEmpty()) {
+                const std::vector<Figure> memory = runSize(QStringLiteral("memory"), collection, work->path(), size,
+                                                            std::min(options->runs, kMemoryRuns), {}, store);
+                figures.insert(figures.end(), memory.begin(), memory.end());
+            }
+            results.push_back({grouped(size.objects) + u' ' + storeName, figures});
         }
-        results.push_back(figures);
     }
-    if (!options->quick && options->only.isEmpty())
-        printSummary(options->sizes, results);
+    if (!options->quick && options->only.isEmpty() && !results.empty())
+        printSummary(results);
     return 0;
 }
 

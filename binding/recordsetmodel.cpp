@@ -119,7 +119,9 @@ void RecordsetModel::showEarlierRows()
 
 bool RecordsetModel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_view && event->type() == QEvent::KeyPress) {
+    // The event's type first: the grid's own destruction sends events while
+    // it is no longer a QTableView, and reading the pointer then is undefined.
+    if (event->type() == QEvent::KeyPress && watched == m_view) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() == Qt::ControlModifier && (key->key() == Qt::Key_Home || key->key() == Qt::Key_End))
             return moveToEnd(key->key() == Qt::Key_End);

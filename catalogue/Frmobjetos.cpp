@@ -297,7 +297,7 @@ void Frmobjetos::Form_Load()
     m_loaded = true;
     skipFailing({
         [&] { services().setPointer(platform::Pointer::Hourglass); },
-        [&] { CaminhoBanco = db::collectionFile(); },
+        [&] { CaminhoBanco = db::collectionLocation(); },
         [&] { BancoDados = chrome::openCollection(CaminhoBanco); },
         [&] { TabObjetos = use(BancoDados).openRecordset(QStringLiteral("objetos"), db::RecordsetType::Dynaset); },
         [&] { Data1->setDatabaseName(CaminhoBanco); },

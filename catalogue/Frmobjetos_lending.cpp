@@ -8,11 +8,11 @@
 #include "collection/duedates.h"
 #include "collection/places.h"
 #include "collection/statements.h"
+#include "core/files.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "forms/formhelpers.h"
 #include "forms/guard.h"
-#include "platform/reportprinter.h"
 #include "platform/services.h"
 #include "widgets/picturebutton.h"
 
@@ -61,7 +61,7 @@ bool noteReminder(const QDate& day)
     if (!QDir().mkpath(db::userStateFolder()))
         return false;
     try {
-        platform::writeWhole(reminderFile(), [&](QIODevice& out) { out.write(day.toString(Qt::ISODate).toLatin1() + '\n'); });
+        files::writeWhole(reminderFile(), [&](QIODevice& out) { out.write(day.toString(Qt::ISODate).toLatin1() + '\n'); });
     } catch (const std::exception&) {
         return false;
     }

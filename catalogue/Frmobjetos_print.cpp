@@ -20,7 +20,7 @@ using platform::skipFailing;
 void Frmobjetos::mnuprint_Click()
 {
     skipFailing({
-        [&] { Report1->setDataFiles(0, db::collectionFile()); },
+        [&] { Report1->setDataFiles(0, db::collectionLocation()); },
         [&] {
             // An existing "Imprime" is printed as the order or search left it.
             if (!use(BancoDados).hasQueryDef(db::imprimeName()))

@@ -81,8 +81,8 @@ void exportListing(const QString& destination)
     const QString type = QFileInfo(destination).suffix().toLower();
     if (type != QLatin1String("csv") && type != QLatin1String("pdf"))
         throw std::runtime_error(QStringLiteral("O nome do arquivo deve terminar em .csv ou .pdf.").toStdString());
-    const QString collection = db::collectionFile();
-    if (!QFileInfo::exists(collection))
+    const QString collection = db::collectionLocation();
+    if (db::Database::check(collection, QString::fromLatin1(db::kConnectString)).problem == db::FileProblem::Missing)
         throw std::runtime_error(
             QStringLiteral("Não há coleção em \"%1\".").arg(collection).toStdString());
     ReportPrinter report;

@@ -3,6 +3,7 @@
 #include "collection/backup.h"
 #include "collection/collection.h"
 #include "core/values.h"
+#include "database/address.h"
 #include "database/connection.h"
 #include "database/database.h"
 #include "import/importerror.h"
@@ -32,15 +33,19 @@ bool offerCopy(const QString& path, db::FileProblem problem, const QString& told
 {
     if (problem != db::FileProblem::Damaged && problem != db::FileProblem::NotACollection)
         return false;
+    if (!db::copiesServe(path))
+        return false;
     if (db::Connection::anyOpenOn(path))
         return false;  // a window of this run still reads the file
-    const std::optional<db::BackupCopy> copy = db::newestGoodCopy(db::backupFolder());
+    // Only a copy of this very collection: never another one's.
+    const std::optional<db::BackupCopy> copy = db::newestGoodCopyOf(path);
     if (!copy)
         return false;
+    const QString whose = QDir::toNativeSeparators(copy->copiedFrom.isEmpty() ? path : copy->copiedFrom);
     const QString offer = told
-        + QStringLiteral("\n\nHá uma cópia de segurança desta coleção, feita em %1. Deseja restaurá-la em vez "
-                         "disso? O arquivo atual será guardado na mesma pasta, com a data de hoje no nome.")
-              .arg(shownTime(copy->taken));
+        + QStringLiteral("\n\nHá uma cópia de segurança desta coleção (\"%2\"), feita em %1. Deseja restaurá-la em "
+                         "vez disso? O arquivo atual será guardado na mesma pasta, com a data de hoje no nome.")
+              .arg(shownTime(copy->taken), whose);
     platform::Services& desktop = platform::services();
     if (desktop.msgBox(offer, platform::YesNo, platform::Exclamation) != platform::ResultYes)
         return true;
@@ -103,7 +108,7 @@ std::shared_ptr<db::Database> openCollection(const QString& path)
         static QSet<QString> told;
         const db::FileProblem problem = db::problemOf(error);
         const QString text = db::describeProblem(path, problem);
-        const QString key = QFileInfo(path).absoluteFilePath();
+        const QString key = db::locationKey(path);
         if (!text.isEmpty() && !told.contains(key)) {
             told.insert(key);
             std::shared_ptr<db::Database> restored;

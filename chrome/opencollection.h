@@ -1,6 +1,7 @@
 #pragma once
 
-// How every window opens the collection file and says once why it cannot.
+// How every window opens the collection (its file, or its database on a
+// server) and says once why it cannot.
 #include <QString>
 
 #include <memory>
@@ -13,7 +14,8 @@ namespace ondrel::chrome {
 
 // Opens the collection for a window. The first window of the run that finds
 // the file unusable (not a collection, a wrong password, damaged, unreadable,
-// locked) says so once, naming the file; a missing file stays silent, and
+// locked; a server that cannot be reached) says so once, naming the file or
+// the server's address (never its password); a missing file stays silent, and
 // the windows open empty as without a file. A damaged file comes with the
 // offer of the newest good copy of the backup folder: restored, the window
 // opens it. A collection in the Jet format comes with the offer to convert

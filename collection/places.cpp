@@ -1,6 +1,7 @@
 #include "places.h"
 
 #include "collection.h"
+#include "settings.h"
 #include "database/database.h"
 #include "database/engineerror.h"
 
@@ -67,6 +68,16 @@ QString collectionFile(Build build)
     if (build == Build::Installed && namedFolder().isEmpty())
         return databasePath(userDataFolder());
     return databasePath(pluginFolder());
+}
+
+QString collectionLocation()
+{
+    if (namedFolder().isEmpty()) {
+        const QString server = Settings::read().value(QString::fromLatin1(kCollectionKey));
+        if (!server.isEmpty())
+            return server;
+    }
+    return collectionFile();
 }
 
 QString readOnlyFilesFolder(Build build)

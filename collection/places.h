@@ -40,6 +40,12 @@ QString userStateFolder();
 // the person's data folder (installed build).
 QString collectionFile(Build build = thisBuild());
 
+// The collection every window and command opens: the database on a
+// PostgreSQL server this user chose (ondrel --use-collection, kept in the
+// settings file, settings.h), or else collectionFile(). A plug-in folder
+// named on the command line holds its own collection file in every case.
+QString collectionLocation();
+
 // The folder of objetos.rpt, the help pages and alarme.wav: the plug-in
 // folder (tree build), or the package's shared folder (installed build).
 QString readOnlyFilesFolder(Build build = thisBuild());

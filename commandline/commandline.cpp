@@ -142,7 +142,8 @@ std::optional<Invocation> CommandLine::parse(const QStringList& arguments)
         if (option->check) {
             const QString why = option->check(value);
             if (!why.isEmpty()) {
-                m_error = QStringLiteral("valor inválido para %1: \"%2\". %3").arg(dashed(name), value, why);
+                m_error = QStringLiteral("valor inválido para %1: \"%2\". %3")
+                              .arg(dashed(name), option->shown ? option->shown(value) : value, why);
                 return std::nullopt;
             }
         }

@@ -32,6 +32,9 @@ struct Option {
     QString argumentName;       // a command: the name of its one optional argument, if it takes one
     // Checks a given value; returns why it is refused (Portuguese) or nothing.
     std::function<QString(const QString& value)> check;
+    // How a refusal shows a given value (a secret left out); as given when
+    // empty.
+    std::function<QString(const QString& value)> shown = {};
 };
 
 struct Invocation {

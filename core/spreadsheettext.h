@@ -9,6 +9,12 @@
 
 namespace ondrel::db {
 
+// A text column's value as the export writes it for a spreadsheet: a
+// leading apostrophe before a text the sheet would run as a formula or that
+// starts with an apostrophe. Amounts never go through it: a negative value
+// stays a number.
+QString spreadsheetText(const QString& text);
+
 // A text read from a spreadsheet: one leading apostrophe removed when a
 // character the export guards follows it; any other text as it is.
 QString textFromSpreadsheet(const QString& text);

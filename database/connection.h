@@ -1,87 +1,126 @@
 #pragma once
 
+// The store beneath the engine: one interface, a driver per store. The
+// collection file is an SQLite database (sqlitestore.h); a collection shared
+// by several computers lives on a PostgreSQL server (pgstore.h). Everything
+// above these classes — the dialect's parser, record sets, stored queries,
+// the tallies — is written once, against Connection, Statement and SqlFlavor.
 #include "statement.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <memory>
-
-struct sqlite3;
 
 namespace ondrel::db {
 
-// Throws the EngineError that matches an SQLite result code.
-[[noreturn]] void throwSqliteError(sqlite3* db, int rc, const QByteArray& sql = QByteArray());
+class Schema;
+class SqlFlavor;
+struct TableInfo;
 
 // How long a store waits for another program's lock before it reports it.
 inline constexpr int kStoreWaitMs = 1500;
 
-// Owns one sqlite3 handle: opening without ever creating a file, the run-time
-// functions of the dialect (fold, like), a cache of prepared statements and
-// short transactions.
+// One open handle on a collection store: statements (prepared once and kept),
+// short transactions, the waits for another writer's lock, and what a store
+// holds besides the records (its DDL and how it describes itself). Every
+// failure is an EngineError with the engine's number and a Portuguese text.
 class Connection {
 public:
-    // ReadOnly opens the file as immutable: SQLite creates no -wal or -shm
-    // beside it and writes nothing.
-    enum class Mode { OpenExisting, CreateNew, ReadOnly };
-    // `shownPath` is the file the messages name (the collection, also when a
-    // private copy of it is what is opened).
-    Connection(const QString& path, Mode mode, const QString& shownPath = QString());
-    ~Connection();
+    Connection();
+    virtual ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    sqlite3* handle() const { return m_db; }
-    const QString& path() const { return m_path; }
+    // The collection as the messages name it: a file's path, or a server's
+    // address without its password.
+    virtual QString shownName() const = 0;
+    // How this store writes what differs between the stores.
+    virtual const SqlFlavor& flavor() const = 0;
 
-    void exec(const QString& sql);
+    // A statement (or several) run at once, its rows ignored.
+    virtual void exec(const QString& sql) = 0;
     // A prepared statement kept for the connection's life; always use it
     // through a ScopedRun.
-    Statement& cached(const QByteArray& sql);
-
-    qint64 lastInsertRowId() const;
-    int changes() const;  // rows changed by the last statement
+    virtual Statement& cached(const QByteArray& sql) = 0;
+    // A statement prepared for one use.
+    virtual std::unique_ptr<Statement> prepare(const QByteArray& sql) = 0;
+    // Rows changed by the last statement.
+    virtual int changes() const = 0;
+    // The row id of the record the last INSERT added, where the flavor's
+    // returningRowId() is empty.
+    virtual qint64 lastInsertRowId() const = 0;
     // Differs from an earlier value once this handle has written rows or
     // another handle has committed since.
-    QPair<qint64, qint64> fileVersion();
+    virtual QPair<qint64, qint64> fileVersion() = 0;
+    // A number that changes whenever the store's tables, indexes or triggers
+    // change.
+    virtual qint64 schemaVersion() = 0;
+
     // Records written into a table through this handle (an empty name: a
     // native statement, which counts for every table): with the other
-    // handles' commits, what tells a file without the change ledger that a
+    // handles' commits, what tells a store without the change ledger that a
     // table may have changed.
     void noteWrite(const QString& table);
     qint64 writesTo(const QString& table) const;
 
-    // How long a write waits for another writer's lock.
-    void setLockWait(int milliseconds);
+    // Transactions (see Transaction). A store waits up to kStoreWaitMs for
+    // another writer; NoWait gives up at once with ErrLocked.
+    enum class Wait { Store, NoWait };
+    virtual void begin(Wait wait) = 0;
+    virtual void commit() = 0;
+    virtual void rollback() noexcept = 0;
+    // Whether a transaction is open on the handle.
+    virtual bool inTransaction() const = 0;
+    // Reads that must see one state of the store (a count and the version
+    // it was taken at), when no transaction is open.
+    virtual void beginSnapshot() = 0;
+    virtual void endSnapshot() noexcept = 0;
+    // The commits of derived data (the stored queries, the kept counts) skip
+    // waiting for the disk while `relaxed`: they stay atomic, and the next
+    // record's commit makes them durable too.
+    virtual void relaxCommits(bool relaxed) = 0;
 
-    // Copies the journal into the file, only if that can be done at once,
-    // and closes the handle (later calls fail with ErrClosed). Used on every
-    // end of the process.
-    void checkpointAndClose();
+    // Widens the page cache to `kilobytes` for a long write; returns what
+    // restoreCache() takes back (0: nothing to restore).
+    virtual qint64 widenCache(qint64 kilobytes) = 0;
+    virtual void restoreCache(qint64 previous) = 0;
+
+    // What the store holds besides the records.
+    virtual bool hasSchemaObject(const QString& name) = 0;
+    virtual QStringList columnsOf(const QString& table) = 0;
+    // The folded names of the columns that lead an index of the table.
+    virtual QStringList leadingIndexColumns(const TableInfo& table) = 0;
+    // Creates the tables, indexes, triggers and metadata of a new collection.
+    virtual void createSchema(const Schema& schema) = 0;
+
+    // Ends the handle: a file's journal copied into it where that can be
+    // done at once. Later calls fail with ErrClosed. Used on every end of the
+    // process.
+    virtual void checkpointAndClose() = 0;
     // Every connection of the process, checkpointed and closed. Connections
     // of other threads must be gone first.
     static void checkpointAndCloseAll();
     // Whether a connection of the process is open on that file.
     static bool anyOpenOn(const QString& path);
 
-private:
-    void checkOpen() const;
+protected:
+    [[noreturn]] static void closed();
 
-    sqlite3* m_db = nullptr;
-    QString m_path;
-    QHash<QByteArray, std::shared_ptr<Statement>> m_cache;
+private:
     QHash<QString, qint64> m_writes;
     qint64 m_nativeWrites = 0;
 };
 
-// Begin IMMEDIATE ... commit, rolled back when the scope is left by an
-// exception. Never outlives one call into the layer. A record's transaction
-// waits up to kStoreWaitMs for another writer; NoWait gives up at once.
+// A transaction, committed by commit() and rolled back when the scope is
+// left by an exception. Never outlives one call into the layer. A record's
+// transaction waits up to kStoreWaitMs for another writer; NoWait gives up at
+// once.
 class Transaction {
 public:
-    enum class Wait { Store, NoWait };
+    using Wait = Connection::Wait;
     explicit Transaction(Connection& connection, Wait wait = Wait::Store);
     ~Transaction();
     Transaction(const Transaction&) = delete;

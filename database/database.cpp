@@ -2,10 +2,17 @@
 
 #include "connection.h"
 #include "dialect.h"
+#include "flavor.h"
 #include "filework.h"
 #include "record.h"
+#include "core/values.h"
 #include "recordsetimpl.h"
+#include "address.h"
+#include "pgstore.h"
 #include "schema.h"
+#include "sqlitestore.h"
+
+#include "core/files.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -15,12 +22,14 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <sqlite3.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <mutex>
 #include <signal.h>
 #include <sys/resource.h>
 #include <thread>
@@ -51,21 +60,18 @@ QString passwordFromConnect(const QString& connect)
     return QString();
 }
 
-QString metaValue(Connection& c, const QString& key)
-{
-    Statement& st = c.cached("SELECT value FROM ondrel_meta WHERE key = ?");
-    ScopedRun run(st);
-    run->bindText(1, key);
-    return run->step() ? run->columnText(0) : QString();
-}
+// The notes of the collection's own values (Database::collectionValue)
+// begin with it: a file copied to a server takes them along.
+constexpr char kValueNote[] = "valor:";
 
-void setMetaValue(Connection& c, const QString& key, const QString& value)
+// Noted in a server's collection until its creation has filled it.
+constexpr const char* kIncomplete = "incompleta";
+
+// The server collections this process is creating.
+QSet<QString>& buildingOnServer()
 {
-    Statement& st = c.cached("INSERT OR REPLACE INTO ondrel_meta (key, value) VALUES (?, ?)");
-    ScopedRun run(st);
-    run->bindText(1, key);
-    run->bindText(2, value);
-    run->step();
+    static QSet<QString> addresses;
+    return addresses;
 }
 
 [[noreturn]] void notACollection(const QString& path)
@@ -89,18 +95,24 @@ void configure(Connection& c, bool readOnly)
     c.exec(QStringLiteral("PRAGMA cache_size=-16000"));
 }
 
-// One key per file, however its path is spelled.
+// One key per file, however its path is spelled; a server's address as it
+// is.
 QString fileKey(const QString& path)
 {
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    return locationKey(path);
 }
 
-QSet<QString>& forcedReadOnly()
+// The paths tests force read-only, read by the index build's and the day's
+// copy's threads too.
+struct ForcedReadOnly {
+    std::mutex mutex;
+    QSet<QString> paths;
+};
+
+ForcedReadOnly& forcedReadOnly()
 {
-    static QSet<QString> paths;
-    return paths;
+    static ForcedReadOnly forced;
+    return forced;
 }
 
 // Stored queries kept in memory for the run, by file and folded name; an
@@ -135,8 +147,13 @@ bool journalWritable(const QString& path)
 
 bool writableHere(const QString& path)
 {
-    if (forcedReadOnly().contains(fileKey(path)))
-        return false;
+    const QString key = fileKey(path);
+    {
+        ForcedReadOnly& forced = forcedReadOnly();
+        const std::lock_guard lock(forced.mutex);
+        if (forced.paths.contains(key))
+            return false;
+    }
     return canWrite(path) && canWrite(QFileInfo(path).absolutePath()) && journalWritable(path);
 }
 
@@ -147,11 +164,11 @@ bool writableHere(const QString& path)
 // does not wait on the disk. Records themselves are always written with FULL.
 class StoredQueryWrite {
 public:
-    explicit StoredQueryWrite(Connection& c) : m_c(c) { m_c.exec(QStringLiteral("PRAGMA synchronous=NORMAL")); }
+    explicit StoredQueryWrite(Connection& c) : m_c(c) { m_c.relaxCommits(true); }
     ~StoredQueryWrite()
     {
         try {
-            m_c.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+            m_c.relaxCommits(false);
         } catch (const EngineError&) {
             // Left at NORMAL the handle is still safe from a killed process.
         }
@@ -173,13 +190,6 @@ private:
     throw EngineError(ErrGeneric, QStringLiteral("Estouro de capacidade."));
 }
 
-qint64 pragmaValue(Connection& c, const char* pragma)
-{
-    Statement& st = c.cached(QByteArray("PRAGMA ") + pragma);
-    ScopedRun run(st);
-    return run->step() ? run->columnInt(0) : 0;
-}
-
 // A table's records and the sum of its currency field (none when past the
 // currency range), from one pass over the table.
 struct Counted {
@@ -191,6 +201,19 @@ Counted countPass(Connection& c, const TableInfo& table)
 {
     Counted counted;
     const FieldInfo* currency = table.currencyField();
+    if (const QByteArray sql = c.flavor().countAndTotal(table, currency); !sql.isEmpty()) {
+        // The store adds exactly and says whether the sum fits.
+        Statement& st = c.cached(sql);
+        ScopedRun run(st);
+        if (run->step()) {
+            counted.records = run->columnInt(0);
+            if (currency && run->columnInt(2) != 1)
+                counted.total = std::nullopt;
+            else
+                counted.total = currency && !run->isNull(1) ? run->columnMoney(1) : 0;
+        }
+        return counted;
+    }
     if (!currency) {
         Statement& st = c.cached("SELECT count(*) FROM " + table.sqlName());
         ScopedRun run(st);
@@ -214,8 +237,8 @@ Counted countPass(Connection& c, const TableInfo& table)
 // its changes (a file without the ledger: they never did).
 bool keyedNow(Connection& c, const QString& table)
 {
-    Statement st(c.handle(), "SELECT keyed = changes FROM ondrel_changes WHERE tbl = ?");
-    ScopedRun run(st);
+    const std::unique_ptr<Statement> st = c.prepare("SELECT keyed = changes FROM ondrel_changes WHERE tbl = ?");
+    ScopedRun run(*st);
     run->bindText(1, table);
     return run->step() && !run->isNull(0) && run->columnInt(0) == 1;
 }
@@ -261,24 +284,85 @@ qint64 blocksSum(Connection& c, const TableInfo& table)
 // Notes in the ledger that the table's keys, count and total match it now.
 void stampTable(Connection& c, const TableInfo& table, const Counted& counted)
 {
-    Statement st(c.handle(), "UPDATE ondrel_changes SET keyed = changes, counted = changes, records = ?, total = ? "
-                             "WHERE tbl = ?");
-    ScopedRun run(st);
+    const std::unique_ptr<Statement> st =
+        c.prepare("UPDATE ondrel_changes SET keyed = changes, counted = changes, records = ?, total = ? WHERE tbl = ?");
+    ScopedRun run(*st);
     run->bindInt(1, counted.records);
     run->bind(2, counted.total ? QVariant(*counted.total) : QVariant());
     run->bindText(3, table.name);
     run->step();
 }
 
+// A collection without an identity (of an earlier format) gets one, when
+// its file can be written at once; otherwise at a later open.
+void giveIdentity(Connection& c)
+{
+    if (!fileNote(c, kIdentityNote).isEmpty())
+        return;
+    try {
+        Transaction tx(c, Transaction::Wait::NoWait);
+        if (fileNote(c, kIdentityNote).isEmpty())
+            setFileNote(c, kIdentityNote, newIdentity());
+        tx.commit();
+    } catch (const EngineError&) {
+        // Locked or read-only after all: tried again at the next open.
+    }
+}
+
+// A journal beside the place a new file takes would be read into it at its
+// first open: the file of that name it belongs to may be gone, or may be a
+// file another program has just created there. It is never removed; the
+// creation is refused.
+void refuseLeftJournal(const QString& path)
+{
+    for (const char* suffix : {"-wal", "-journal"}) {
+        const QString journal = path + QLatin1String(suffix);
+        if (QFileInfo::exists(journal) || QFileInfo(journal).isSymLink())
+            throw EngineError(ErrGeneric, QStringLiteral("Não foi possível criar a coleção \"%1\": há ao lado dela o "
+                                                         "diário \"%2\" de outro arquivo com esse nome. Apague-o, se "
+                                                         "não for mais usado, ou escolha outro nome.")
+                                              .arg(path, journal));
+    }
+}
+
 }  // namespace
+
+QString fileNote(Connection& c, const QString& key)
+{
+    Statement& st = c.cached("SELECT value FROM ondrel_meta WHERE key = ?");
+    ScopedRun run(st);
+    run->bindText(1, key);
+    return run->step() ? run->columnText(0) : QString();
+}
+
+void setFileNote(Connection& c, const QString& key, const QString& value)
+{
+    Statement& st = c.cached(kSetMeta);
+    ScopedRun run(st);
+    run->bindText(1, key);
+    run->bindText(2, value);
+    run->step();
+}
+
+QString newIdentity()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
 
 void syncPath(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    // A folder's sync is only asked for (some file systems refuse it); a
+    // file whose data does not reach the disk is a failed write.
+    const bool synced = ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!synced && !QFileInfo(path).isDir())
+        throw EngineError(ErrGeneric, QStringLiteral("Nada foi gravado em \"%1\": %2.")
+                                          .arg(path, files::reasonFor(error, path, files::Access::Write)));
 }
 
 QString buildingName(const QString& path)
@@ -310,14 +394,19 @@ void removeAbandonedBuilds(const QString& path)
     }
 }
 
-bool linkIntoPlace(const QString& building, const QString& path)
+bool linkIntoPlace(const QString& building, const QString& path, int* error)
 {
-    // A link never replaces a file that appeared meanwhile.
+    // A link never replaces a file that appeared meanwhile. A file system
+    // without links (a FAT memory stick) gets a rename.
     const QByteArray from = QFile::encodeName(building);
     const QByteArray to = QFile::encodeName(path);
     if (::link(from.constData(), to.constData()) != 0) {
-        if (errno == EEXIST || QFileInfo::exists(path) || ::rename(from.constData(), to.constData()) != 0)
+        const bool taken = errno == EEXIST || QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+        if (taken || ::rename(from.constData(), to.constData()) != 0) {
+            if (error)
+                *error = taken ? EEXIST : errno;
             return false;
+        }
     }
     removeBuilding(building);
     syncPath(QFileInfo(path).absolutePath());
@@ -326,8 +415,8 @@ bool linkIntoPlace(const QString& building, const QString& path)
 
 void checkIntegrity(Connection& c, const QString& shownPath)
 {
-    Statement check(c.handle(), "PRAGMA integrity_check");
-    ScopedRun run(check);
+    const std::unique_ptr<Statement> check = c.prepare("PRAGMA integrity_check");
+    ScopedRun run(*check);
     if (!run->step() || run->columnText(0) != QLatin1String("ok"))
         throw EngineError(ErrDamaged, QStringLiteral("O arquivo da coleção \"%1\" está danificado.").arg(shownPath));
 }
@@ -351,8 +440,9 @@ Database::Database(OpenedFile opened)
       m_readOnly(opened.readOnly),
       m_connection(std::move(opened.connection)), m_schema(std::make_unique<Schema>(Schema::load(*m_connection))),
       m_translations(std::make_unique<TranslationCache>(*m_schema)),
-      m_schemaVersion(pragmaValue(*m_connection, "schema_version"))
+      m_schemaVersion(m_connection->schemaVersion())
 {
+    m_identity = fileNote(*m_connection, kIdentityNote);
     refreshFileState();
 }
 
@@ -360,15 +450,20 @@ Database::~Database() = default;
 
 Database::OpenedFile Database::openFile(const QString& path, const QString& connect, bool forceReadOnly)
 {
-    if (!QFileInfo(path).isFile())
+    if (!QFileInfo(path).isFile()) {
+        // Never opened: a FIFO would wait for a writer, a device be read.
+        const QString other = files::notAFile(path);
+        if (!other.isEmpty())
+            throw EngineError(ErrNotAFile, files::sentence(other));
         throw EngineError(ErrFileNotFound, QStringLiteral("Não foi possível encontrar o arquivo '%1'.").arg(path));
+    }
     if (::access(QFile::encodeName(path).constData(), R_OK) != 0)
         throw EngineError(ErrUnreadable, QStringLiteral("Sem permissão para ler o arquivo '%1'.").arg(path));
     OpenedFile opened;
     opened.path = path;
     opened.readOnly = forceReadOnly || !writableHere(path);
     if (!opened.readOnly) {
-        opened.connection = std::make_unique<Connection>(path, Connection::Mode::OpenExisting);
+        opened.connection = std::make_unique<SqliteConnection>(path, SqliteConnection::Mode::OpenExisting);
     } else {
         // Read-only: opened immutable, so nothing is created beside it. An
         // immutable open does not read the journal; changes still waiting in
@@ -381,21 +476,26 @@ Database::OpenedFile Database::openFile(const QString& path, const QString& conn
             if (copy->isValid() && QFile::copy(path, copied) && QFile::copy(journal, copied + QStringLiteral("-wal"))) {
                 QFile::setPermissions(copied, QFile::ReadOwner | QFile::WriteOwner);
                 QFile::setPermissions(copied + QStringLiteral("-wal"), QFile::ReadOwner | QFile::WriteOwner);
-                Connection(copied, Connection::Mode::OpenExisting, path).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+                SqliteConnection(copied, SqliteConnection::Mode::OpenExisting, path)
+                    .exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
                 target = copied;
                 opened.privateCopy = copy;
             }
         }
-        opened.connection = std::make_unique<Connection>(target, Connection::Mode::ReadOnly, path);
+        opened.connection = std::make_unique<SqliteConnection>(target, SqliteConnection::Mode::ReadOnly, path);
     }
     Connection& c = *opened.connection;
     QString tag, salt, hash;
     try {
-        tag = metaValue(c, "format");
-        salt = metaValue(c, "salt");
-        hash = metaValue(c, "password");
+        tag = fileNote(c, "format");
+        salt = fileNote(c, "salt");
+        hash = fileNote(c, "password");
     } catch (const EngineError& e) {
-        if (e.number() == ErrDamaged)
+        // A file that cannot be read now (the disk full, a read error) says
+        // so; it is not taken for another program's file.
+        const int code = e.storeCode() & 0xff;
+        if (e.number() == ErrDamaged || code == SQLITE_FULL || code == SQLITE_IOERR || code == SQLITE_NOMEM
+            || code == SQLITE_CANTOPEN)
             throw;
         notACollection(path);
     }
@@ -409,10 +509,12 @@ Database::OpenedFile Database::openFile(const QString& path, const QString& conn
 
 namespace {
 
-// A file made before a field of the format gains it when first opened for
-// writing: a column added is a change of the file's schema alone, done in a
-// moment whatever the number of records. Another writer holding the file
-// puts it off to a later open; until then the file works without it.
+// A collection made before a field of the format (a file, or one on a
+// server) gains it when first opened for writing: a column added is a change
+// of the tables' description alone, done in a moment whatever the number of
+// records. Another writer holding the collection puts it off to a later
+// open, and a file or a server user that may only read never gains it; the
+// collection works without it meanwhile.
 void addMissingFields(Connection& c)
 {
     if (!Schema::lacksFields(c))
@@ -430,20 +532,56 @@ void addMissingFields(Connection& c)
 
 }  // namespace
 
+Database::OpenedFile Database::openServer(const QString& address)
+{
+    OpenedFile opened;
+    opened.path = address.trimmed();
+    opened.connection = std::make_unique<PgConnection>(opened.path);
+    const QString shown = opened.connection->shownName();
+    // The server's own authentication stands for the file's password.
+    QString tag;
+    try {
+        tag = fileNote(*opened.connection, "format");
+    } catch (const EngineError& e) {
+        if (e.number() == ErrUnreachable)
+            throw;
+        notACollection(shown);
+    }
+    if (tag != QLatin1String(kFormatTag))
+        notACollection(shown);
+    // A collection still being filled is one only for the creation filling it.
+    if (!fileNote(*opened.connection, kIncomplete).isEmpty() && !buildingOnServer().contains(opened.path))
+        notACollection(shown);
+    return opened;
+}
+
 std::shared_ptr<Database> Database::open(const QString& path, const QString& connect)
 {
-    OpenedFile opened = openFile(path, connect, false);
-    if (!opened.readOnly)
+    if (isServerAddress(path)) {
+        OpenedFile opened = openServer(path);
         addMissingFields(*opened.connection);
+        return std::shared_ptr<Database>(new Database(std::move(opened)));
+    }
+    OpenedFile opened = openFile(path, connect, false);
+    if (!opened.readOnly) {
+        giveIdentity(*opened.connection);
+        addMissingFields(*opened.connection);
+    }
     return std::shared_ptr<Database>(new Database(std::move(opened)));
+}
+
+std::shared_ptr<Database> Database::read(const QString& path, const QString& connect)
+{
+    if (isServerAddress(path))
+        return std::shared_ptr<Database>(new Database(openServer(path)));
+    return std::shared_ptr<Database>(new Database(openFile(path, connect, false)));
 }
 
 FileCheck Database::check(const QString& path, const QString& connect, bool thorough)
 {
     FileCheck result;
     try {
-        // Opened as it is: a check changes nothing in the file.
-        const auto database = std::shared_ptr<Database>(new Database(openFile(path, connect, false)));
+        const auto database = read(path, connect);
         result.readOnly = database->readOnly();
         if (thorough)
             checkIntegrity(database->connection(), path);
@@ -459,27 +597,47 @@ FileProblem problemOf(const EngineError& error)
     switch (error.number()) {
     case ErrFileNotFound: return FileProblem::Missing;
     case ErrUnreadable: return FileProblem::Unreadable;
+    case ErrNotAFile: return FileProblem::NotAFile;
     case ErrNotADatabase: return FileProblem::NotACollection;
     case ErrBadPassword: return FileProblem::WrongPassword;
     case ErrLocked: return FileProblem::Locked;
+    case ErrUnreachable: return FileProblem::Unreachable;
     default: return FileProblem::Damaged;
     }
 }
 
 QString describeProblem(const QString& path, FileProblem problem)
 {
+    if (isServerAddress(path)) {
+        QString reason;
+        switch (problem) {
+        case FileProblem::None:
+            return QString();
+        case FileProblem::NotACollection:
+            reason = QStringLiteral("o banco de dados não é uma coleção do Ulmix (está vazio ou é de outro programa)");
+            break;
+        case FileProblem::Locked: reason = QStringLiteral("outra gravação a mantém ocupada"); break;
+        default:
+            reason = QStringLiteral("o servidor não pode ser alcançado ou recusou a conexão");
+        }
+        return QStringLiteral("Não foi possível abrir a coleção \"%1\": %2. As janelas ficarão vazias e nada será "
+                              "gravado.")
+            .arg(shownAddress(path), reason);
+    }
     QString reason;
     switch (problem) {
     case FileProblem::None:
     case FileProblem::Missing:
         return QString();
     case FileProblem::Unreadable: reason = QStringLiteral("não há permissão para ler este arquivo"); break;
+    case FileProblem::NotAFile: reason = files::notAFile(path); break;
     case FileProblem::NotACollection:
         reason = QStringLiteral("o arquivo não é uma coleção do Ulmix (está vazio ou é de outro programa)");
         break;
     case FileProblem::WrongPassword: reason = QStringLiteral("a senha não confere"); break;
     case FileProblem::Damaged: reason = QStringLiteral("o arquivo está danificado"); break;
     case FileProblem::Locked: reason = QStringLiteral("outro programa a mantém bloqueada"); break;
+    case FileProblem::Unreachable: reason = QStringLiteral("o arquivo não pode ser alcançado"); break;
     }
     return QStringLiteral("Não foi possível abrir a coleção \"%1\": %2. As janelas ficarão vazias e nada será "
                           "gravado no arquivo.")
@@ -488,10 +646,13 @@ QString describeProblem(const QString& path, FileProblem problem)
 
 void forceReadOnlyOpen(const QString& path, bool force)
 {
+    const QString key = fileKey(path);
+    ForcedReadOnly& forced = forcedReadOnly();
+    const std::lock_guard lock(forced.mutex);
     if (force)
-        forcedReadOnly().insert(fileKey(path));
+        forced.paths.insert(key);
     else
-        forcedReadOnly().remove(fileKey(path));
+        forced.paths.remove(key);
 }
 
 namespace {
@@ -559,43 +720,267 @@ void finishBuildingIndexes(bool cancel)
     indexBuild().finish(cancel);
 }
 
+void Database::createOnServer(const QString& address, const std::function<void(const QString&)>& fill)
+{
+    {
+        PgConnection c(address);
+        if (!c.isEmptyDatabase())
+            throw EngineError(ErrGeneric,
+                              QStringLiteral("O banco de dados \"%1\" não está vazio: uma coleção nova só é criada num "
+                                             "banco de dados vazio.").arg(c.shownName()));
+        Transaction tx(c);
+        Schema::collection().createIn(c);
+        setFileNote(c, "format", QString::fromLatin1(kFormatTag));
+        setFileNote(c, kIncomplete, QStringLiteral("1"));
+        setFileNote(c, kIdentityNote, newIdentity());
+        tx.commit();
+    }
+    // The collection is one once its contents are complete: an interrupted
+    // creation leaves a database no one else opens as one, as a file is
+    // built under a temporary name.
+    PgConnection c(address);
+    const QString key = address.trimmed();
+    try {
+        buildingOnServer().insert(key);
+        if (fill)
+            fill(address);
+        buildingOnServer().remove(key);
+        Transaction tx(c);
+        const std::unique_ptr<Statement> done = c.prepare("DELETE FROM ondrel_meta WHERE key = ?");
+        ScopedRun run(*done);
+        run->bindText(1, QString::fromLatin1(kIncomplete));
+        run->step();
+        tx.commit();
+    } catch (...) {
+        buildingOnServer().remove(key);
+        c.exec(QStringLiteral("DROP TABLE IF EXISTS objetos, \"empréstimos\", ondrel_meta, ondrel_fields, "
+                              "ondrel_queries, ondrel_changes, ondrel_blocks CASCADE; DROP FUNCTION IF EXISTS "
+                              "ondrel_fold(text), ondrel_count_change(), ondrel_objetos_keys(), "
+                              "ondrel_emprestimos_keys() CASCADE"));
+        throw;
+    }
+}
+
+namespace {
+
+// A value in COPY's text format: \N for an empty one, the rest escaped.
+void appendCopyValue(QByteArray& line, const QVariant& value, const FieldInfo* field)
+{
+    if (value.isNull()) {
+        line += "\\N";
+        return;
+    }
+    QByteArray text;
+    if (field && field->type == FieldType::Currency) {
+        const qint64 units = value.toLongLong();
+        const quint64 magnitude = units < 0 ? quint64(-(units + 1)) + 1 : quint64(units);
+        text = (units < 0 ? "-" : "") + QByteArray::number(magnitude / 10000) + '.'
+            + QByteArray::number(magnitude % 10000).rightJustified(4, '0');
+    } else if (field && field->type == FieldType::Date) {
+        text = dateToStorage(value.toDate()).toUtf8();
+    } else {
+        text = value.toString().toUtf8();
+    }
+    for (const char ch : std::as_const(text)) {
+        switch (ch) {
+        case '\\': line += "\\\\"; break;
+        case '\t': line += "\\t"; break;
+        case '\n': line += "\\n"; break;
+        case '\r': line += "\\r"; break;
+        default: line += ch;
+        }
+    }
+}
+
+}  // namespace
+
+void Database::copyToServer(const QString& file, const QString& connect, const QString& address)
+{
+    const std::shared_ptr<Database> source = open(file, connect);
+    auto& from = static_cast<SqliteConnection&>(source->connection());
+    PgConnection to(address);
+    if (!to.isEmptyDatabase())
+        throw EngineError(ErrGeneric, QStringLiteral("O banco de dados \"%1\" não está vazio: uma coleção só é copiada "
+                                                     "num banco de dados vazio.").arg(to.shownName()));
+    const Schema format = Schema::collection();
+    Transaction tx(to);
+    const QVector<TableInfo> tables = to.createTables(format);
+    for (const TableInfo& target : tables) {
+        const TableInfo& table = *source->schema().table(target.name);
+        // The row id, the fields as the program reads them, the keys as it
+        // folds them.
+        QByteArrayList names;
+        const bool counted = std::any_of(target.fields.cbegin(), target.fields.cend(),
+                                         [](const FieldInfo& f) { return f.type == FieldType::Counter; });
+        if (!counted)
+            names.append("ondrel_id");
+        QByteArray select = "SELECT rowid";
+        for (const FieldInfo& f : target.fields) {
+            names.append(f.column());
+            select += ", " + (table.indexOf(f.name) >= 0 ? f.column() : QByteArray("NULL"));
+        }
+        for (const FieldInfo& f : target.fields)
+            if (!f.keyColumn.isEmpty())
+                names.append(f.keyColumnSql());
+        const std::unique_ptr<Statement> rows = from.prepare(select + " FROM " + table.sqlName() + " ORDER BY rowid");
+        ScopedRun run(*rows);
+        to.copyIn("COPY " + target.sqlName() + " (" + names.join(", ") + ") FROM STDIN", [&](QByteArray& chunk) {
+            while (chunk.size() < (1 << 20)) {
+                if (!run->step())
+                    return false;
+                QByteArray line;
+                QVector<QVariant> values;
+                if (!counted) {
+                    line += QByteArray::number(run->columnInt(0));
+                    line += '\t';
+                }
+                for (int i = 0; i < target.fields.size(); ++i) {
+                    const FieldInfo& f = target.fields[i];
+                    values.append(f.type == FieldType::Counter ? QVariant(run->columnInt(0)) : readColumn(f, *run, i + 1));
+                    if (i > 0)
+                        line += '\t';
+                    appendCopyValue(line, values.last(), &f);
+                }
+                for (int i = 0; i < target.fields.size(); ++i) {
+                    if (target.fields[i].keyColumn.isEmpty())
+                        continue;
+                    line += '\t';
+                    appendCopyValue(line, values[i].isNull() ? QVariant() : QVariant(foldText(values[i].toString())),
+                                    nullptr);
+                }
+                chunk += line + '\n';
+            }
+            return true;
+        });
+    }
+    // The automatic numbers go on from where the file's went, never again
+    // giving a number a deleted loan had.
+    for (const TableInfo& target : tables) {
+        for (const FieldInfo& f : target.fields) {
+            if (f.type != FieldType::Counter)
+                continue;
+            qint64 last = 0;
+            if (from.hasSchemaObject(QStringLiteral("sqlite_sequence"))) {
+                const std::unique_ptr<Statement> seq = from.prepare("SELECT seq FROM sqlite_sequence WHERE name = ?");
+                ScopedRun run(*seq);
+                run->bindText(1, target.name);
+                last = run->step() ? run->columnInt(0) : 0;
+            }
+            const std::unique_ptr<Statement> setval = to.prepare(
+                "SELECT setval(pg_get_serial_sequence(?, ?), greatest(?, (SELECT coalesce(max(" + f.column() + "), 0) FROM "
+                + target.sqlName() + ")) + 1, false)");
+            ScopedRun run(*setval);
+            run->bindText(1, QString::fromUtf8(target.sqlName()));
+            run->bindText(2, f.name);
+            run->bindInt(3, last);
+            run->step();
+        }
+    }
+    {
+        const std::unique_ptr<Statement> meta = from.prepare(
+            "SELECT key, value FROM ondrel_meta WHERE key LIKE 'last_deleted_id:%' OR key LIKE '" + QByteArray(kValueNote)
+            + "%'");
+        ScopedRun run(*meta);
+        while (run->step())
+            setFileNote(to, run->columnText(0), run->columnText(1));
+    }
+    {
+        const std::unique_ptr<Statement> queries = from.prepare("SELECT name, sql FROM ondrel_queries");
+        Statement& insert = to.cached("INSERT INTO ondrel_queries (name, sql) VALUES (?, ?)");
+        ScopedRun run(*queries);
+        while (run->step()) {
+            ScopedRun add(insert);
+            add->bindText(1, run->columnText(0));
+            add->bindText(2, run->columnText(1));
+            add->step();
+        }
+    }
+    to.createIndexes(format);
+    to.createLedger(tables);
+    // The counts and totals kept, checked against the file's.
+    const Schema copied = Schema::load(to);
+    for (const TableInfo& t : copied.tables()) {
+        const Counted there = countPass(to, t);
+        const Counted here = countPass(from, *source->schema().table(t.name));
+        if (there.records != here.records || there.total != here.total)
+            throw EngineError(ErrGeneric, QStringLiteral("A cópia da tabela \"%1\" não confere com o arquivo: nada foi "
+                                                         "copiado.").arg(t.name));
+        stampTable(to, t, there);
+    }
+    setFileNote(to, "format", QString::fromLatin1(kFormatTag));
+    // The same collection, moved: its copies stay its copies.
+    const QString identity = source->identity();
+    setFileNote(to, kIdentityNote, identity.isEmpty() ? newIdentity() : identity);
+    tx.commit();
+}
+
 void Database::create(const QString& path, const QString& password, const std::function<void(const QString&)>& fill)
 {
-    if (QFileInfo::exists(path))
+    if (isServerAddress(path)) {
+        createOnServer(path, fill);
+        return;
+    }
+    // An unusable place is refused before anything is built.
+    const QString refusal = files::refusalToWrite(path);
+    if (!refusal.isEmpty())
+        throw EngineError(ErrGeneric, QStringLiteral("Não foi possível criar a coleção \"%1\": %2.").arg(path, refusal));
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         throw EngineError(ErrGeneric, QStringLiteral("O arquivo '%1' já existe.").arg(path));
+    refuseLeftJournal(path);
     const QString building = buildingName(path);
     removeAbandonedBuilds(path);
     RemoveOnFailure guard{building};
-    {
-        Connection connection(building, Connection::Mode::CreateNew);
-        configure(connection, false);
-        Transaction tx(connection);
-        Schema::collection().createIn(connection);
-        const QByteArray salt = QByteArray::number(QRandomGenerator::system()->generate64(), 16)
-            + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
-        setMetaValue(connection, "format", QString::fromLatin1(kFormatTag));
-        setMetaValue(connection, "salt", QString::fromLatin1(salt));
-        setMetaValue(connection, "password", QString::fromLatin1(passwordHash(salt, password)));
-        tx.commit();
+    try {
+        {
+            SqliteConnection connection(building, SqliteConnection::Mode::CreateNew, path);
+            configure(connection, false);
+            Transaction tx(connection);
+            Schema::collection().createIn(connection);
+            const QByteArray salt = QByteArray::number(QRandomGenerator::system()->generate64(), 16)
+                + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
+            setFileNote(connection, "format", QString::fromLatin1(kFormatTag));
+            setFileNote(connection, "salt", QString::fromLatin1(salt));
+            setFileNote(connection, "password", QString::fromLatin1(passwordHash(salt, password)));
+            setFileNote(connection, kIdentityNote, newIdentity());
+            tx.commit();
+        }
+        if (fill)
+            fill(building);
+        {
+            // Everything into the file itself: the journal is named after the
+            // temporary name and would not follow the rename.
+            SqliteConnection connection(building, SqliteConnection::Mode::OpenExisting, path);
+            connection.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        }
+        if (QFileInfo(building + QStringLiteral("-wal")).size() > 0)
+            throw EngineError(ErrGeneric, QStringLiteral("Não foi possível concluir o arquivo '%1'.").arg(path));
+        syncPath(building);
+    } catch (const EngineError& e) {
+        // Said of the file being created, not of its temporary name.
+        QString description = e.description();
+        throw EngineError(e.number(), description.replace(building, path), e.storeCode(), e.statement());
     }
-    if (fill)
-        fill(building);
-    {
-        // Everything into the file itself: the journal is named after the
-        // temporary name and would not follow the rename.
-        Connection connection(building, Connection::Mode::OpenExisting);
-        connection.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-    }
-    if (QFileInfo(building + QStringLiteral("-wal")).size() > 0)
-        throw EngineError(ErrGeneric, QStringLiteral("Não foi possível concluir o arquivo '%1'.").arg(path));
-    syncPath(building);
-    // A journal left beside a file of that name that is gone would be read
-    // into the new file at its first open.
-    for (const char* suffix : {"-wal", "-shm", "-journal"})
-        QFile::remove(path + QLatin1String(suffix));
+    refuseLeftJournal(path);
     if (!linkIntoPlace(building, path))
         throw EngineError(ErrGeneric, QStringLiteral("O arquivo '%1' já existe.").arg(path));
     guard.done = true;
+}
+
+QString Database::identity() const
+{
+    return m_identity;
+}
+
+QString Database::noteOf(const QString& path, const char* key)
+{
+    try {
+        if (!QFileInfo(path).isFile())
+            return QString();
+        SqliteConnection c(path, SqliteConnection::Mode::ReadOnly);
+        return fileNote(c, key);
+    } catch (const EngineError&) {
+        return QString();
+    }
 }
 
 QString Database::path() const
@@ -692,7 +1077,7 @@ std::optional<qint64> Database::recordsBefore(const TableInfo& table, qint64 row
         "SELECT (SELECT changes FROM ondrel_changes WHERE tbl = ?1), "
         "(SELECT sum(records) FROM ondrel_blocks WHERE tbl = ?1), "
         "(SELECT coalesce(sum(records), 0) FROM ondrel_blocks WHERE tbl = ?1 AND block < ?2) + (SELECT count(*) FROM "
-        + table.sqlName() + " WHERE rowid >= ?3 AND rowid < ?4)");
+        + table.sqlName() + " WHERE " + table.rowid() + " >= ?3 AND " + table.rowid() + " < ?4)");
     ScopedRun run(st);
     const qint64 block = rowid >> kBlockShift;
     run->bindText(1, table.name);
@@ -730,7 +1115,8 @@ const Database::Tally& Database::tally(const TableInfo& table)
     refreshFileState();
     if (table.ledgered) {
         // Kept in the file by the layer's own writes and by its last count.
-        Statement& st = c.cached("SELECT changes, counted, records, total, typeof(total) FROM ondrel_changes WHERE tbl = ?");
+        Statement& st = c.cached("SELECT changes, counted, records, total, " + c.flavor().keptTotalType()
+                                 + " FROM ondrel_changes WHERE tbl = ?");
         ScopedRun run(st);
         run->bindText(1, table.name);
         if (run->step() && !run->isNull(1) && !run->isNull(2) && run->columnInt(1) == run->columnInt(0)) {
@@ -749,16 +1135,16 @@ const Database::Tally& Database::tally(const TableInfo& table)
     // One snapshot for the version and the pass.
     Tally fresh;
     {
-        const bool ownSnapshot = sqlite3_get_autocommit(c.handle()) != 0;
+        const bool ownSnapshot = !c.inTransaction();
         if (ownSnapshot)
-            c.exec(QStringLiteral("BEGIN"));
+            c.beginSnapshot();
         struct EndSnapshot {
             Connection& c;
             bool own;
             ~EndSnapshot()
             {
                 if (own)
-                    sqlite3_exec(c.handle(), "COMMIT", nullptr, nullptr, nullptr);
+                    c.endSnapshot();
             }
         } end{c, ownSnapshot};
         fresh.version = tableVersion(table);
@@ -795,7 +1181,7 @@ void Database::refreshFileState()
         return;
     m_stateAt = version;
     bool changed = false;
-    const qint64 schema = pragmaValue(c, "schema_version");
+    const qint64 schema = c.schemaVersion();
     if (schema != m_schemaVersion) {
         m_schema->takeFileDetails(Schema::load(c));
         m_schemaVersion = schema;
@@ -821,10 +1207,26 @@ void Database::refreshFileState()
 
 void Database::buildIndexes(const QString& path, const QString& connect, const std::atomic<bool>* cancel)
 {
+    // A collection on a server gets its format when it is created, and the
+    // indexes added since then here.
+    if (isServerAddress(path)) {
+        OpenedFile opened = openServer(path);
+        auto& c = static_cast<PgConnection&>(*opened.connection);
+        try {
+            Transaction tx(c);
+            c.addLaterIndexes();
+            tx.commit();
+        } catch (const EngineError& e) {
+            // A server user that may only read leaves them to one who writes.
+            if (e.number() != ErrReadOnly)
+                throw;
+        }
+        return;
+    }
     OpenedFile opened = openFile(path, connect, false);
     if (opened.readOnly)
         return;
-    Connection& c = *opened.connection;
+    auto& c = static_cast<SqliteConnection&>(*opened.connection);
     // The sorts of the index build want more pages than a window's handle.
     c.exec(QStringLiteral("PRAGMA cache_size=-32000"));
     if (cancel)
@@ -832,7 +1234,7 @@ void Database::buildIndexes(const QString& path, const QString& connect, const s
             c.handle(), 10000, [](void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
             const_cast<std::atomic<bool>*>(cancel));
     const Schema format = Schema::collection();
-    const bool ledger = hasSchemaObject(c, QStringLiteral("ondrel_changes"));
+    const bool ledger = c.hasSchemaObject(QStringLiteral("ondrel_changes"));
     const auto due = [&] {
         if (Schema::lacksIndexes(c))
             return true;
@@ -848,7 +1250,7 @@ void Database::buildIndexes(const QString& path, const QString& connect, const s
         return;  // built by another handle meanwhile
     QStringList searchIndexes;
     for (const TableInfo& t : format.tables())
-        if (!t.searchIndex.isEmpty() && hasSchemaObject(c, t.searchIndex))
+        if (!t.searchIndex.isEmpty() && c.hasSchemaObject(t.searchIndex))
             searchIndexes.append(t.searchIndex);
     // The keys first, the indexes over them after: an index is built faster
     // over filled columns than kept while they fill.
@@ -902,7 +1304,7 @@ namespace {
 
 void deleteQueryRow(Connection& c, const QString& name)
 {
-    ScopedRun run(c.cached("DELETE FROM ondrel_queries WHERE name = ?"));
+    ScopedRun run(c.cached("DELETE FROM ondrel_queries WHERE " + c.flavor().queryNameIs()));
     run->bindText(1, name);
     run->step();
 }
@@ -918,7 +1320,7 @@ void insertQueryRow(Connection& c, const QString& name, const QString& sql)
 // False when there is no query of that name.
 bool updateQueryRow(Connection& c, const QString& name, const QString& sql)
 {
-    ScopedRun run(c.cached("UPDATE ondrel_queries SET sql = ? WHERE name = ?"));
+    ScopedRun run(c.cached("UPDATE ondrel_queries SET sql = ? WHERE " + c.flavor().queryNameIs()));
     run->bindText(1, sql);
     run->bindText(2, name);
     run->step();
@@ -987,7 +1389,7 @@ std::optional<QString> Database::storedQuerySql(const QString& name) const
         if (kept != files->cend())
             return *kept;
     }
-    Statement& st = m_connection->cached("SELECT sql FROM ondrel_queries WHERE name = ?");
+    Statement& st = m_connection->cached("SELECT sql FROM ondrel_queries WHERE " + m_connection->flavor().queryNameIs());
     ScopedRun run(st);
     run->bindText(1, name);
     if (!run->step())
@@ -1022,16 +1424,15 @@ SqlExpr Database::translateCriteria(const QString& criteria, const TableInfo& ta
 
 QString Database::collectionValue(const QString& key) const
 {
-    return metaValue(*m_connection, key);
+    return fileNote(*m_connection, QLatin1String(kValueNote) + key);
 }
 
 void Database::setCollectionValue(const QString& key, const QString& value)
 {
     if (m_readOnly)
-        throw EngineError(ErrReadOnly, QStringLiteral("Nada foi gravado: a coleção \"%1\" é somente leitura (o arquivo "
-                                                      "ou a sua pasta não pode ser alterado).").arg(m_path));
+        throw EngineError(ErrReadOnly, readOnlyText(m_connection->shownName()));
     Transaction tx(*m_connection);
-    setMetaValue(*m_connection, key, value);
+    setFileNote(*m_connection, QLatin1String(kValueNote) + key, value);
     tx.commit();
 }
 

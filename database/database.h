@@ -37,9 +37,11 @@ enum class FileProblem {
     Missing,         // no file at that path
     Unreadable,      // the file cannot be read (permissions)
     NotACollection,  // empty, not SQLite, or SQLite without our verifier
+    NotAFile,        // a folder, a FIFO, a device: never opened
     WrongPassword,   // a collection whose verifier refuses the password
     Damaged,         // a collection whose contents are damaged
     Locked,          // another program keeps it from being read
+    Unreachable,     // the server that keeps it cannot be reached, or refused the connection
 };
 
 struct FileCheck {
@@ -54,6 +56,16 @@ FileProblem problemOf(const EngineError& error);
 // A sentence in Portuguese for a person, naming the file and why it cannot
 // be opened; empty for a missing file and for no problem.
 QString describeProblem(const QString& path, FileProblem problem);
+
+// Notes a collection file keeps about itself beside its records (its
+// format, its identity, which collection a copy was made of), in plain rows
+// of its table ondrel_meta that the sqlite3 tool reads and writes; empty
+// when the file has no such note.
+inline constexpr char kIdentityNote[] = "identity";
+QString fileNote(Connection& c, const QString& key);
+void setFileNote(Connection& c, const QString& key, const QString& value);
+// A new collection identity, unlike any other.
+QString newIdentity();
 
 // The process may write any file (root): tests force the read-only open of a
 // path they name, as a person without write access gets it.
@@ -71,9 +83,10 @@ bool buildingIndexes();
 // (every end of the process).
 void finishBuildingIndexes(bool cancel);
 
-// A handle on one collection database file. Every window opens its own.
-// Non-copyable; record sets and stored-query handles keep the connection
-// alive through a shared pointer.
+// A handle on one collection: a database file, or a database on a
+// PostgreSQL server (`path` is then the server's address, see address.h).
+// Every window opens its own. Non-copyable; record sets and stored-query
+// handles keep the connection alive through a shared pointer.
 class Database : public std::enable_shared_from_this<Database> {
 public:
     // Opens an existing file with a connect string such as ";pwd=7Borel3".
@@ -81,11 +94,17 @@ public:
     // opened read-only, leaving nothing beside it. Throws EngineError: missing
     // file (ErrFileNotFound), unreadable (ErrUnreadable), wrong or missing
     // password (ErrBadPassword), not a collection (ErrNotADatabase), damaged
-    // (ErrDamaged); problemOf() names them.
+    // (ErrDamaged); problemOf() names them. A server's database is opened with
+    // the server's own authentication (the connect string is not used); a
+    // server that cannot be reached or refuses the connection throws
+    // ErrUnreachable.
     static std::shared_ptr<Database> open(const QString& path, const QString& connect);
+    // Opens a file as open() does but writes nothing into it, not even the
+    // identity a file of an earlier format lacks (a copy being read).
+    static std::shared_ptr<Database> read(const QString& path, const QString& connect);
 
-    // Whether the file opens as a collection, opening it read-only and closing
-    // it again: the file and its folder are left untouched. `thorough` also
+    // Whether the file opens as a collection, opening it and closing it
+    // again: nothing is written into it. `thorough` also
     // reads every page (slow on a large file).
     static FileCheck check(const QString& path, const QString& connect, bool thorough = false);
 
@@ -93,7 +112,8 @@ public:
     // password verifier, and lets `fill` write into it. It is built under a
     // temporary name in the same folder and renamed into place only when
     // complete, so an interrupted creation never leaves a file at `path`.
-    // Fails if the file exists.
+    // Fails if the file exists. On a server the database must be empty; it
+    // is a collection once its contents are complete.
     static void create(const QString& path, const QString& password,
                        const std::function<void(const QString& file)>& fill = {});
 
@@ -111,11 +131,27 @@ public:
     static void buildIndexes(const QString& path, const QString& connect,
                              const std::atomic<bool>* cancel = nullptr);
 
+    // Copies the collection file `file` into the empty database of a server
+    // at `address`, in one transaction: every record with its row id, the
+    // stored queries, and what the server keeps besides (keys, indexes, the
+    // change ledger with the count and total). The count and the total of
+    // each table are checked against the file's before it commits.
+    static void copyToServer(const QString& file, const QString& connect, const QString& address);
+
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
     QString path() const;
+    // The collection's identity: written when it is created, the same in
+    // every copy of it; a collection of an earlier format gets one the first
+    // time it is opened for writing. Empty for a file that has none yet and
+    // was opened read-only.
+    QString identity() const;
+    // A note of the file at `path` (kIdentityNote…) read without opening it
+    // as a collection, also from one that no longer opens as such (a damaged
+    // one); empty when none can be read.
+    static QString noteOf(const QString& path, const char* key);
     // Opened read-only: every write fails with ErrReadOnly, and the stored
     // queries written during the run live in memory.
     bool readOnly() const;
@@ -198,6 +234,8 @@ private:
     SelectPlan planFor(const QString& source);
     explicit Database(OpenedFile opened);
     static OpenedFile openFile(const QString& path, const QString& connect, bool forceReadOnly);
+    static OpenedFile openServer(const QString& address);
+    static void createOnServer(const QString& address, const std::function<void(const QString&)>& fill);
     std::optional<QString> storedQuerySql(const QString& name) const;
     // Runs a stored-query change on the file, or keeps `inMemory` (nullopt:
     // deleted) for the run when the file cannot be written at once.
@@ -207,6 +245,7 @@ private:
     std::shared_ptr<void> m_privateCopy;  // a read-only file's journal, read from a private copy
     QString m_path;
     QString m_key;  // the file's key for the stored queries kept in memory
+    QString m_identity;
     bool m_readOnly = false;
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Schema> m_schema;

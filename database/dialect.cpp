@@ -1,6 +1,7 @@
 #include "dialect.h"
 
 #include "engineerror.h"
+#include "statement.h"
 #include "core/values.h"
 
 namespace ondrel::db {
@@ -142,7 +143,9 @@ public:
                 QByteArray key;
                 const FieldInfo* f = nullptr;
                 if (acceptSymbol("(")) {
-                    key = function(word).sql;
+                    // A text sorts as a field's does: case and accents ignored.
+                    const Value value = function(word);
+                    key = value.folded.isEmpty() ? value.sql : value.folded;
                 } else {
                     f = &m_table->fields[fieldIndex(word)];
                     key = sortKey(*f);
@@ -154,11 +157,11 @@ public:
                     acceptKeyword("asc");
                 if (!order.isEmpty())
                     order += ", ";
-                order += key + (lastDesc ? " DESC" : " ASC");
+                order += m_table->flavor->orderTerm(key, lastDesc);
                 if (!keys++)
                     first = f;
             } while (acceptSymbol(","));
-            plan.orderBy = order + ", rowid" + (lastDesc ? " DESC" : " ASC");
+            plan.orderBy = order + ", " + m_table->rowid() + (lastDesc ? " DESC" : " ASC");
             plan.descending = lastDesc;
             // An order by a function's value is sorted whole.
             const QByteArray key = first ? sortKey(*first) : QByteArray();
@@ -254,7 +257,7 @@ private:
     // keys match its rows, its folding on the fly otherwise.
     QByteArray sortKey(const FieldInfo& f)
     {
-        const QByteArray key = f.sortKey(m_table->keysUsable);
+        const QByteArray key = f.sortKey(*m_table);
         if (!f.keyColumn.isEmpty() && key == f.keyColumnSql())
             m_usesKeys = true;
         return key;
@@ -277,21 +280,20 @@ private:
         const bool enclosed = pattern.size() >= 2 && pattern.startsWith(u'*') && pattern.endsWith(u'*');
         const QString inner = enclosed ? pattern.mid(1, pattern.size() - 2) : QString();
         const bool contains = enclosed && !inner.contains(u'*') && !inner.contains(u'?');
-        if (keys && contains && f.searched && !m_table->searchIndex.isEmpty() && inner.toUcs4().size() >= 3) {
-            m_usesKeys = true;
-            QString phrase = inner;
-            phrase.replace(u'"', QStringLiteral("\"\""));
-            const QString match = f.keyColumn + QStringLiteral(" : \"") + phrase + u'"';
-            const QByteArray index = quoteIdentifier(m_table->searchIndex);
-            SqlExpr e{"rowid IN (SELECT rowid FROM " + index + " WHERE " + index + " MATCH ?)", {match}};
-            m_search = {index, match, e.sql};
-            return e;
-        }
         if (keys && contains) {
             m_usesKeys = true;
-            return SqlExpr{"instr(" + f.keyColumnSql() + ", ?) > 0", {inner}};
+            const bool indexed = f.searched && !m_table->searchIndex.isEmpty() && inner.toUcs4().size() >= 3;
+            QByteArray index;
+            QString match;
+            SqlExpr e = m_table->flavor->contains(*m_table, f, inner, indexed, &index, &match);
+            if (!index.isEmpty())
+                m_search = {index, match, e.sql};
+            return e;
         }
-        return SqlExpr{"ondrel_like(?, " + f.column() + ")", {pattern}};
+        SqlExpr e = m_table->flavor->like(*m_table, f, pattern);
+        if (keys && e.sql.contains(f.keyColumnSql()))
+            m_usesKeys = true;
+        return e;
     }
 
     // Criteria are translated into flat chains ("a OR b OR c"), in time
@@ -386,8 +388,14 @@ private:
         QByteArray sql;
         FieldType type;
         QByteArray equality = {};  // what "= 0" says, where it is simpler
+        // A text's folded form (case and accents ignored), as the program
+        // folds it: a field's folded key where the key can be used.
+        QByteArray folded = {};
     };
 
+    // A function's constant text, written into the statement (a function may
+    // order the records, and an order takes no parameters): every store reads
+    // '' as one apostrophe and nothing else in it as special.
     static QByteArray sqlString(const QString& text)
     {
         return '\'' + QString(text).replace(u'\'', QStringLiteral("''")).toUtf8() + '\'';
@@ -400,11 +408,10 @@ private:
         if (acceptSymbol("("))
             return function(word);
         const FieldInfo& f = m_table->fields[fieldIndex(word)];
-        if (f.type == FieldType::Date) {
-            // A text no date reads as (another program's) counts as none.
-            const QByteArray c = f.column();
-            return {"(CASE WHEN date(" + c + ") = substr(" + c + ", 1, 10) THEN date(" + c + ") END)", f.type};
-        }
+        if (f.type == FieldType::Date)
+            return {m_table->flavor->dateValue(f.column()), f.type};
+        if (f.type == FieldType::Text || f.type == FieldType::Memo)
+            return {f.column(), f.type, {}, sortKey(f)};
         return {f.column(), f.type};
     }
 
@@ -431,7 +438,14 @@ private:
             const Value value = argument();
             expectSymbol(",");
             const Value otherwise = argument();
+            // One type, as every store computes it: a date or else a date, a
+            // text or else a text.
+            const auto kind = [](FieldType type) { return type == FieldType::Memo ? FieldType::Text : type; };
+            if (kind(value.type) != kind(otherwise.type))
+                throw EngineError(ErrDataType, QStringLiteral("Tipo de dados incompatível na expressão de critério."));
             out = {"coalesce(" + value.sql + ", " + otherwise.sql + ")", value.type};
+            if (!value.folded.isEmpty())
+                out.folded = "coalesce(" + value.folded + ", " + otherwise.folded + ")";
         } else if (is("DateAdd")) {
             const Token interval = literalToken(Tok::String, QStringLiteral("esperava o intervalo 'd'"));
             if (interval.text.compare(QLatin1String("d"), Qt::CaseInsensitive) != 0)
@@ -445,9 +459,11 @@ private:
             const Value date = argument();
             if (date.type != FieldType::Date)
                 throw EngineError(ErrDataType, QStringLiteral("Tipo de dados incompatível na expressão de critério."));
-            out = {"date(" + date.sql + ", '+" + QByteArray::number(days) + " days')", FieldType::Date};
+            out = {m_table->flavor->addDays(date.sql, days), FieldType::Date};
         } else if (is("StrComp")) {
             const Value text = argument();
+            if (text.type != FieldType::Text && text.type != FieldType::Memo)
+                throw EngineError(ErrDataType, QStringLiteral("Tipo de dados incompatível na expressão de critério."));
             expectSymbol(",");
             const QString other = literalToken(Tok::String, QStringLiteral("esperava um texto entre apóstrofos")).text;
             expectSymbol(",");
@@ -455,9 +471,12 @@ private:
             if (mode != u"0" && mode != u"1")
                 unexpected(QStringLiteral("esperava 0 ou 1"));
             const bool exact = mode == u"0";
-            const QByteArray a = exact ? text.sql : "ondrel_fold(" + text.sql + ")";
+            const QByteArray a = exact ? text.sql : text.folded;
             const QByteArray b = sqlString(exact ? other : foldText(other));
-            out = {"((" + a + " > " + b + ") - (" + a + " < " + b + "))", FieldType::Counter};
+            // Compared by their characters' codes on every store.
+            out = {"(CASE WHEN " + a + " < " + b + " THEN -1 WHEN " + a + " > " + b + " THEN 1 WHEN " + a + " = " + b
+                       + " THEN 0 END)",
+                   FieldType::Counter};
             // Equal exactly: the plain equality, which an index of the field serves.
             if (exact)
                 out.equality = a + " = " + b;
@@ -485,7 +504,7 @@ private:
             if (lit.kind != Tok::String)
                 unexpected(QStringLiteral("esperava um texto entre apóstrofos depois de like"));
             if (!text)
-                return SqlExpr{"ondrel_like(?, " + f.column() + ")", {foldText(lit.text)}};
+                return m_table->flavor->like(*m_table, f, foldText(lit.text));
             return like(f, lit.text);
         }
         QString op;
@@ -520,7 +539,7 @@ private:
                     unexpected(QStringLiteral("esperava um valor"));
                 const bool text = value.type == FieldType::Text || value.type == FieldType::Memo;
                 if (text)
-                    return SqlExpr{"ondrel_fold(" + value.sql + ") " + op + " ?", {foldText(lit.text)}};
+                    return SqlExpr{value.folded + ' ' + op + " ?", {foldText(lit.text)}};
                 if (!value.equality.isEmpty() && qstrcmp(op, "=") == 0 && lit.text == u"0")
                     return SqlExpr{value.equality, {}};
                 return SqlExpr{value.sql + ' ' + op + " ?", {typedLiteral(value.type, lit)}};
@@ -547,7 +566,7 @@ private:
                                                        : parseAmount(lit.text, &ok);
             if (!ok || !units)
                 throw EngineError(ErrDataType, QStringLiteral("Tipo de dados incompatível na expressão de critério."));
-            return *units;
+            return QVariant::fromValue(Money{*units});
         }
         case FieldType::Counter: {
             const qint64 value = lit.text.toLongLong(&ok);
@@ -583,7 +602,7 @@ SelectPlan tablePlan(const TableInfo& table)
     plan.table = &table;
     for (int i = 0; i < table.fields.size(); ++i)
         plan.fields.append(i);
-    plan.orderBy = "rowid ASC";
+    plan.orderBy = table.rowid() + " ASC";
     plan.seekable = true;
     return plan;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "flavor.h"
 #include "schema.h"
 
 #include <QByteArray>
@@ -9,14 +10,6 @@
 #include <QVector>
 
 namespace ondrel::db {
-
-// A piece of SQLite SQL with its bound parameters (values never go into the
-// text).
-struct SqlExpr {
-    QByteArray sql;
-    QVector<QVariant> params;
-    bool isEmpty() const { return sql.isEmpty(); }
-};
 
 // What a record set is opened on, translated from the collection's dialect.
 struct SelectPlan {
@@ -43,9 +36,10 @@ struct SelectPlan {
 // [order by field [asc|desc], ...]. Criteria: comparisons (=, <>, <, >, <=,
 // >=) of a field with a literal, `like` with '*' and '?', and / or / not,
 // parentheses. Where a field is compared with a literal or orders the
-// records, the functions Nz, DateAdd (in days) and StrComp may stand too. Text compares without regard to case or accents. Anything else
-// is refused with EngineError 3075 (unknown names: 3078 for tables, 3265 for
-// fields).
+// records, the functions Nz, DateAdd (in days) and StrComp may stand too.
+// Text compares without regard to case or accents. Anything else is refused
+// with EngineError 3075 (unknown names: 3078 for tables, 3265 for fields; a
+// function given a value of the wrong type: 3421).
 SelectPlan parseSelect(const QString& statement, const Schema& schema);
 SqlExpr parseCriteria(const QString& criteria, const TableInfo& table);
 SelectPlan tablePlan(const TableInfo& table);

@@ -21,11 +21,13 @@ void removeBuilding(const QString& building);
 // Removes what builds for `path` left when they were killed (their process
 // is gone).
 void removeAbandonedBuilds(const QString& path);
-// Flushes a file or a folder to the disk.
+// Flushes a file or a folder to the disk. Throws EngineError when a file's
+// data does not reach it.
 void syncPath(const QString& path);
 // Puts a complete, synced file at `path` and syncs the folder. Never replaces
-// a file that is there (false then; the building stays).
-bool linkIntoPlace(const QString& building, const QString& path);
+// a file that is there (false then, with EEXIST in `error`, or the system's
+// reason; the building stays).
+bool linkIntoPlace(const QString& building, const QString& path, int* error = nullptr);
 // Reads every page and index: throws ErrDamaged naming `shownPath` unless
 // the file is whole.
 void checkIntegrity(Connection& c, const QString& shownPath);

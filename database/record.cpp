@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "engineerror.h"
+#include "flavor.h"
 #include "core/values.h"
 
 #include <algorithm>
@@ -104,6 +105,7 @@ QVariant toStorage(const FieldInfo& field, const QVariant& value)
     case FieldType::Date:
         return dateToStorage(value.toDate());
     case FieldType::Currency:
+        return QVariant::fromValue(Money{moneyUnits(value)});
     case FieldType::Counter:
         return value.toLongLong();
     default:
@@ -138,6 +140,7 @@ QVariant readColumn(const FieldInfo& field, const Statement& statement, int colu
         return date.isValid() ? QVariant(date) : QVariant();
     }
     case FieldType::Currency:
+        return QVariant(statement.columnMoney(column));
     case FieldType::Counter:
         return QVariant(statement.columnInt(column));
     default:
@@ -150,7 +153,7 @@ QByteArray selectRowSql(const TableInfo& table, const QVector<int>& fields)
     QByteArray sql = "SELECT ";
     for (int i = 0; i < fields.size(); ++i)
         sql += (i ? ", " : "") + table.fields[fields[i]].column();
-    return sql + " FROM " + table.sqlName() + " WHERE rowid = ?";
+    return sql + " FROM " + table.sqlName() + " WHERE " + table.rowid() + " = ?";
 }
 
 namespace {
@@ -205,15 +208,15 @@ QString deletedIdKey(const TableInfo& table)
 
 qint64 lastDeletedId(Connection& c, const TableInfo& table)
 {
-    Statement& st = c.cached("SELECT CAST(value AS INTEGER) FROM ondrel_meta WHERE key = ?");
+    Statement& st = c.cached("SELECT value FROM ondrel_meta WHERE key = ?");
     ScopedRun run(st);
     run->bindText(1, deletedIdKey(table));
-    return run->step() ? run->columnInt(0) : 0;
+    return run->step() ? run->columnText(0).toLongLong() : 0;
 }
 
 qint64 nextRowId(Connection& c, const TableInfo& table)
 {
-    Statement& st = c.cached("SELECT max(rowid) FROM " + table.sqlName());
+    Statement& st = c.cached("SELECT max(" + table.rowid() + ") FROM " + table.sqlName());
     ScopedRun run(st);
     const qint64 highest = run->step() ? run->columnInt(0) : 0;
     return std::max(highest, lastDeletedId(c, table)) + 1;
@@ -232,7 +235,7 @@ bool touchesSearch(const TableInfo& table, const QVector<int>& fields)
 class LedgerWrite {
 public:
     LedgerWrite(Connection& c, const TableInfo& table, qint64 rowid, bool search)
-        : m_c(c), m_table(table), m_search(search && !table.searchIndex.isEmpty())
+        : m_c(c), m_table(table), m_search(search && !table.searchIndex.isEmpty() && c.flavor().writesSearchIndex())
     {
         c.noteWrite(table.name);
         if (!table.ledgered) {
@@ -240,7 +243,8 @@ public:
             return;
         }
         {
-            Statement& st = c.cached("SELECT changes, keyed = changes FROM ondrel_changes WHERE tbl = ?");
+            Statement& st =
+                c.cached("SELECT changes, keyed = changes FROM ondrel_changes WHERE tbl = ?" + c.flavor().lockingRead());
             ScopedRun run(st);
             run->bindText(1, table.name);
             if (run->step()) {
@@ -295,12 +299,13 @@ private:
         const FieldInfo* currency = m_table.currencyField();
         if (!currency)
             return std::nullopt;
-        Statement& st = m_c.cached("SELECT " + currency->column() + " FROM " + m_table.sqlName() + " WHERE rowid = ?");
+        Statement& st = m_c.cached("SELECT " + currency->column() + " FROM " + m_table.sqlName() + " WHERE "
+                                   + m_table.rowid() + " = ?");
         ScopedRun run(st);
         run->bindInt(1, rowid);
         if (!run->step() || run->isNull(0))
             return std::nullopt;
-        return run->columnInt(0);
+        return run->columnMoney(0);
     }
 
     // The row's keys into the search index, or out of it ("'delete', ").
@@ -335,7 +340,7 @@ std::optional<std::optional<qint64>> writtenCurrency(const TableInfo& table, con
         if (table.fields[fields[i]].type != FieldType::Currency)
             continue;
         const QVariant stored = toStorage(table.fields[fields[i]], values[i]);
-        return stored.isNull() ? std::optional<qint64>() : std::optional<qint64>(stored.toLongLong());
+        return stored.isNull() ? std::optional<qint64>() : std::optional<qint64>(moneyUnits(stored));
     }
     return std::nullopt;
 }
@@ -350,7 +355,7 @@ qint64 writeRow(Connection& c, const TableInfo& table, const QVector<int>& field
 {
     Assignment a = assignmentsFor(table, fields, values, true);
     if (rowid) {
-        a.columns.prepend("rowid");
+        a.columns.prepend(table.rowid());
         a.values.prepend(*rowid);
     }
     QByteArray sql = "INSERT INTO " + table.sqlName();
@@ -362,17 +367,17 @@ qint64 writeRow(Connection& c, const TableInfo& table, const QVector<int>& field
             marks += i ? ", ?" : "?";
         sql += " (" + a.columns.join(", ") + ") VALUES (" + marks + ")";
     }
+    sql += c.flavor().returningRowId(table);
     Statement& st = c.cached(sql);
     ScopedRun run(st);
     for (int i = 0; i < a.values.size(); ++i)
         run->bind(i + 1, a.values[i]);
-    run->step();
-    return c.lastInsertRowId();
+    return run->step() ? run->columnInt(0) : c.lastInsertRowId();
 }
 
 qint64 highestRowId(Connection& c, const TableInfo& table)
 {
-    Statement& st = c.cached("SELECT max(rowid) FROM " + table.sqlName());
+    Statement& st = c.cached("SELECT max(" + table.rowid() + ") FROM " + table.sqlName());
     ScopedRun run(st);
     return run->step() ? run->columnInt(0) : 0;
 }
@@ -402,19 +407,16 @@ RecordBatch::RecordBatch(Connection& c, const TableInfo& table)
 {
     if (reusesRowIds(table))
         m_next = nextRowId(c, table);
-    Statement cache(c.handle(), "PRAGMA cache_size");
-    ScopedRun run(cache);
-    m_cacheSize = run->step() ? run->columnInt(0) : 0;
     // The indexes of many new rows stay in memory until the commit instead
     // of going to the journal page by page.
-    c.exec(QStringLiteral("PRAGMA cache_size=-65536"));
+    m_cacheSize = c.widenCache(65536);
 }
 
 RecordBatch::~RecordBatch()
 {
     try {
         if (m_cacheSize != 0)
-            m_c.exec(QStringLiteral("PRAGMA cache_size=%1").arg(m_cacheSize));
+            m_c.restoreCache(m_cacheSize);
     } catch (const EngineError&) {
     }
 }
@@ -450,8 +452,9 @@ void RecordBatch::flush()
 
 void RecordBatch::finish()
 {
-    // The index follows the table only while its keys are in step.
-    if (!m_table.searchIndex.isEmpty() && m_pending->ledger.keyed()) {
+    // The index follows the table only while its keys are in step (a
+    // server's index follows it by itself).
+    if (!m_table.searchIndex.isEmpty() && m_pending->ledger.keyed() && m_c.flavor().writesSearchIndex()) {
         QByteArray keys;
         for (const FieldInfo& f : m_table.fields)
             if (f.searched)
@@ -484,7 +487,7 @@ void updateRecord(Connection& c, const TableInfo& table, qint64 rowid, const QVe
     QByteArray sql = "UPDATE " + table.sqlName() + " SET ";
     for (int i = 0; i < a.columns.size(); ++i)
         sql += (i ? ", " : "") + a.columns[i] + " = ?";
-    sql += " WHERE rowid = ?";
+    sql += " WHERE " + table.rowid() + " = ?";
     Statement& st = c.cached(sql);
     ScopedRun run(st);
     for (int i = 0; i < a.values.size(); ++i)
@@ -500,7 +503,7 @@ void deleteRecord(Connection& c, const TableInfo& table, qint64 rowid)
 {
     LedgerWrite ledger(c, table, rowid, true);
     {
-        Statement& st = c.cached("DELETE FROM " + table.sqlName() + " WHERE rowid = ?");
+        Statement& st = c.cached("DELETE FROM " + table.sqlName() + " WHERE " + table.rowid() + " = ?");
         ScopedRun run(st);
         run->bindInt(1, rowid);
         run->step();
@@ -510,7 +513,7 @@ void deleteRecord(Connection& c, const TableInfo& table, qint64 rowid)
         ledger.done(rowid, -1, std::nullopt);
     if (deleted == 0 || !reusesRowIds(table) || rowid <= lastDeletedId(c, table))
         return;
-    Statement& st = c.cached("INSERT OR REPLACE INTO ondrel_meta (key, value) VALUES (?, ?)");
+    Statement& st = c.cached(kSetMeta);
     ScopedRun run(st);
     run->bindText(1, deletedIdKey(table));
     run->bindText(2, QString::number(rowid));

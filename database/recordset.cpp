@@ -94,7 +94,7 @@ public:
     KeysetRecordset(std::shared_ptr<Database> database, const SelectPlan& plan, RecordsetType type,
                     const QString& source)
         : m_database(std::move(database)), m_table(plan.table), m_plan(plan), m_type(type), m_source(source),
-          m_rowSql(selectRowSql(*plan.table, plan.fields))
+          m_rowSql(selectRowSql(*plan.table, plan.fields)), m_rowid(plan.table->rowid())
     {
         loadKeyset();
     }
@@ -502,7 +502,7 @@ private:
         m_lazy = m_plan.seekable;
         m_readVersion = m_database->tableVersion(*m_table);
         {
-            Statement& st = connection().cached("SELECT max(rowid) FROM " + m_table->sqlName());
+            Statement& st = connection().cached("SELECT max(" + m_rowid + ") FROM " + m_table->sqlName());
             ScopedRun run(st);
             m_maxRowid = run->step() ? run->columnInt(0) : 0;
         }
@@ -525,7 +525,7 @@ private:
     {
         m_span.clear();
         m_span.fromStart = m_span.toEnd = true;
-        const Query q = query(QByteArray(), {}, "rowid", m_plan.orderBy);
+        const Query q = query(QByteArray(), {}, m_rowid, m_plan.orderBy);
         Statement& st = connection().cached(q.sql);
         ScopedRun run(st);
         bindAll(*run, q.params);
@@ -555,7 +555,7 @@ private:
             // The set's own bound is only a filter ("+"): SQLite seeks by one
             // upper bound of the row id, which must be that of a read going
             // down the table, or it steps through every record after it.
-            q.sql = "SELECT " + columns + " FROM " + m_table->sqlName() + " WHERE +rowid <= ?";
+            q.sql = "SELECT " + columns + " FROM " + m_table->sqlName() + " WHERE +" + m_rowid + " <= ?";
             q.params = {m_maxRowid};
             if (!m_plan.where.isEmpty()) {
                 q.sql += " AND " + m_plan.where.sql;
@@ -588,24 +588,24 @@ private:
         if (!bound)
             return {Phase{}};
         if (key.isEmpty())
-            return {Phase{up ? "rowid > ?" : "rowid < ?", {bound->rowid}}};
+            return {Phase{m_rowid + (up ? " > ?" : " < ?"), {bound->rowid}}};
         if (bound->key.isNull()) {
             if (up)
-                return {Phase{key + " IS NULL AND rowid > ?", {bound->rowid}}, Phase{key + " IS NOT NULL", {}}};
-            return {Phase{key + " IS NULL AND rowid < ?", {bound->rowid}}};
+                return {Phase{key + " IS NULL AND " + m_rowid + " > ?", {bound->rowid}}, Phase{key + " IS NOT NULL", {}}};
+            return {Phase{key + " IS NULL AND " + m_rowid + " < ?", {bound->rowid}}};
         }
         if (up)
-            return {Phase{"(" + key + ", rowid) > (?, ?)", {bound->key, bound->rowid}}};
-        return {Phase{"(" + key + ", rowid) < (?, ?)", {bound->key, bound->rowid}}, Phase{key + " IS NULL", {}}};
+            return {Phase{"(" + key + ", " + m_rowid + ") > (?, ?)", {bound->key, bound->rowid}}};
+        return {Phase{"(" + key + ", " + m_rowid + ") < (?, ?)", {bound->key, bound->rowid}}, Phase{key + " IS NULL", {}}};
     }
     QByteArray orderGoing(bool up) const
     {
         const QByteArray direction = up ? " ASC" : " DESC";
         if (m_plan.seekKey.isEmpty())
-            return "rowid" + direction;
-        return m_plan.seekKey + direction + ", rowid" + direction;
+            return m_rowid + direction;
+        return m_table->flavor->orderTerm(m_plan.seekKey, !up) + ", " + m_rowid + direction;
     }
-    QByteArray selected() const { return m_plan.seekKey.isEmpty() ? "rowid" : "rowid, " + m_plan.seekKey; }
+    QByteArray selected() const { return m_plan.seekKey.isEmpty() ? m_rowid : m_rowid + ", " + m_plan.seekKey; }
 
     // Up to `limit` members past the bound (from the set's start or end
     // without one, `offset` members further), forward or backward in the
@@ -641,7 +641,7 @@ private:
         if (!before && m_plan.where.isEmpty() && m_table->ledgered) {
             // The table's count is kept; the rows added since the set was
             // opened are few.
-            Statement& st = connection().cached("SELECT count(*) FROM " + m_table->sqlName() + " WHERE rowid > ?");
+            Statement& st = connection().cached("SELECT count(*) FROM " + m_table->sqlName() + " WHERE " + m_rowid + " > ?");
             ScopedRun run(st);
             run->bindInt(1, m_maxRowid);
             const qint64 later = run->step() ? run->columnInt(0) : 0;
@@ -968,8 +968,8 @@ private:
         QByteArray marks = "?";
         for (int i = 1; i < kSnapshotBlock; ++i)
             marks += ", ?";
-        Statement& st = connection().cached("SELECT rowid, " + f.column() + " FROM " + m_table->sqlName()
-                                            + " WHERE rowid IN (" + marks + ")");
+        Statement& st = connection().cached("SELECT " + m_rowid + ", " + f.column() + " FROM " + m_table->sqlName()
+                                            + " WHERE " + m_rowid + " IN (" + marks + ")");
         ScopedRun run(st);
         for (int i = 0; i < kSnapshotBlock; ++i)
             run->bindInt(i + 1, block.at(std::min<int>(i, int(block.size()) - 1)));
@@ -1054,7 +1054,7 @@ private:
             return;
         m_readVersion = version;
         for (int i = int(m_added.size()) - 1; i >= 0; --i) {
-            Statement& st = connection().cached("SELECT 1 FROM " + m_table->sqlName() + " WHERE rowid = ?");
+            Statement& st = connection().cached("SELECT 1 FROM " + m_table->sqlName() + " WHERE " + m_rowid + " = ?");
             ScopedRun run(st);
             run->bindInt(1, m_added.at(i));
             if (!run->step())
@@ -1070,7 +1070,8 @@ private:
         }
         std::vector<qint64> alive;
         {
-            Statement& st = connection().cached("SELECT rowid FROM " + m_table->sqlName() + " ORDER BY rowid");
+            Statement& st =
+                connection().cached("SELECT " + m_rowid + " FROM " + m_table->sqlName() + " ORDER BY " + m_rowid);
             ScopedRun run(st);
             while (run->step())
                 alive.push_back(run->columnInt(0));
@@ -1169,7 +1170,8 @@ private:
     // Whether a row meets criteria, as the file holds it now.
     bool meets(qint64 rowid, const SqlExpr& expr) const
     {
-        Statement& st = connection().cached("SELECT 1 FROM " + m_table->sqlName() + " WHERE rowid = ? AND " + expr.sql);
+        Statement& st = connection().cached("SELECT 1 FROM " + m_table->sqlName() + " WHERE " + m_rowid + " = ? AND "
+                                            + expr.sql);
         ScopedRun run(st);
         run->bindInt(1, rowid);
         for (int i = 0; i < expr.params.size(); ++i)
@@ -1265,7 +1267,8 @@ private:
     {
         QSet<qint64> matching;
         {
-            Statement& st = connection().cached("SELECT rowid FROM " + m_table->sqlName() + " WHERE " + expr.sql);
+            Statement& st =
+                connection().cached("SELECT " + m_rowid + " FROM " + m_table->sqlName() + " WHERE " + expr.sql);
             ScopedRun run(st);
             bindAll(*run, expr.params);
             while (run->step())
@@ -1288,6 +1291,7 @@ private:
     RecordsetType m_type;
     QString m_source;
     QByteArray m_rowSql;
+    QByteArray m_rowid;  // the table's row id column
 
     // The members: those read around the current record and around the
     // records a grid shows, those added through the set, and how many there

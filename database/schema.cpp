@@ -82,11 +82,6 @@ constexpr BlockTrigger kBlockTriggers[] = {
     {"update", true, true, " WHEN old.rowid <> new.rowid"},
 };
 
-QString blockTriggerName(const TableInfo& t, const char* change)
-{
-    return QStringLiteral("ondrel_%1_blocks_%2").arg(asciiName(t.name), QLatin1String(change));
-}
-
 QString blockTriggerSql(const TableInfo& t, const BlockTrigger& trigger)
 {
     QString body;
@@ -104,10 +99,19 @@ QString blockTriggerSql(const TableInfo& t, const BlockTrigger& trigger)
 bool hasBlockTriggers(Connection& c, const TableInfo& t)
 {
     for (const BlockTrigger& trigger : kBlockTriggers)
-        if (!hasSchemaObject(c, blockTriggerName(t, trigger.change)))
+        if (!c.hasSchemaObject(blockTriggerName(t, trigger.change)))
             return false;
     return true;
 }
+
+}  // namespace
+
+QString blockTriggerName(const TableInfo& t, const char* change)
+{
+    return QStringLiteral("ondrel_%1_blocks_%2").arg(asciiName(t.name), QLatin1String(change));
+}
+
+namespace {
 
 // A name as the tables of every stored file write it: bare when it is plain
 // lower-case ASCII, quoted otherwise.
@@ -120,18 +124,15 @@ QString writtenName(const QString& name)
 }
 
 // A field's column as a CREATE TABLE or an ALTER TABLE writes it.
-QString columnSql(const FieldInfo& f)
+QString columnSql(const SqlFlavor& flavor, const FieldInfo& f)
 {
-    const char* type = f.type == FieldType::Counter    ? "INTEGER PRIMARY KEY AUTOINCREMENT"
-                       : f.type == FieldType::Currency ? "INTEGER"
-                                                       : "TEXT";
-    return writtenName(f.name) + u' ' + QLatin1String(type);
+    return writtenName(f.name) + u' ' + QString::fromUtf8(flavor.columnType(f));
 }
 
-// The CREATE TABLE of a table: its fields in order (the automatic number is
-// the row id; a table without one gets a row id column of its own first),
-// then the folded keys.
-QString createTableSql(const TableInfo& t)
+// The CREATE TABLE of a table in a file: its fields in order (the automatic
+// number is the row id; a table without one gets a row id column of its own
+// first), then the folded keys.
+QString createTableSql(const SqlFlavor& flavor, const TableInfo& t)
 {
     QStringList columns;
     const bool counted = std::any_of(t.fields.cbegin(), t.fields.cend(),
@@ -139,21 +140,11 @@ QString createTableSql(const TableInfo& t)
     if (!counted)
         columns.append(QStringLiteral("ondrel_id INTEGER PRIMARY KEY"));
     for (const FieldInfo& f : t.fields)
-        columns.append(columnSql(f));
+        columns.append(columnSql(flavor, f));
     for (const FieldInfo& f : t.fields)
         if (!f.keyColumn.isEmpty())
             columns.append(writtenName(f.keyColumn) + QStringLiteral(" TEXT"));
     return QStringLiteral("CREATE TABLE %1 (%2)").arg(writtenName(t.name), columns.join(QStringLiteral(", ")));
-}
-
-QStringList columnsOf(Connection& c, const QString& table)
-{
-    QStringList names;
-    Statement info(c.handle(), "PRAGMA table_info(" + quoteIdentifier(table) + ")");
-    ScopedRun run(info);
-    while (run->step())
-        names.append(run->columnText(1));
-    return names;
 }
 
 bool containsName(const QStringList& names, const QString& name)
@@ -165,8 +156,8 @@ bool containsName(const QStringList& names, const QString& name)
 QStringList fieldNamesOf(Connection& c, const QString& table)
 {
     QStringList names;
-    Statement list(c.handle(), "SELECT name FROM ondrel_fields WHERE tbl = ?");
-    ScopedRun run(list);
+    const std::unique_ptr<Statement> list = c.prepare("SELECT name FROM ondrel_fields WHERE tbl = ?");
+    ScopedRun run(*list);
     run->bindText(1, table);
     while (run->step())
         names.append(run->columnText(0));
@@ -183,14 +174,6 @@ void fillBlocks(Connection& c, const TableInfo& table)
                .arg(sqlText(table.name))
                .arg(kBlockShift)
                .arg(QString::fromUtf8(table.sqlName())));
-}
-
-bool hasSchemaObject(Connection& c, const QString& name)
-{
-    Statement st(c.handle(), "SELECT 1 FROM sqlite_master WHERE name = ?");
-    ScopedRun run(st);
-    run->bindText(1, name);
-    return run->step();
 }
 
 QString searchIndexName(const TableInfo& table)
@@ -231,13 +214,13 @@ QByteArray FieldInfo::keyColumnSql() const
     return quotedOnce(keyColumn, quotedKey);
 }
 
-QByteArray FieldInfo::sortKey(bool keysUsable) const
+QByteArray FieldInfo::sortKey(const TableInfo& table) const
 {
     if (type != FieldType::Text && type != FieldType::Memo)
         return column();
-    if (!keyColumn.isEmpty() && keysUsable)
+    if (!keyColumn.isEmpty() && table.keysUsable)
         return keyColumnSql();
-    return "ondrel_fold(" + column() + ")";
+    return table.flavor->foldOnTheFly(column());
 }
 
 int TableInfo::indexOf(const QString& fieldName) const
@@ -313,10 +296,15 @@ Schema Schema::collection()
 
 void Schema::createIn(Connection& c) const
 {
+    c.createSchema(*this);
+}
+
+void Schema::createInFile(Connection& c) const
+{
     // Plain SQL only: the sqlite3 tool reads and checks the file. The folded
     // shadow keys are written by the layer on every insert and update.
     for (const TableInfo& t : m_tables)
-        c.exec(createTableSql(t));
+        c.exec(createTableSql(c.flavor(), t));
     c.exec(QStringLiteral("CREATE UNIQUE INDEX objetos_cod ON objetos (cod_chave)"));
     c.exec(QStringLiteral("CREATE INDEX emprestimos_codobjeto ON \"empréstimos\" (codobjeto_chave, \"Data\")"));
     c.exec(QStringLiteral("CREATE INDEX emprestimos_data ON \"empréstimos\" (\"Data\")"));
@@ -325,11 +313,11 @@ void Schema::createIn(Connection& c) const
         "CREATE TABLE ondrel_fields (tbl TEXT NOT NULL, position INTEGER NOT NULL, name TEXT NOT NULL, "
         "type TEXT NOT NULL, size INTEGER NOT NULL, key_column TEXT, PRIMARY KEY (tbl, position))"));
     c.exec(QStringLiteral("CREATE TABLE ondrel_queries (name TEXT PRIMARY KEY COLLATE NOCASE, sql TEXT NOT NULL)"));
-    Statement insert(c.handle(), "INSERT INTO ondrel_fields VALUES (?, ?, ?, ?, ?, ?)");
+    const std::unique_ptr<Statement> insert = c.prepare("INSERT INTO ondrel_fields VALUES (?, ?, ?, ?, ?, ?)");
     for (const TableInfo& t : m_tables) {
         for (int i = 0; i < t.fields.size(); ++i) {
             const FieldInfo& f = t.fields[i];
-            ScopedRun run(insert);
+            ScopedRun run(*insert);
             run->bindText(1, t.name);
             run->bindInt(2, i);
             run->bindText(3, f.name);
@@ -347,14 +335,15 @@ void Schema::createIn(Connection& c) const
 void Schema::addKeyColumnsIn(Connection& c) const
 {
     for (const TableInfo& t : m_tables) {
-        const QStringList columns = columnsOf(c, t.name);
+        const QStringList columns = c.columnsOf(t.name);
         for (const FieldInfo& f : t.fields) {
             if (f.keyColumn.isEmpty() || containsName(columns, f.keyColumn))
                 continue;
             c.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
                        .arg(QString::fromUtf8(t.sqlName()), QString::fromUtf8(f.keyColumnSql())));
-            Statement key(c.handle(), "UPDATE ondrel_fields SET key_column = ? WHERE tbl = ? AND name = ?");
-            ScopedRun run(key);
+            const std::unique_ptr<Statement> key =
+                c.prepare("UPDATE ondrel_fields SET key_column = ? WHERE tbl = ? AND name = ?");
+            ScopedRun run(*key);
             run->bindText(1, f.keyColumn);
             run->bindText(2, t.name);
             run->bindText(3, f.name);
@@ -367,16 +356,18 @@ void Schema::addFieldsIn(Connection& c) const
 {
     for (const TableInfo& t : m_tables) {
         const QStringList listed = fieldNamesOf(c, t.name);
-        const QStringList columns = columnsOf(c, t.name);
+        const QStringList columns = c.columnsOf(t.name);
         for (const FieldInfo& f : t.fields) {
             if (containsName(listed, f.name))
                 continue;
             // A column another program added by hand is taken as it is.
             if (!containsName(columns, f.name))
-                c.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(QString::fromUtf8(t.sqlName()), columnSql(f)));
-            Statement add(c.handle(), "INSERT INTO ondrel_fields VALUES (?, (SELECT coalesce(max(position), -1) + 1 "
-                                      "FROM ondrel_fields WHERE tbl = ?), ?, ?, ?, NULL)");
-            ScopedRun run(add);
+                c.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
+                           .arg(QString::fromUtf8(t.sqlName()), columnSql(c.flavor(), f)));
+            const std::unique_ptr<Statement> add =
+                c.prepare("INSERT INTO ondrel_fields VALUES (?, (SELECT coalesce(max(position), -1) + 1 FROM "
+                          "ondrel_fields WHERE tbl = ?), ?, ?, ?, NULL)");
+            ScopedRun run(*add);
             run->bindText(1, t.name);
             run->bindText(2, t.name);
             run->bindText(3, f.name);
@@ -448,50 +439,39 @@ bool Schema::lacksIndexes(Connection& c)
         return true;
     const Schema format = collection();
     for (const TableInfo& t : format.m_tables) {
-        const QStringList columns = columnsOf(c, t.name);
+        const QStringList columns = c.columnsOf(t.name);
         for (const FieldInfo& f : t.fields)
             if (!f.keyColumn.isEmpty() && !containsName(columns, f.keyColumn))
                 return true;
         for (const char* change : kChanges)
-            if (!hasSchemaObject(c, triggerName(t, change)))
+            if (!c.hasSchemaObject(triggerName(t, change)))
                 return true;
-        if (!t.searchIndex.isEmpty() && !hasSchemaObject(c, t.searchIndex))
+        if (!t.searchIndex.isEmpty() && !c.hasSchemaObject(t.searchIndex))
             return true;
         if (!hasBlockTriggers(c, t))
             return true;
     }
     for (const SortIndex& index : kSortIndexes)
-        if (!hasSchemaObject(c, QLatin1String(index.name)))
+        if (!c.hasSchemaObject(QLatin1String(index.name)))
             return true;
-    return !hasSchemaObject(c, QStringLiteral("ondrel_changes")) || !hasSchemaObject(c, QStringLiteral("ondrel_blocks"));
+    return !c.hasSchemaObject(QStringLiteral("ondrel_changes")) || !c.hasSchemaObject(QStringLiteral("ondrel_blocks"));
 }
 
 void Schema::readFileDetails(Connection& c)
 {
-    const bool ledger = hasSchemaObject(c, QStringLiteral("ondrel_changes"));
-    const bool blocks = hasSchemaObject(c, QStringLiteral("ondrel_blocks"));
+    const bool ledger = c.hasSchemaObject(QStringLiteral("ondrel_changes"));
+    const bool blocks = c.hasSchemaObject(QStringLiteral("ondrel_blocks"));
     for (TableInfo& t : m_tables) {
+        t.flavor = &c.flavor();
         t.blocksKept = blocks && hasBlockTriggers(c, t);
-        QSet<QString> leading;  // folded names of the columns that lead an index
-        QStringList indexes;
-        {
-            Statement list(c.handle(), "PRAGMA index_list(" + t.sqlName() + ")");
-            ScopedRun run(list);
-            while (run->step())
-                indexes.append(run->columnText(1));
-        }
-        for (const QString& index : std::as_const(indexes)) {
-            Statement info(c.handle(), "PRAGMA index_info(" + quoteIdentifier(index) + ")");
-            ScopedRun run(info);
-            while (run->step())
-                if (run->columnInt(0) == 0)
-                    leading.insert(run->columnText(2).toCaseFolded());
-        }
+        // Folded names of the columns that lead an index.
+        const QStringList leadingList = c.leadingIndexColumns(t);
+        const QSet<QString> leading(leadingList.cbegin(), leadingList.cend());
         QStringList searched;
         const QString search = searchIndexName(t);
-        t.searchIndex = hasSchemaObject(c, search) ? search : QString();
+        t.searchIndex = c.hasSchemaObject(search) ? search : QString();
         if (!t.searchIndex.isEmpty())
-            searched = columnsOf(c, t.searchIndex);
+            searched = c.columnsOf(t.searchIndex);
         for (FieldInfo& f : t.fields) {
             const QString sorted = f.keyColumn.isEmpty() ? f.name : f.keyColumn;
             // The automatic number is the row id itself.
@@ -500,8 +480,8 @@ void Schema::readFileDetails(Connection& c)
         }
         t.ledgered = false;
         if (ledger) {
-            Statement row(c.handle(), "SELECT 1 FROM ondrel_changes WHERE tbl = ?");
-            ScopedRun run(row);
+            const std::unique_ptr<Statement> row = c.prepare("SELECT 1 FROM ondrel_changes WHERE tbl = ?");
+            ScopedRun run(*row);
             run->bindText(1, t.name);
             t.ledgered = run->step();
         }
@@ -531,8 +511,9 @@ void Schema::takeFileDetails(const Schema& fresh)
 Schema Schema::load(Connection& c)
 {
     Schema s;
-    Statement select(c.handle(), "SELECT tbl, name, type, size, key_column FROM ondrel_fields ORDER BY tbl, position");
-    ScopedRun run(select);
+    const std::unique_ptr<Statement> select =
+        c.prepare("SELECT tbl, name, type, size, key_column FROM ondrel_fields ORDER BY tbl, position");
+    ScopedRun run(*select);
     while (run->step()) {
         const QString tbl = run->columnText(0);
         if (s.m_tables.isEmpty() || s.m_tables.last().name != tbl)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "flavor.h"
 #include "recordset.h"
 
 #include <QByteArray>
@@ -29,7 +30,7 @@ struct FieldInfo {
     mutable QPair<QString, QByteArray> quotedName{}, quotedKey{};
     // What the field sorts and compares by: its folded key, its folding on
     // the fly, or the column itself (dates, amounts, numbers).
-    QByteArray sortKey(bool keysUsable) const;
+    QByteArray sortKey(const TableInfo& table) const;
 };
 
 struct TableInfo {
@@ -48,8 +49,12 @@ struct TableInfo {
     // A file without the change ledger cannot tell, and its keys are used
     // as they always were.
     bool keysUsable = true;
+    // How the store the table lives in writes its SQL.
+    const SqlFlavor* flavor = nullptr;
     int indexOf(const QString& fieldName) const;  // case-insensitive, -1 if absent
     QByteArray sqlName() const;
+    // The column that identifies a record and gives the table's order.
+    QByteArray rowid() const { return flavor->rowid(*this); }
     const FieldInfo* currencyField() const;  // the field the total sums, or none
 };
 
@@ -59,19 +64,22 @@ public:
     static Schema load(Connection& connection);
     // The fixed schema a new collection database gets.
     static Schema collection();
-    // Creates tables, indexes and metadata on an empty file.
+    // Creates tables, indexes and metadata in an empty store.
     void createIn(Connection& connection) const;
+    // What createIn() makes in an empty collection file.
+    void createInFile(Connection& connection) const;
     // Gives a file of an earlier format what createIn() gives a new one:
     // the folded key columns (empty), then the sort indexes, the change
     // ledger and the search index (empty). Plain SQL only, in the caller's
     // transaction; Database::buildIndexes() fills the keys between the two.
     void addKeyColumnsIn(Connection& connection) const;
     void addMissingIn(Connection& connection) const;
-    // Gives a file made before a field of the format that field: its column
-    // (empty in every record) and its line in the file's metadata. Plain
-    // SQL, in the caller's transaction; addMissingIn() starts with it.
+    // Gives a collection made before a field of the format (a file, or one
+    // on a server) that field: its column (empty in every record, of the
+    // store's type) and its line in the collection's metadata. In the
+    // caller's transaction; addMissingIn() starts with it.
     void addFieldsIn(Connection& connection) const;
-    // Whether the file lacks a field of the format.
+    // Whether the collection lacks a field of the format.
     static bool lacksFields(Connection& connection);
     // Whether the file lacks anything addMissingIn() adds.
     static bool lacksIndexes(Connection& connection);
@@ -97,14 +105,18 @@ inline constexpr int kBlockShift = 10;
 // Rebuilds the counts of a table's blocks from its rows, in the caller's
 // transaction.
 void fillBlocks(Connection& connection, const TableInfo& table);
+// The name of the trigger that keeps a table's block counts on a change
+// ("insert", "update", "delete").
+QString blockTriggerName(const TableInfo& table, const char* change);
 
 // The name of a table's search index in the file, and its tokenizer: three
 // characters at a time, compared exactly (the keys are folded already).
 QString searchIndexName(const TableInfo& table);
 
 QByteArray quoteIdentifier(const QString& name);
-// Whether the file's schema holds a table, index or trigger of that name.
-bool hasSchemaObject(Connection& connection, const QString& name);
+// Sets a value of the collection's metadata (key, value).
+inline constexpr const char* kSetMeta =
+    "INSERT INTO ondrel_meta (key, value) VALUES (?, ?) ON CONFLICT (key) DO UPDATE SET value = excluded.value";
 // Names compare without regard to case (accents are part of a name).
 bool sameName(const QString& a, const QString& b);
 

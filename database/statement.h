@@ -1,46 +1,59 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QString>
 #include <QVariant>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace ondrel::db {
 
-// One prepared statement, finalized with its owner. Bind, step, read columns;
-// reset() makes it ready for the next run (a ScopedRun does it for you).
+// An amount of a currency field as a statement binds it: ten-thousandths of
+// the unit. Each store writes it in its own exact form (an integer of
+// ten-thousandths in a file, a four-decimal numeric on a server).
+struct Money {
+    qint64 units = 0;
+};
+
+// The ten-thousandths of a bound or stored amount (a Money or an integer).
+qint64 moneyUnits(const QVariant& value);
+
+// One prepared statement of a store, released with its owner. Bind, step,
+// read columns; reset() makes it ready for the next run (a ScopedRun does it
+// for you). Statements are written with `?` (and `?N`) for their parameters,
+// whatever the store.
 class Statement {
 public:
-    Statement(sqlite3* db, const QByteArray& sql);
-    ~Statement();
+    virtual ~Statement() = default;
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
     void bind(int index, const QVariant& value);  // 1-based
-    void bindText(int index, const QString& text);
-    void bindInt(int index, qint64 value);
-    void bindNull(int index);
+    virtual void bindText(int index, const QString& text) = 0;
+    virtual void bindInt(int index, qint64 value) = 0;
+    virtual void bindNull(int index) = 0;
+    virtual void bindDouble(int index, double value) = 0;
+    virtual void bindMoney(int index, qint64 units) = 0;
 
     // Steps once: true while a row is available. Throws EngineError on failure.
-    bool step();
-    void reset();
+    virtual bool step() = 0;
+    virtual void reset() = 0;
 
-    int columnCount() const;
-    bool isNull(int column) const;
-    qint64 columnInt(int column) const;
-    QString columnText(int column) const;
-    QVariant column(int column) const;  // integer / text / null
-    bool isInteger(int column) const;
-    QByteArrayView columnUtf8(int column) const;  // valid until the next step
+    virtual int columnCount() const = 0;
+    virtual bool isNull(int column) const = 0;
+    virtual qint64 columnInt(int column) const = 0;  // a truth value reads 1 or 0
+    virtual QString columnText(int column) const = 0;
+    virtual QVariant column(int column) const = 0;  // integer / text / null
+    virtual bool isInteger(int column) const = 0;
+    virtual QByteArrayView columnUtf8(int column) const = 0;  // valid until the next step
+    // An amount of a currency field, in ten-thousandths.
+    virtual qint64 columnMoney(int column) const = 0;
 
     const QByteArray& sql() const { return m_sql; }
-    sqlite3_stmt* handle() const { return m_stmt; }
+
+protected:
+    explicit Statement(const QByteArray& sql) : m_sql(sql) {}
 
 private:
-    sqlite3* m_db;
-    sqlite3_stmt* m_stmt = nullptr;
     QByteArray m_sql;
 };
 
@@ -60,3 +73,5 @@ private:
 };
 
 }  // namespace ondrel::db
+
+Q_DECLARE_METATYPE(ondrel::db::Money)

@@ -4,6 +4,7 @@
 #include "windows1252.h"
 
 #include "collection/collection.h"
+#include "core/files.h"
 #include "core/spreadsheettext.h"
 #include "core/values.h"
 #include "database/connection.h"
@@ -287,6 +288,10 @@ QString ListingImport::report() const
 
 ListingImport importListing(const QString& csv, const QString& collection, const QDate& today)
 {
+    // A FIFO or a device is never read: it would wait, or never end.
+    const QString unreadable = files::refusalToRead(csv);
+    if (!unreadable.isEmpty())
+        throw ImportError(QStringLiteral("Nada foi importado: %1.").arg(unreadable));
     QFile file(csv);
     if (!file.open(QIODevice::ReadOnly))
         throw ImportError(QStringLiteral("Nada foi importado: o arquivo \"%1\" não pôde ser aberto (%2).")

@@ -228,7 +228,7 @@ void Frmemprestimos::Form_Load()
     skipFailing({
         [&] { services().setPointer(platform::Pointer::Hourglass); },
         [&] { Editando = false; },
-        [&] { CaminhoBanco = db::collectionFile(); },
+        [&] { CaminhoBanco = db::collectionLocation(); },
         [&] { BancoDados = chrome::openCollection(CaminhoBanco); },
         [&] { TabEmprestimos = use(BancoDados).openRecordset(QStringLiteral("empréstimos"), db::RecordsetType::Dynaset); },
         [&] { Data1->setDatabaseName(CaminhoBanco); },

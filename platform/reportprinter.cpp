@@ -1,15 +1,17 @@
 #include "reportprinter.h"
 
+#include "core/files.h"
+#include "core/spreadsheettext.h"
 #include "core/values.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryFile>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QAbstractTextDocumentLayout>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -17,7 +19,9 @@
 #include <QTextTable>
 #include <QTextStream>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <stdexcept>
 
@@ -34,26 +38,9 @@ QString s_printerOverride;
     throw std::runtime_error(text.toStdString());
 }
 
-}  // namespace
-
-void writeWhole(const QString& path, const std::function<void(QIODevice&)>& write)
-{
-    if (path.isEmpty())
-        fail(QStringLiteral("Arquivo de saída do relatório não informado"));
-    const QFileInfo info(path);
-    if (info.isDir())
-        fail(QStringLiteral("\"%1\" é uma pasta, não um arquivo.").arg(path));
-    if (!info.absoluteDir().exists())
-        fail(QStringLiteral("A pasta \"%1\" não existe.").arg(info.absolutePath()));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("Não há permissão para gravar na pasta \"%1\".").arg(info.absolutePath()));
-    write(file);
-    if (!file.commit())
-        fail(QStringLiteral("O arquivo \"%1\" não pôde ser gravado (o disco pode estar cheio).").arg(path));
-}
-
-namespace {
+// The band at the foot of each page for the date and "Página N de M", in
+// the document's pixels.
+constexpr qreal kFooterHeight = 28;
 
 // One CSV field as RFC 4180 quotes it: between quotes, its quotes doubled,
 // when it holds the separator, a quote or a line break.
@@ -88,7 +75,7 @@ ReportLayout ReportLayout::parse(const QString& text)
             continue;
         const int equals = line.indexOf(QLatin1Char('='));
         if (equals <= 0)
-            fail(QStringLiteral("Linha %1 do layout inválida: %2").arg(n + 1).arg(line));
+            fail(QStringLiteral("Linha %1 do layout inválida: %2").arg(n + 1).arg(line.left(60)));
         const QString key = line.left(equals).trimmed().toLower();
         QString value = line.mid(equals + 1);
         const int comment = value.indexOf(QLatin1Char('#'));
@@ -140,10 +127,27 @@ ReportLayout ReportLayout::parse(const QString& text)
 
 ReportLayout ReportLayout::load(const QString& fileName)
 {
+    // A layout is a few lines of text: a file that is not (binary, or far
+    // too long) is refused without showing any of it.
+    constexpr qint64 kLongest = 1 << 20;
+    QString unreadable = files::refusalToRead(fileName);
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("Layout de relatório não encontrado: %1").arg(fileName));
-    return parse(QString::fromUtf8(file.readAll()));
+    if (unreadable.isEmpty() && !file.open(QIODevice::ReadOnly))
+        unreadable = files::reasonFor(EACCES, fileName, files::Access::Read);
+    if (!unreadable.isEmpty())
+        fail(QStringLiteral("Layout de relatório não encontrado: %1 (%2).").arg(fileName, unreadable));
+    const QByteArray bytes = file.read(kLongest + 1);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(bytes);
+    static const QRegularExpression binary(QStringLiteral("[\\x00-\\x08\\x0b\\x0c\\x0e-\\x1f\\x7f]"));
+    if (bytes.size() > kLongest || utf8.hasError() || text.contains(binary))
+        fail(QStringLiteral("O arquivo \"%1\" não é um layout de listagem.").arg(fileName));
+    try {
+        return parse(text);
+    } catch (const std::runtime_error& e) {
+        fail(QStringLiteral("O arquivo \"%1\" não é um layout de listagem válido: %2")
+                 .arg(fileName, QString::fromUtf8(e.what())));
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -379,8 +383,9 @@ void ReportPrinter::produce()
     // nothing.
     const ReportLayout layout = ReportLayout::load(m_reportFile);
     const QString dataFile = dataFiles(0);
-    if (dataFile.isEmpty() || !QFileInfo::exists(dataFile))
-        fail(QStringLiteral("Arquivo de dados do relatório não encontrado: %1").arg(dataFile));
+    // The reader says when what it reads is not there.
+    if (dataFile.isEmpty())
+        fail(QStringLiteral("Arquivo de dados do relatório não informado"));
     if (!m_reader)
         fail(QStringLiteral("O relatório não tem de onde ler as linhas"));
     const ReportRows rows = m_reader(dataFile, layout.source, layout.fields());
@@ -406,15 +411,43 @@ void ReportPrinter::produce()
     ++m_produced;
 }
 
-void ReportPrinter::print(const ReportContent& content, const ReportLayout& layout, QPrinter& printer)
+void ReportPrinter::print(const ReportContent& content, const ReportLayout& layout, QPagedPaintDevice& device)
 {
-    printer.setDocName(content.title.isEmpty() ? QStringLiteral("Ulmix") : content.title);
-    printer.setPageOrientation(QPageLayout::Portrait);
-    // The printer's page in the document's pixels (96 to the inch).
-    const QSizeF page = printer.pageLayout().paintRect(QPageLayout::Inch).size() * kDocumentDpi;
+    device.setPageOrientation(QPageLayout::Portrait);
+    // The page in the document's pixels (96 to the inch); the rows fill it
+    // but for a band at its foot that holds the date and the page number.
+    const QSizeF page = device.pageLayout().paintRect(QPageLayout::Inch).size() * kDocumentDpi;
+    const QSizeF body(page.width(), page.height() - kFooterHeight);
     QTextDocument document;
-    buildReportDocument(content, layout, document, page);
-    document.print(&printer);
+    buildReportDocument(content, layout, document, body);
+    const int pages = document.pageCount();
+    const QString printed = db::formatDate(QDate::currentDate());
+
+    QPainter painter(&device);
+    if (!painter.isActive())
+        fail(QStringLiteral("As páginas da listagem não puderam ser geradas."));
+    // The document's pixels to the device's.
+    painter.scale(device.width() / page.width(), device.width() / page.width());
+    QFont footer = document.defaultFont();
+    footer.setPixelSize(qRound(QFontInfo(footer).pointSizeF() * 0.85 * kDocumentDpi / 72));
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    for (int index = 0; index < pages; ++index) {
+        if (index > 0)
+            device.newPage();
+        painter.save();
+        painter.translate(0, -index * body.height());
+        context.clip = QRectF(0, index * body.height(), body.width(), body.height());
+        painter.setClipRect(context.clip);
+        document.documentLayout()->draw(&painter, context);
+        painter.restore();
+        painter.setFont(footer);
+        painter.setPen(Qt::black);
+        const QRectF band(0, body.height(), page.width(), kFooterHeight);
+        painter.drawText(band, Qt::AlignLeft | Qt::AlignBottom, printed);
+        painter.drawText(band, Qt::AlignRight | Qt::AlignBottom,
+                         QStringLiteral("Página %1 de %2").arg(index + 1).arg(pages));
+    }
 }
 
 void ReportPrinter::toPrinter(const ReportContent& content, const ReportLayout& layout)
@@ -427,29 +460,23 @@ void ReportPrinter::toPrinter(const ReportContent& content, const ReportLayout& 
     QPrinter printer(info, QPrinter::HighResolution);
     if (!printer.isValid())
         fail(QStringLiteral("Impressora indisponível"));
+    printer.setDocName(content.title.isEmpty() ? QStringLiteral("Ulmix") : content.title);
     print(content, layout, printer);
 }
 
 void ReportPrinter::toFile(const ReportContent& content, const ReportLayout& layout, const QString& pdfFile)
 {
-    writeWhole(pdfFile, [&](QIODevice& out) {
-        // The printer writes a file by name: the pages go to a scratch file
-        // first, then into the file being written.
-        QTemporaryFile pages(QDir::temp().filePath(QStringLiteral("ondrel-listagem-XXXXXX.pdf")));
-        if (!pages.open())
-            fail(QStringLiteral("Não foi possível criar um arquivo temporário em \"%1\".").arg(QDir::tempPath()));
-        pages.close();
+    files::writeWhole(pdfFile, [&](QIODevice& out) {
+        // The pages a PDF printer would get, on its page and at its
+        // resolution.
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pages.fileName());
-        print(content, layout, printer);
-        QFile written(pages.fileName());
-        if (printer.printerState() == QPrinter::Error || !written.open(QIODevice::ReadOnly) || written.size() == 0)
-            fail(QStringLiteral("As páginas da listagem não puderam ser geradas."));
-        while (!written.atEnd()) {
-            if (out.write(written.read(1 << 20)) < 0)
-                return;  // the commit then fails and says so
-        }
+        QPdfWriter writer(&out);
+        writer.setResolution(printer.resolution());
+        writer.setPageLayout(printer.pageLayout());
+        writer.setTitle(content.title.isEmpty() ? QStringLiteral("Ulmix") : content.title);
+        writer.setCreator(QStringLiteral("Ulmix"));
+        print(content, layout, writer);
     });
 }
 
@@ -457,7 +484,8 @@ void ReportPrinter::toCsv(const ReportLayout& layout, const ReportRows& rows, co
 {
     // For a spreadsheet set to Brazilian Portuguese: ';' between fields,
     // UTF-8 with its byte-order mark, CRLF line ends, the column captions on
-    // the first line, and amounts as plain numbers with a decimal comma.
+    // the first line, and amounts as plain numbers with a decimal comma. A
+    // text is never run as a formula.
     const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
     const auto line = [](const QStringList& fields) {
         QStringList quoted;
@@ -465,7 +493,7 @@ void ReportPrinter::toCsv(const ReportLayout& layout, const ReportRows& rows, co
             quoted.append(csvField(f));
         return (quoted.join(QLatin1Char(';')) + QLatin1String("\r\n")).toUtf8();
     };
-    writeWhole(csvFile, [&](QIODevice& out) {
+    files::writeWhole(csvFile, [&](QIODevice& out) {
         out.write("\xEF\xBB\xBF");
         QStringList captions;
         for (const ReportColumn& c : layout.columns)
@@ -480,7 +508,7 @@ void ReportPrinter::toCsv(const ReportLayout& layout, const ReportRows& rows, co
                 else if (layout.columns[i].currency)
                     fields.append(db::formatAmount(value.toLongLong(), db::AmountShape::Plain, brazil));
                 else
-                    fields.append(value.toString());
+                    fields.append(db::spreadsheetText(value.toString()));
             }
             out.write(line(fields));
         }

@@ -34,18 +34,10 @@
 #include <QVariant>
 #include <functional>
 
-class QIODevice;
-class QPrinter;
+class QPagedPaintDevice;
 class QTextDocument;
 
 namespace ondrel::platform {
-
-// Writes `path` whole or not at all: under a temporary name beside it,
-// renamed into place once complete. A file already there is replaced only
-// then; a failure leaves it, and the folder, as they were, and throws
-// std::runtime_error with the reason in Portuguese. Every file the program
-// writes for a person goes through it.
-void writeWhole(const QString& path, const std::function<void(QIODevice&)>& write);
 
 struct ReportColumn {
     QString field;
@@ -139,7 +131,9 @@ public:
 
 private:
     void produce();
-    static void print(const ReportContent& content, const ReportLayout& layout, QPrinter& printer);
+    // The pages, each with the date of printing and "Página N de M" at its
+    // foot.
+    static void print(const ReportContent& content, const ReportLayout& layout, QPagedPaintDevice& device);
     static void toPrinter(const ReportContent& content, const ReportLayout& layout);
     static void toFile(const ReportContent& content, const ReportLayout& layout, const QString& pdfFile);
     static void toCsv(const ReportLayout& layout, const ReportRows& rows, const QString& csvFile);

@@ -285,7 +285,7 @@ void Frmpesquisa::Command1_Click(int Index)
 
 void Frmpesquisa::openDatabase()
 {
-    CaminhoBanco = db::collectionFile();
+    CaminhoBanco = db::collectionLocation();
     BancoDados = chrome::openCollection(CaminhoBanco);
 }
 

@@ -9,7 +9,10 @@
 #include "collection/calendar.h"
 #include "collection/collection.h"
 #include "collection/places.h"
+#include "collection/settings.h"
 #include "commandline/commandline.h"
+#include "core/files.h"
+#include "database/address.h"
 #include "database/database.h"
 #include "import/importerror.h"
 #include "import/jetconversion.h"
@@ -17,7 +20,6 @@
 #include "platform/hostwindow.h"
 #include "platform/services.h"
 #include "platform/qttexts.h"
-#include "platform/reportprinter.h"
 #include "plugin/clsPluginInterface.h"
 #include "plugin/dbusplugin.h"
 
@@ -43,7 +45,8 @@ constexpr int kMaxIdleSeconds = 24 * 60 * 60;
 int createDatabase(const QString& path, bool demo)
 {
     try {
-        // Filled under a temporary name: the file appears complete or not at all.
+        // Filled under a temporary name (on a server: noted as a collection
+        // once filled): it appears complete or not at all.
         const QString password = QString::fromLatin1(ondrel::db::kPassword);
         std::function<void(const QString&)> fill;
         if (demo)
@@ -53,26 +56,79 @@ int createDatabase(const QString& path, bool demo)
         std::fprintf(stderr, "ondrel: %s\n", e.what());
         return 1;
     }
-    std::printf("%s\n", qPrintable(path));
+    std::printf("%s\n", qPrintable(ondrel::db::shownAddress(path)));
+    return 0;
+}
+
+// Why an address typed on the command line is refused, or nothing. A
+// server's password never goes into an address the program is given.
+QString refuseAddress(const QString& typed, bool serverOnly)
+{
+    using namespace ondrel::db;
+    if (serverOnly && serverAddress(typed).isEmpty())
+        return QStringLiteral("\"%1\" não é um endereço de servidor PostgreSQL (postgresql://servidor/banco, "
+                              "host=servidor dbname=banco, ou o nome de um serviço).").arg(typed);
+    if (isServerAddress(typed) && addressHasPassword(typed))
+        return QStringLiteral("o endereço traz uma senha; tire-a do endereço e guarde-a no arquivo de senhas do "
+                              "PostgreSQL (~/.pgpass) ou no arquivo de serviços (~/.pg_service.conf).");
+    return QString();
+}
+
+// Makes this user's windows use the collection at a server's address, once
+// it opens as one.
+int useCollection(const QString& typed)
+{
+    using namespace ondrel::db;
+    const QString address = serverAddress(typed);
+    try {
+        Database::open(address, QString::fromLatin1(kConnectString));
+    } catch (const EngineError& e) {
+        std::fprintf(stderr, "ondrel: Nada foi mudado. %s\n", qPrintable(e.description()));
+        return 1;
+    }
+    QString error;
+    Settings settings = Settings::read(&error);
+    settings.setValue(QString::fromLatin1(kCollectionKey), address);
+    if (error.isEmpty())
+        error = settings.write();
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "ondrel: Nada foi mudado. %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(QStringLiteral("As janelas do Ulmix passam a usar a coleção \"%1\".")
+                                        .arg(shownAddress(address))));
+    return 0;
+}
+
+// Makes this user's windows use the collection file again.
+int useFile()
+{
+    using namespace ondrel::db;
+    QString error;
+    Settings settings = Settings::read(&error);
+    settings.remove(QString::fromLatin1(kCollectionKey));
+    if (error.isEmpty())
+        error = settings.write();
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "ondrel: Nada foi mudado. %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(QStringLiteral("As janelas do Ulmix passam a usar o arquivo da coleção \"%1\".")
+                                        .arg(collectionFile())));
     return 0;
 }
 
 int backUpCollection(const QString& destination)
 {
     using namespace ondrel::db;
-    const QString collection = ondrel::db::collectionFile();
-    const QString refusal = refusalToCopy(collection);
-    if (!refusal.isEmpty()) {
-        std::fprintf(stderr, "ondrel: %s\n", qPrintable(refusal));
+    const QString collection = collectionLocation();
+    if (!copiesServe(collection)) {
+        std::fprintf(stderr, "ondrel: %s\n", qPrintable(refusalToCopy(collection)));
         return 1;
     }
-    const QString folder = destination.isEmpty() ? backupFolder() : destination;
-    // The backup folder keeps its newest copies; a folder the person names
-    // keeps every copy made there.
-    const bool intoBackupFolder = QDir(folder).absolutePath() == QDir(backupFolder()).absolutePath();
+    // Copying only reads the collection: a read-only one is copied too.
     try {
-        const QString copy = backUp(collection, folder, QDateTime::currentDateTime(), intoBackupFolder ? kCopiesKept : 0);
-        std::printf("%s\n", qPrintable(copy));
+        std::printf("%s\n", qPrintable(backUpByHand(collection, destination)));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ondrel: %s\n", e.what());
         return 1;
@@ -80,10 +136,17 @@ int backUpCollection(const QString& destination)
     return 0;
 }
 
-int restoreCollection(const QString& copy)
+int restoreCollection(const QString& copy, bool otherCollection)
 {
     using namespace ondrel::db;
-    const QString collection = ondrel::db::collectionFile();
+    const QString collection = ondrel::db::collectionLocation();
+    if (isServerAddress(collection)) {
+        std::fprintf(stderr,
+                     "ondrel: Nada foi restaurado: a coleção em uso fica no servidor \"%s\". Para restaurar o "
+                     "arquivo, use antes ondrel --use-file.\n",
+                     qPrintable(shownAddress(collection)));
+        return 1;
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
     const QString service = QString::fromLatin1(ondrel::plugin::kServiceName);
     if (bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(service).value()) {
@@ -93,8 +156,19 @@ int restoreCollection(const QString& copy)
                      qPrintable(service));
         return 1;
     }
+    // A copy of another collection is not put in this one's place by
+    // mistake: only when asked, and then it becomes a collection of its own.
+    const QString other = otherCollectionOf(copy, collection);
+    if (!other.isEmpty() && !otherCollection) {
+        std::fprintf(stderr,
+                     "ondrel: Nada foi restaurado. %s Para pô-la no lugar da coleção mesmo assim, acrescente "
+                     "--other-collection.\n",
+                     qPrintable(other));
+        return CommandLine::kWrongUse;
+    }
     try {
-        const QString kept = restoreCopy(copy, collection);
+        const QString kept = restoreCopy(copy, collection, QDateTime::currentDateTime(),
+                                         other.isEmpty() ? Restored::SameCollection : Restored::NewCollection);
         std::printf("%s\n", qPrintable(kept.isEmpty()
                                            ? QStringLiteral("A cópia \"%1\" foi restaurada em \"%2\".").arg(copy, collection)
                                            : QStringLiteral("A cópia \"%1\" foi restaurada em \"%2\"; o arquivo anterior "
@@ -126,9 +200,10 @@ int exportLoansTo(const QString& destination)
     try {
         if (QFileInfo(destination).suffix().compare(QLatin1String("ics"), Qt::CaseInsensitive) != 0)
             throw std::runtime_error(QStringLiteral("O nome do arquivo deve terminar em .ics.").toStdString());
-        const auto collection = db::Database::open(db::collectionFile(), QString::fromLatin1(db::kConnectString));
+        // Read as it is: an export changes nothing in the collection.
+        const auto collection = db::Database::read(db::collectionLocation(), QString::fromLatin1(db::kConnectString));
         const QDateTime now = QDateTime::currentDateTimeUtc();
-        platform::writeWhole(destination, [&](QIODevice& out) { db::writeLoansCalendar(*collection, now, out); });
+        files::writeWhole(destination, [&](QIODevice& out) { db::writeLoansCalendar(*collection, now, out); });
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ondrel: Os empréstimos não foram exportados para \"%s\". %s\n", qPrintable(destination),
                      e.what());
@@ -171,8 +246,10 @@ int importJet(const Invocation& run)
     options.picturesFolder = run.value(QStringLiteral("pictures-folder"));
     if (!options.picturesFolder.isEmpty() && !QFileInfo(options.picturesFolder).isDir())
         return refuse(QStringLiteral("a pasta de imagens \"%1\" não existe.").arg(options.picturesFolder));
-    if (!QFileInfo(jet).isFile())
-        return refuse(QStringLiteral("o arquivo \"%1\" não existe.").arg(jet));
+    // A FIFO or a device is never read: it would wait, or never end.
+    const QString unreadable = ondrel::files::refusalToRead(jet);
+    if (!unreadable.isEmpty())
+        return refuse(unreadable + u'.');
     try {
         JetConversion done;
         if (run.has(QStringLiteral("into"))) {
@@ -302,14 +379,28 @@ CommandLine ondrelCommandLine(const QString& program)
     const QString restore = QStringLiteral("restore");
     const QString exportListing = QStringLiteral("export-listing");
     const QString exportLoans = QStringLiteral("export-loans");
+    const QString useServer = QStringLiteral("use-collection");
     const QString importJet = QStringLiteral("import-jet");
     const QString importListing = QStringLiteral("import-listing");
     std::vector<Option> options{
-        {create, QStringLiteral("CAMINHO"), QStringLiteral("Cria uma coleção vazia no arquivo CAMINHO."), true, {}, {}, {}},
+        {create, QStringLiteral("CAMINHO"),
+         QStringLiteral("Cria uma coleção vazia em CAMINHO: um arquivo novo, ou um banco de dados vazio de um servidor "
+                        "PostgreSQL (postgresql://servidor/banco, host=servidor dbname=banco ou service=NOME; a "
+                        "senha fica em ~/.pgpass)."),
+         true, {}, {}, [](const QString& v) { return refuseAddress(v, false); }, ondrel::db::shownAddress},
+        {useServer, QStringLiteral("ENDEREÇO"),
+         QStringLiteral("As janelas deste usuário passam a usar a coleção do servidor PostgreSQL em ENDEREÇO "
+                        "(postgresql://servidor/banco?sslmode=verify-full, host=servidor dbname=banco ou o nome de "
+                        "um serviço do arquivo ~/.pg_service.conf). A escolha fica em $XDG_CONFIG_HOME/ondrel/"
+                        "ulmix.conf (~/.config/ondrel/ulmix.conf)."),
+         true, {}, {}, [](const QString& v) { return refuseAddress(v, true); }, ondrel::db::shownAddress},
+        {QStringLiteral("use-file"), {},
+         QStringLiteral("As janelas deste usuário voltam a usar o arquivo da coleção."), true, {}, {}, {}},
         {show, {}, QStringLiteral("Abre a janela do catálogo diretamente, sem o hospedeiro."), true, {}, {}, {}},
         {backup, {},
-         QStringLiteral("Faz uma cópia de segurança da coleção na pasta DESTINO (padrão: $XDG_DATA_HOME/ondrel/backup, "
-                        "ou seja, ~/.local/share/ondrel/backup)."),
+         QStringLiteral("Faz uma cópia de segurança da coleção: no arquivo DESTINO, se terminar em .mdb, senão na "
+                        "pasta DESTINO (padrão: a pasta desta coleção em $XDG_DATA_HOME/ondrel/backup, ou seja, "
+                        "~/.local/share/ondrel/backup)."),
          true, {}, QStringLiteral("DESTINO"), {}},
         {restore, QStringLiteral("ARQUIVO"),
          QStringLiteral("Restaura a cópia ARQUIVO no lugar da coleção, guardando o arquivo atual ao lado (com o Ulmix "
@@ -335,6 +426,10 @@ CommandLine ondrelCommandLine(const QString& program)
          true, {}, {}, {}},
         {QStringLiteral("demo"), {}, QStringLiteral("Preenche a coleção criada com dados de demonstração."), false,
          {create}, {}, {}},
+        {QStringLiteral("other-collection"), {},
+         QStringLiteral("Restaura mesmo a cópia de outra coleção; a coleção restaurada passa a ser uma coleção à "
+                        "parte, com cópias próprias."),
+         false, {restore}, {}, {}},
         {QStringLiteral("into"), QStringLiteral("DESTINO"),
          QStringLiteral("Converte para o arquivo novo DESTINO em vez da coleção."), false, {importJet}, {}, {}},
         {QStringLiteral("pictures-folder"), QStringLiteral("PASTA"),
@@ -394,13 +489,17 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         return createDatabase(run->value(command), run->has(QStringLiteral("demo")));
     }
+    if (command == QLatin1String("use-collection") || command == QLatin1String("use-file")) {
+        QCoreApplication app(argc, argv);
+        return command == QLatin1String("use-file") ? useFile() : useCollection(run->value(command));
+    }
     if (command == QLatin1String("backup") || command == QLatin1String("restore")
         || command == QLatin1String("export-loans")) {
         QCoreApplication app(argc, argv);
         if (!folder.isEmpty())
             ondrel::db::setPluginFolder(folder);
         if (command == QLatin1String("restore"))
-            return restoreCollection(run->value(command));
+            return restoreCollection(run->value(command), run->has(QStringLiteral("other-collection")));
         if (command == QLatin1String("export-loans"))
             return exportLoansTo(run->value(command));
         return backUpCollection(run->argument);

@@ -43,32 +43,47 @@ private slots:
         m_folder.reset();
     }
 
-    // The damaged file's message offers the newest copy that is whole (a
-    // newer damaged one is passed over); Yes restores it, keeping the
-    // damaged file beside it, and the window shows every row; No changes
+    // The message of a damaged file, or of another program's file in the
+    // collection's place, offers the newest copy of this collection that is
+    // whole (a newer damaged one is passed over, and a newer copy of another
+    // collection is never offered), naming whose copy it is; Yes restores it,
+    // keeping the file beside it, and the window shows every row; No changes
     // nothing.
-    void damagedFileOffersTheNewestGoodCopy_data()
+    void unusableFileOffersTheNewestGoodCopy_data()
     {
         QTest::addColumn<int>("answer");
-        QTest::newRow("Sim") << int(ondrel::platform::ResultYes);
-        QTest::newRow("Não") << int(ondrel::platform::ResultNo);
+        QTest::addColumn<bool>("replaced");  // by a file that no longer tells whose it was
+        QTest::newRow("damaged, Sim") << int(ondrel::platform::ResultYes) << false;
+        QTest::newRow("damaged, Não") << int(ondrel::platform::ResultNo) << false;
+        QTest::newRow("replaced, Sim") << int(ondrel::platform::ResultYes) << true;
     }
-    void damagedFileOffersTheNewestGoodCopy()
+    void unusableFileOffersTheNewestGoodCopy()
     {
         QFETCH(int, answer);
+        QFETCH(bool, replaced);
         const QString path = m_folder->path();
         const QString kept = testutil::everyRow(path);
         const QDateTime taken(QDate(2024, 5, 30), QTime(9, 15, 42));
-        backUp(path, backupFolder(), taken, kCopiesKept);
-        QVERIFY(testutil::damagePages(backUp(path, backupFolder(), taken.addDays(1), kCopiesKept)));
-        QVERIFY(testutil::damagePages(path));
-        const QByteArray damaged = testutil::digest(path);
+        const QString copies = backupFolderFor(path);
+        backUp(path, copies, taken, kCopiesKept);
+        QVERIFY(testutil::damagePages(backUp(path, copies, taken.addDays(1), kCopiesKept)));
+        testutil::TempCollection other(testutil::Collection::Demo);
+        backUp(other.path, backupFolderFor(other.path), taken.addDays(2), kCopiesKept);
+        if (replaced) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(8192, 'J')) == 8192);
+        } else {
+            QVERIFY(testutil::damagePages(path));
+        }
+        const QByteArray unusable = testutil::digest(path);
 
         m_folder->services.msgBoxAnswers.enqueue(answer);
         Frmobjetos* f = m_folder->openCatalogue();
         const QStringList told = m_folder->services.messageTexts();
-        QVERIFY2(told.value(0).contains(QStringLiteral("danificado"))
-                     && told.value(0).contains(QStringLiteral("30/05/2024 às 09:15")),
+        QVERIFY2(told.value(0).contains(replaced ? QStringLiteral("não é uma coleção") : QStringLiteral("danificado"))
+                     && told.value(0).contains(QStringLiteral("30/05/2024 às 09:15"))
+                     && told.value(0).contains(QStringLiteral("cópia de segurança desta coleção (\"%1\")")
+                                                   .arg(QFileInfo(path).canonicalFilePath())),
                  qPrintable(told.join(u'\n')));
         QCOMPARE(m_folder->services.messageBoxes.first().buttons, int(ondrel::platform::YesNo));
         const QStringList aside = QDir(m_folder->dir.path()).entryList({QStringLiteral("livrano-anterior-*.mdb")});
@@ -76,14 +91,14 @@ private slots:
             QCOMPARE(told.size(), 2);  // and which file was kept where
             QCOMPARE(aside.size(), 1);
             QVERIFY(told.last().contains(aside.first()));
-            QCOMPARE(testutil::digest(m_folder->dir.filePath(aside.first())), damaged);
+            QCOMPARE(testutil::digest(m_folder->dir.filePath(aside.first())), unusable);
             QCOMPARE(testutil::everyRow(path), kept);
             QCOMPARE(f->Txtcod->text(), QStringLiteral("A1"));
             QCOMPARE(f->TotalRegistros, 4);
         } else {
             QCOMPARE(told.size(), 1);
             QVERIFY(aside.isEmpty());
-            QCOMPARE(testutil::digest(path), damaged);
+            QCOMPARE(testutil::digest(path), unusable);
             QCOMPARE(f->Txtcod->text(), QString());
         }
     }
@@ -123,8 +138,9 @@ private slots:
         QCOMPARE(plugin.Run(std::make_shared<Host>()), QString());
         QVERIFY(Frmobjetos::existing()->isVisible());
         QVERIFY(!backupRunning());
-        QVERIFY(backupCopies(backupFolder()).isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(!backupCopies(backupFolder()).isEmpty(), 20000);
+        const QString copies = backupFolderFor(m_folder->path());
+        QVERIFY(backupCopies(copies).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!backupCopies(copies).isEmpty(), 20000);
         QVERIFY(!finishBackup(false).isEmpty());
     }
 };

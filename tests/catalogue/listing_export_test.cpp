@@ -82,7 +82,10 @@ private slots:
     {
         m_folder = std::make_unique<Folder>();
         QList<Object> objects = standardObjects();
-        objects << Object{"E5", "Disco", kTitle, "Zé; \"Tom\"", "Música", "1234567,89", ""};
+        objects << Object{"E5", "Disco", kTitle, "Zé; \"Tom\"", "Música", "1234567,89", ""}
+                // Texts a spreadsheet would run as formulas, and a negative amount.
+                << Object{"F6", "-Disco", "=HYPERLINK(\"http://x\";\"clique\")", "@Tom", "", "-5", ""}
+                << Object{"G7", "+Livro", "'Aspas'", "\tTab", "", "", ""};
         m_folder->create(objects);
         // The order chosen last in the window: by title.
         m_folder->open()->writeQueryDef(QStringLiteral("Imprime"),
@@ -116,12 +119,20 @@ private slots:
                 if (QRegularExpression(QStringLiteral("^\\s*[A-E][1-5]\\s")).match(line).hasMatch())
                     codes << line.trimmed().left(2);
             QCOMPARE(codes, (QStringList{"C3", "A1", "D4", "E5", "B2"}));
+            // Each page's foot: the date of printing and "Página N de M".
+            QVERIFY2(QRegularExpression(QStringLiteral("\\n\\s*%1\\s+Página 1 de 1\\s*$")
+                                            .arg(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"))))
+                         .match(pages)
+                         .hasMatch(),
+                     qPrintable(pages.right(200)));
             return;
         }
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
         QVERIFY(bytes.endsWith("\r\n"));
         const QList<QStringList> expected = {
             {"Código", "Objeto", "Título", "Autor(a)", "Valor"},
+            {"G7", "'+Livro", "''Aspas'", "'\tTab", ""},
+            {"F6", "'-Disco", "'=HYPERLINK(\"http://x\";\"clique\")", "'@Tom", "-5,00"},
             {"C3", "DVD", "Auto da Compadecida", "Suassuna", ""},
             {"A1", "Livro", "Dom Casmurro", "Machado de Assis", "10,00"},
             {"D4", "Livro", "O'Brien", "Bandeira", "1000,00"},
@@ -147,6 +158,7 @@ private slots:
         QTest::newRow("folder missing") << "" << "falta/listagem.csv" << "não existe";
         QTest::newRow("read-only folder") << "read-only" << "leitura/listagem.pdf" << "Não há permissão para gravar";
         QTest::newRow("a folder") << "folder" << "listagem.csv" << "é uma pasta";
+        QTest::newRow("a layout that is no text") << "binary layout" << "listagem.pdf" << "não é um layout";
     }
     void refusedExportWritesNothing()
     {
@@ -183,6 +195,11 @@ private slots:
             QVERIFY2(sqlite3_exec(db, update.constData(), nullptr, nullptr, nullptr) == SQLITE_OK, sqlite3_errmsg(db));
             sqlite3_close(db);
         }
+        if (obstacle == u"binary layout") {
+            QFile layout(m_folder->dir.filePath(QStringLiteral("objetos.rpt")));
+            QVERIFY(layout.open(QIODevice::WriteOnly));
+            layout.write(QByteArray::fromHex("89504e470d0a1a0a001b5b324a07ff") + QByteArray(64, 1));
+        }
         QFile collection(m_folder->path());
         if (obstacle == u"none")
             QVERIFY(collection.remove());
@@ -203,6 +220,8 @@ private slots:
         QCOMPARE(done.code, 1);
         QVERIFY2(done.err.contains(QStringLiteral("A listagem não foi exportada")) && done.err.contains(reason),
                  qPrintable(done.err));
+        // Nothing of a file's bytes reaches the terminal.
+        QVERIFY(!done.err.contains(QRegularExpression(QStringLiteral("[\\x00-\\x08\\x0b-\\x1f\\x7f\\x{fffd}]"))));
         QCOMPARE(files(), before);
         QCOMPARE(testutil::everyRow(m_folder->path()), rows);
         if (old.open(QIODevice::ReadOnly))

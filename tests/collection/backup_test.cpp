@@ -5,6 +5,7 @@
 #include "database_testutil.h"
 
 #include "collection/backup.h"
+#include "database/sqlitestore.h"
 #include "collection/collection.h"
 #include "database/connection.h"
 
@@ -20,19 +21,19 @@ namespace {
 const QDateTime kNow(QDate(2024, 5, 31), QTime(14, 25, 1));
 
 // A copy an earlier day left, as its name tells (the rules read names only).
-QString placeCopy(const QDateTime& taken)
+QString placeCopy(const QDateTime& taken, const QString& folder = backupFolder())
 {
-    QDir().mkpath(backupFolder());
-    const QString path = QDir(backupFolder()).filePath(taken.toString(QStringLiteral("'livrano-'yyyy-MM-dd-HHmmss'.mdb'")));
+    QDir().mkpath(folder);
+    const QString path = QDir(folder).filePath(taken.toString(QStringLiteral("'livrano-'yyyy-MM-dd-HHmmss'.mdb'")));
     QFile file(path);
     file.open(QIODevice::WriteOnly);
     return path;
 }
 
-QStringList copyNames()
+QStringList copyNames(const QString& folder = backupFolder())
 {
     QStringList names;
-    for (const BackupCopy& copy : backupCopies(backupFolder()))
+    for (const BackupCopy& copy : backupCopies(folder))
         names << QFileInfo(copy.path).fileName();
     return names;
 }
@@ -73,20 +74,24 @@ private slots:
         QFETCH(QString, file);
         QFETCH(bool, copied);
         DemoCollection collection;
+        // The collection's own folder; a copy of another collection made
+        // today does not count.
+        const QString folder = backupFolderFor(collection.path);
+        placeCopy(kNow.addSecs(-3600), backupFolderOf(QStringLiteral("outra")));
         if (earlierDays != 99)
-            placeCopy(kNow.addDays(-earlierDays).addSecs(-5 * 3600));
+            placeCopy(kNow.addDays(-earlierDays).addSecs(-5 * 3600), folder);
         if (file == u"damaged")
             QVERIFY(testutil::damagePages(collection.path));
         forceReadOnlyOpen(collection.path, file == u"read-only");
-        const QStringList before = copyNames();
+        const QStringList before = copyNames(folder);
         startDailyBackup(collection.path, kNow);
         const QString made = finishBackup(false);
         forceReadOnlyOpen(collection.path, false);
         const QString name = QStringLiteral("livrano-2024-05-31-142501.mdb");
-        QCOMPARE(copyNames().contains(name), copied);
-        QCOMPARE(copyNames().size(), before.size() + (copied ? 1 : 0));
+        QCOMPARE(copyNames(folder).contains(name), copied);
+        QCOMPARE(copyNames(folder).size(), before.size() + (copied ? 1 : 0));
         // Nothing else is left in the folder: no journal, no half-made copy.
-        QCOMPARE(QDir(backupFolder()).entryList(QDir::Files | QDir::Hidden).size(), copyNames().size());
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), copyNames(folder).size());
         if (copied)
             QCOMPARE(testutil::everyRow(made), testutil::everyRow(collection.path));
     }
@@ -134,7 +139,7 @@ private slots:
             if (steps++ > 0)
                 return;
             saved = testutil::errorNumber([&] {
-                Connection c(collection.path, Connection::Mode::OpenExisting);
+                SqliteConnection c(collection.path, SqliteConnection::Mode::OpenExisting);
                 Transaction tx(c, Transaction::Wait::NoWait);
                 c.exec(QStringLiteral("INSERT INTO objetos (cod, \"Título\", cod_chave) VALUES ('Z9', 'Salvo', 'z9')"));
                 tx.commit();
@@ -147,9 +152,11 @@ private slots:
         QVERIFY(testutil::everyRow(collection.path).contains(QStringLiteral("Z9|Salvo")));
     }
 
-    // The commands: a copy into the backup folder or a folder named; a
-    // restore that checks the copy, keeps the current file and refuses while
-    // the plug-in runs or another program writes.
+    // The commands: a copy into the collection's backup folder or a folder
+    // named; a restore that checks the copy, keeps the current file and
+    // refuses while the plug-in runs or another program writes, and refuses
+    // a copy of another collection (status 2) unless asked, when the
+    // restored collection becomes one of its own.
     void commands_data()
     {
         QTest::addColumn<QString>("command");
@@ -163,6 +170,10 @@ private slots:
         QTest::newRow("restore, a writer holds the lock") << "--restore" << "writer" << 1 << "em uso";
         QTest::newRow("restore, another program has it open") << "--restore" << "reader" << 1 << "em uso";
         QTest::newRow("restore a damaged copy") << "--restore" << "damaged copy" << 1 << "não pode ser restaurada";
+        QTest::newRow("restore another collection's copy") << "--restore" << "other collection" << 2
+                                                           << "--other-collection";
+        QTest::newRow("restore another collection's copy, asked") << "--restore" << "other collection, asked" << 0
+                                                                  << "livrano-anterior-";
     }
     void commands()
     {
@@ -171,7 +182,10 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, said);
         DemoCollection collection;
-        const QString copy = backUp(collection.path, backupFolder(), kNow, kCopiesKept);
+        DemoCollection other;
+        const QString copy = obstacle.startsWith(QLatin1String("other collection"))
+            ? backUp(other.path, backupFolderFor(other.path), kNow, kCopiesKept)
+            : backUp(collection.path, backupFolderFor(collection.path), kNow, kCopiesKept);
         const QString copied = testutil::everyRow(copy);
         {
             auto objects = collection.open()->openRecordset(QStringLiteral("objetos"));
@@ -186,6 +200,8 @@ private slots:
             arguments << QStringLiteral("--backup");
         else
             arguments << QStringLiteral("--restore") << copy;
+        if (obstacle == u"other collection, asked")
+            arguments << QStringLiteral("--other-collection");
 
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (obstacle == u"bus")
@@ -217,12 +233,16 @@ private slots:
             QCOMPARE(testutil::everyRow(collection.path), copied);
             QCOMPARE(kept.size(), 1);
             QCOMPARE(testutil::everyRow(collection.dir.filePath(kept.first())), current);
+            // Another collection's copy, restored, is a collection of its own.
+            const char* identity = "SELECT value FROM ondrel_meta WHERE key = 'identity'";
+            QCOMPARE(testutil::plainQuery(collection.path, identity) == testutil::plainQuery(copy, identity),
+                     obstacle.isEmpty());
         } else {
             QCOMPARE(testutil::everyRow(collection.path), current);
             QVERIFY(kept.isEmpty());
         }
         if (command == u"--backup")
-            QCOMPARE(backupCopies(backupFolder()).size(), 2);
+            QCOMPARE(backupCopies(backupFolderFor(collection.path)).size(), 2);
         if (command == u"--backup DEST")
             QCOMPARE(testutil::everyRow(backupCopies(pendrive).value(0).path), current);
     }

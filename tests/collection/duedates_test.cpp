@@ -83,13 +83,50 @@ private slots:
         QCOMPARE(testutil::column(*late, QStringLiteral("Nome")), (QStringList{"Caio", "Eva", "Bia"}));
         testutil::plainExec(file.path, "UPDATE \"empréstimos\" SET prazo = NULL");
         QCOMPARE(testutil::dropDueDates(file.path), QString());
-        ondrel::db::forceReadOnlyOpen(file.path, true);
-        auto older = file.open();
+        auto older = testutil::openReadOnly(file.path);
         const DueRule byPeriod = dueRuleOf(*older, QDate(2024, 6, 1));
         QVERIFY(!byPeriod.prazoKept);
         QCOMPARE(testutil::column(*older->openRecordset(lateLoans(byPeriod)), QStringLiteral("Nome")),
                  (QStringList{"Eva", "Bia"}));
-        ondrel::db::forceReadOnlyOpen(file.path, false);
+    }
+
+    // A collection made before the due dates gains "prazo" and the index of
+    // the loans' state when a handle that may write opens it; read as it is,
+    // or by a handle that may only read, it stays as it was and reads alike.
+    void olderCollectionGainsDueDates()
+    {
+        testutil::TempCollection collection;
+        const QString& path = collection.path;
+        QCOMPARE(testutil::dropDueDates(path), QString());
+        QCOMPARE(testutil::plainExec(path, "INSERT INTO \"empréstimos\" (codobjeto, \"Nome\", \"Data\", \"Entregue\") "
+                                           "VALUES ('A', 'Ana', '2003-02-01', 'Não')"),
+                 QString());
+        const auto listed = [&] {
+            return testutil::plainQuery(path, "SELECT count(*) FROM ondrel_fields WHERE name = 'prazo'");
+        };
+        const auto late = [](Database& db) { return countLateLoans(db, dueRuleOf(db, QDate(2003, 6, 1))); };
+        for (const auto& reader : {Database::read(path, testutil::connectString()), testutil::openReadOnly(path)}) {
+            QVERIFY(!reader->openRecordset(QStringLiteral("empréstimos"))->hasField(kDueDateField));
+            QCOMPARE(late(*reader), 1);
+        }
+        QCOMPARE(listed(), QStringLiteral("0"));
+        auto db = collection.open();
+        QCOMPARE(listed(), QStringLiteral("1"));
+        auto loans = db->openRecordset(QStringLiteral("empréstimos"));
+        QCOMPARE(loans->fieldNames().last(), kDueDateField);
+        QCOMPARE(loans->fieldType(kDueDateField), FieldType::Date);
+        QCOMPARE(loans->text(QStringLiteral("Nome")), QStringLiteral("Ana"));
+        QVERIFY(loans->value(kDueDateField).isNull());
+        QCOMPARE(late(*db), 1);
+        loans->edit();
+        loans->setValue(kDueDateField, QDate(2003, 7, 1));
+        loans->update();
+        QCOMPARE(late(*db), 0);
+        Database::buildIndexes(path, testutil::connectString());
+        QCOMPARE(testutil::plainQuery(path, testutil::onServer()
+                                                ? "SELECT count(*) FROM pg_class WHERE relname = 'emprestimos_entregue'"
+                                                : "SELECT count(*) FROM sqlite_master WHERE name = 'emprestimos_entregue'"),
+                 QStringLiteral("1"));
     }
 
     // Kept in the collection: every handle reads the period another set.
@@ -102,10 +139,8 @@ private slots:
         setLoanPeriod(*one, 12);
         QCOMPARE(loanPeriod(*other), 12);
         QCOMPARE(loanPeriod(*file.open()), 12);
-        ondrel::db::forceReadOnlyOpen(file.path, true);
-        auto readOnly = file.open();
+        auto readOnly = testutil::openReadOnly(file.path);
         QCOMPARE(testutil::errorNumber([&] { setLoanPeriod(*readOnly, 5); }), int(ErrReadOnly));
-        ondrel::db::forceReadOnlyOpen(file.path, false);
         QCOMPARE(loanPeriod(*file.open()), 12);
     }
 };

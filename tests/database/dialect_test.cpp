@@ -180,6 +180,10 @@ private slots:
                                            << int(ErrSyntax);
         QTest::newRow("DateAdd of a text") << "select * from empréstimos where DateAdd('d', 1, nome) > '1/1/2003'"
                                            << int(ErrDataType);
+        QTest::newRow("Nz of a date or a text") << "select * from empréstimos where Nz(prazo, nome) = 'x'"
+                                                << int(ErrDataType);
+        QTest::newRow("StrComp of a date") << "select * from empréstimos where StrComp(data, 'x', 0) = 0"
+                                           << int(ErrDataType);
         QTest::newRow("unknown field") << "select * from objetos order by preço" << int(ErrNoField);
         QTest::newRow("missing by") << "select * from objetos order cod" << int(ErrSyntax);
         QTest::newRow("bad date") << "select * from objetos where data = '31/02/2003'" << int(ErrDataType);

@@ -3,10 +3,13 @@
 #include "database_testutil.h"
 
 #include "collection/collection.h"
-#include "database/connection.h"
+#include "database/sqlitestore.h"
 
 #include <QFile>
 #include <QtTest>
+
+#include <atomic>
+#include <thread>
 #include <sqlite3.h>
 
 using namespace ondrel::db;
@@ -18,7 +21,7 @@ namespace {
 int synchronousLevel(Database& db)
 {
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db.connection().handle(), "PRAGMA synchronous", -1, &st, nullptr);
+    sqlite3_prepare_v2(static_cast<SqliteConnection&>(db.connection()).handle(), "PRAGMA synchronous", -1, &st, nullptr);
     const int level = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : -1;
     sqlite3_finalize(st);
     return level;
@@ -86,6 +89,81 @@ private slots:
         testutil::TempCollection file;
         QVERIFY(errorNumber([&] { Database::create(file.path, QStringLiteral("x")); }) != 0);
         QVERIFY(file.open());  // the existing file is untouched
+    }
+
+    // An empty or unusable path is refused before anything is built; a
+    // journal beside the new file's place (a file's of that name that is
+    // gone, or another program's new file's) is never removed.
+    void createRefusesUnusablePlaces_data()
+    {
+        QTest::addColumn<QString>("name");    // in a folder of the test's own, the current one
+        QTest::addColumn<QString>("beside");  // a file there beforehand
+        QTest::addColumn<QString>("says");
+        QTest::newRow("empty path") << "" << "-wal" << "nenhum nome";
+        QTest::newRow("a journal left there") << "x.mdb" << "x.mdb-wal" << "x.mdb-wal";
+        QTest::newRow("a rollback journal left there") << "x.mdb" << "x.mdb-journal" << "x.mdb-journal";
+        QTest::newRow("a missing folder") << "falta/x.mdb" << "-journal" << "falta\" não existe";
+    }
+    void createRefusesUnusablePlaces()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, beside);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        const QString current = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QFile journal(beside);
+        QVERIFY(journal.open(QIODevice::WriteOnly) && journal.write("vivo") == 4);
+        journal.close();
+        QString said;
+        try {
+            Database::create(name, testutil::collectionPassword());
+        } catch (const EngineError& e) {
+            said = e.description();
+        }
+        QDir::setCurrent(current);
+        QVERIFY2(said.contains(says), qPrintable(said));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{beside});
+        QCOMPARE(testutil::digest(dir.filePath(beside)), QCryptographicHash::hash("vivo", QCryptographicHash::Sha256));
+    }
+
+    // Every collection has an identity of its own, a plain row of the file;
+    // one of an earlier format gets one at its first writable open, and
+    // opens read-only without one.
+    void collectionsHaveIdentities()
+    {
+        testutil::TempCollection one, other;
+        const QString identity = one.open()->identity();
+        QVERIFY(!identity.isEmpty());
+        QCOMPARE(testutil::plainQuery(one.path, "SELECT value FROM ondrel_meta WHERE key = 'identity'"), identity);
+        QVERIFY(other.open()->identity() != identity);
+        QCOMPARE(testutil::plainExec(other.path, "DELETE FROM ondrel_meta WHERE key = 'identity'"), QString());
+        forceReadOnlyOpen(other.path, true);
+        QCOMPARE(other.open()->identity(), QString());
+        forceReadOnlyOpen(other.path, false);
+        const QString given = other.open()->identity();
+        QVERIFY(!given.isEmpty() && given != identity);
+        QCOMPARE(other.open()->identity(), given);
+    }
+
+    // The paths tests force read-only are read by the threads of the index
+    // build and the day's copy while a test changes them.
+    void forcedReadOnlyPathsAreSharedSafely()
+    {
+        QTemporaryDir dir;
+        const QString empty = dir.filePath(QStringLiteral("vazio.mdb"));
+        QFile(empty).open(QIODevice::WriteOnly);
+        std::atomic<bool> stop{false};
+        std::thread reader([&] {
+            while (!stop)
+                Database::check(empty, testutil::connectString());
+        });
+        for (int i = 0; i < 20000; ++i)
+            forceReadOnlyOpen(dir.filePath(QString::number(i)), true);
+        for (int i = 0; i < 20000; ++i)
+            forceReadOnlyOpen(dir.filePath(QString::number(i)), false);
+        stop = true;
+        reader.join();
     }
 
     void schemaAsWindowsSeeIt()
@@ -161,7 +239,7 @@ private slots:
         QFETCH(int, number);
         QFETCH(int, code);
         testutil::TempCollection file;
-        Connection connection(file.path, Connection::Mode::OpenExisting);
+        SqliteConnection connection(file.path, SqliteConnection::Mode::OpenExisting);
         try {
             if (bindIndex > 0)
                 connection.cached(sql).bindInt(bindIndex, 1);
@@ -170,7 +248,7 @@ private slots:
             QFAIL("accepted");
         } catch (const EngineError& e) {
             QCOMPARE(e.number(), number);
-            QCOMPARE(e.sqliteCode(), code);
+            QCOMPARE(e.storeCode(), code);
             QCOMPARE(e.statement(), QString::fromUtf8(sql));
         }
     }

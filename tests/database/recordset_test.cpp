@@ -156,6 +156,7 @@ private slots:
         QTest::newRow("code too long") << "cod" << "12345678" << int(ErrFieldTooLong);
         QTest::newRow("title too long") << "Título" << QString(101, u'x') << int(ErrFieldTooLong);
         QTest::newRow("description too long") << "Descrição" << QString(256, u'x') << int(ErrFieldTooLong);
+        QTest::newRow("code of another object") << "cod" << "b" << int(ErrDuplicateKey);
     }
     void refusedValuesStoreNothing()
     {

@@ -235,6 +235,9 @@ void PictureReaderTest::bigPictures()
 
 void PictureReaderTest::memoryOfTheLargestPng()
 {
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer keeps freed memory in quarantine: the resident figures say nothing of the reader here");
+#endif
     QProcess child;
     child.setProcessEnvironment([] {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
