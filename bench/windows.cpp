@@ -309,6 +309,18 @@ struct Floor {
 
     RawStatement prep(const std::string& sql) { return db.prepare(sql); }
 
+    // The most late loan (the rule of collection/duedates.h, by the default
+    // period), prepared once the windows have given the file its "prazo".
+    RawStatement& lateLoan()
+    {
+        if (!m_lateLoan)
+            m_lateLoan = prep(std::string("SELECT rowid, ") + kLoanColumns
+                              + " FROM \"empréstimos\" WHERE \"Entregue\" = 'Não' AND coalesce(date(prazo), "
+                                "date(\"Data\", '+30 days')) < date('now', 'localtime') ORDER BY coalesce(date(prazo), "
+                                "date(\"Data\", '+30 days')), rowid LIMIT 1");
+        return *m_lateLoan;
+    }
+
     // The text of the first column of a statement's first row ("" for none),
     // every column of that row read.
     std::string firstText(RawStatement& st, const std::function<void(RawRun&)>& bind = {}, int column = 0)
@@ -414,6 +426,7 @@ struct Floor {
     RawStatement firstRow, rowAfter, rowidOfCode, loansOfCode, firstMatch, countMatches, lastLoanOfCode, firstLoan,
         lastLoan, loanPlace, rowsUpTo, notReturned, newestLoan, countLoansOfCode, insertLoan, deleteLoansOfCode, updateDescription, unindexObject,
         indexObject, noteChange, descriptionOfCode;
+    std::optional<RawStatement> m_lateLoan;
 };
 
 // A server's synced commit on a connection of its own: the floor of a lend
@@ -869,6 +882,12 @@ private:
             [&](int) { loans->mnuemprestados->trigger(); },
             [&](int) { m_floor->firstText(m_floor->notReturned); });
         require(loans->Combo1->currentText() == QStringLiteral("Não"), QStringLiteral("a loan not returned is shown"));
+        std::string lateCode;
+        measure(QStringLiteral("loans view \"Atrasados\""), Target::Frame, nullptr,
+            [&](int) { loans->mnuatrasados->trigger(); },
+            [&](int) { lateCode = m_floor->firstText(m_floor->lateLoan(), {}, 1); });
+        if (m_floor)
+            require(loans->Txtcod->text() == QString::fromStdString(lateCode), QStringLiteral("the most late loan is shown"));
         std::string rawCode;
         measure(QStringLiteral("loans view \"Todos\""), Target::Frame, nullptr,
             [&](int) { loans->mnutodos->trigger(); },

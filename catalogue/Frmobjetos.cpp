@@ -197,6 +197,8 @@ void Frmobjetos::connectHandlers()
     // they fail, so nothing escapes.
     connect(Label1, &QLineEdit::textChanged, this, [this] { Label1_Change(); });
     connectGuarded(Text2, &QLineEdit::textChanged, this, &Frmobjetos::Text2_Change);
+    // Another loan, even of the same borrower and state: how late it is.
+    connect(Data2, &db::DataControl::reposition, this, [this] { platform::skipFailing({[&] { showLateness(); }}); });
 
     // Commands: an error a handler lets escape is shown and the window goes on.
     connectGuarded(cmdNovo, &QToolButton::clicked, this, &Frmobjetos::cmdnovo_Click);

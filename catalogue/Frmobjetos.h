@@ -160,6 +160,7 @@ public:
     platform::PictureButton* ctbApagImagem = nullptr;
     QLabel* lblCount = nullptr;
     QLabel* lblBorrow = nullptr;
+    QLabel* lblAtraso = nullptr;  // how late the borrower is, beside the name
     QLabel* imgLight = nullptr;
     QLabel* imgBorrow = nullptr;
     QLineEdit* Text2 = nullptr;
@@ -269,6 +270,14 @@ public:
     void Text2_Change();
     // Plays the alarm sound of the plug-in folder, without waiting for it.
     void Ring();
+    // How late the newest loan of the shown object is ("atrasado há 12
+    // dias"), beside the borrower; empty when it is not late.
+    void showLateness();
+    // Once a day (the day noted in the person's state folder), when loans
+    // are late: a desktop notification says how many, and its action shows
+    // them in the loans window; without a notification service the status
+    // label says it.
+    void remindLateLoans();
     // Bottom toolbar: 0 opens the loans register as it is, 1 ends the plug-in.
     void ClarkTBButton2_Click(int Index);
 

@@ -253,9 +253,13 @@ void Frmobjetos::buildTabs()
         boldFont(*labels[2]);
         placeOnTab(*labels[2], borrower.x(), borrower.y(), borrower.width(), borrower.height());
     };
+    // The borrower leaves room beside it for how late the loan is; the move
+    // buttons stand a little to the right for it.
     loanState(objeto, {&imgBorrow, &imgLight, &lblBorrow},
               {QStringLiteral("imgBorrow"), QStringLiteral("imgLight"), QStringLiteral("lblBorrow")}, 4905,
-              QRect(690, 5010, 3600, 270));
+              QRect(690, 5010, 2250, 270));
+    lblAtraso = makeLabel(objeto, QStringLiteral("lblAtraso"), QString());
+    placeOnTab(lblAtraso, 2985, 5010, 1650, 270);
 
     const auto nav = [&](int index, QWidget* page, bool next, int left, int top) {
         auto* button = named(new PictureButton(assets::icon(next ? QStringLiteral("proximo") : QStringLiteral("anterior")),
@@ -266,8 +270,8 @@ void Frmobjetos::buildTabs()
         placeOnTab(button, left, top, 480, 405);
         sscommand1[static_cast<std::size_t>(index)] = button;
     };
-    nav(2, objeto, false, 4440, 4920);
-    nav(3, objeto, true, 4935, 4920);
+    nav(2, objeto, false, 4680, 4920);
+    nav(3, objeto, true, 5175, 4920);
 
     lblCount = makeLabel(objeto, QStringLiteral("lblCount"), QString());
     lblCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

@@ -5,8 +5,10 @@
 
 #include "binding/datacontrol.h"
 #include "collection/collection.h"
+#include "collection/duedates.h"
 #include "collection/places.h"
 #include "collection/statements.h"
+#include "core/files.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "forms/formhelpers.h"
@@ -15,6 +17,8 @@
 #include "widgets/picturebutton.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -34,6 +38,34 @@ void setTextColour(QLabel* label, int bgr)
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, fromBgr(bgr));
     label->setPalette(palette);
+}
+
+// The day of the last reminder of the late loans, kept for the person (not
+// for the collection): one reminder a day, whichever collection she opens.
+QString reminderFile()
+{
+    return db::userStateFolder() + QStringLiteral("/lembrete-atrasados");
+}
+
+QDate lastReminder()
+{
+    QFile file(reminderFile());
+    return file.open(QIODevice::ReadOnly) ? QDate::fromString(QString::fromLatin1(file.readLine(32)).trimmed(), Qt::ISODate)
+                                          : QDate();
+}
+
+// False when the day could not be noted (the reminder then goes on, and
+// may come again at the next start).
+bool noteReminder(const QDate& day)
+{
+    if (!QDir().mkpath(db::userStateFolder()))
+        return false;
+    try {
+        files::writeWhole(reminderFile(), [&](QIODevice& out) { out.write(day.toString(Qt::ISODate).toLatin1() + '\n'); });
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -138,6 +170,7 @@ void Frmobjetos::showLoansReadable(bool readable)
                                                   "coleção: não se sabe se ele está emprestado.");
     lblBorrow->setToolTip(why);
     lblborrow2->setToolTip(why);
+    lblAtraso->clear();
     if (readable) {
         // The newest loan read now decides, as for a change of object.
         platform::guarded([&] { Text2_Change(); });
@@ -176,6 +209,42 @@ void Frmobjetos::Text2_Change()
         showLent(LoanSound::Alarm);
     else if (state == db::kReturned || state.isEmpty() || noObject)
         showAvailable(true);
+}
+
+void Frmobjetos::showLateness()
+{
+    const db::Recordset* loans = Data2->recordset();
+    std::optional<qint64> days;
+    if (BancoDados && loans && loans->hasCurrent() && !Txtcod->text().isEmpty() && !m_loansUnreadable) {
+        const db::DueRule rule = db::dueRuleOf(*BancoDados, services().today());
+        const QVariant prazo = rule.prazoKept ? loans->value(QStringLiteral("prazo")) : QVariant();
+        days = rule.daysLate(Text2->text(), loans->value(QStringLiteral("Data")), prazo);
+    }
+    lblAtraso->setText(days ? db::lateText(*days) : QString());
+    setTextColour(lblAtraso, 255);
+}
+
+void Frmobjetos::remindLateLoans()
+{
+    if (!BancoDados)
+        return;
+    const QDate today = services().today();
+    if (lastReminder() == today)
+        return;
+    const qint64 late = db::countLateLoans(*BancoDados, db::dueRuleOf(*BancoDados, today));
+    if (late == 0)
+        return;
+    noteReminder(today);
+    const QString count = late == 1 ? QStringLiteral("1 empréstimo atrasado")
+                                    : QStringLiteral("%1 empréstimos atrasados").arg(late);
+    platform::Notification notification;
+    notification.summary = QStringLiteral("Ulmix: ") + count;
+    notification.body = late == 1 ? QStringLiteral("Um objeto emprestado já devia ter voltado.")
+                                  : QStringLiteral("%1 objetos emprestados já deviam ter voltado.").arg(late);
+    notification.action = QStringLiteral("Ver atrasados");
+    notification.activated = [] { forms::loansWindow(forms::Reach::Create)->showLateLoans(); };
+    if (!services().notify(notification))
+        lblpanel->setText(count + QStringLiteral(" (Empréstimos: Mostrar, Atrasados)"));
 }
 
 void Frmobjetos::Ring()

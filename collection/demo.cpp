@@ -1,5 +1,6 @@
 // Demo and benchmark contents of a collection database.
 #include "collection.h"
+#include "duedates.h"
 
 #include "core/values.h"
 #include "database/connection.h"
@@ -31,6 +32,7 @@ struct DemoLoan {
     const char* date;
     const char* returned;  // "Sim" / "Não"
     const char* remarks;
+    const char* due = "";  // "Devolver até"; most demo loans were made before it
 };
 
 const DemoObject kObjects[] = {
@@ -77,7 +79,7 @@ const DemoLoan kLoans[] = {
     {"L001", "Maria Aparecida Souza", "10/01/2003", "Sim", "Devolvido em 02/02/2003."},
     {"L001", "Carlos Eduardo Lima", "20/02/2003", "Não", ""},
     {"L003", "Ana Paula Ferreira", "05/11/2002", "Sim", "Devolvido em 30/12/2002."},
-    {"L005", "Juliana Costa", "14/03/2003", "Não", "Prometeu devolver em abril."},
+    {"L005", "Juliana Costa", "14/03/2003", "Não", "Prometeu devolver em abril.", "30/04/2003"},
     {"L009", "Pedro Henrique Alves", "01/09/2002", "Sim", "Devolvido em 15/09/2002."},
     {"L009", "Fernanda Oliveira", "16/09/2002", "Sim", "Devolvido em 10/10/2002."},
     {"D001", "Roberto Carlos Mendes", "22/12/2002", "Não", "Cuidado: disco raro."},
@@ -91,7 +93,7 @@ const DemoLoan kLoans[] = {
     {"T003", "Rita de Cássia Barbosa", "28/02/2003", "Sim", "Devolvido em 01/03/2003."},
     {"T004", "André Luiz Carvalho", "18/03/2003", "Não", ""},
     {"I001", "Camila Araújo", "10/12/2002", "Sim", "Devolvido em 06/01/2003."},
-    {"V001", "Thiago Santos", "02/03/2003", "Não", "Levou para Ubatuba."},
+    {"V001", "Thiago Santos", "02/03/2003", "Não", "Levou para Ubatuba.", "02/04/2003"},
     {"O001", "Família Moreira", "27/12/2002", "Sim", "Devolvido em 03/01/2003."},
     {"X003", "Dona Lourdes", "12/03/2003", "Não", ""},
 };
@@ -140,7 +142,7 @@ void fillDemo(const QString& path, const QString& password)
             if (qstrcmp(o.cod, l.cod) == 0)
                 object = &o;
         const char* texts[] = {l.cod, l.name, object->kind, object->title, object->author, l.date, l.returned,
-                               l.remarks};
+                               l.remarks, l.due};
         QVector<QVariant> values;
         for (int i = 0; i < loanFields.size(); ++i)
             values.append(typed(loans.fields[loanFields[i]], texts[i]));
@@ -182,14 +184,18 @@ void generateBenchData(const QString& path, int objectCount, int loanCount)
     }
     for (int i = 0; i < loanCount; ++i) {
         const int object = random.bounded(objectCount);
-        const QVector<QVariant> values{QStringLiteral("B%1").arg(object, 5, 36, QChar(u'0')).toUpper(),
+        QVector<QVariant> values{QStringLiteral("B%1").arg(object, 5, 36, QChar(u'0')).toUpper(),
                                        QString::fromUtf8(people[random.bounded(8)]),
                                        QString::fromUtf8(kinds[object % 6]),
                                        QStringLiteral("Título %1").arg(object),
                                        QString::fromUtf8(people[random.bounded(8)]),
                                        start.addDays(random.bounded(3000)),
                                        random.bounded(4) ? QStringLiteral("Sim") : QStringLiteral("Não"),
+                                       QVariant(),
                                        QVariant()};
+        // Half the loans have a due date; the others are due by the period.
+        if (i % 2 == 0)
+            values[8] = values[5].toDate().addDays(kDefaultLoanPeriod);
         insertRecord(c, loans, loanFields, values);
     }
     tx.commit();

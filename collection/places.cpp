@@ -53,6 +53,15 @@ QString userDataFolder()
     return data + QStringLiteral("/ondrel");
 }
 
+QString userStateFolder()
+{
+    // Only an absolute path counts, as the base directory rules say.
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/ondrel");
+}
+
 QString collectionFile(Build build)
 {
     // A folder named on the command line holds its own collection in every build.

@@ -29,6 +29,12 @@ void setPluginFolder(const QString& folder);
 // (~/.local/share/ondrel when unset); the backup folder lies in it.
 QString userDataFolder();
 
+// The person's state folder for Ulmix, $XDG_STATE_HOME/ondrel
+// (~/.local/state/ondrel when unset): what the program notes between runs
+// that is neither a setting nor a document, such as the day of the last
+// reminder of the late loans.
+QString userStateFolder();
+
 // The collection file every window and command opens: livrano.mdb in the
 // plug-in folder (tree build, or a folder named by --plugin-folder), or in
 // the person's data folder (installed build).

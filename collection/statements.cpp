@@ -1,5 +1,7 @@
 #include "statements.h"
 
+#include "duedates.h"
+
 #include "database/database.h"
 
 namespace ondrel::db {
@@ -96,6 +98,12 @@ QString loansNotReturned()
     return QStringLiteral("select * from empréstimos where entregue='Não'");
 }
 
+QString lateLoans(const DueRule& rule)
+{
+    return QStringLiteral("select * from empréstimos where ") + rule.lateCriteria() + QStringLiteral(" order by ")
+           + rule.dueExpression();
+}
+
 QString loansOrderedBy(const QString& field)
 {
     return QStringLiteral("select * from empréstimos order by ") + field;
@@ -121,6 +129,12 @@ QString loansWhereContains(const QString& column, const QString& key)
 QString notReturnedLoansWhereContains(const QString& column, const QString& key)
 {
     return QStringLiteral("select * from empréstimos where entregue='não' and ") + contains(column, key);
+}
+
+QString lateLoansWhereContains(const QString& column, const QString& key, const DueRule& rule)
+{
+    return QStringLiteral("select * from empréstimos where ") + rule.lateCriteria() + QStringLiteral(" and ")
+           + contains(column, key) + QStringLiteral(" order by ") + rule.dueExpression();
 }
 
 }  // namespace ondrel::db

@@ -12,6 +12,8 @@
 
 namespace ondrel::db {
 
+struct DueRule;
+
 // The stored queries the windows write: the loans of the object the
 // catalogue shows, and the listing the printed report reads.
 QString pesquisaName();  // "pesquisa"
@@ -46,6 +48,8 @@ QString allLoans();
 QString loansNewestFirst();
 // The loans not yet returned.
 QString loansNotReturned();
+// The late loans, most late first (duedates.h).
+QString lateLoans(const DueRule& rule);
 // The loans ordered by a field (cod, título, nome).
 QString loansOrderedBy(const QString& field);
 // The loans of one object, newest first: the text of "pesquisa".
@@ -55,5 +59,6 @@ QString loansOfObjectCriteria(const QString& code);
 // The loans, and those not yet returned, whose column contains a key.
 QString loansWhereContains(const QString& column, const QString& key);
 QString notReturnedLoansWhereContains(const QString& column, const QString& key);
+QString lateLoansWhereContains(const QString& column, const QString& key, const DueRule& rule);
 
 }  // namespace ondrel::db

@@ -60,6 +60,10 @@ QString passwordFromConnect(const QString& connect)
     return QString();
 }
 
+// The notes of the collection's own values (Database::collectionValue)
+// begin with it: a file copied to a server takes them along.
+constexpr char kValueNote[] = "valor:";
+
 // Noted in a server's collection until its creation has filled it.
 constexpr const char* kIncomplete = "incompleta";
 
@@ -323,19 +327,19 @@ void refuseLeftJournal(const QString& path)
 
 }  // namespace
 
-QString fileNote(Connection& c, const char* key)
+QString fileNote(Connection& c, const QString& key)
 {
     Statement& st = c.cached("SELECT value FROM ondrel_meta WHERE key = ?");
     ScopedRun run(st);
-    run->bindText(1, QString::fromLatin1(key));
+    run->bindText(1, key);
     return run->step() ? run->columnText(0) : QString();
 }
 
-void setFileNote(Connection& c, const char* key, const QString& value)
+void setFileNote(Connection& c, const QString& key, const QString& value)
 {
     Statement& st = c.cached(kSetMeta);
     ScopedRun run(st);
-    run->bindText(1, QString::fromLatin1(key));
+    run->bindText(1, key);
     run->bindText(2, value);
     run->step();
 }
@@ -503,6 +507,31 @@ Database::OpenedFile Database::openFile(const QString& path, const QString& conn
     return opened;
 }
 
+namespace {
+
+// A collection made before a field of the format (a file, or one on a
+// server) gains it when first opened for writing: a column added is a change
+// of the tables' description alone, done in a moment whatever the number of
+// records. Another writer holding the collection puts it off to a later
+// open, and a file or a server user that may only read never gains it; the
+// collection works without it meanwhile.
+void addMissingFields(Connection& c)
+{
+    if (!Schema::lacksFields(c))
+        return;
+    try {
+        Transaction tx(c, Transaction::Wait::NoWait);
+        if (Schema::lacksFields(c))
+            Schema::collection().addFieldsIn(c);
+        tx.commit();
+    } catch (const EngineError& e) {
+        if (e.number() != ErrLocked && e.number() != ErrReadOnly)
+            throw;
+    }
+}
+
+}  // namespace
+
 Database::OpenedFile Database::openServer(const QString& address)
 {
     OpenedFile opened;
@@ -528,11 +557,16 @@ Database::OpenedFile Database::openServer(const QString& address)
 
 std::shared_ptr<Database> Database::open(const QString& path, const QString& connect)
 {
-    if (isServerAddress(path))
-        return std::shared_ptr<Database>(new Database(openServer(path)));
+    if (isServerAddress(path)) {
+        OpenedFile opened = openServer(path);
+        addMissingFields(*opened.connection);
+        return std::shared_ptr<Database>(new Database(std::move(opened)));
+    }
     OpenedFile opened = openFile(path, connect, false);
-    if (!opened.readOnly)
+    if (!opened.readOnly) {
         giveIdentity(*opened.connection);
+        addMissingFields(*opened.connection);
+    }
     return std::shared_ptr<Database>(new Database(std::move(opened)));
 }
 
@@ -843,10 +877,12 @@ void Database::copyToServer(const QString& file, const QString& connect, const Q
         }
     }
     {
-        const std::unique_ptr<Statement> meta = from.prepare("SELECT key, value FROM ondrel_meta WHERE key LIKE 'last_deleted_id:%'");
+        const std::unique_ptr<Statement> meta = from.prepare(
+            "SELECT key, value FROM ondrel_meta WHERE key LIKE 'last_deleted_id:%' OR key LIKE '" + QByteArray(kValueNote)
+            + "%'");
         ScopedRun run(*meta);
         while (run->step())
-            setFileNote(to, run->columnText(0).toLatin1().constData(), run->columnText(1));
+            setFileNote(to, run->columnText(0), run->columnText(1));
     }
     {
         const std::unique_ptr<Statement> queries = from.prepare("SELECT name, sql FROM ondrel_queries");
@@ -1171,9 +1207,22 @@ void Database::refreshFileState()
 
 void Database::buildIndexes(const QString& path, const QString& connect, const std::atomic<bool>* cancel)
 {
-    // A collection on a server gets its whole format when it is created.
-    if (isServerAddress(path))
+    // A collection on a server gets its format when it is created, and the
+    // indexes added since then here.
+    if (isServerAddress(path)) {
+        OpenedFile opened = openServer(path);
+        auto& c = static_cast<PgConnection&>(*opened.connection);
+        try {
+            Transaction tx(c);
+            c.addLaterIndexes();
+            tx.commit();
+        } catch (const EngineError& e) {
+            // A server user that may only read leaves them to one who writes.
+            if (e.number() != ErrReadOnly)
+                throw;
+        }
         return;
+    }
     OpenedFile opened = openFile(path, connect, false);
     if (opened.readOnly)
         return;
@@ -1371,6 +1420,20 @@ SqlExpr Database::translateCriteria(const QString& criteria, const TableInfo& ta
 {
     refreshFileState();
     return m_translations->criteria(criteria, table);
+}
+
+QString Database::collectionValue(const QString& key) const
+{
+    return fileNote(*m_connection, QLatin1String(kValueNote) + key);
+}
+
+void Database::setCollectionValue(const QString& key, const QString& value)
+{
+    if (m_readOnly)
+        throw EngineError(ErrReadOnly, readOnlyText(m_connection->shownName()));
+    Transaction tx(*m_connection);
+    setFileNote(*m_connection, QLatin1String(kValueNote) + key, value);
+    tx.commit();
 }
 
 void Database::executeNative(const QString& sql)

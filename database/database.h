@@ -62,8 +62,8 @@ QString describeProblem(const QString& path, FileProblem problem);
 // of its table ondrel_meta that the sqlite3 tool reads and writes; empty
 // when the file has no such note.
 inline constexpr char kIdentityNote[] = "identity";
-QString fileNote(Connection& c, const char* key);
-void setFileNote(Connection& c, const char* key, const QString& value);
+QString fileNote(Connection& c, const QString& key);
+void setFileNote(Connection& c, const QString& key, const QString& value);
 // A new collection identity, unlike any other.
 QString newIdentity();
 
@@ -199,6 +199,14 @@ public:
     void setQueryDefSql(const QString& name, const QString& sql);
     bool hasQueryDef(const QString& name) const;
     QString queryDefSql(const QString& name) const;  // throws ErrNoSuchObject
+
+    // A value the collection keeps for every handle and every desk that uses
+    // it (a setting of the collection itself), or "" when none was set.
+    QString collectionValue(const QString& key) const;
+    // Keeps a value in the collection, in a record's transaction: it waits
+    // for another writer as a save does (ErrLocked after the wait), and a
+    // read-only file refuses it (ErrReadOnly).
+    void setCollectionValue(const QString& key, const QString& value);
 
     // Executes an action statement written in the engine's own SQL (used by the
     // creation and demo code and tests only; windows never call it).

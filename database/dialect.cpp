@@ -139,7 +139,17 @@ public:
             int keys = 0;
             const FieldInfo* first = nullptr;
             do {
-                const FieldInfo& f = m_table->fields[fieldIndex(name("um nome de campo"))];
+                const QString word = name("um nome de campo");
+                QByteArray key;
+                const FieldInfo* f = nullptr;
+                if (acceptSymbol("(")) {
+                    // A text sorts as a field's does: case and accents ignored.
+                    const Value value = function(word);
+                    key = value.folded.isEmpty() ? value.sql : value.folded;
+                } else {
+                    f = &m_table->fields[fieldIndex(word)];
+                    key = sortKey(*f);
+                }
                 lastDesc = false;
                 if (acceptKeyword("desc"))
                     lastDesc = true;
@@ -147,14 +157,15 @@ public:
                     acceptKeyword("asc");
                 if (!order.isEmpty())
                     order += ", ";
-                order += m_table->flavor->orderTerm(sortKey(f), lastDesc);
+                order += m_table->flavor->orderTerm(key, lastDesc);
                 if (!keys++)
-                    first = &f;
+                    first = f;
             } while (acceptSymbol(","));
             plan.orderBy = order + ", " + m_table->rowid() + (lastDesc ? " DESC" : " ASC");
             plan.descending = lastDesc;
-            const QByteArray key = sortKey(*first);
-            plan.seekable = keys == 1 && first->sortIndexed && !key.startsWith("ondrel_");
+            // An order by a function's value is sorted whole.
+            const QByteArray key = first ? sortKey(*first) : QByteArray();
+            plan.seekable = keys == 1 && first && first->sortIndexed && !key.startsWith("ondrel_");
             if (plan.seekable && first->type != FieldType::Counter)
                 plan.seekKey = key;
         } else {
@@ -366,11 +377,121 @@ private:
         return comparison();
     }
 
+    // A value the dialect's functions compute from a record's fields:
+    //   Nz(a, b)               a, or b where a is empty
+    //   DateAdd('d', n, date)  the date n days later
+    //   StrComp(text, 'x', m)  -1, 0 or 1 as the text sorts before, with or
+    //                          after 'x': exactly (m = 0) or as text
+    //                          compares, case and accents ignored (m = 1)
+    // An empty value (or a date that is none) stays empty through each.
+    struct Value {
+        QByteArray sql;
+        FieldType type;
+        QByteArray equality = {};  // what "= 0" says, where it is simpler
+        // A text's folded form (case and accents ignored), as the program
+        // folds it: a field's folded key where the key can be used.
+        QByteArray folded = {};
+    };
+
+    // A function's constant text, written into the statement (a function may
+    // order the records, and an order takes no parameters): every store reads
+    // '' as one apostrophe and nothing else in it as special.
+    static QByteArray sqlString(const QString& text)
+    {
+        return '\'' + QString(text).replace(u'\'', QStringLiteral("''")).toUtf8() + '\'';
+    }
+
+    // A function's argument: a field's value or another function's.
+    Value argument()
+    {
+        const QString word = name("um nome de campo");
+        if (acceptSymbol("("))
+            return function(word);
+        const FieldInfo& f = m_table->fields[fieldIndex(word)];
+        if (f.type == FieldType::Date)
+            return {m_table->flavor->dateValue(f.column()), f.type};
+        if (f.type == FieldType::Text || f.type == FieldType::Memo)
+            return {f.column(), f.type, {}, sortKey(f)};
+        return {f.column(), f.type};
+    }
+
+    void expectSymbol(const char* symbol)
+    {
+        if (!acceptSymbol(symbol))
+            unexpected(QStringLiteral("esperava '%1'").arg(QLatin1String(symbol)));
+    }
+
+    Token literalToken(Tok kind, const QString& what)
+    {
+        if (peek().kind != kind)
+            unexpected(what);
+        return next();
+    }
+
+    // A function whose name and "(" were read.
+    Value function(const QString& word)
+    {
+        const Nesting nested(*this);
+        const auto is = [&](const char* known) { return word.compare(QLatin1String(known), Qt::CaseInsensitive) == 0; };
+        Value out;
+        if (is("Nz")) {
+            const Value value = argument();
+            expectSymbol(",");
+            const Value otherwise = argument();
+            // One type, as every store computes it: a date or else a date, a
+            // text or else a text.
+            const auto kind = [](FieldType type) { return type == FieldType::Memo ? FieldType::Text : type; };
+            if (kind(value.type) != kind(otherwise.type))
+                throw EngineError(ErrDataType, QStringLiteral("Tipo de dados incompatível na expressão de critério."));
+            out = {"coalesce(" + value.sql + ", " + otherwise.sql + ")", value.type};
+            if (!value.folded.isEmpty())
+                out.folded = "coalesce(" + value.folded + ", " + otherwise.folded + ")";
+        } else if (is("DateAdd")) {
+            const Token interval = literalToken(Tok::String, QStringLiteral("esperava o intervalo 'd'"));
+            if (interval.text.compare(QLatin1String("d"), Qt::CaseInsensitive) != 0)
+                unexpected(QStringLiteral("intervalo não suportado (só 'd', dias)"));
+            expectSymbol(",");
+            bool ok = false;
+            const int days = literalToken(Tok::Number, QStringLiteral("esperava um número de dias")).text.toInt(&ok);
+            if (!ok)
+                unexpected(QStringLiteral("esperava um número inteiro de dias"));
+            expectSymbol(",");
+            const Value date = argument();
+            if (date.type != FieldType::Date)
+                throw EngineError(ErrDataType, QStringLiteral("Tipo de dados incompatível na expressão de critério."));
+            out = {m_table->flavor->addDays(date.sql, days), FieldType::Date};
+        } else if (is("StrComp")) {
+            const Value text = argument();
+            if (text.type != FieldType::Text && text.type != FieldType::Memo)
+                throw EngineError(ErrDataType, QStringLiteral("Tipo de dados incompatível na expressão de critério."));
+            expectSymbol(",");
+            const QString other = literalToken(Tok::String, QStringLiteral("esperava um texto entre apóstrofos")).text;
+            expectSymbol(",");
+            const QString mode = literalToken(Tok::Number, QStringLiteral("esperava 0 ou 1")).text;
+            if (mode != u"0" && mode != u"1")
+                unexpected(QStringLiteral("esperava 0 ou 1"));
+            const bool exact = mode == u"0";
+            const QByteArray a = exact ? text.sql : text.folded;
+            const QByteArray b = sqlString(exact ? other : foldText(other));
+            // Compared by their characters' codes on every store.
+            out = {"(CASE WHEN " + a + " < " + b + " THEN -1 WHEN " + a + " > " + b + " THEN 1 WHEN " + a + " = " + b
+                       + " THEN 0 END)",
+                   FieldType::Counter};
+            // Equal exactly: the plain equality, which an index of the field serves.
+            if (exact)
+                out.equality = a + " = " + b;
+        } else {
+            unexpected(QStringLiteral("função não suportada"));
+        }
+        expectSymbol(")");
+        return out;
+    }
+
     SqlExpr comparison()
     {
         const QString fieldName = name("um nome de campo");
-        if (peek().kind == Tok::Symbol && peek().text == u"(")
-            unexpected(QStringLiteral("função não suportada"));
+        if (acceptSymbol("("))
+            return functionComparison(function(fieldName));
         const FieldInfo& f = m_table->fields[fieldIndex(fieldName)];
         const bool text = f.type == FieldType::Text || f.type == FieldType::Memo;
         if (acceptKeyword("is")) {
@@ -403,10 +524,35 @@ private:
         return SqlExpr{f.column() + ' ' + sqlOp + " ?", {typedLiteral(f, lit)}};
     }
 
-    QVariant typedLiteral(const FieldInfo& f, const Token& lit) const
+    // A function's value compared: with a literal of its type, or empty.
+    SqlExpr functionComparison(const Value& value)
+    {
+        if (acceptKeyword("is")) {
+            const bool negated = acceptKeyword("not");
+            expectKeyword("null");
+            return SqlExpr{value.sql + (negated ? " IS NOT NULL" : " IS NULL"), {}};
+        }
+        for (const char* op : {"=", "<>", "<=", ">=", "<", ">"})
+            if (acceptSymbol(op)) {
+                const Token lit = next();
+                if (lit.kind != Tok::String && lit.kind != Tok::Number)
+                    unexpected(QStringLiteral("esperava um valor"));
+                const bool text = value.type == FieldType::Text || value.type == FieldType::Memo;
+                if (text)
+                    return SqlExpr{value.folded + ' ' + op + " ?", {foldText(lit.text)}};
+                if (!value.equality.isEmpty() && qstrcmp(op, "=") == 0 && lit.text == u"0")
+                    return SqlExpr{value.equality, {}};
+                return SqlExpr{value.sql + ' ' + op + " ?", {typedLiteral(value.type, lit)}};
+            }
+        unexpected(QStringLiteral("esperava um operador de comparação"));
+    }
+
+    QVariant typedLiteral(const FieldInfo& f, const Token& lit) const { return typedLiteral(f.type, lit); }
+
+    QVariant typedLiteral(FieldType type, const Token& lit) const
     {
         bool ok = false;
-        switch (f.type) {
+        switch (type) {
         case FieldType::Date: {
             const auto date = parseDate(lit.text, &ok);
             if (!ok || !date)

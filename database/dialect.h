@@ -35,9 +35,11 @@ struct SelectPlan {
 // The dialect: select [*|fields] from table [where criteria]
 // [order by field [asc|desc], ...]. Criteria: comparisons (=, <>, <, >, <=,
 // >=) of a field with a literal, `like` with '*' and '?', and / or / not,
-// parentheses. Text compares without regard to case or accents. Anything else
-// is refused with EngineError 3075 (unknown names: 3078 for tables, 3265 for
-// fields).
+// parentheses. Where a field is compared with a literal or orders the
+// records, the functions Nz, DateAdd (in days) and StrComp may stand too.
+// Text compares without regard to case or accents. Anything else is refused
+// with EngineError 3075 (unknown names: 3078 for tables, 3265 for fields; a
+// function given a value of the wrong type: 3421).
 SelectPlan parseSelect(const QString& statement, const Schema& schema);
 SqlExpr parseCriteria(const QString& criteria, const TableInfo& table);
 SelectPlan tablePlan(const TableInfo& table);

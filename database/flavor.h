@@ -60,6 +60,14 @@ public:
     // Appended to a read of the ledger's row that a write then updates: the
     // row is kept for this transaction.
     virtual QByteArray lockingRead() const = 0;
+    // The type of a field's column, as a new table or a field added to an
+    // older one writes it.
+    virtual QByteArray columnType(const FieldInfo& field) const = 0;
+    // A date column's value as the dialect's functions compute with it: the
+    // date, or empty where the store holds none.
+    virtual QByteArray dateValue(const QByteArray& column) const = 0;
+    // The date `days` days after a date value (empty stays empty).
+    virtual QByteArray addDays(const QByteArray& date, int days) const = 0;
 };
 
 }  // namespace ondrel::db

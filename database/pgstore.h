@@ -98,6 +98,9 @@ public:
     // Returns the tables as created.
     QVector<TableInfo> createTables(const Schema& schema);
     void createIndexes(const Schema& schema);
+    // The indexes a collection on a server gains after it was created, each
+    // made when it is missing (createIndexes() makes them too).
+    void addLaterIndexes();
     void createLedger(const QVector<TableInfo>& tables);
     // Sends rows to a COPY ... FROM STDIN statement: `next` fills its
     // argument with lines of COPY's text format and returns false when

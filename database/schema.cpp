@@ -34,7 +34,10 @@ FieldType typeFromName(const QString& name)
     return FieldType::Text;
 }
 
-// The sort indexes of the folded keys: (index, table, key column).
+// The indexes a file gains besides those of its first format: the sort
+// indexes of the folded keys, and the loans by their exact state, which
+// finds the loans out ("Não") among millions for the late loans.
+// (index, table, column), as SQL writes the names.
 struct SortIndex {
     const char* name;
     const char* table;
@@ -44,6 +47,7 @@ constexpr SortIndex kSortIndexes[] = {
     {"objetos_titulo", "objetos", "titulo_chave"},
     {"objetos_autor", "objetos", "autor_chave"},
     {"objetos_assunto", "objetos", "assunto_chave"},
+    {"emprestimos_entregue", "\"empréstimos\"", "\"Entregue\""},
 };
 
 constexpr const char* kChanges[] = {"insert", "update", "delete"};
@@ -119,22 +123,24 @@ QString writtenName(const QString& name)
     return name;
 }
 
-// The CREATE TABLE of a table: its fields in order (the automatic number is
-// the row id; a table without one gets a row id column of its own first),
-// then the folded keys.
-QString createTableSql(const TableInfo& t)
+// A field's column as a CREATE TABLE or an ALTER TABLE writes it.
+QString columnSql(const SqlFlavor& flavor, const FieldInfo& f)
+{
+    return writtenName(f.name) + u' ' + QString::fromUtf8(flavor.columnType(f));
+}
+
+// The CREATE TABLE of a table in a file: its fields in order (the automatic
+// number is the row id; a table without one gets a row id column of its own
+// first), then the folded keys.
+QString createTableSql(const SqlFlavor& flavor, const TableInfo& t)
 {
     QStringList columns;
     const bool counted = std::any_of(t.fields.cbegin(), t.fields.cend(),
                                      [](const FieldInfo& f) { return f.type == FieldType::Counter; });
     if (!counted)
         columns.append(QStringLiteral("ondrel_id INTEGER PRIMARY KEY"));
-    for (const FieldInfo& f : t.fields) {
-        const char* type = f.type == FieldType::Counter    ? "INTEGER PRIMARY KEY AUTOINCREMENT"
-                           : f.type == FieldType::Currency ? "INTEGER"
-                                                           : "TEXT";
-        columns.append(writtenName(f.name) + u' ' + QLatin1String(type));
-    }
+    for (const FieldInfo& f : t.fields)
+        columns.append(columnSql(flavor, f));
     for (const FieldInfo& f : t.fields)
         if (!f.keyColumn.isEmpty())
             columns.append(writtenName(f.keyColumn) + QStringLiteral(" TEXT"));
@@ -144,6 +150,18 @@ QString createTableSql(const TableInfo& t)
 bool containsName(const QStringList& names, const QString& name)
 {
     return names.contains(name, Qt::CaseInsensitive);
+}
+
+// The fields the file's metadata lists for a table.
+QStringList fieldNamesOf(Connection& c, const QString& table)
+{
+    QStringList names;
+    const std::unique_ptr<Statement> list = c.prepare("SELECT name FROM ondrel_fields WHERE tbl = ?");
+    ScopedRun run(*list);
+    run->bindText(1, table);
+    while (run->step())
+        names.append(run->columnText(0));
+    return names;
 }
 
 }  // namespace
@@ -265,7 +283,9 @@ Schema Schema::collection()
                                  F{QStringLiteral("Data"), FieldType::Date, 0, {}},
                                  F{QStringLiteral("Entregue"), FieldType::Text, 50, {}},
                                  F{QStringLiteral("observações"), FieldType::Memo, 255, {}},
-                                 F{QStringLiteral("cod"), FieldType::Counter, 0, {}}}});
+                                 F{QStringLiteral("cod"), FieldType::Counter, 0, {}},
+                                 // The day the object should come back; a file made before it gains it.
+                                 F{QStringLiteral("prazo"), FieldType::Date, 0, {}}}});
     // The catalogue's search dialog looks into these fields of the objects.
     TableInfo& objects = s.m_tables.first();
     objects.searchIndex = searchIndexName(objects);
@@ -284,7 +304,7 @@ void Schema::createInFile(Connection& c) const
     // Plain SQL only: the sqlite3 tool reads and checks the file. The folded
     // shadow keys are written by the layer on every insert and update.
     for (const TableInfo& t : m_tables)
-        c.exec(createTableSql(t));
+        c.exec(createTableSql(c.flavor(), t));
     c.exec(QStringLiteral("CREATE UNIQUE INDEX objetos_cod ON objetos (cod_chave)"));
     c.exec(QStringLiteral("CREATE INDEX emprestimos_codobjeto ON \"empréstimos\" (codobjeto_chave, \"Data\")"));
     c.exec(QStringLiteral("CREATE INDEX emprestimos_data ON \"empréstimos\" (\"Data\")"));
@@ -332,12 +352,50 @@ void Schema::addKeyColumnsIn(Connection& c) const
     }
 }
 
+void Schema::addFieldsIn(Connection& c) const
+{
+    for (const TableInfo& t : m_tables) {
+        const QStringList listed = fieldNamesOf(c, t.name);
+        const QStringList columns = c.columnsOf(t.name);
+        for (const FieldInfo& f : t.fields) {
+            if (containsName(listed, f.name))
+                continue;
+            // A column another program added by hand is taken as it is.
+            if (!containsName(columns, f.name))
+                c.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
+                           .arg(QString::fromUtf8(t.sqlName()), columnSql(c.flavor(), f)));
+            const std::unique_ptr<Statement> add =
+                c.prepare("INSERT INTO ondrel_fields VALUES (?, (SELECT coalesce(max(position), -1) + 1 FROM "
+                          "ondrel_fields WHERE tbl = ?), ?, ?, ?, NULL)");
+            ScopedRun run(*add);
+            run->bindText(1, t.name);
+            run->bindText(2, t.name);
+            run->bindText(3, f.name);
+            run->bindText(4, typeName(f.type));
+            run->bindInt(5, f.size);
+            run->step();
+        }
+    }
+}
+
+bool Schema::lacksFields(Connection& c)
+{
+    for (const TableInfo& t : collection().m_tables) {
+        const QStringList listed = fieldNamesOf(c, t.name);
+        for (const FieldInfo& f : t.fields)
+            if (!containsName(listed, f.name))
+                return true;
+    }
+    return false;
+}
+
 void Schema::addMissingIn(Connection& c) const
 {
+    addFieldsIn(c);
     addKeyColumnsIn(c);
     for (const SortIndex& index : kSortIndexes)
         c.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                   .arg(QLatin1String(index.name), QLatin1String(index.table), QLatin1String(index.column)));
+                   .arg(QLatin1String(index.name), QString::fromUtf8(index.table), QString::fromUtf8(index.column)));
     // The change ledger: every program that writes a table counts the change
     // (plain triggers, so the sqlite3 tool writes the file as before); the
     // layer notes beside it up to which change the keys, the search index,
@@ -377,6 +435,8 @@ void Schema::addMissingIn(Connection& c) const
 
 bool Schema::lacksIndexes(Connection& c)
 {
+    if (lacksFields(c))
+        return true;
     const Schema format = collection();
     for (const TableInfo& t : format.m_tables) {
         const QStringList columns = c.columnsOf(t.name);

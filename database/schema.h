@@ -74,6 +74,13 @@ public:
     // transaction; Database::buildIndexes() fills the keys between the two.
     void addKeyColumnsIn(Connection& connection) const;
     void addMissingIn(Connection& connection) const;
+    // Gives a collection made before a field of the format (a file, or one
+    // on a server) that field: its column (empty in every record, of the
+    // store's type) and its line in the collection's metadata. In the
+    // caller's transaction; addMissingIn() starts with it.
+    void addFieldsIn(Connection& connection) const;
+    // Whether the collection lacks a field of the format.
+    static bool lacksFields(Connection& connection);
     // Whether the file lacks anything addMissingIn() adds.
     static bool lacksIndexes(Connection& connection);
 

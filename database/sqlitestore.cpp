@@ -115,6 +115,24 @@ public:
     QByteArray countAndTotal(const TableInfo&, const FieldInfo*) const override { return QByteArray(); }
     QByteArray queryNameIs() const override { return "name = ?"; }
     QByteArray lockingRead() const override { return QByteArray(); }
+    QByteArray columnType(const FieldInfo& field) const override
+    {
+        // Plain SQLite types: the sqlite3 tool reads and writes the file.
+        switch (field.type) {
+        case FieldType::Counter: return "INTEGER PRIMARY KEY AUTOINCREMENT";
+        case FieldType::Currency: return "INTEGER";
+        default: return "TEXT";
+        }
+    }
+    QByteArray dateValue(const QByteArray& column) const override
+    {
+        // A text that reads as no date (another program's) counts as none.
+        return "(CASE WHEN date(" + column + ") = substr(" + column + ", 1, 10) THEN date(" + column + ") END)";
+    }
+    QByteArray addDays(const QByteArray& date, int days) const override
+    {
+        return "date(" + date + ", '" + (days < 0 ? "" : "+") + QByteArray::number(days) + " days')";
+    }
 };
 
 }  // namespace

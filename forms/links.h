@@ -60,6 +60,10 @@ public:
     // cannot be stored keeps the window as it is (it says why); nothing is
     // started then.
     virtual void startLoanOf(const LoanObject& object) = 0;
+    // Shows the window on its view "Atrasados" (a search in force is closed
+    // first); a loan typed there that cannot be stored keeps the window as
+    // it is (it says why).
+    virtual void showLateLoans() = 0;
     // Shows the window as it is, loading it when it was closed.
     virtual void Show() = 0;
 
@@ -71,6 +75,13 @@ protected:
 enum class SearchCaller {
     Catalogue,
     Loans,
+};
+
+// Which loans a loans search looks into at first: all of them, or the late
+// ones (asked from the view "Atrasados").
+enum class SearchScope {
+    All,
+    Late,
 };
 
 // What a record window offers the search dialog.
@@ -97,7 +108,7 @@ class SearchDialogLink {
 public:
     // Fills the dialog's field list and flags for the caller: its entries,
     // the one preselected, which window asks and, for the loans, the scope.
-    virtual void prepareFor(SearchCaller caller) = 0;
+    virtual void prepareFor(SearchCaller caller, SearchScope scope = SearchScope::All) = 0;
     // Shows the dialog modally; returns when it is closed.
     virtual void ShowModal() = 0;
 

@@ -5,6 +5,7 @@
 #include "import/reader/jetstream.h"
 
 #include "collection/collection.h"
+#include "collection/duedates.h"
 #include "collection/statements.h"
 #include "core/values.h"
 #include "database/connection.h"
@@ -106,7 +107,10 @@ public:
             if (column >= 0) {
                 taken[column] = true;
                 target.fields.append(i);
-            } else if (info->fields[i].type != db::FieldType::Counter) {
+            } else if (info->fields[i].type != db::FieldType::Counter
+                       && !db::sameName(info->fields[i].name, db::kDueDateField)) {
+                // A Jet collection comes from before the due dates: having
+                // none is no news.
                 target.missing.append(info->fields[i].name);
             }
         }

@@ -8,6 +8,7 @@
 #include "chrome/chrome.h"
 #include "chrome/opencollection.h"
 #include "collection/collection.h"
+#include "collection/duedates.h"
 #include "collection/places.h"
 #include "collection/statements.h"
 #include "database/database.h"
@@ -141,7 +142,7 @@ void Frmemprestimos::connectHandlers()
     Txtcod->installEventFilter(this);
     // The menu keys (Ctrl+A, Ctrl+P) move through the loans even while a box
     // that knows the same keys has the focus.
-    for (QWidget* box : std::initializer_list<QWidget*>{Txtnome, Txtobjeto, mskdata, Txttítulo, Txtautor, Txtobs,
+    for (QWidget* box : std::initializer_list<QWidget*>{Txtnome, Txtobjeto, mskdata, mskprazo, Txttítulo, Txtautor, Txtobs,
                                                          Combo1, Combo1->lineEdit()})
         box->installEventFilter(this);
     connectCommands();
@@ -157,6 +158,7 @@ void Frmemprestimos::bindFields()
     Data1->bind(Txtnome, QStringLiteral("Nome"));
     Data1->bind(Txtobjeto, QStringLiteral("objeto"));
     Data1->bind(mskdata, QStringLiteral("Data"));
+    Data1->bind(mskprazo, QStringLiteral("prazo"));
     Data1->bind(Txttítulo, QStringLiteral("Título"));
     Data1->bind(Txtautor, QStringLiteral("Autor"));
     Data1->bind(Txtobs, QStringLiteral("observações"));
@@ -170,6 +172,8 @@ void Frmemprestimos::connectCommands()
     using platform::connectGuarded;
     connectGuarded(mnutodos, &QAction::triggered, this, &Frmemprestimos::mnutodos_Click);
     connectGuarded(mnuemprestados, &QAction::triggered, this, &Frmemprestimos::mnuemprestados_Click);
+    connectGuarded(mnuatrasados, &QAction::triggered, this, &Frmemprestimos::mnuatrasados_Click);
+    connectGuarded(mnuprazo, &QAction::triggered, this, &Frmemprestimos::mnuprazo_Click);
     connectGuarded(mnuordcod, &QAction::triggered, this, &Frmemprestimos::mnuordcod_Click);
     connectGuarded(mnuordtitulo, &QAction::triggered, this, &Frmemprestimos::mnuordtitulo_Click);
     connectGuarded(mnuordnome, &QAction::triggered, this, &Frmemprestimos::mnuordnome_Click);
@@ -237,6 +241,8 @@ void Frmemprestimos::Form_Load()
                 skipFailing({[&] { TabEmprestimos->moveLast(); }, [&] { TabEmprestimos->moveFirst(); }});
         },
         [&] { TotalRegistros = use(TabEmprestimos).recordCount(); },
+        // A read-only file made before the due dates has none to show.
+        [&] { mskprazo->setEnabled(dueRule().prazoKept); },
         [&] { Resize1->setEnabled(true); },
         [&] { Resize1->InitResize(); },
         [&] { Resize1->SaveInitialPositions(); },

@@ -18,6 +18,7 @@ class QMenu;
 class QTableView;
 
 namespace ondrel::db {
+struct DueRule;
 class Database;
 class Recordset;
 class DataControl;
@@ -104,6 +105,7 @@ public:
     QLineEdit* Txtnome = nullptr;
     QLineEdit* Txtobjeto = nullptr;
     QLineEdit* mskdata = nullptr;
+    QLineEdit* mskprazo = nullptr;  // the day the object should come back
     QLineEdit* Txttítulo = nullptr;
     QLineEdit* Txtautor = nullptr;
     platform::LimitedTextEdit* Txtobs = nullptr;
@@ -115,6 +117,7 @@ public:
     QLabel* Label6 = nullptr;
     QLabel* Label7 = nullptr;
     QLabel* Label8 = nullptr;
+    QLabel* Label9 = nullptr;  // "Devolver até"
 
     // ---- Lookup boxes (Data2), outside the visible area
     QLineEdit* Txtobjetoclone = nullptr;
@@ -138,6 +141,7 @@ public:
     QAction* mnueditar = nullptr;
     QAction* mnuexcluir = nullptr;
     QAction* mnucancelar = nullptr;
+    QAction* mnuprazo = nullptr;  // the collection's loan period
     QAction* mnusepara = nullptr;
     QAction* mnusair = nullptr;
     QMenu* mnuir = nullptr;
@@ -151,6 +155,7 @@ public:
     QMenu* mnumostrar = nullptr;
     QAction* mnutodos = nullptr;
     QAction* mnuemprestados = nullptr;
+    QAction* mnuatrasados = nullptr;
     QMenu* mnuordenar = nullptr;
     QAction* mnuordcod = nullptr;
     QAction* mnuordtitulo = nullptr;
@@ -189,6 +194,10 @@ public:
     // ---- Views and order
     void mnutodos_Click();
     void mnuemprestados_Click();
+    // The late loans, most late first (collection/duedates.h).
+    void mnuatrasados_Click();
+    // Asks the collection's loan period, in days, and keeps it.
+    void mnuprazo_Click();
     void mnuordcod_Click();
     void mnuordtitulo_Click();
     void mnuordnome_Click();
@@ -208,6 +217,7 @@ public:
 
     // ---- What the catalogue reaches (forms::LoansLink)
     void startLoanOf(const forms::LoanObject& object) override;
+    void showLateLoans() override;
 
     // ---- What the search dialog reaches (forms::SearchTarget): the loan
     // typed is stored first; a search lists its loans (the window took its
@@ -271,7 +281,15 @@ private:
     // nothing was started and the count is as it was.
     bool startNewLoan();
 
+    // The due-date rule of the collection today.
+    db::DueRule dueRule() const;
+    // What a new loan's "Devolver até" gets: today plus the loan period.
+    QString defaultDueDate() const;
+    // Lists a view of "&Mostrar"; `late` tells whether it is "Atrasados".
+    bool showView(const QString& statement, bool late);
+
     bool m_loaded = false;
+    bool m_showingLate = false;  // the list is the view "Atrasados"
 };
 
 }  // namespace ondrel::loans

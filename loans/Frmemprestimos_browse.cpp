@@ -5,11 +5,13 @@
 #include "binding/datacontrol.h"
 #include "chrome/chrome.h"
 #include "chrome/quickfind.h"
+#include "collection/duedates.h"
 #include "collection/statements.h"
 #include "database/recordset.h"
 #include "forms/guard.h"
 #include "forms/menubuilder.h"
 #include "forms/recordcommands.h"
+#include "platform/services.h"
 #include "widgets/picturebutton.h"
 
 #include <QAbstractButton>
@@ -19,7 +21,9 @@
 
 namespace ondrel::loans {
 
+using platform::services;
 using platform::skipFailing;
+using platform::use;
 
 // ---------------------------------------------------------------------------
 // Views and order
@@ -35,7 +39,7 @@ bool Frmemprestimos::showLoans(const QString& statement)
 
 void Frmemprestimos::showOrder(const QString& statement, QAction* chosen)
 {
-    if (!showLoans(statement)) {
+    if (!showView(statement, false)) {
         platform::undoToggle(chosen, {mnuordcod, mnuordnome, mnuordtitulo, mnudata});
         return;
     }
@@ -43,16 +47,67 @@ void Frmemprestimos::showOrder(const QString& statement, QAction* chosen)
         item->setChecked(item == chosen);
 }
 
+bool Frmemprestimos::showView(const QString& statement, bool late)
+{
+    if (!showLoans(statement))
+        return false;
+    m_showingLate = late;
+    return true;
+}
+
 void Frmemprestimos::mnutodos_Click()
 {
-    if (showLoans(db::loansNewestFirst()))
+    if (showView(db::loansNewestFirst(), false))
         mnuordenar->setEnabled(true);
 }
 
 void Frmemprestimos::mnuemprestados_Click()
 {
-    if (showLoans(db::loansNotReturned()))
+    if (showView(db::loansNotReturned(), false))
         mnuordenar->setEnabled(false);
+}
+
+void Frmemprestimos::mnuatrasados_Click()
+{
+    // Listed in an order of its own, as "Emprestados" is: the order marks
+    // stay as they were and "&Ordenar" waits for another view.
+    if (showView(db::lateLoans(dueRule()), true))
+        mnuordenar->setEnabled(false);
+}
+
+void Frmemprestimos::showLateLoans()
+{
+    Show();
+    // A search in force is closed first, as its button would.
+    if (mnufecharpesquisa->isEnabled())
+        cmdFechar_Click();
+    if (!mnufecharpesquisa->isEnabled())
+        mnuatrasados_Click();
+}
+
+void Frmemprestimos::mnuprazo_Click()
+{
+    db::Database& collection = use(BancoDados);
+    const QString typed = services().inputBox(
+        QStringLiteral("Em quantos dias um objeto emprestado deve voltar? (de 1 a %1)").arg(db::kLongestLoanPeriod),
+        QStringLiteral("Prazo de devolução"), QString::number(db::loanPeriod(collection)));
+    if (typed.trimmed().isEmpty())
+        return;  // cancelled
+    bool ok = false;
+    const int days = typed.trimmed().toInt(&ok);
+    if (!ok || days < 1 || days > db::kLongestLoanPeriod) {
+        services().msgBox(QStringLiteral("O prazo \"%1\" não foi entendido. Escreva um número inteiro de dias, de 1 a "
+                                         "%2; o prazo continua de %3 dias.")
+                              .arg(typed)
+                              .arg(db::kLongestLoanPeriod)
+                              .arg(db::loanPeriod(collection)),
+                          platform::OkOnly, platform::Exclamation);
+        return;
+    }
+    // A locked or read-only file refuses it, and the refusal is shown.
+    db::setLoanPeriod(collection, days);
+    if (m_showingLate)
+        mnuatrasados_Click();  // late by the new period
 }
 
 void Frmemprestimos::mnuordcod_Click()

@@ -5,6 +5,7 @@
 
 #include "binding/datacontrol.h"
 #include "collection/collection.h"
+#include "collection/duedates.h"
 #include "collection/statements.h"
 #include "core/valuetext.h"
 #include "database/database.h"
@@ -35,7 +36,7 @@ namespace {
 
 QString today()
 {
-    return db::formatDate(QDate::currentDate());
+    return db::formatDate(services().today());
 }
 
 }  // namespace
@@ -43,6 +44,17 @@ QString today()
 QString returnNote(const QDate& day)
 {
     return QStringLiteral("devolvido em ") + db::formatDate(day) + QStringLiteral("\r\n\r\n");
+}
+
+db::DueRule Frmemprestimos::dueRule() const
+{
+    return db::dueRuleOf(use(BancoDados), services().today());
+}
+
+QString Frmemprestimos::defaultDueDate() const
+{
+    const db::DueRule rule = dueRule();
+    return rule.prazoKept ? db::formatDate(rule.today.addDays(rule.period)) : QString();
 }
 
 void Frmemprestimos::setEditingCommands(bool editing)
@@ -98,6 +110,7 @@ void Frmemprestimos::startLoanOf(const forms::LoanObject& object)
     Txttítulo->setText(object.title);
     Txtautor->setText(object.author);
     mskdata->setText(today());
+    skipFailing({[&] { mskprazo->setText(defaultDueDate()); }});
     Combo1->setEditText(db::kNotReturned);
     Txtobjeto->setText(object.kind);
     setEditingCommands(true);  // adding
@@ -136,6 +149,7 @@ void Frmemprestimos::cmdnovo_Click()
             },
             [&] { Combo1->setEditText(db::kNotReturned); },
             [&] { mskdata->setText(today()); },
+            [&] { mskprazo->setText(defaultDueDate()); },
             [&] { setEditingCommands(true); },
         });
 }
@@ -206,7 +220,7 @@ void Frmemprestimos::Cmdsalvar_Click()
 
     skipFailing({[&] {
         if (Editando && Combo1->currentText() == db::kReturned) {
-            QString note = returnNote(QDate::currentDate());
+            QString note = returnNote(services().today());
             note.replace(QLatin1String("\r\n"), QLatin1String("\n"));  // the box's own line ends
             Txtobs->setPlainText(note + formerRemarks);
             noteWritten = true;

@@ -41,7 +41,8 @@ void Frmemprestimos::cmdSeleciona_Click()
 
     // The dialog starts empty at every showing; it fills itself for us.
     forms::SearchDialogLink& dialog = forms::searchDialog();
-    dialog.prepareFor(forms::SearchCaller::Loans);
+    // From "Atrasados" the search looks into the late loans.
+    dialog.prepareFor(forms::SearchCaller::Loans, m_showingLate ? forms::SearchScope::Late : forms::SearchScope::All);
     dialog.ShowModal();
 }
 
@@ -56,6 +57,7 @@ void Frmemprestimos::applySearch(const QString& statement, const std::optional<Q
         return;
     Data1->setRecordSource(statement);
     Data1->refresh();
+    m_showingLate = false;
 }
 
 void Frmemprestimos::cancelSearch(const QString&)
@@ -75,6 +77,7 @@ void Frmemprestimos::cmdFechar_Click()
         [&] { lblpanel->setText(QString()); },
         [&] { Data1->setRecordSource(db::loansNewestFirst()); },
         [&] { Data1->refresh(); },
+        [&] { m_showingLate = false; },
         [&] { cmdSeleciona->raise(); },
         [&] { mnufecharpesquisa->setEnabled(false); },
         [&] { mnuordenar->setEnabled(true); },

@@ -132,6 +132,11 @@ void Frmemprestimos::buildRecordBoxes()
     placeInTwips(Combo1, 4575, 825, 1320, 315);
     caption(Label6, QStringLiteral("Label6"), QStringLiteral("Devolvido ?"), Combo1, 2520, 855, 1980, 240);
     Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The due date, typed as the loan's date is, on the row of the returned
+    // box, where the window has room to its right.
+    box(mskprazo, QStringLiteral("mskprazo"), 0, 7305, 840, 1104, 288);
+    caption(Label9, QStringLiteral("Label9"), QStringLiteral("Devolver até"), mskprazo, 5985, 855, 1260, 255);
+    Label9->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     box(Txtnome, QStringLiteral("Txtnome"), 70, 1470, 1200, 5415, 288);
     caption(Label1, QStringLiteral("Label1"), QStringLiteral("Emprestado a"), Txtnome, 60, 1200, 2010, 255);
@@ -235,6 +240,7 @@ void Frmemprestimos::buildGrid()
     QWidget::setTabOrder(mskdata, Txtautor);
     QWidget::setTabOrder(Txtautor, Txttítulo);
     QWidget::setTabOrder(Txttítulo, Combo1);
+    QWidget::setTabOrder(Combo1, mskprazo);
 }
 
 void Frmemprestimos::buildMenus()
@@ -243,6 +249,7 @@ void Frmemprestimos::buildMenus()
 
     mnuarquivo = build.menu(QStringLiteral("mnuarquivo"), QStringLiteral("&Arquivo"));
     std::tie(mnunovo, mnusalvar, mnueditar, mnuexcluir, mnucancelar) = build.recordItems(mnuarquivo);
+    mnuprazo = build.item(mnuarquivo, QStringLiteral("mnuprazo"), QStringLiteral("&Prazo de devolução..."));
     mnusepara = build.separator(mnuarquivo, QStringLiteral("mnusepara"));
     mnusair = build.item(mnuarquivo, QStringLiteral("mnusair"), QStringLiteral("Sai&r"));
 
@@ -257,6 +264,7 @@ void Frmemprestimos::buildMenus()
     mnumostrar = build.menu(QStringLiteral("mnumostrar"), QStringLiteral("&Mostrar"));
     mnutodos = build.item(mnumostrar, QStringLiteral("mnutodos"), QStringLiteral("&Todos"));
     mnuemprestados = build.item(mnumostrar, QStringLiteral("mnuemprestados"), QStringLiteral("&Emprestados"));
+    mnuatrasados = build.item(mnumostrar, QStringLiteral("mnuatrasados"), QStringLiteral("&Atrasados"));
 
     mnuordenar = build.menu(QStringLiteral("mnuordenar"), QStringLiteral("&Ordenar"));
     mnuordcod = build.item(mnuordenar, QStringLiteral("mnuordcod"), QStringLiteral("Código"));
@@ -294,6 +302,7 @@ void Frmemprestimos::restoreInitialState()
         a->setChecked(false);
     cmdSeleciona->raise();
     lblpanel->clear();
+    m_showingLate = false;
     // The next load lists the loans in table order again, whatever view or
     // search was shown before the window was closed.
     Data1->setRecordSource(db::allLoans());

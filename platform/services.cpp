@@ -1,5 +1,7 @@
 #include "services.h"
 
+#include "notifications.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
@@ -215,7 +217,15 @@ public:
         ::_exit(0);
     }
 
+    bool notify(const Notification& notification) override
+    {
+        if (!m_notifications)
+            m_notifications = new DesktopNotifications(qApp);
+        return m_notifications->send(notification);
+    }
+
 private:
+    QPointer<DesktopNotifications> m_notifications;
     QPointer<QSoundEffect> m_effect;
     bool m_overridden = false;
 };

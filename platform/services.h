@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -40,6 +41,15 @@ enum MsgResult : int {
 
 enum class Pointer { Default, Hourglass, Custom };
 
+// A desktop notification: a summary, a body and one action a person may
+// choose, with what choosing it does.
+struct Notification {
+    QString summary;
+    QString body;
+    QString action;  // the action's caption
+    std::function<void()> activated;
+};
+
 // Everything the windows ask of the desktop, behind one interface so tests
 // can replace it with a recording double and never block on a modal box.
 class Services {
@@ -68,6 +78,13 @@ public:
     virtual void setPointer(Pointer pointer) = 0;
     // Ends the process at once, without asking or saving anything.
     virtual void endProcess() = 0;
+    // Today, as every window dates what it writes and compares (a test's
+    // double sets a day of its own).
+    virtual QDate today() { return QDate::currentDate(); }
+    // Shows a notification on the desktop (the notification service of the
+    // session bus); false when no such service answered, and the caller
+    // says it another way.
+    virtual bool notify(const Notification& notification) = 0;
 };
 
 // The desktop's save dialog with Portuguese labels, opened on `suggested` (a

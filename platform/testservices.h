@@ -47,6 +47,11 @@ public:
     QStringList keysSent;   // each sendKeys text
     QList<Pointer> pointers;
     int endProcessCalls = 0;
+    // Today for the windows: the real day until a test sets one.
+    QDate day;
+    // The notifications shown; notify() answers notificationService.
+    QList<Notification> notifications;
+    bool notificationService = true;
 
     // The texts of the message boxes shown so far.
     QStringList messageTexts() const;
@@ -69,6 +74,12 @@ public:
                          const QString& initialDir = QString()) override;
     void setPointer(Pointer pointer) override { pointers.append(pointer); }
     void endProcess() override { ++endProcessCalls; }
+    QDate today() override { return day.isValid() ? day : QDate::currentDate(); }
+    bool notify(const Notification& notification) override
+    {
+        notifications.append(notification);
+        return notificationService;
+    }
 
     // Installs a double for the lifetime of this guard and restores the
     // previous services afterwards.

@@ -18,7 +18,8 @@ namespace ondrel::plugin {
 namespace {
 // The day's copy of the collection, and the build of the indexes a file of
 // an earlier format lacks, start a little after the catalogue is up, each on
-// a thread of its own: the start-up never waits for them.
+// a thread of its own: the start-up never waits for them. The day's reminder
+// of the late loans comes with them.
 constexpr int kDailyBackupDelayMs = 2000;
 
 void scheduleDailyBackup()
@@ -27,6 +28,8 @@ void scheduleDailyBackup()
         if (catalogue::Frmobjetos* window = catalogue::Frmobjetos::existing()) {
             db::startDailyBackup(window->CaminhoBanco);
             db::startBuildingIndexes(window->CaminhoBanco, QString::fromLatin1(db::kConnectString));
+            // A reminder that cannot be made waits for the next start.
+            platform::skipFailing({[&] { window->remindLateLoans(); }});
         }
     });
 }

@@ -9,7 +9,7 @@ set -euo pipefail
 PKGS=(build-essential cmake pkg-config qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins mdbtools-dev libmdb3
       libsqlite3-dev sqlite3 libpq-dev xvfb xauth xdotool imagemagick poppler-utils qt6-translations-l10n
       dbus-daemon dbus-x11 libglib2.0-bin fonts-dejavu-core fonts-liberation2
-      desktop-file-utils appstream qt6-image-formats-plugins)
+      desktop-file-utils appstream qt6-image-formats-plugins python3 python3-icalendar)
 # The server the tests and the benchmark start in a folder of their own
 # (pg_trgm is part of it); the program itself needs only libpq.
 SERVER_PKGS=(postgresql-15)

@@ -3,6 +3,7 @@
 
 #include "chrome/chrome.h"
 #include "collection/collection.h"
+#include "collection/duedates.h"
 #include "collection/places.h"
 #include "collection/statements.h"
 #include "database/database.h"
@@ -10,6 +11,7 @@
 #include "forms/formhelpers.h"
 #include "forms/guard.h"
 #include "forms/storedqueries.h"
+#include "platform/services.h"
 #include "platform/windowfont.h"
 #include "widgets/resizer.h"
 #include "widgets/twips.h"
@@ -129,15 +131,19 @@ void Frmpesquisa::buildLayout()
     callers->addButton(Optemprestimo);
 
     Frame2 = named(new QGroupBox(QStringLiteral("Objetos"), this), QStringLiteral("Frame2"));
-    placeInTwips(Frame2, 2388, 432, 1968, 876);
+    // Three scopes, closer together: the frame ends above the key's box.
+    placeInTwips(Frame2, 2388, 432, 1968, 1000);
     Frame2->setAutoFillBackground(true);
     Option1 = named(new QRadioButton(QStringLiteral("Todos"), Frame2), QStringLiteral("Option1"));
-    placeInTwips(Option1, 96, 288, 1116, 204);
+    placeInTwips(Option1, 96, 228, 1116, 240);
     Option2 = named(new QRadioButton(QStringLiteral("Emprestados"), Frame2), QStringLiteral("Option2"));
-    placeInTwips(Option2, 96, 564, 1692, 264);
+    placeInTwips(Option2, 96, 480, 1692, 240);
+    Option3 = named(new QRadioButton(QStringLiteral("Atrasados"), Frame2), QStringLiteral("Option3"));
+    placeInTwips(Option3, 96, 732, 1692, 240);
     auto* scope = new QButtonGroup(this);
     scope->addButton(Option1);
     scope->addButton(Option2);
+    scope->addButton(Option3);
 
     // Opaque, so whatever lies behind it stays out of sight.
     Frame1 = named(new QFrame(this), QStringLiteral("Frame1"));
@@ -172,7 +178,8 @@ void Frmpesquisa::buildLayout()
     setTabOrder(Combo1, Text1);
     setTabOrder(Text1, Command1[0]);
     setTabOrder(Command1[0], Command1[1]);
-    setTabOrder(Command1[1], Option2);
+    setTabOrder(Command1[1], Option3);
+    setTabOrder(Option3, Option2);
     setTabOrder(Option2, Option1);
 
     Resize1 = named(new platform::Resizer(this), QStringLiteral("Resize1"));
@@ -196,7 +203,7 @@ void Frmpesquisa::resetToLoadLayout()
     Combo1->setFocus();
 }
 
-void Frmpesquisa::prepareFor(forms::SearchCaller caller)
+void Frmpesquisa::prepareFor(forms::SearchCaller caller, forms::SearchScope scope)
 {
     switch (caller) {
     case forms::SearchCaller::Catalogue:
@@ -207,7 +214,7 @@ void Frmpesquisa::prepareFor(forms::SearchCaller caller)
         offer(Combo1, kLoanEntries);
         Frame2->raise();
         Optemprestimo->setChecked(true);
-        Option1->setChecked(true);
+        (scope == forms::SearchScope::Late ? Option3 : Option1)->setChecked(true);
         break;
     }
 }
@@ -222,7 +229,7 @@ void Frmpesquisa::ShowModal()
     }
     // The scope options are reachable from the keyboard only in a loans
     // search, where the loans window brought their frame forward.
-    for (QRadioButton* option : {Option1, Option2})
+    for (QRadioButton* option : {Option1, Option2, Option3})
         option->setFocusPolicy(Optemprestimo->isChecked() ? Qt::StrongFocus : Qt::NoFocus);
     Combo1->setFocus();
     exec();
@@ -327,6 +334,13 @@ void Frmpesquisa::PesquisaEmprestimos()
             statement = db::loansWhereContains(column, key);
         else if (Option2->isChecked())
             statement = db::notReturnedLoansWhereContains(column, key);
+        else if (Option3->isChecked())
+        {
+            if (!BancoDados)
+                openDatabase();
+            statement = db::lateLoansWhereContains(
+                column, key, db::dueRuleOf(platform::use(BancoDados), platform::services().today()));
+        }
         if (!statement.isEmpty())
             emprestimos->applySearch(statement, std::nullopt);
     }

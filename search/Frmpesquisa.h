@@ -61,8 +61,8 @@ public:
 
     // Fills the field list with the caller's entries, the first one
     // preselected, and sets the caller's flag; for the loans the scope frame
-    // comes forward with "Todos" set.
-    void prepareFor(forms::SearchCaller caller) override;
+    // comes forward with "Todos" set, or "Atrasados" for the late loans.
+    void prepareFor(forms::SearchCaller caller, forms::SearchScope scope = forms::SearchScope::All) override;
     // Shows the dialog modally (returns when it is closed).
     void ShowModal() override;
 
@@ -86,6 +86,7 @@ public:
     QGroupBox* Frame2 = nullptr;  // "Objetos", raised by the loans window only
     QRadioButton* Option1 = nullptr;  // "Todos"
     QRadioButton* Option2 = nullptr;  // "Emprestados"
+    QRadioButton* Option3 = nullptr;  // "Atrasados"
     QLineEdit* txttotal = nullptr;    // hidden behind Frame1, always empty
 
     // ---- Handlers. No error handling of their own: an engine error escapes

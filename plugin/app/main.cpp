@@ -6,6 +6,7 @@
 
 #include "catalogue/listingexport.h"
 #include "collection/backup.h"
+#include "collection/calendar.h"
 #include "collection/collection.h"
 #include "collection/places.h"
 #include "collection/settings.h"
@@ -192,6 +193,26 @@ int exportListingTo(const QString& destination)
     return 0;
 }
 
+// The loans as calendar to-dos, written whole or not at all.
+int exportLoansTo(const QString& destination)
+{
+    using namespace ondrel;
+    try {
+        if (QFileInfo(destination).suffix().compare(QLatin1String("ics"), Qt::CaseInsensitive) != 0)
+            throw std::runtime_error(QStringLiteral("O nome do arquivo deve terminar em .ics.").toStdString());
+        // Read as it is: an export changes nothing in the collection.
+        const auto collection = db::Database::read(db::collectionLocation(), QString::fromLatin1(db::kConnectString));
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        files::writeWhole(destination, [&](QIODevice& out) { db::writeLoansCalendar(*collection, now, out); });
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ondrel: Os empréstimos não foram exportados para \"%s\". %s\n", qPrintable(destination),
+                     e.what());
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(destination));
+    return 0;
+}
+
 // A use the command line's table lets through but the files refuse: said on
 // standard error, status 2, nothing done.
 int refuse(const QString& why)
@@ -357,6 +378,7 @@ CommandLine ondrelCommandLine(const QString& program)
     const QString backup = QStringLiteral("backup");
     const QString restore = QStringLiteral("restore");
     const QString exportListing = QStringLiteral("export-listing");
+    const QString exportLoans = QStringLiteral("export-loans");
     const QString useServer = QStringLiteral("use-collection");
     const QString importJet = QStringLiteral("import-jet");
     const QString importListing = QStringLiteral("import-listing");
@@ -388,6 +410,10 @@ CommandLine ondrelCommandLine(const QString& program)
          QStringLiteral("Grava a listagem de objetos, como seria impressa, em ARQUIVO: uma planilha CSV (.csv) ou um "
                         "PDF (.pdf)."),
          true, {}, {}, {}},
+        {exportLoans, QStringLiteral("ARQUIVO"),
+         QStringLiteral("Grava os empréstimos em ARQUIVO (.ics), como tarefas de agenda com a data de devolução; "
+                        "importado de novo, o arquivo atualiza as tarefas em vez de repeti-las."),
+         true, {}, {}, {}},
         {importJet, QStringLiteral("ARQUIVO"),
          QStringLiteral("Converte a coleção no formato Jet (Access) ARQUIVO para a coleção, quando ela não existe, está "
                         "vazia ou é o próprio ARQUIVO (que fica guardado ao lado como livrano-jet-AAAA-MM-DD.mdb), ou "
@@ -410,7 +436,7 @@ CommandLine ondrelCommandLine(const QString& program)
          QStringLiteral("Procura pelo nome, em PASTA, as imagens que não estão no caminho guardado."), false,
          {importJet}, {}, {}},
         {QStringLiteral("plugin-folder"), QStringLiteral("PASTA"), QStringLiteral("Usa a coleção (livrano.mdb) da pasta PASTA."),
-         false, {serving, show, backup, restore, exportListing, importJet, importListing}, {}, {}},
+         false, {serving, show, backup, restore, exportListing, exportLoans, importJet, importListing}, {}, {}},
         {QStringLiteral("idle-timeout"), QStringLiteral("SEGUNDOS"),
          QStringLiteral("Iniciado só para responder Identify, termina após SEGUNDOS (padrão 60)."), false, {serving},
          {}, ondrel::app::secondsBetween(1, kMaxIdleSeconds)},
@@ -457,7 +483,8 @@ int main(int argc, char** argv)
     }
     const QString folder = run->value(QStringLiteral("plugin-folder"));
 
-    // Creating a database needs no display, nor copying or restoring one.
+    // Creating a database needs no display, nor copying, restoring or
+    // exporting one.
     if (command == QLatin1String("create-database")) {
         QCoreApplication app(argc, argv);
         return createDatabase(run->value(command), run->has(QStringLiteral("demo")));
@@ -466,12 +493,15 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         return command == QLatin1String("use-file") ? useFile() : useCollection(run->value(command));
     }
-    if (command == QLatin1String("backup") || command == QLatin1String("restore")) {
+    if (command == QLatin1String("backup") || command == QLatin1String("restore")
+        || command == QLatin1String("export-loans")) {
         QCoreApplication app(argc, argv);
         if (!folder.isEmpty())
             ondrel::db::setPluginFolder(folder);
         if (command == QLatin1String("restore"))
             return restoreCollection(run->value(command), run->has(QStringLiteral("other-collection")));
+        if (command == QLatin1String("export-loans"))
+            return exportLoansTo(run->value(command));
         return backUpCollection(run->argument);
     }
 

@@ -92,6 +92,15 @@ private slots:
                                       << "Nome" << QStringList{"João"};
         QTest::newRow("unaccented upper NAO") << "select * from empréstimos where ENTREGUE='NAO'" << "Nome"
                                              << QStringList{"João", "Ângela"};
+        QTest::newRow("StrComp exact") << "select * from empréstimos where StrComp(entregue, 'Não', 0) = 0" << "Nome"
+                                       << QStringList{"João"};
+        QTest::newRow("StrComp as text") << "select * from empréstimos where strcomp(Entregue, 'nao', 1) = 0"
+                                         << "Nome" << QStringList{"João", "Ângela"};
+        QTest::newRow("DateAdd across the year's end") << "select * from empréstimos where DateAdd('d', 30, data) < "
+                                                          "'31/03/2003'"
+                                                       << "Nome" << QStringList{"Ângela", "bento"};
+        QTest::newRow("order by Nz of DateAdd") << "select * from empréstimos order by Nz(prazo, DateAdd('d', 10, data))"
+                                                << "Nome" << QStringList{"Ângela", "bento", "Maria", "João"};
         QTest::newRow("bracketed name") << "select [cod] from [objetos] where [Título] like 'arroz*'" << "cod"
                                         << QStringList{"A1"};
         QTest::newRow("currency compare") << "select * from objetos where valor > 3" << "cod" << QStringList{"B2"};
@@ -167,6 +176,14 @@ private slots:
         QTest::newRow("sql injection") << "select * from objetos; drop table objetos" << int(ErrSyntax);
         QTest::newRow("function") << "select * from objetos where lower(cod) = 'a1'" << int(ErrSyntax);
         QTest::newRow("unknown table") << "select * from pessoas" << int(ErrNoSuchObject);
+        QTest::newRow("DateAdd by months") << "select * from empréstimos where DateAdd('m', 1, data) > '1/1/2003'"
+                                           << int(ErrSyntax);
+        QTest::newRow("DateAdd of a text") << "select * from empréstimos where DateAdd('d', 1, nome) > '1/1/2003'"
+                                           << int(ErrDataType);
+        QTest::newRow("Nz of a date or a text") << "select * from empréstimos where Nz(prazo, nome) = 'x'"
+                                                << int(ErrDataType);
+        QTest::newRow("StrComp of a date") << "select * from empréstimos where StrComp(data, 'x', 0) = 0"
+                                           << int(ErrDataType);
         QTest::newRow("unknown field") << "select * from objetos order by preço" << int(ErrNoField);
         QTest::newRow("missing by") << "select * from objetos order cod" << int(ErrSyntax);
         QTest::newRow("bad date") << "select * from objetos where data = '31/02/2003'" << int(ErrDataType);

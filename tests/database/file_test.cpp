@@ -181,7 +181,8 @@ private slots:
         QVERIFY(!objects->hasField(QStringLiteral("check")));
         auto loans = db->openRecordset(QStringLiteral("empréstimos"));
         QCOMPARE(loans->fieldNames(), (QStringList{"codobjeto", "Nome", "objeto", "Título", "Autor", "Data",
-                                                   "Entregue", "observações", "cod"}));
+                                                   "Entregue", "observações", "cod", "prazo"}));
+        QCOMPARE(loans->fieldType(QStringLiteral("prazo")), FieldType::Date);
         QCOMPARE(loans->fieldType(QStringLiteral("cod")), FieldType::Counter);
         testutil::addRecord(*loans, P{{"codobjeto", "A"}});
         testutil::addRecord(*loans, P{{"codobjeto", "B"}});
@@ -275,7 +276,7 @@ private slots:
                      "descricao_chave TEXT)\n"
                      "CREATE TABLE \"empréstimos\" (codobjeto TEXT, \"Nome\" TEXT, objeto TEXT, \"Título\" TEXT, "
                      "\"Autor\" TEXT, \"Data\" TEXT, \"Entregue\" TEXT, \"observações\" TEXT, "
-                     "cod INTEGER PRIMARY KEY AUTOINCREMENT, codobjeto_chave TEXT)"));
+                     "cod INTEGER PRIMARY KEY AUTOINCREMENT, prazo TEXT, codobjeto_chave TEXT)"));
     }
 
     void demoHasLoansOutAndReturned()
@@ -291,6 +292,43 @@ private slots:
         for (; !kinds->eof(); kinds->moveNext())
             seen.insert(kinds->text(QStringLiteral("Objeto")));
         QVERIFY(seen.size() >= 8);
+    }
+
+    // A file made before the due dates gains "prazo" the first time it is
+    // opened for writing, whatever it holds; checked, opened read-only or
+    // held by another writer it stays as it was and reads all the same.
+    void olderFileGainsDueDates()
+    {
+        testutil::TempCollection file;
+        QCOMPARE(testutil::dropDueDates(file.path), QString());
+        QCOMPARE(testutil::plainExec(file.path, "INSERT INTO \"empréstimos\" (codobjeto, \"Nome\", \"Data\") "
+                                                "VALUES ('A', 'Ana', '2003-02-01')"),
+                 QString());
+        const auto hasPrazo = [&] {
+            return testutil::plainQuery(file.path, "SELECT count(*) FROM pragma_table_info('empréstimos') "
+                                                   "WHERE name = 'prazo'") == u"1";
+        };
+        QCOMPARE(Database::check(file.path, QString::fromLatin1(ondrel::db::kConnectString)).problem,
+                 ondrel::db::FileProblem::None);
+        ondrel::db::forceReadOnlyOpen(file.path, true);
+        {
+            auto loans = file.open()->openRecordset(QStringLiteral("empréstimos"));
+            QVERIFY(!loans->hasField(QStringLiteral("prazo")));
+            QCOMPARE(loans->text(QStringLiteral("Nome")), QStringLiteral("Ana"));
+        }
+        ondrel::db::forceReadOnlyOpen(file.path, false);
+        {
+            testutil::OtherWriter other(file.path);
+            QVERIFY(other.locked());
+            QVERIFY(!file.open()->openRecordset(QStringLiteral("empréstimos"))->hasField(QStringLiteral("prazo")));
+        }
+        QVERIFY(!hasPrazo());
+        auto loans = file.open()->openRecordset(QStringLiteral("empréstimos"));
+        QVERIFY(hasPrazo());
+        QCOMPARE(loans->fieldNames().last(), QStringLiteral("prazo"));
+        QCOMPARE(loans->text(QStringLiteral("Nome")), QStringLiteral("Ana"));
+        QVERIFY(loans->value(QStringLiteral("prazo")).isNull());
+        QCOMPARE(testutil::plainQuery(file.path, "PRAGMA integrity_check"), QStringLiteral("ok"));
     }
 
     void storedQueriesPersist()

@@ -3,6 +3,7 @@
 // shown, what another program writes, and a collection file copied in.
 #include "database_testutil.h"
 
+#include "collection/duedates.h"
 #include "collection/statements.h"
 
 #include <QtTest>
@@ -108,16 +109,19 @@ private slots:
     }
 
     // A collection file copied into an empty database gives the same records
-    // in the same order, its counts and total, and numbers new loans on.
+    // in the same order, its counts and total and its own values (the loan
+    // period), and numbers new loans on.
     void copiedFileReadsAlike()
     {
         QTemporaryDir folder;
         const QString file = testutil::collectionFile(folder.path());
         testutil::createCollection(file, testutil::Collection::Demo);
+        setLoanPeriod(*testutil::openCollection(file), 12);
         const QString address = m_server->createDatabase();
         Database::copyToServer(file, testutil::connectString(), address);
         const auto here = testutil::openCollection(file);
         const auto there = testutil::openCollection(address);
+        QCOMPARE(loanPeriod(*there), 12);
         for (const QString& statement : {listingOrderedBy(QStringLiteral("autor")), loansNewestFirst()}) {
             auto a = here->openRecordset(statement);
             auto b = there->openRecordset(statement);

@@ -87,6 +87,9 @@ private slots:
                 for (QString& value : row)
                     if (value.startsWith(u'd'))
                         value.truncate(12);  // the collection keeps the day
+        // A Jet collection has no due dates: every loan comes without one.
+        for (auto& loan : want.values[QStringLiteral("empréstimos")])
+            loan[QStringLiteral("prazo")] = QStringLiteral("NULL");
         const jettest::Dump got = converted(into);
         QCOMPARE(got.values, want.values);
         QCOMPARE(got.queries, want.queries);

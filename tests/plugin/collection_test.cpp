@@ -1,7 +1,8 @@
 // Which collection the program uses: `ondrel --create-database ADDRESS`
 // makes one on a PostgreSQL server, `--use-collection ADDRESS` makes this
 // user's windows and commands use it (kept in ulmix.conf) and `--use-file`
-// goes back to the file; the demo on the server lists as the demo file does.
+// goes back to the file; the demo on the server lists, and its loans go to a
+// calendar, as the demo file's do.
 #include "pgserver_testutil.h"
 
 #include "collection/settings.h"
@@ -50,6 +51,14 @@ class PluginCollection : public QObject {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
     }
+    // A calendar's lines unfolded, without those that name the collection
+    // and the moment of the export.
+    static QByteArrayList calendarLines(const QString& path)
+    {
+        QByteArrayList lines = contents(path).replace("\r\n ", "").split('\n');
+        lines.removeIf([](const QByteArray& line) { return line.startsWith("UID:") || line.startsWith("DTSTAMP:"); });
+        return lines;
+    }
 
 private slots:
     void initTestCase()
@@ -69,6 +78,9 @@ private slots:
         QCOMPARE(ondrel({"--create-database", folder + "/livrano.mdb", "--demo"}).code, 0);
         const QString fromFile = m_work.filePath(QStringLiteral("arquivo.csv"));
         QCOMPARE(ondrel({"--export-listing", fromFile, "--plugin-folder", folder}).code, 0);
+        const QString loansFromFile = m_work.filePath(QStringLiteral("arquivo.ics"));
+        QCOMPARE(ondrel({"--export-loans", loansFromFile, "--plugin-folder", folder}).code, 0);
+        QVERIFY(contents(loansFromFile).contains("BEGIN:VTODO"));
 
         const QString address = m_server->createDatabase();
         const Exit created = ondrel({"--create-database", address, "--demo"});
@@ -81,6 +93,10 @@ private slots:
         const Exit exported = ondrel({"--export-listing", fromServer});
         QVERIFY2(exported.code == 0, qPrintable(exported.err));
         QCOMPARE(contents(fromServer), contents(fromFile));
+        const QString loansFromServer = m_work.filePath(QStringLiteral("servidor.ics"));
+        const Exit calendar = ondrel({"--export-loans", loansFromServer});
+        QVERIFY2(calendar.code == 0, qPrintable(calendar.err));
+        QCOMPARE(calendarLines(loansFromServer), calendarLines(loansFromFile));
 
         // A database that is not empty gets no second collection.
         QCOMPARE(ondrel({"--create-database", address}).code, 1);

@@ -143,6 +143,32 @@ inline QString plainExec(const QString& path, const QByteArray& sql)
     return message;
 }
 
+// Makes a collection (a file or a server's) as it was before the loans had a
+// due date: no column "prazo", no line for it in the metadata, no index of
+// the loans' state. "" or the store's message.
+inline QString dropDueDates(const QString& path)
+{
+    return plainExec(path, "DROP INDEX IF EXISTS emprestimos_entregue; ALTER TABLE \"empréstimos\" DROP COLUMN prazo; "
+                           "DELETE FROM ondrel_fields WHERE name = 'prazo'");
+}
+
+// A handle that may only read the collection: the file opened read-only, or
+// the server's database through a user granted nothing but reads.
+inline std::shared_ptr<ondrel::db::Database> openReadOnly(const QString& path)
+{
+    if (!ondrel::db::isServerAddress(path)) {
+        ondrel::db::forceReadOnlyOpen(path, true);
+        auto database = openCollection(path);
+        ondrel::db::forceReadOnlyOpen(path, false);
+        return database;
+    }
+    const QString error = plainExec(path, "DO $$ BEGIN CREATE ROLE leitor LOGIN; EXCEPTION WHEN duplicate_object THEN "
+                                          "NULL; END $$; GRANT SELECT ON ALL TABLES IN SCHEMA public TO leitor");
+    if (!error.isEmpty())
+        qFatal("%s", qPrintable(error));
+    return openCollection(path + QStringLiteral(" user=leitor"));
+}
+
 // Everything a person keeps in the file: every object and every loan.
 inline QString everyRow(const QString& path)
 {

@@ -27,6 +27,7 @@ using testutil::typeText;
 
 struct Loan {
     QString code, name, returned, date, remarks;
+    QString due = {};  // "Devolver até"
 };
 
 class Folder : public testutil::PluginFolder {
@@ -65,6 +66,7 @@ public:
         rs->setText(QStringLiteral("Entregue"), l.returned);
         rs->setText(QStringLiteral("Data"), l.date);
         rs->setText(QStringLiteral("observações"), l.remarks);
+        rs->setText(QStringLiteral("prazo"), l.due);
         // The object's kind, title and author, as the lookup copies them.
         const QStringList object = m_objects.value(l.code);
         rs->setText(QStringLiteral("objeto"), object.value(1));

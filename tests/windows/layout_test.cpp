@@ -355,11 +355,12 @@ QStringList misplaced(QWidget* window, const QString& name)
     if (name.startsWith(QLatin1String("catalogue Objeto"))) {
         places = {{"Txtcod", {1140, 660, 960, 315}}, {"Cmbobjeto", {1140, 1155, 1770, 315}},
                   {"Txtdesc", {1170, 3255, 7230, 1545}}, {"Picture1", {6315, 405, 2085, 2280}},
-                  {"lblCount", {5700, 5040, 2685, 255}}};
+                  {"lblCount", {5700, 5040, 2685, 255}}, {"lblAtraso", {2985, 5010, 1650, 270}}};
     } else if (name == QLatin1String("loans")) {
         places = {{"Txtcod", {1470, 840, 972, 288}}, {"Combo1", {4575, 825, 1320, 315}},
                   {"Label6", {2520, 855, 1980, 240}}, {"Txtobs", {1470, 2715, 7065, 795}},
-                  {"DBGrid1", {30, 3570, 8595, 2565}}};
+                  {"DBGrid1", {30, 3570, 8595, 2565}}, {"mskprazo", {7305, 840, 1104, 288}},
+                  {"Label9", {5985, 855, 1260, 255}}};
     } else if (name.startsWith(QLatin1String("search"))) {
         places = {{"Combo1", {144, 600, 1848, 288}}, {"Text1", {132, 1236, 2904, 300}},
                   {"Command1_1", {3360, 2208, 1044, 336}}};
@@ -506,7 +507,7 @@ void WindowsLayoutTest::inputsNamedByTheirCaptions_data()
     const QList<std::pair<const char*, const char*>> loans = {
         {"Txtcod", "Código do Objeto"}, {"Combo1", "Devolvido ?"}, {"Txtnome", "Emprestado a"},
         {"Txtobjeto", "Objeto"},        {"mskdata", "Data"},       {"Txttítulo", "Título"},
-        {"Txtautor", "Autor(a)"},       {"Txtobs", "Observações"}};
+        {"Txtautor", "Autor(a)"},       {"Txtobs", "Observações"}, {"mskprazo", "Devolver até"}};
     const QList<std::pair<const char*, const char*>> search = {{"Combo1", "Escolha um Campo:"},
                                                                {"Text1", "Digite a Chave:"}};
     for (const auto& [box, name] : catalogue)

@@ -169,9 +169,12 @@ void SearchTest::layoutAtLoad_data()
     QTest::newRow("Ok") << "Command1_0" << QRect(288, 2196, 1044, 336) << "&Ok";
     QTest::newRow("Cancela") << "Command1_1" << QRect(3360, 2208, 1044, 336) << "&Cancela";
     QTest::newRow("Frame3") << "Frame3" << QRect(1908, 888, 936, 576) << "";
-    QTest::newRow("Frame2") << "Frame2" << QRect(2388, 432, 1968, 876) << "Objetos";
-    QTest::newRow("Option1") << "Option1" << QRect(96, 288, 1116, 204) << "Todos";
-    QTest::newRow("Option2") << "Option2" << QRect(96, 564, 1692, 264) << "Emprestados";
+    // Three scopes where there were two: closer together, in a frame
+    // that still ends above the key's box.
+    QTest::newRow("Frame2") << "Frame2" << QRect(2388, 432, 1968, 1000) << "Objetos";
+    QTest::newRow("Option1") << "Option1" << QRect(96, 228, 1116, 240) << "Todos";
+    QTest::newRow("Option2") << "Option2" << QRect(96, 480, 1692, 240) << "Emprestados";
+    QTest::newRow("Option3") << "Option3" << QRect(96, 732, 1692, 240) << "Atrasados";
     QTest::newRow("txttotal") << "txttotal" << QRect(3324, 1212, 852, 288) << "";
 }
 
