@@ -4,6 +4,7 @@
 #include "dialect.h"
 #include "flavor.h"
 #include "filework.h"
+#include "folderkind.h"
 #include "record.h"
 #include "core/values.h"
 #include "recordsetimpl.h"
@@ -90,11 +91,22 @@ QSet<QString>& buildingOnServer()
                           .arg(path));
 }
 
-void configure(Connection& c, bool readOnly)
+// Returns whether the file lies in a network folder.
+bool configure(Connection& c, bool readOnly, const QString& path)
 {
+    const bool network = folderKind(path) == FolderKind::Network;
     if (!readOnly) {
-        // WAL keeps readers and the writer apart; FULL syncs every commit.
-        c.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        // WAL keeps readers and the writer apart; in a network folder the
+        // rollback journal, whose file locks the network serves, where WAL's
+        // shared memory would not be shared between the computers. A file
+        // another handle keeps in WAL stays so until it is closed. FULL syncs
+        // every commit.
+        try {
+            c.exec(network ? QStringLiteral("PRAGMA journal_mode=DELETE") : QStringLiteral("PRAGMA journal_mode=WAL"));
+        } catch (const EngineError& e) {
+            if (!network || e.number() != ErrLocked)
+                throw;
+        }
         c.exec(QStringLiteral("PRAGMA synchronous=FULL"));
     }
     // 16 MB of page cache per handle (the default is 2 MB): a scan of the
@@ -102,6 +114,7 @@ void configure(Connection& c, bool readOnly)
     // memory for the next one, and the three handles of a session stay well
     // within the memory budget.
     c.exec(QStringLiteral("PRAGMA cache_size=-16000"));
+    return network;
 }
 
 // One key per file, however its path is spelled; a server's address as it
@@ -364,11 +377,12 @@ struct Database::OpenedFile {
     std::shared_ptr<void> privateCopy;
     QString path;
     bool readOnly = false;
+    QString notice;
 };
 
 Database::Database(OpenedFile opened)
     : m_privateCopy(std::move(opened.privateCopy)), m_path(opened.path), m_key(fileKey(opened.path)),
-      m_readOnly(opened.readOnly),
+      m_readOnly(opened.readOnly), m_notice(opened.notice),
       m_connection(std::move(opened.connection)), m_schema(std::make_unique<Schema>(Schema::load(*m_connection))),
       m_translations(std::make_unique<TranslationCache>(*m_schema)),
       m_schemaVersion(m_connection->schemaVersion())
@@ -424,7 +438,8 @@ Database::OpenedFile Database::openFile(const QString& path, const QString& conn
         notACollection(path);
     if (passwordHash(salt.toLatin1(), passwordFromConnect(connect)) != hash.toLatin1())
         throw EngineError(ErrBadPassword, QStringLiteral("Senha inválida."));
-    configure(c, opened.readOnly);
+    if (configure(c, opened.readOnly, path))
+        opened.notice = networkFolderNotice(path);
     return opened;
 }
 
@@ -797,7 +812,7 @@ void Database::create(const QString& path, const QString& password, const std::f
     RemoveOnFailure guard{building};
     {
         SqliteConnection connection(building, SqliteConnection::Mode::CreateNew);
-        configure(connection, false);
+        configure(connection, false, path);
         Transaction tx(connection);
         Schema::collection().createIn(connection);
         const QByteArray salt = QByteArray::number(QRandomGenerator::system()->generate64(), 16)
@@ -835,6 +850,11 @@ QString Database::path() const
 bool Database::readOnly() const
 {
     return m_readOnly;
+}
+
+QString Database::openingNotice() const
+{
+    return m_notice;
 }
 
 Connection& Database::connection() const

@@ -132,6 +132,9 @@ public:
     // Opened read-only: every write fails with ErrReadOnly, and the stored
     // queries written during the run live in memory.
     bool readOnly() const;
+    // What a person should be told once about where the collection lies (a
+    // file in a network folder, opened without WAL); empty when nothing.
+    QString openingNotice() const;
 
     // A table name, a select statement in the collection's dialect, or the
     // name of a stored query.
@@ -215,6 +218,7 @@ private:
     QString m_path;
     QString m_key;  // the file's key for the stored queries kept in memory
     bool m_readOnly = false;
+    QString m_notice;
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Schema> m_schema;
     std::unique_ptr<TranslationCache> m_translations;
