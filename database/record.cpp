@@ -384,6 +384,16 @@ qint64 highestRowId(Connection& c, const TableInfo& table)
 
 }  // namespace
 
+void lockForWrite(Connection& c, const TableInfo& table)
+{
+    if (!table.ledgered)
+        return;
+    Statement& st = c.cached("SELECT changes FROM ondrel_changes WHERE tbl = ?" + c.flavor().lockingRead());
+    ScopedRun run(st);
+    run->bindText(1, table.name);
+    run->step();
+}
+
 qint64 insertRecord(Connection& c, const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values)
 {
     LedgerWrite ledger(c, table, 0, true);

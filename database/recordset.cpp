@@ -189,9 +189,18 @@ public:
             return;
         dropPending();
         m_mode = EditMode::Adding;
+        m_insertCheck.reset();
         m_buffer = Row(m_plan.fields.size());
         m_dirty = QVector<bool>(m_plan.fields.size(), false);
         changed(ActionAddNew);
+    }
+
+    void checkInsert(InsertCheck check) override
+    {
+        checkOpen();
+        if (m_mode != EditMode::Adding)
+            nothingPending();
+        m_insertCheck = std::move(check);
     }
 
     void edit() override
@@ -242,6 +251,8 @@ public:
             {
                 Transaction tx(c);
                 m_database->refreshFileState();
+                if (m_insertCheck)
+                    runInsertCheck(c);
                 rowid = insertRecord(c, *m_table, fields, values);
                 tx.commit();
             }
@@ -455,6 +466,21 @@ private:
     {
         m_buffer.clear();
         m_dirty.clear();
+        m_insertCheck.reset();
+    }
+
+    // The pending insert's check, inside its write transaction: the table is
+    // held for this writer first, so what the check reads stays so until the
+    // commit.
+    void runInsertCheck(Connection& c)
+    {
+        lockForWrite(c, *m_table);
+        const std::shared_ptr<Recordset> selected =
+            m_database->openRecordset(m_insertCheck->statement(*this), RecordsetType::Snapshot);
+        const QString refusal = m_insertCheck->refusal(*this, *selected);
+        selected->close();
+        if (!refusal.isEmpty())
+            throw EngineError(ErrCheckRefused, refusal);
     }
 
     // Field name -> slot, resolved once per spelling: the windows read the
@@ -1318,6 +1344,7 @@ private:
     bool m_closed = false;
 
     EditMode m_mode = EditMode::None;
+    std::optional<InsertCheck> m_insertCheck;
     Row m_buffer;
     QVector<bool> m_dirty;
 

@@ -92,6 +92,9 @@ void Frmemprestimos::startLoanOf(const forms::LoanObject& object)
 {
     if (!startNewLoan())
         return;
+    // Stored only while the object's latest loan is not out, checked as it
+    // is stored: another desk may have lent it meanwhile.
+    skipFailing({[&] { use(Data1->recordset()).checkInsert(db::lendingCheck()); }});
     Txtcod->setEnabled(true);
     Txtcod->setText(object.code);
     Txtnome->setText(QString());
