@@ -1,7 +1,9 @@
 // Which collection the program uses: `ondrel --create-database ADDRESS`
 // makes one on a PostgreSQL server, `--use-collection ADDRESS` makes this
 // user's windows and commands use it (kept in ulmix.conf) and `--use-file`
-// goes back to the file; the demo on the server lists as the demo file does.
+// goes back to the file; the demo on the server lists as the demo file does;
+// `--share-collection ADDRESS` copies the file there and uses it.
+#include "database_testutil.h"
 #include "pgserver_testutil.h"
 
 #include "collection/settings.h"
@@ -86,6 +88,47 @@ private slots:
         QCOMPARE(ondrel({"--create-database", address}).code, 1);
         QCOMPARE(ondrel({"--use-file"}).code, 0);
         QVERIFY(!settings().contains("colecao"));
+    }
+
+    // The collection file goes to the server as it is, quirks and all (two
+    // open loans of one object, a loan of an object gone), and this user's
+    // windows use it there; a database that is not empty, or no file, copies
+    // nothing and changes nothing.
+    void shareCollectionCopiesTheFileAsItIs()
+    {
+        const QString folder = m_work.filePath(QStringLiteral("compartilhada"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString file = testutil::collectionFile(folder);
+        testutil::createCollection(file, testutil::Collection::Demo);
+        QCOMPARE(testutil::plainExec(file, "INSERT INTO \"empréstimos\" (codobjeto, \"Nome\", \"Entregue\") VALUES "
+                                           "('L001', 'Ana', 'Não'), ('L001', 'Rui', 'Não'), ('SUMIU', 'Zé', 'Não')"),
+                 QString());
+        const auto kept = [](const QString& path) {
+            return testutil::everyRow(path) + u'\n'
+                + testutil::plainQuery(path, "SELECT codobjeto || '|' || \"Entregue\" FROM \"empréstimos\" ORDER BY cod");
+        };
+        QVERIFY(kept(file).contains(QStringLiteral("SUMIU|Não")));
+
+        const QByteArray before = settings();
+        const QString missing = m_work.filePath(QStringLiteral("vazia"));
+        QVERIFY(QDir().mkpath(missing));
+        const Exit noFile = ondrel({"--share-collection", m_server->createDatabase(), "--plugin-folder", missing});
+        QCOMPARE(noFile.code, 1);
+        QVERIFY2(noFile.err.contains(QStringLiteral("Nada foi copiado")), qPrintable(noFile.err));
+
+        const QString address = m_server->createDatabase();
+        const Exit shared = ondrel({"--share-collection", address, "--plugin-folder", folder});
+        QVERIFY2(shared.code == 0, qPrintable(shared.err));
+        QVERIFY2(shared.out.contains(QStringLiteral("empréstimos")), qPrintable(shared.out));
+        QCOMPARE(kept(address), kept(file));
+        QVERIFY(settings().contains("colecao = " + address.toUtf8()));
+
+        QCOMPARE(ondrel({"--use-file"}).code, 0);
+        const Exit again = ondrel({"--share-collection", address, "--plugin-folder", folder});
+        QCOMPARE(again.code, 1);
+        QVERIFY2(again.err.contains(QStringLiteral("não está vazio")), qPrintable(again.err));
+        QCOMPARE(settings(), before);
+        QCOMPARE(kept(address), kept(file));
     }
 
     // A wrong address changes nothing: refused before anything runs (2), or
