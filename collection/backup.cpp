@@ -199,9 +199,8 @@ bool copiesServe(const QString& collection)
 
 QString refusalToCopy(const QString& collection)
 {
-    if (!copiesServe(collection))
-        return QStringLiteral("Nenhuma cópia foi feita: a coleção \"%1\" fica num servidor PostgreSQL, e as cópias "
-                              "dela são feitas no próprio servidor.").arg(shownAddress(collection));
+    if (isServerAddress(collection))
+        return QString();  // a server that cannot be reached says so as the copy starts
     const FileCheck check = Database::check(collection, QString::fromLatin1(kConnectString));
     if (check.problem != FileProblem::None)
         return check.description;
@@ -221,8 +220,15 @@ QString backUp(const QString& collection, const QString& folder, const QDateTime
     const QString building = buildingName(QDir(folder).filePath(QString::fromLatin1(kDatabaseFileName)));
     removeAbandonedBuilds(QDir(folder).filePath(QString::fromLatin1(kDatabaseFileName)));
     RemoveOnFailure guard{building};
+    const bool onServer = isServerAddress(collection);
     try {
-        copyDatabase(collection, building, pace);
+        if (onServer) {
+            Database::copyToFile(collection, QString::fromLatin1(kConnectString), building);
+            SqliteConnection copied(building, SqliteConnection::Mode::OpenExisting);
+            checkIntegrity(copied, building);
+        } else {
+            copyDatabase(collection, building, pace);
+        }
     } catch (const EngineError& e) {
         if (e.number() != ErrDamaged)
             throw;
@@ -234,14 +240,15 @@ QString backUp(const QString& collection, const QString& folder, const QDateTime
     syncPath(building);
     QString copy;
     for (int number = 1; copy.isEmpty(); ++number) {
-        const QString name = QDir(folder).filePath(datedName(collectionBase(), taken, number));
+        const QString name = QDir(folder).filePath(
+            datedName(onServer ? collectionBase() + QStringLiteral("-servidor") : collectionBase(), taken, number));
         if (linkIntoPlace(building, name))
             copy = name;
         else if (!QFileInfo::exists(name) || number >= 100)
             throw EngineError(ErrGeneric, QStringLiteral("Não foi possível gravar a cópia \"%1\".").arg(name));
     }
     guard.done = true;
-    if (keep > 0) {
+    if (keep > 0 && !onServer) {
         int kept = 1;  // the copy just made
         for (const BackupCopy& older : backupCopies(folder)) {
             if (older.path == copy)
@@ -266,7 +273,7 @@ bool startDailyBackup(const QString& collection, const QDateTime& now, const Bac
 {
     DailyCopy& d = daily();
     try {
-        if (d.running)
+        if (d.running || !copiesServe(collection))
             return false;
         const QString folder = backupFolder();
         if (!backupDue(folder, now.date()))

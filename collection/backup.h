@@ -34,12 +34,13 @@ QList<BackupCopy> backupCopies(const QString& folder);
 // thorough check; none when no copy does.
 std::optional<BackupCopy> newestGoodCopy(const QString& folder);
 
-// Why the collection is not copied: empty when it can be (it opens as a
-// collection and this process can write it), otherwise the engine's
-// description of the problem.
+// Why the collection is not copied: empty when it can be (a file that opens
+// as a collection and this process can write, or a collection on a server),
+// otherwise the engine's description of the problem.
 QString refusalToCopy(const QString& collection);
-// Whether the copies the program makes are copies of this collection: of a
-// collection file (a collection on a server is copied by the server).
+// Whether the day's copies and the copies of the backup folder offered for a
+// damaged file are copies of this collection: of a collection file. (The
+// copies made by hand of a collection on a server are named apart.)
 bool copiesServe(const QString& collection);
 
 // How a copy proceeds: the pages copied per step of SQLite's online backup,
@@ -53,6 +54,10 @@ struct BackupPace {
 
 // Makes a consistent copy of the collection into `folder` (created when
 // missing), named after `taken`, on connections of its own, from any thread.
+// A collection on a server is copied into a collection file too, named
+// "livrano-servidor-2024-05-31-142501.mdb", apart from the file's copies: it
+// is never offered for the file, and drops no copy of it (`keep` and `pace`
+// are not used).
 // The copy reads one snapshot of the file: saves made meanwhile neither wait
 // for it nor restart it. The copy is checked (PRAGMA integrity_check) before
 // anything else: a copy that fails is removed and nothing older is dropped;

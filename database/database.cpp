@@ -799,6 +799,56 @@ void Database::copyToServer(const QString& file, const QString& connect, const Q
     tx.commit();
 }
 
+void Database::copyToFile(const QString& source, const QString& connect, const QString& file)
+{
+    const std::shared_ptr<Database> from = open(source, connect);
+    Connection& reading = from->connection();
+    // One state of the collection, whoever writes meanwhile.
+    reading.beginSnapshot();
+    struct End {
+        Connection& c;
+        ~End() { c.endSnapshot(); }
+    } end{reading};
+    create(file, passwordFromConnect(connect), [&](const QString& building) {
+        const std::shared_ptr<Database> to = open(building, connect);
+        Transaction tx(to->connection());
+        for (const TableInfo& table : to->schema().tables()) {
+            // Every record in the table's order, each field as the program
+            // reads it (a counter keeps its number); keys, search index and
+            // the ledger's count and total as a new record gets them.
+            const std::shared_ptr<Recordset> rows = from->openRecordset(table.name, RecordsetType::Snapshot);
+            QVector<int> fields;
+            for (int i = 0; i < table.fields.size(); ++i)
+                if (rows->hasField(table.fields[i].name))
+                    fields.append(i);
+            RecordBatch batch(to->connection(), table);
+            for (; !rows->eof(); rows->moveNext()) {
+                QVector<QVariant> values;
+                for (int i : std::as_const(fields))
+                    values.append(rows->value(table.fields[i].name));
+                batch.insert(fields, values);
+            }
+            batch.finish();
+        }
+        tx.commit();
+        for (const QString& name : {QStringLiteral("pesquisa"), QStringLiteral("Imprime")}) {
+            if (from->hasQueryDef(name))
+                to->writeQueryDef(name, from->queryDefSql(name));
+            else
+                to->deleteQueryDef(name);
+        }
+        // The count and the total of each table, checked against the
+        // collection's.
+        for (const TableInfo& table : to->schema().tables()) {
+            const FieldInfo* currency = table.currencyField();
+            if (to->countRecords(table.name) != from->countRecords(table.name)
+                || (currency && to->sumField(table.name, currency->name) != from->sumField(table.name, currency->name)))
+                throw EngineError(ErrGeneric, QStringLiteral("A cópia da tabela \"%1\" não confere com a coleção \"%2\": "
+                                                             "nada foi copiado.").arg(table.name, from->connection().shownName()));
+        }
+    });
+}
+
 void Database::create(const QString& path, const QString& password, const std::function<void(const QString&)>& fill)
 {
     if (isServerAddress(path)) {

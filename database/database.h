@@ -123,6 +123,13 @@ public:
     // change ledger with the count and total). The count and the total of
     // each table are checked against the file's before it commits.
     static void copyToServer(const QString& file, const QString& connect, const QString& address);
+    // Copies a collection (a file, or a server's database) into the new
+    // collection file `file`, created as create() creates one: every record
+    // of one state of the collection, in its table's order, the loans with
+    // their numbers, and the stored queries. The count and the total of each
+    // table are checked against the collection's before the file is put in
+    // place.
+    static void copyToFile(const QString& source, const QString& connect, const QString& file);
 
     ~Database();
     Database(const Database&) = delete;

@@ -2,7 +2,8 @@
 // makes one on a PostgreSQL server, `--use-collection ADDRESS` makes this
 // user's windows and commands use it (kept in ulmix.conf) and `--use-file`
 // goes back to the file; the demo on the server lists as the demo file does;
-// `--share-collection ADDRESS` copies the file there and uses it.
+// `--share-collection ADDRESS` copies the file there and uses it, and
+// `--backup` copies it back into a collection file.
 #include "database_testutil.h"
 #include "pgserver_testutil.h"
 
@@ -108,6 +109,8 @@ private slots:
                 + testutil::plainQuery(path, "SELECT codobjeto || '|' || \"Entregue\" FROM \"empréstimos\" ORDER BY cod");
         };
         QVERIFY(kept(file).contains(QStringLiteral("SUMIU|Não")));
+        const QString listing = QStringLiteral("select cod, objeto, título, autor, valor from objetos order by título");
+        testutil::openCollection(file)->writeQueryDef(QStringLiteral("Imprime"), listing);
 
         const QByteArray before = settings();
         const QString missing = m_work.filePath(QStringLiteral("vazia"));
@@ -122,6 +125,17 @@ private slots:
         QVERIFY2(shared.out.contains(QStringLiteral("empréstimos")), qPrintable(shared.out));
         QCOMPARE(kept(address), kept(file));
         QVERIFY(settings().contains("colecao = " + address.toUtf8()));
+
+        // A copy of the collection on the server is a collection file, opened
+        // without the server: the same records, loan numbers and stored
+        // queries.
+        const Exit copied = ondrel({"--backup", m_work.filePath(QStringLiteral("copias"))});
+        QVERIFY2(copied.code == 0, qPrintable(copied.err));
+        const QString copy = copied.out.trimmed();
+        QVERIFY2(QFileInfo(copy).fileName().startsWith(QStringLiteral("livrano-servidor-")), qPrintable(copy));
+        QCOMPARE(kept(copy), kept(file));
+        QCOMPARE(testutil::plainQuery(copy, "PRAGMA integrity_check"), QStringLiteral("ok"));
+        QCOMPARE(testutil::openCollection(copy)->queryDefSql(QStringLiteral("Imprime")), listing);
 
         QCOMPARE(ondrel({"--use-file"}).code, 0);
         const Exit again = ondrel({"--share-collection", address, "--plugin-folder", folder});
