@@ -148,6 +148,7 @@ private slots:
     void refusedPendingRecordIsKept_data();
     void refusedPendingRecordIsKept();
     void refusedAutomaticSaveIsShown();
+    void saveOverAnotherDesksChange();
     void newObjectRefusedKeepsShownObject();
 
     void deleteObject_data();
@@ -607,6 +608,33 @@ void CatalogueEditingTest::refusedPendingRecordIsKept_data()
                                             << "Revista";
     QTest::newRow("editing, impossible date") << "editing" << "mskdata" << "30/02/2004" << "29/02/2004" << "Data"
                                               << "29/02/2004";
+}
+
+// Another desk changes the object while it is edited here: "Salvar" says
+// so and stores nothing, what was typed stays; "Cancelar" then shows the
+// object as it now is.
+void CatalogueEditingTest::saveOverAnotherDesksChange()
+{
+    Frmobjetos* f = showCatalogue();
+    QCOMPARE(f->Txtcod->text(), QStringLiteral("A1"));
+    f->cmdEditar->click();
+    f->txttítulo->selectAll();
+    QTest::keyClicks(f->txttítulo, QStringLiteral("Digitado"));
+    {
+        auto other = testutil::openCollection(databaseFile())->openRecordset(QStringLiteral("objetos"));
+        other->edit();
+        other->setText(QStringLiteral("Título"), QStringLiteral("Da outra mesa"));
+        other->update();
+    }
+    f->cmdSalvar->click();
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
+    QVERIFY(m_folder->services.messageBoxes.first().text.contains(QStringLiteral("outro computador")));
+    QCOMPARE(pending(f), EditMode::Editing);
+    QCOMPARE(f->txttítulo->text(), QStringLiteral("Digitado"));
+    QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("Título")), QStringLiteral("Da outra mesa"));
+    f->cmdCancelar->click();
+    QCOMPARE(pending(f), EditMode::None);
+    QCOMPARE(f->txttítulo->text(), QStringLiteral("Da outra mesa"));
 }
 
 void CatalogueEditingTest::refusedPendingRecordIsKept()

@@ -487,6 +487,64 @@ private slots:
             QCOMPARE(stored->keyCount(), 1);
         }
     }
+
+    // A save of a record another handle changed or deleted since it was
+    // shown (before or after "Editar") is refused, the typed value kept
+    // pending; a second save then stores it over the other's change, which
+    // it keeps where nothing was typed.
+    void saveRefusedWhenChangedElsewhere_data()
+    {
+        QTest::addColumn<QString>("meanwhile");  // what the other handle does: change, delete or nothing
+        QTest::addColumn<bool>("beforeEdit");
+        QTest::addColumn<int>("number");
+        QTest::newRow("nothing") << "nothing" << false << 0;
+        QTest::newRow("changed while editing") << "change" << false << int(ErrRecordChanged);
+        QTest::newRow("changed before Editar") << "change" << true << int(ErrRecordChanged);
+        QTest::newRow("deleted while editing") << "delete" << false << int(ErrRecordDeleted);
+    }
+    void saveRefusedWhenChangedElsewhere()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(bool, beforeEdit);
+        QFETCH(int, number);
+        auto rs = objects();
+        rs->findFirst(QStringLiteral("cod='B'"));
+        const auto other = [&] {
+            auto there = m_file->open()->openRecordset(QStringLiteral("objetos"));
+            there->findFirst(QStringLiteral("cod='B'"));
+            if (meanwhile == QLatin1String("change")) {
+                there->edit();
+                there->setText(QStringLiteral("Título"), QStringLiteral("Dela"));
+                there->update();
+            } else if (meanwhile == QLatin1String("delete")) {
+                there->deleteRecord();
+            }
+        };
+        if (beforeEdit)
+            other();
+        rs->edit();
+        rs->setText(QStringLiteral("Autor"), QStringLiteral("Meu"));
+        if (!beforeEdit)
+            other();
+        QCOMPARE(errorNumber([&] { rs->update(); }), number);
+        const auto stored = [&] {
+            auto now = m_db->openRecordset(QStringLiteral("select * from objetos where cod='B'"));
+            return now->eof() ? QString() : now->text(QStringLiteral("Título")) + u'|' + now->text(QStringLiteral("Autor"));
+        };
+        if (number == 0) {
+            QCOMPARE(stored(), QStringLiteral("|Meu"));
+            return;
+        }
+        QCOMPARE(rs->editMode(), EditMode::Editing);
+        QCOMPARE(rs->text(QStringLiteral("Autor")), QStringLiteral("Meu"));
+        if (number == ErrRecordDeleted) {
+            QCOMPARE(stored(), QString());
+            return;
+        }
+        QCOMPARE(stored(), QStringLiteral("Dela|"));
+        rs->update();
+        QCOMPARE(stored(), QStringLiteral("Dela|Meu"));
+    }
 };
 
 QTEST_GUILESS_MAIN(DatabaseRecordset)
