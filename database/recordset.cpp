@@ -308,7 +308,9 @@ public:
             Connection& c = m_database->connection();
             Transaction tx(c);
             m_database->refreshFileState();
-            db::deleteRecord(c, *m_table, m_current);
+            if (!db::deleteRecord(c, *m_table, m_current))
+                throw EngineError(ErrRecordDeleted, QStringLiteral("Este registro já tinha sido excluído em outro "
+                                                                   "computador."));
             tx.commit();
         }
         removeMember(m_index);

@@ -612,7 +612,7 @@ void CatalogueEditingTest::refusedPendingRecordIsKept_data()
 
 // Another desk changes the object while it is edited here: "Salvar" says
 // so and stores nothing, what was typed stays; "Cancelar" then shows the
-// object as it now is.
+// object as it now is. Deleted there, "Excluir" here says so.
 void CatalogueEditingTest::saveOverAnotherDesksChange()
 {
     Frmobjetos* f = showCatalogue();
@@ -635,6 +635,19 @@ void CatalogueEditingTest::saveOverAnotherDesksChange()
     f->cmdCancelar->click();
     QCOMPARE(pending(f), EditMode::None);
     QCOMPARE(f->txttítulo->text(), QStringLiteral("Da outra mesa"));
+
+    // The other desk deletes it: "Excluir" here says it was gone already
+    // and the window moves on.
+    {
+        auto other = testutil::openCollection(databaseFile())->openRecordset(QStringLiteral("objetos"));
+        other->deleteRecord();
+    }
+    m_folder->services.msgBoxAnswers.enqueue(platform::ResultOk);
+    f->cmdExcluir->click();
+    QCOMPARE(m_folder->services.messageBoxes.size(), 3);  // the question, then the answer
+    QVERIFY(m_folder->services.messageBoxes.last().text.contains(QStringLiteral("já tinha sido excluído")));
+    QCOMPARE(f->Txtcod->text(), QStringLiteral("C3"));  // where a delete of its own ends
+    QCOMPARE(f->TotalRegistros, 2);
 }
 
 void CatalogueEditingTest::refusedPendingRecordIsKept()

@@ -491,7 +491,8 @@ private slots:
     // A save of a record another handle changed or deleted since it was
     // shown (before or after "Editar") is refused, the typed value kept
     // pending; a second save then stores it over the other's change, which
-    // it keeps where nothing was typed.
+    // it keeps where nothing was typed. A record deleted elsewhere cannot be
+    // deleted again.
     void saveRefusedWhenChangedElsewhere_data()
     {
         QTest::addColumn<QString>("meanwhile");  // what the other handle does: change, delete or nothing
@@ -539,6 +540,9 @@ private slots:
         QCOMPARE(rs->text(QStringLiteral("Autor")), QStringLiteral("Meu"));
         if (number == ErrRecordDeleted) {
             QCOMPARE(stored(), QString());
+            // Deleting it here says it was gone already.
+            rs->cancelUpdate();
+            QCOMPARE(errorNumber([&] { rs->deleteRecord(); }), int(ErrRecordDeleted));
             return;
         }
         QCOMPARE(stored(), QStringLiteral("Dela|"));
