@@ -29,6 +29,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <limits>
 #include <thread>
 #include <unistd.h>
 
@@ -813,20 +814,36 @@ void Database::copyToFile(const QString& source, const QString& connect, const Q
         const std::shared_ptr<Database> to = open(building, connect);
         Transaction tx(to->connection());
         for (const TableInfo& table : to->schema().tables()) {
-            // Every record in the table's order, each field as the program
-            // reads it (a counter keeps its number); keys, search index and
-            // the ledger's count and total as a new record gets them.
-            const std::shared_ptr<Recordset> rows = from->openRecordset(table.name, RecordsetType::Snapshot);
+            // Every record in the table's order, a few thousand at a time
+            // from the last row id read, each field as the program reads it
+            // (a counter keeps its number); keys, search index and the
+            // ledger's count and total as a new record gets them.
+            const TableInfo& there = *from->schema().table(table.name);
             QVector<int> fields;
-            for (int i = 0; i < table.fields.size(); ++i)
-                if (rows->hasField(table.fields[i].name))
-                    fields.append(i);
+            QByteArray columns = there.rowid();
+            for (int i = 0; i < table.fields.size(); ++i) {
+                if (there.indexOf(table.fields[i].name) < 0)
+                    continue;
+                fields.append(i);
+                columns += ", " + there.fields[there.indexOf(table.fields[i].name)].column();
+            }
+            const std::unique_ptr<Statement> rows = reading.prepare("SELECT " + columns + " FROM " + there.sqlName()
+                                                                    + " WHERE " + there.rowid() + " > ? ORDER BY "
+                                                                    + there.rowid() + " LIMIT 4096");
             RecordBatch batch(to->connection(), table);
-            for (; !rows->eof(); rows->moveNext()) {
-                QVector<QVariant> values;
-                for (int i : std::as_const(fields))
-                    values.append(rows->value(table.fields[i].name));
-                batch.insert(fields, values);
+            qint64 after = std::numeric_limits<qint64>::min();
+            for (bool more = true; more;) {
+                ScopedRun run(*rows);
+                run->bindInt(1, after);
+                more = false;
+                while (run->step()) {
+                    more = true;
+                    after = run->columnInt(0);
+                    QVector<QVariant> values;
+                    for (int k = 0; k < fields.size(); ++k)
+                        values.append(readColumn(there.fields[there.indexOf(table.fields[fields[k]].name)], *run, k + 1));
+                    batch.insert(fields, values);
+                }
             }
             batch.finish();
         }
