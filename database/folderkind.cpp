@@ -26,25 +26,13 @@ std::function<FolderKind(const QString&)>& probe()
     return injected;
 }
 
-// The filesystem type /proc/self/mountinfo gives the mount of the device
-// `device` ("fuse.sshfs"), empty when none matches.
+// The type /proc/self/mountinfo gives the mount of the device `device`.
 QString mountType(dev_t device)
 {
     QFile mounts(QStringLiteral("/proc/self/mountinfo"));
     if (!mounts.open(QIODevice::ReadOnly))
         return QString();
-    const QByteArray wanted = QByteArray::number(major(device)) + ':' + QByteArray::number(minor(device));
-    // "36 35 0:44 / /mnt/casa rw,relatime shared:1 - fuse.sshfs ana@casa:/ rw,…"
-    while (!mounts.atEnd()) {
-        const QByteArray line = mounts.readLine();
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() < 3 || fields[2] != wanted)
-            continue;
-        const qsizetype dash = fields.indexOf("-");
-        if (dash > 0 && dash + 1 < fields.size())
-            return QString::fromUtf8(fields[dash + 1]);
-    }
-    return QString();
+    return mountTypeIn(mounts.readAll(), major(device), minor(device));
 }
 
 FolderKind kindOnDisk(const QString& path)
@@ -73,6 +61,22 @@ FolderKind kindOnDisk(const QString& path)
 }
 
 }  // namespace
+
+QString mountTypeIn(const QByteArray& mountinfo, unsigned major, unsigned minor)
+{
+    const QByteArray wanted = QByteArray::number(major) + ':' + QByteArray::number(minor);
+    // "36 35 0:44 / /mnt/casa rw,relatime shared:1 - fuse.sshfs ana@casa:/ rw,…": the
+    // optional fields before "-" vary in number.
+    for (const QByteArray& line : mountinfo.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() < 3 || fields[2] != wanted)
+            continue;
+        const qsizetype dash = fields.indexOf("-", 6);
+        if (dash > 0 && dash + 1 < fields.size())
+            return QString::fromUtf8(fields[dash + 1]);
+    }
+    return QString();
+}
 
 FolderKind folderKind(const QString& path)
 {

@@ -21,6 +21,11 @@ enum class FolderKind {
 // network folder is Local.
 FolderKind folderKind(const QString& path);
 
+// The filesystem type the mount of the device `major`:`minor` has in a
+// mountinfo text (/proc/self/mountinfo), such as "fuse.sshfs"; empty when no
+// mount has it.
+QString mountTypeIn(const QByteArray& mountinfo, unsigned major, unsigned minor);
+
 // Replaces the answer of folderKind() (tests); an empty function restores it.
 void setFolderKindProbe(std::function<FolderKind(const QString&)> probe);
 

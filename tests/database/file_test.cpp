@@ -223,6 +223,27 @@ private slots:
         QVERIFY(asked.contains(dir.path()));
     }
 
+    // The type of a mount, by its device, whatever optional fields come
+    // before the separator and whatever the mount point's escaped spaces.
+    void mountTypeOfDevice_data()
+    {
+        QTest::addColumn<unsigned>("minor");
+        QTest::addColumn<QString>("type");
+        QTest::newRow("sshfs") << 44u << "fuse.sshfs";
+        QTest::newRow("local fuse, no optional field") << 45u << "fuse.gvfsd-fuse";
+        QTest::newRow("no such device") << 46u << "";
+    }
+    void mountTypeOfDevice()
+    {
+        QFETCH(unsigned, minor);
+        QFETCH(QString, type);
+        const QByteArray mountinfo =
+            "22 1 254:1 / / rw,relatime shared:1 - ext4 /dev/vda1 rw\n"
+            "36 35 0:44 / /mnt/a\\040-\\040b rw,relatime shared:5 master:2 - fuse.sshfs ana@casa:/ rw,user_id=0\n"
+            "37 35 0:45 / /run/user/1000/gvfs rw,nosuid - fuse.gvfsd-fuse gvfsd-fuse rw\n";
+        QCOMPARE(mountTypeIn(mountinfo, 0, minor), type);
+    }
+
     // The tables of a new file are written as every stored file has them:
     // other programs and older builds read them by these names and types.
     void newFileTablesAsStored()
