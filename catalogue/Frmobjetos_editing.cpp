@@ -212,7 +212,11 @@ void Frmobjetos::Cmdexcluir_Click()
     // why; with no current record there is nothing to say.
     const qint64 counted = TotalRegistros;
     const std::optional<platform::Failure> refused = skipFailing({[&] { use(Data1->recordset()).deleteRecord(); }});
-    if (refused && refused->number != 0 && refused->number != db::ErrNoCurrentRecord) {
+    // An object another desk deleted first is said so, and left like a
+    // deleted one.
+    if (refused && refused->number == db::ErrRecordDeleted) {
+        tellRefusal(*refused);
+    } else if (refused && refused->number != 0 && refused->number != db::ErrNoCurrentRecord) {
         TotalRegistros = counted;  // counted out by the validate event of a delete that did not happen
         tellRefusal(*refused);
         return;

@@ -103,7 +103,13 @@ void offerConversion(const QString& path, std::shared_ptr<db::Database>& convert
 std::shared_ptr<db::Database> openCollection(const QString& path)
 {
     try {
-        return db::Database::open(path, QString::fromLatin1(db::kConnectString));
+        std::shared_ptr<db::Database> opened = db::Database::open(path, QString::fromLatin1(db::kConnectString));
+        static QSet<QString> noticed;
+        if (const QString notice = opened->openingNotice(); !notice.isEmpty() && !noticed.contains(db::locationKey(path))) {
+            noticed.insert(db::locationKey(path));
+            platform::services().msgBox(notice, platform::OkOnly, platform::Information);
+        }
+        return opened;
     } catch (const db::EngineError& error) {
         static QSet<QString> told;
         const db::FileProblem problem = db::problemOf(error);

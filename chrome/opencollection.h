@@ -19,7 +19,9 @@ namespace ondrel::chrome {
 // the windows open empty as without a file. A damaged file comes with the
 // offer of the newest good copy of the backup folder: restored, the window
 // opens it. A collection in the Jet format comes with the offer to convert
-// it instead: converted, the window opens it. Throws what the engine throws.
+// it instead: converted, the window opens it. A collection file in a network
+// folder opens, and the first window says once that sharing it between
+// computers is not safe. Throws what the engine throws.
 std::shared_ptr<db::Database> openCollection(const QString& path);
 
 }  // namespace ondrel::chrome

@@ -57,6 +57,8 @@ QString connectString()
 // One name per file, however the path to it is spelled.
 QString placeOf(const QString& path)
 {
+    if (isServerAddress(path))
+        return path.trimmed();
     const QString canonical = QFileInfo(path).canonicalFilePath();
     return canonical.isEmpty() ? QFileInfo(path).absoluteFilePath() : canonical;
 }
@@ -98,7 +100,16 @@ QString journalMode(Connection& c)
 void copyDatabase(Database& source, const QString& target, const QString& shownTarget, const BackupPace& pace,
                   const QString& origin = QString())
 {
-    // Copies are made of collection files only (copiesServe).
+    if (isServerAddress(source.path())) {
+        // A collection on a server is copied record by record from one
+        // snapshot of it into a collection file, which opens without it.
+        Database::copyToFile(source.path(), connectString(), target);
+        SqliteConnection copied(target, SqliteConnection::Mode::OpenExisting, shownTarget);
+        if (!origin.isEmpty())
+            setFileNote(copied, kCopiedFromNote, origin);
+        checkIntegrity(copied, shownTarget);
+        return;
+    }
     auto& from = static_cast<SqliteConnection&>(source.connection());
     SqliteConnection to(target, SqliteConnection::Mode::CreateNew, shownTarget);
     struct EndRead {
@@ -348,9 +359,8 @@ bool copiesServe(const QString& collection)
 
 QString refusalToCopy(const QString& collection)
 {
-    if (!copiesServe(collection))
-        return QStringLiteral("Nenhuma cópia foi feita: a coleção \"%1\" fica num servidor PostgreSQL, e as cópias "
-                              "dela são feitas no próprio servidor.").arg(shownAddress(collection));
+    if (isServerAddress(collection))
+        return QString();  // a server that cannot be reached says so as the copy starts
     const FileCheck check = Database::check(collection, connectString());
     if (check.problem != FileProblem::None)
         return check.description;
@@ -410,7 +420,7 @@ bool startDailyBackup(const QString& collection, const QDateTime& now, const Bac
 {
     DailyCopy& d = daily();
     try {
-        if (d.running)
+        if (d.running || !copiesServe(collection))
             return false;
         BackupPace paced = pace;
         paced.cancel = &d.cancel;

@@ -46,12 +46,13 @@ QList<BackupCopy> backupCopies(const QString& folder);
 // no such copy.
 std::optional<BackupCopy> newestGoodCopyOf(const QString& collection);
 
-// Why the day's copy is not made: empty when it can be (it opens as a
-// collection and this process can write it), otherwise the engine's
-// description of the problem.
+// Why the collection is not copied: empty when it can be (a file that opens
+// as a collection and this process can write, or a collection on a server),
+// otherwise the engine's description of the problem.
 QString refusalToCopy(const QString& collection);
-// Whether the copies the program makes are copies of this collection: of a
-// collection file (a collection on a server is copied by the server).
+// Whether the day's copies are made of this collection and copies are
+// offered for it when it does not open: a collection file. (A collection on
+// a server is copied by hand, with --backup.)
 bool copiesServe(const QString& collection);
 
 // How a copy proceeds: the pages copied per step of SQLite's online backup,
@@ -65,7 +66,8 @@ struct BackupPace {
 
 // Makes a consistent copy of the collection into `folder` (created when
 // missing), named after `taken`, on connections of its own, from any thread;
-// a read-only collection is copied too.
+// a read-only collection is copied too, and a collection on a server into a
+// collection file.
 // The copy reads one snapshot of the file: saves made meanwhile neither wait
 // for it nor restart it. The copy is checked (PRAGMA integrity_check) before
 // anything else: a copy that fails is removed and nothing older is dropped;

@@ -1,5 +1,6 @@
 #include "statements.h"
 
+#include "collection.h"
 #include "duedates.h"
 
 #include "database/database.h"
@@ -119,6 +120,22 @@ QString loansOfObject(const QString& code)
 QString loansOfObjectCriteria(const QString& code)
 {
     return QStringLiteral("codobjeto='") + literal(code) + QStringLiteral("'");
+}
+
+InsertCheck lendingCheck()
+{
+    const QString code = QStringLiteral("codobjeto");
+    return {[code](const Recordset& loan) { return loansOfObject(loan.text(code)); },
+            [code](const Recordset& loan, const Recordset& latest) {
+                if (latest.eof() || latest.text(QStringLiteral("Entregue")) != kNotReturned)
+                    return QString();
+                const QString who = latest.text(QStringLiteral("Nome"));
+                const QString since = latest.text(QStringLiteral("Data"));
+                return QStringLiteral("O empréstimo não foi salvo: o objeto de código \"%1\" já está emprestado a %2%3 "
+                                      "e ainda não foi devolvido. Registre a devolução antes de emprestá-lo de novo.")
+                    .arg(loan.text(code), who.isEmpty() ? QStringLiteral("outra pessoa") : who,
+                         since.isEmpty() ? QString() : QStringLiteral(" desde ") + since);
+            }};
 }
 
 QString loansWhereContains(const QString& column, const QString& key)

@@ -8,6 +8,8 @@
 //
 //   Data1->setRecordSource(db::objectsOrderedBy(QStringLiteral("título")));
 //   loans.findFirst(db::objectWithCode(Txtcod->text()));
+#include "database/recordset.h"
+
 #include <QString>
 
 namespace ondrel::db {
@@ -56,6 +58,10 @@ QString loansOrderedBy(const QString& field);
 QString loansOfObject(const QString& code);
 // Criteria: the loans of one object.
 QString loansOfObjectCriteria(const QString& code);
+// The check a loan started from "Emprestar" makes as it is stored: refused
+// while the object's latest loan (the first of loansOfObject()) is out,
+// naming who has it.
+InsertCheck lendingCheck();
 // The loans, and those not yet returned, whose column contains a key.
 QString loansWhereContains(const QString& column, const QString& key);
 QString notReturnedLoansWhereContains(const QString& column, const QString& key);

@@ -4,6 +4,7 @@
 #include "dialect.h"
 #include "flavor.h"
 #include "filework.h"
+#include "folderkind.h"
 #include "record.h"
 #include "core/values.h"
 #include "recordsetimpl.h"
@@ -32,6 +33,7 @@
 #include <mutex>
 #include <signal.h>
 #include <sys/resource.h>
+#include <limits>
 #include <thread>
 #include <unistd.h>
 
@@ -81,11 +83,22 @@ QSet<QString>& buildingOnServer()
                           .arg(path));
 }
 
-void configure(Connection& c, bool readOnly)
+// Returns whether the file lies in a network folder.
+bool configure(Connection& c, bool readOnly, const QString& path)
 {
+    const bool network = folderKind(path) == FolderKind::Network;
     if (!readOnly) {
-        // WAL keeps readers and the writer apart; FULL syncs every commit.
-        c.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        // WAL keeps readers and the writer apart; in a network folder the
+        // rollback journal, whose file locks the network serves, where WAL's
+        // shared memory would not be shared between the computers. A file
+        // another handle keeps in WAL stays so until it is closed. FULL syncs
+        // every commit.
+        try {
+            c.exec(network ? QStringLiteral("PRAGMA journal_mode=DELETE") : QStringLiteral("PRAGMA journal_mode=WAL"));
+        } catch (const EngineError& e) {
+            if (!network || e.number() != ErrLocked)
+                throw;
+        }
         c.exec(QStringLiteral("PRAGMA synchronous=FULL"));
     }
     // 16 MB of page cache per handle (the default is 2 MB): a scan of the
@@ -93,6 +106,7 @@ void configure(Connection& c, bool readOnly)
     // memory for the next one, and the three handles of a session stay well
     // within the memory budget.
     c.exec(QStringLiteral("PRAGMA cache_size=-16000"));
+    return network;
 }
 
 // One key per file, however its path is spelled; a server's address as it
@@ -344,6 +358,19 @@ void setFileNote(Connection& c, const QString& key, const QString& value)
     run->step();
 }
 
+// What a collection notes of itself that goes with its records when it is
+// copied into another store: the highest row ids deleted, its own values
+// (the loan period) and its identity (the same collection, elsewhere).
+static void carryNotes(Connection& from, Connection& to)
+{
+    const std::unique_ptr<Statement> meta = from.prepare(
+        "SELECT key, value FROM ondrel_meta WHERE key LIKE 'last_deleted_id:%' OR key LIKE '" + QByteArray(kValueNote)
+        + "%' OR key = '" + QByteArray(kIdentityNote) + "'");
+    ScopedRun run(*meta);
+    while (run->step())
+        setFileNote(to, run->columnText(0), run->columnText(1));
+}
+
 QString newIdentity()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -433,11 +460,12 @@ struct Database::OpenedFile {
     std::shared_ptr<void> privateCopy;
     QString path;
     bool readOnly = false;
+    QString notice;
 };
 
 Database::Database(OpenedFile opened)
     : m_privateCopy(std::move(opened.privateCopy)), m_path(opened.path), m_key(fileKey(opened.path)),
-      m_readOnly(opened.readOnly),
+      m_readOnly(opened.readOnly), m_notice(opened.notice),
       m_connection(std::move(opened.connection)), m_schema(std::make_unique<Schema>(Schema::load(*m_connection))),
       m_translations(std::make_unique<TranslationCache>(*m_schema)),
       m_schemaVersion(m_connection->schemaVersion())
@@ -503,7 +531,8 @@ Database::OpenedFile Database::openFile(const QString& path, const QString& conn
         notACollection(path);
     if (passwordHash(salt.toLatin1(), passwordFromConnect(connect)) != hash.toLatin1())
         throw EngineError(ErrBadPassword, QStringLiteral("Senha inválida."));
-    configure(c, opened.readOnly);
+    if (configure(c, opened.readOnly, path))
+        opened.notice = networkFolderNotice(path);
     return opened;
 }
 
@@ -876,14 +905,7 @@ void Database::copyToServer(const QString& file, const QString& connect, const Q
             run->step();
         }
     }
-    {
-        const std::unique_ptr<Statement> meta = from.prepare(
-            "SELECT key, value FROM ondrel_meta WHERE key LIKE 'last_deleted_id:%' OR key LIKE '" + QByteArray(kValueNote)
-            + "%'");
-        ScopedRun run(*meta);
-        while (run->step())
-            setFileNote(to, run->columnText(0), run->columnText(1));
-    }
+    carryNotes(from, to);
     {
         const std::unique_ptr<Statement> queries = from.prepare("SELECT name, sql FROM ondrel_queries");
         Statement& insert = to.cached("INSERT INTO ondrel_queries (name, sql) VALUES (?, ?)");
@@ -914,6 +936,73 @@ void Database::copyToServer(const QString& file, const QString& connect, const Q
     tx.commit();
 }
 
+void Database::copyToFile(const QString& source, const QString& connect, const QString& file)
+{
+    const std::shared_ptr<Database> from = open(source, connect);
+    Connection& reading = from->connection();
+    // One state of the collection, whoever writes meanwhile.
+    reading.beginSnapshot();
+    struct End {
+        Connection& c;
+        ~End() { c.endSnapshot(); }
+    } end{reading};
+    create(file, passwordFromConnect(connect), [&](const QString& building) {
+        const std::shared_ptr<Database> to = open(building, connect);
+        Transaction tx(to->connection());
+        for (const TableInfo& table : to->schema().tables()) {
+            // Every record in the table's order, a few thousand at a time
+            // from the last row id read, each field as the program reads it
+            // (a counter keeps its number); keys, search index and the
+            // ledger's count and total as a new record gets them.
+            const TableInfo& there = *from->schema().table(table.name);
+            QVector<int> fields;
+            QByteArray columns = there.rowid();
+            for (int i = 0; i < table.fields.size(); ++i) {
+                if (there.indexOf(table.fields[i].name) < 0)
+                    continue;
+                fields.append(i);
+                columns += ", " + there.fields[there.indexOf(table.fields[i].name)].column();
+            }
+            const std::unique_ptr<Statement> rows = reading.prepare("SELECT " + columns + " FROM " + there.sqlName()
+                                                                    + " WHERE " + there.rowid() + " > ? ORDER BY "
+                                                                    + there.rowid() + " LIMIT 4096");
+            RecordBatch batch(to->connection(), table);
+            qint64 after = std::numeric_limits<qint64>::min();
+            for (bool more = true; more;) {
+                ScopedRun run(*rows);
+                run->bindInt(1, after);
+                more = false;
+                while (run->step()) {
+                    more = true;
+                    after = run->columnInt(0);
+                    QVector<QVariant> values;
+                    for (int k = 0; k < fields.size(); ++k)
+                        values.append(readColumn(there.fields[there.indexOf(table.fields[fields[k]].name)], *run, k + 1));
+                    batch.insert(fields, values);
+                }
+            }
+            batch.finish();
+        }
+        carryNotes(reading, to->connection());
+        tx.commit();
+        for (const QString& name : {QStringLiteral("pesquisa"), QStringLiteral("Imprime")}) {
+            if (from->hasQueryDef(name))
+                to->writeQueryDef(name, from->queryDefSql(name));
+            else
+                to->deleteQueryDef(name);
+        }
+        // The count and the total of each table, checked against the
+        // collection's.
+        for (const TableInfo& table : to->schema().tables()) {
+            const FieldInfo* currency = table.currencyField();
+            if (to->countRecords(table.name) != from->countRecords(table.name)
+                || (currency && to->sumField(table.name, currency->name) != from->sumField(table.name, currency->name)))
+                throw EngineError(ErrGeneric, QStringLiteral("A cópia da tabela \"%1\" não confere com a coleção \"%2\": "
+                                                             "nada foi copiado.").arg(table.name, from->connection().shownName()));
+        }
+    });
+}
+
 void Database::create(const QString& path, const QString& password, const std::function<void(const QString&)>& fill)
 {
     if (isServerAddress(path)) {
@@ -933,7 +1022,7 @@ void Database::create(const QString& path, const QString& password, const std::f
     try {
         {
             SqliteConnection connection(building, SqliteConnection::Mode::CreateNew, path);
-            configure(connection, false);
+            configure(connection, false, path);
             Transaction tx(connection);
             Schema::collection().createIn(connection);
             const QByteArray salt = QByteArray::number(QRandomGenerator::system()->generate64(), 16)
@@ -991,6 +1080,11 @@ QString Database::path() const
 bool Database::readOnly() const
 {
     return m_readOnly;
+}
+
+QString Database::openingNotice() const
+{
+    return m_notice;
 }
 
 Connection& Database::connection() const

@@ -137,6 +137,13 @@ public:
     // change ledger with the count and total). The count and the total of
     // each table are checked against the file's before it commits.
     static void copyToServer(const QString& file, const QString& connect, const QString& address);
+    // Copies a collection (a file, or a server's database) into the new
+    // collection file `file`, created as create() creates one: every record
+    // of one state of the collection, in its table's order, the loans with
+    // their numbers, and the stored queries. The count and the total of each
+    // table are checked against the collection's before the file is put in
+    // place.
+    static void copyToFile(const QString& source, const QString& connect, const QString& file);
 
     ~Database();
     Database(const Database&) = delete;
@@ -155,6 +162,9 @@ public:
     // Opened read-only: every write fails with ErrReadOnly, and the stored
     // queries written during the run live in memory.
     bool readOnly() const;
+    // What a person should be told once about where the collection lies (a
+    // file in a network folder, opened without WAL); empty when nothing.
+    QString openingNotice() const;
 
     // A table name, a select statement in the collection's dialect, or the
     // name of a stored query.
@@ -247,6 +257,7 @@ private:
     QString m_key;  // the file's key for the stored queries kept in memory
     QString m_identity;
     bool m_readOnly = false;
+    QString m_notice;
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Schema> m_schema;
     std::unique_ptr<TranslationCache> m_translations;

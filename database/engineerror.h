@@ -31,6 +31,8 @@ enum EngineErrorNumber : int {
     ErrObjectExists = 3012,     // a stored query of that name already exists
     ErrSaveRefused = 3426,      // the record on screen could not be left: its typed values were refused
     ErrUnreachable = 3151,      // the server that keeps the collection cannot be reached
+    ErrCheckRefused = 3317,     // an insert's check (InsertCheck) refused it
+    ErrRecordChanged = 3197,    // another handle changed the record being saved since it was shown
 };
 
 // The texts of the errors both stores give alike.

@@ -384,6 +384,16 @@ qint64 highestRowId(Connection& c, const TableInfo& table)
 
 }  // namespace
 
+void lockForWrite(Connection& c, const TableInfo& table)
+{
+    if (!table.ledgered)
+        return;
+    Statement& st = c.cached("SELECT changes FROM ondrel_changes WHERE tbl = ?" + c.flavor().lockingRead());
+    ScopedRun run(st);
+    run->bindText(1, table.name);
+    run->step();
+}
+
 qint64 insertRecord(Connection& c, const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values)
 {
     LedgerWrite ledger(c, table, 0, true);
@@ -499,7 +509,7 @@ void updateRecord(Connection& c, const TableInfo& table, qint64 rowid, const QVe
     ledger.done(rowid, 0, writtenCurrency(table, fields, values));
 }
 
-void deleteRecord(Connection& c, const TableInfo& table, qint64 rowid)
+bool deleteRecord(Connection& c, const TableInfo& table, qint64 rowid)
 {
     LedgerWrite ledger(c, table, rowid, true);
     {
@@ -512,12 +522,13 @@ void deleteRecord(Connection& c, const TableInfo& table, qint64 rowid)
     if (deleted > 0)
         ledger.done(rowid, -1, std::nullopt);
     if (deleted == 0 || !reusesRowIds(table) || rowid <= lastDeletedId(c, table))
-        return;
+        return deleted > 0;
     Statement& st = c.cached(kSetMeta);
     ScopedRun run(st);
     run->bindText(1, deletedIdKey(table));
     run->bindText(2, QString::number(rowid));
     run->step();
+    return true;
 }
 
 }  // namespace ondrel::db

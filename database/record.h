@@ -32,7 +32,13 @@ QByteArray selectRowSql(const TableInfo& table, const QVector<int>& fields);
 qint64 insertRecord(Connection& c, const TableInfo& table, const QVector<int>& fields, const QVector<QVariant>& values);
 void updateRecord(Connection& c, const TableInfo& table, qint64 rowid, const QVector<int>& fields,
                   const QVector<QVariant>& values);
-void deleteRecord(Connection& c, const TableInfo& table, qint64 rowid);
+// False when there was no such record (another handle deleted it).
+bool deleteRecord(Connection& c, const TableInfo& table, qint64 rowid);
+// Holds the table for the caller's write transaction, so that every other
+// writer of the table waits for its commit: what it reads before writing
+// stays true until then. (A file's write transaction holds the whole file
+// already; a server's holds the table's row of the change ledger.)
+void lockForWrite(Connection& c, const TableInfo& table);
 
 // Many new records of one table in the caller's transaction (an import):
 // each written as insertRecord() writes it, but the change ledger counts them

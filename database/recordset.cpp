@@ -189,9 +189,18 @@ public:
             return;
         dropPending();
         m_mode = EditMode::Adding;
+        m_insertCheck.reset();
         m_buffer = Row(m_plan.fields.size());
         m_dirty = QVector<bool>(m_plan.fields.size(), false);
         changed(ActionAddNew);
+    }
+
+    void checkInsert(InsertCheck check) override
+    {
+        checkOpen();
+        if (m_mode != EditMode::Adding)
+            nothingPending();
+        m_insertCheck = std::move(check);
     }
 
     void edit() override
@@ -201,10 +210,12 @@ public:
             return;  // the new record is already editable
         if (m_place != Place::On)
             noCurrentRecord();
-        // Edit starts from the record as it is in the file now.
+        // Edit starts from the record as it is in the file now; its save
+        // checks that it is still as it was shown.
         std::optional<Row> row = readRow(m_current);
         if (!row)
             throw EngineError(ErrRecordDeleted, QStringLiteral("O registro foi excluído."));
+        m_shown = m_row.isEmpty() ? *row : m_row;
         m_row = *row;
         m_buffer = m_row;
         m_dirty = QVector<bool>(m_plan.fields.size(), false);
@@ -242,6 +253,8 @@ public:
             {
                 Transaction tx(c);
                 m_database->refreshFileState();
+                if (m_insertCheck)
+                    runInsertCheck(c);
                 rowid = insertRecord(c, *m_table, fields, values);
                 tx.commit();
             }
@@ -256,6 +269,7 @@ public:
             {
                 Transaction tx(c);
                 m_database->refreshFileState();
+                checkStillAsShown(c);
                 updateRecord(c, *m_table, m_current, fields, values);
                 tx.commit();
             }
@@ -294,7 +308,9 @@ public:
             Connection& c = m_database->connection();
             Transaction tx(c);
             m_database->refreshFileState();
-            db::deleteRecord(c, *m_table, m_current);
+            if (!db::deleteRecord(c, *m_table, m_current))
+                throw EngineError(ErrRecordDeleted, QStringLiteral("Este registro já tinha sido excluído em outro "
+                                                                   "computador."));
             tx.commit();
         }
         removeMember(m_index);
@@ -455,6 +471,45 @@ private:
     {
         m_buffer.clear();
         m_dirty.clear();
+        m_insertCheck.reset();
+    }
+
+    // Inside the write transaction of an edit's save: another handle (another
+    // desk) changed or deleted the record since it was shown, so the save
+    // would silently undo its work. Refused; the record as it now is becomes
+    // the one shown, so that a second save stores what was typed over it and
+    // a cancel shows it.
+    void checkStillAsShown(Connection& c)
+    {
+        lockForWrite(c, *m_table);
+        const std::optional<Row> now = readRow(m_current);
+        if (!now)
+            throw EngineError(ErrRecordDeleted,
+                              QStringLiteral("Nada foi salvo: este registro foi excluído em outro computador depois "
+                                             "de mostrado aqui."));
+        if (*now == m_shown)
+            return;
+        m_row = *now;
+        m_shown = *now;
+        throw EngineError(ErrRecordChanged,
+                          QStringLiteral("Nada foi salvo: este registro foi alterado em outro computador depois de "
+                                         "mostrado aqui. O que você digitou continua na janela: salve de novo para "
+                                         "gravá-lo por cima da alteração, ou cancele para ver o registro como ele "
+                                         "está agora."));
+    }
+
+    // The pending insert's check, inside its write transaction: the table is
+    // held for this writer first, so what the check reads stays so until the
+    // commit.
+    void runInsertCheck(Connection& c)
+    {
+        lockForWrite(c, *m_table);
+        const std::shared_ptr<Recordset> selected =
+            m_database->openRecordset(m_insertCheck->statement(*this), RecordsetType::Snapshot);
+        const QString refusal = m_insertCheck->refusal(*this, *selected);
+        selected->close();
+        if (!refusal.isEmpty())
+            throw EngineError(ErrCheckRefused, refusal);
     }
 
     // Field name -> slot, resolved once per spelling: the windows read the
@@ -1314,10 +1369,12 @@ private:
     qint64 m_current = 0;  // the current record's row id
     int m_reached = 0;
     Row m_row;
+    Row m_shown;  // the record being edited as it was shown
     bool m_noMatch = false;
     bool m_closed = false;
 
     EditMode m_mode = EditMode::None;
+    std::optional<InsertCheck> m_insertCheck;
     Row m_buffer;
     QVector<bool> m_dirty;
 

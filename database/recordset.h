@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 namespace ondrel::db {
@@ -35,6 +36,19 @@ enum DataAction : int {
 };
 
 class Recordset;
+
+// A check the insert of a pending new record makes in its own write
+// transaction, before the record is written: two handles adding at the same
+// moment, on any store, are checked one after the other, each seeing what
+// the other stored. `statement` gives, for the pending record, a select in
+// the collection's dialect; `refusal` is given the pending record and that
+// select's record set on its first record. A text it returns refuses the
+// insert with ErrCheckRefused and that text, the new record staying pending
+// as it was typed.
+struct InsertCheck {
+    std::function<QString(const Recordset& pending)> statement;
+    std::function<QString(const Recordset& pending, const Recordset& selected)> refusal;
+};
 
 // The bound record source attaches itself to the record set it shows, so that
 // a move made directly on the record set (the windows move TabObjetos itself)
@@ -95,6 +109,9 @@ public:
 
     virtual EditMode editMode() const = 0;
     virtual void addNew() = 0;
+    // The check the insert of the pending new record makes (none without
+    // one); dropped once that record is stored or abandoned.
+    virtual void checkInsert(InsertCheck check) = 0;
     virtual void edit() = 0;
     virtual void update() = 0;        // EngineError: 3022, 3421, 3163, 3020 ...
     virtual void cancelUpdate() = 0;  // EngineError 3020 when nothing is pending

@@ -104,6 +104,9 @@ void Frmemprestimos::startLoanOf(const forms::LoanObject& object)
 {
     if (!startNewLoan())
         return;
+    // Stored only while the object's latest loan is not out, checked as it
+    // is stored: another desk may have lent it meanwhile.
+    skipFailing({[&] { use(Data1->recordset()).checkInsert(db::lendingCheck()); }});
     Txtcod->setEnabled(true);
     Txtcod->setText(object.code);
     Txtnome->setText(QString());
@@ -264,10 +267,11 @@ void Frmemprestimos::Cmdexcluir_Click()
     skipFailing({[&] { confirmed = forms::confirmDelete(); }});
     if (!confirmed)
         return;
-    skipFailing({
-        [&] { use(Data1->recordset()).deleteRecord(); },
-        [&] { forms::moveWithin(*Data1, forms::Direction::Next, forms::AtEnd::StepBack); },
-    });
+    // A loan another desk deleted first is said so, and left like a deleted one.
+    const std::optional<Failure> refused = skipFailing({[&] { use(Data1->recordset()).deleteRecord(); }});
+    if (refused && refused->number == db::ErrRecordDeleted)
+        services().msgBox(refused->description, platform::OkOnly, platform::Exclamation);
+    skipFailing({[&] { forms::moveWithin(*Data1, forms::Direction::Next, forms::AtEnd::StepBack); }});
 }
 
 void Frmemprestimos::Txtcod_LostFocus()

@@ -100,6 +100,37 @@ int useCollection(const QString& typed)
     return 0;
 }
 
+// Copies this user's collection file into the empty database at a server's
+// address, in one transaction checked against the file's counts and totals,
+// then makes this user's windows use it there.
+int shareCollection(const QString& typed)
+{
+    using namespace ondrel::db;
+    const QString file = collectionFile();
+    const QString address = serverAddress(typed);
+    if (!QFileInfo(file).isFile()) {
+        std::fprintf(stderr, "ondrel: Nada foi copiado: não há arquivo da coleção em \"%s\".\n", qPrintable(file));
+        return 1;
+    }
+    qint64 objects = 0;
+    qint64 loans = 0;
+    try {
+        Database::copyToServer(file, QString::fromLatin1(kConnectString), address);
+        const std::shared_ptr<Database> copied = Database::open(address, QString::fromLatin1(kConnectString));
+        objects = copied->countRecords(QStringLiteral("objetos"));
+        loans = copied->countRecords(QStringLiteral("empréstimos"));
+    } catch (const EngineError& e) {
+        std::fprintf(stderr, "ondrel: Nada foi copiado. %s\n", qPrintable(e.description()));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(QStringLiteral("A coleção \"%1\" foi copiada para \"%2\": %3 objetos e %4 "
+                                                  "empréstimos.")
+                                        .arg(file, shownAddress(address))
+                                        .arg(objects)
+                                        .arg(loans)));
+    return useCollection(typed);
+}
+
 // Makes this user's windows use the collection file again.
 int useFile()
 {
@@ -122,11 +153,8 @@ int backUpCollection(const QString& destination)
 {
     using namespace ondrel::db;
     const QString collection = collectionLocation();
-    if (!copiesServe(collection)) {
-        std::fprintf(stderr, "ondrel: %s\n", qPrintable(refusalToCopy(collection)));
-        return 1;
-    }
-    // Copying only reads the collection: a read-only one is copied too.
+    // Copying only reads the collection: a read-only one is copied too, and
+    // one on a server into a collection file.
     try {
         std::printf("%s\n", qPrintable(backUpByHand(collection, destination)));
     } catch (const std::exception& e) {
@@ -380,6 +408,7 @@ CommandLine ondrelCommandLine(const QString& program)
     const QString exportListing = QStringLiteral("export-listing");
     const QString exportLoans = QStringLiteral("export-loans");
     const QString useServer = QStringLiteral("use-collection");
+    const QString share = QStringLiteral("share-collection");
     const QString importJet = QStringLiteral("import-jet");
     const QString importListing = QStringLiteral("import-listing");
     std::vector<Option> options{
@@ -393,6 +422,11 @@ CommandLine ondrelCommandLine(const QString& program)
                         "(postgresql://servidor/banco?sslmode=verify-full, host=servidor dbname=banco ou o nome de "
                         "um serviço do arquivo ~/.pg_service.conf). A escolha fica em $XDG_CONFIG_HOME/ondrel/"
                         "ulmix.conf (~/.config/ondrel/ulmix.conf)."),
+         true, {}, {}, [](const QString& v) { return refuseAddress(v, true); }, ondrel::db::shownAddress},
+        {share, QStringLiteral("ENDEREÇO"),
+         QStringLiteral("Copia o arquivo da coleção para o banco de dados vazio do servidor PostgreSQL em ENDEREÇO, "
+                        "numa só transação conferida pelas contagens e pelo valor total, e passa a usá-lo como "
+                        "--use-collection; os outros computadores usam-no com --use-collection ENDEREÇO."),
          true, {}, {}, [](const QString& v) { return refuseAddress(v, true); }, ondrel::db::shownAddress},
         {QStringLiteral("use-file"), {},
          QStringLiteral("As janelas deste usuário voltam a usar o arquivo da coleção."), true, {}, {}, {}},
@@ -436,7 +470,7 @@ CommandLine ondrelCommandLine(const QString& program)
          QStringLiteral("Procura pelo nome, em PASTA, as imagens que não estão no caminho guardado."), false,
          {importJet}, {}, {}},
         {QStringLiteral("plugin-folder"), QStringLiteral("PASTA"), QStringLiteral("Usa a coleção (livrano.mdb) da pasta PASTA."),
-         false, {serving, show, backup, restore, exportListing, exportLoans, importJet, importListing}, {}, {}},
+         false, {serving, show, backup, restore, exportListing, exportLoans, importJet, importListing, share}, {}, {}},
         {QStringLiteral("idle-timeout"), QStringLiteral("SEGUNDOS"),
          QStringLiteral("Iniciado só para responder Identify, termina após SEGUNDOS (padrão 60)."), false, {serving},
          {}, ondrel::app::secondsBetween(1, kMaxIdleSeconds)},
@@ -488,6 +522,12 @@ int main(int argc, char** argv)
     if (command == QLatin1String("create-database")) {
         QCoreApplication app(argc, argv);
         return createDatabase(run->value(command), run->has(QStringLiteral("demo")));
+    }
+    if (command == QLatin1String("share-collection")) {
+        QCoreApplication app(argc, argv);
+        if (!folder.isEmpty())
+            ondrel::db::setPluginFolder(folder);
+        return shareCollection(run->value(command));
     }
     if (command == QLatin1String("use-collection") || command == QLatin1String("use-file")) {
         QCoreApplication app(argc, argv);

@@ -148,6 +148,7 @@ private slots:
     void refusedPendingRecordIsKept_data();
     void refusedPendingRecordIsKept();
     void refusedAutomaticSaveIsShown();
+    void saveOverAnotherDesksChange();
     void newObjectRefusedKeepsShownObject();
 
     void deleteObject_data();
@@ -607,6 +608,46 @@ void CatalogueEditingTest::refusedPendingRecordIsKept_data()
                                             << "Revista";
     QTest::newRow("editing, impossible date") << "editing" << "mskdata" << "30/02/2004" << "29/02/2004" << "Data"
                                               << "29/02/2004";
+}
+
+// Another desk changes the object while it is edited here: "Salvar" says
+// so and stores nothing, what was typed stays; "Cancelar" then shows the
+// object as it now is. Deleted there, "Excluir" here says so.
+void CatalogueEditingTest::saveOverAnotherDesksChange()
+{
+    Frmobjetos* f = showCatalogue();
+    QCOMPARE(f->Txtcod->text(), QStringLiteral("A1"));
+    f->cmdEditar->click();
+    f->txttítulo->selectAll();
+    QTest::keyClicks(f->txttítulo, QStringLiteral("Digitado"));
+    {
+        auto other = testutil::openCollection(databaseFile())->openRecordset(QStringLiteral("objetos"));
+        other->edit();
+        other->setText(QStringLiteral("Título"), QStringLiteral("Da outra mesa"));
+        other->update();
+    }
+    f->cmdSalvar->click();
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
+    QVERIFY(m_folder->services.messageBoxes.first().text.contains(QStringLiteral("outro computador")));
+    QCOMPARE(pending(f), EditMode::Editing);
+    QCOMPARE(f->txttítulo->text(), QStringLiteral("Digitado"));
+    QCOMPARE(storedText(QStringLiteral("A1"), QStringLiteral("Título")), QStringLiteral("Da outra mesa"));
+    f->cmdCancelar->click();
+    QCOMPARE(pending(f), EditMode::None);
+    QCOMPARE(f->txttítulo->text(), QStringLiteral("Da outra mesa"));
+
+    // The other desk deletes it: "Excluir" here says it was gone already
+    // and the window moves on.
+    {
+        auto other = testutil::openCollection(databaseFile())->openRecordset(QStringLiteral("objetos"));
+        other->deleteRecord();
+    }
+    m_folder->services.msgBoxAnswers.enqueue(platform::ResultOk);
+    f->cmdExcluir->click();
+    QCOMPARE(m_folder->services.messageBoxes.size(), 3);  // the question, then the answer
+    QVERIFY(m_folder->services.messageBoxes.last().text.contains(QStringLiteral("já tinha sido excluído")));
+    QCOMPARE(f->Txtcod->text(), QStringLiteral("C3"));  // where a delete of its own ends
+    QCOMPARE(f->TotalRegistros, 2);
 }
 
 void CatalogueEditingTest::refusedPendingRecordIsKept()

@@ -5,7 +5,9 @@
 #include "catalogue/Frmobjetos.h"
 #include "collection/collection.h"
 #include "collection_testutil.h"
+#include "database_testutil.h"
 #include "database/database.h"
+#include "database/folderkind.h"
 #include "folder_testutil.h"
 #include "loans/Frmemprestimos.h"
 #include "platform/testservices.h"
@@ -43,6 +45,7 @@ private slots:
     void emptyCatalogueWithLoansLooksAvailable_data();
     void emptyCatalogueWithLoansLooksAvailable();
     void demoDatabaseShowsFirstObject();
+    void networkFolderToldOnceAndWorkGoesOn();
     void loanIndicatorsOfStartup();
     void typedCodeRewritesPesquisa();
     void closingUnloadsAndReopeningLoadsAgain();
@@ -187,6 +190,28 @@ void CatalogueStartupTest::demoDatabaseShowsFirstObject()
     // Moving on rewrites the counter.
     form->TabObjetos->moveNext();
     QCOMPARE(form->lblCount->text(), QStringLiteral(" Registro : 2  de  %1").arg(count));
+}
+
+// A collection file in a network folder: the first window says once, in
+// Portuguese, that sharing it is not safe and how to share through a
+// server; the next window says nothing, and a save is stored.
+void CatalogueStartupTest::networkFolderToldOnceAndWorkGoesOn()
+{
+    testutil::createCollection(databaseFile(), testutil::Collection::Demo);
+    ondrel::db::setFolderKindProbe([](const QString&) { return ondrel::db::FolderKind::Network; });
+    const auto restore = qScopeGuard([] { ondrel::db::setFolderKindProbe({}); });
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
+    testutil::shown<ondrel::loans::Frmemprestimos>();
+    const QStringList told = m_folder->services.messageTexts();
+    QCOMPARE(told.size(), 1);
+    QVERIFY(told.first().contains(QStringLiteral("pasta de rede")));
+    QVERIFY(told.first().contains(QStringLiteral("--share-collection")));
+    QVERIFY(told.first().contains(QStringLiteral("--use-collection")));
+    form->Cmdeditar_Click();
+    form->txttítulo->setText(QStringLiteral("Salvo na pasta de rede"));
+    form->Cmdsalvar_Click();
+    QCOMPARE(m_folder->services.messageBoxes.size(), 1);
+    QVERIFY(testutil::plainQuery(databaseFile(), "SELECT \"Título\" FROM objetos").contains(QStringLiteral("Salvo na pasta de rede")));
 }
 
 void CatalogueStartupTest::loanIndicatorsOfStartup()

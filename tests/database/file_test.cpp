@@ -3,6 +3,7 @@
 #include "database_testutil.h"
 
 #include "collection/collection.h"
+#include "database/folderkind.h"
 #include "database/sqlitestore.h"
 
 #include <QFile>
@@ -260,6 +261,66 @@ private slots:
         QVERIFY(testutil::plainQuery(file.path, "SELECT count(*) FROM objetos").toInt() >= 24);
         QVERIFY(testutil::plainQuery(file.path, "SELECT cod FROM objetos").contains(QStringLiteral("L001")));
         QCOMPARE(testutil::plainQuery(file.path, "PRAGMA journal_mode"), QStringLiteral("wal"));
+    }
+
+    // A file in a network folder is opened, and created, with the rollback
+    // journal (a file kept in WAL goes back to it), is written as any other
+    // and carries the notice to tell; elsewhere it keeps WAL. The folder's
+    // kind is asked of the file's own path.
+    void networkFolderJournal_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("journal");
+        QTest::newRow("local") << int(FolderKind::Local) << "wal";
+        QTest::newRow("network") << int(FolderKind::Network) << "delete";
+    }
+    void networkFolderJournal()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, journal);
+        QCOMPARE(folderKind(QDir::tempPath()), FolderKind::Local);
+        testutil::TempCollection kept;  // made in WAL
+        QTemporaryDir dir;
+        const QString made = testutil::collectionFile(dir.path());
+        QStringList asked;
+        setFolderKindProbe([&](const QString& path) {
+            asked.append(QFileInfo(path).absolutePath());
+            return FolderKind(kind);
+        });
+        const auto restore = qScopeGuard([] { setFolderKindProbe({}); });
+        testutil::createCollection(made);
+        for (const QString& path : {kept.path, made}) {
+            {
+                auto db = testutil::openCollection(path);
+                QCOMPARE(db->openingNotice().contains(QStringLiteral("--share-collection")), journal == "delete");
+                testutil::addRecord(*db->openRecordset(QStringLiteral("objetos")), P{{"cod", "R1"}});
+            }
+            QCOMPARE(testutil::plainQuery(path, "PRAGMA journal_mode"), journal);
+            QCOMPARE(testutil::plainQuery(path, "SELECT cod FROM objetos"), QStringLiteral("R1"));
+        }
+        QVERIFY(asked.contains(QFileInfo(kept.path).absolutePath()));
+        QVERIFY(asked.contains(dir.path()));
+    }
+
+    // The type of a mount, by its device, whatever optional fields come
+    // before the separator and whatever the mount point's escaped spaces.
+    void mountTypeOfDevice_data()
+    {
+        QTest::addColumn<unsigned>("minor");
+        QTest::addColumn<QString>("type");
+        QTest::newRow("sshfs") << 44u << "fuse.sshfs";
+        QTest::newRow("local fuse, no optional field") << 45u << "fuse.gvfsd-fuse";
+        QTest::newRow("no such device") << 46u << "";
+    }
+    void mountTypeOfDevice()
+    {
+        QFETCH(unsigned, minor);
+        QFETCH(QString, type);
+        const QByteArray mountinfo =
+            "22 1 254:1 / / rw,relatime shared:1 - ext4 /dev/vda1 rw\n"
+            "36 35 0:44 / /mnt/a\\040-\\040b rw,relatime shared:5 master:2 - fuse.sshfs ana@casa:/ rw,user_id=0\n"
+            "37 35 0:45 / /run/user/1000/gvfs rw,nosuid - fuse.gvfsd-fuse gvfsd-fuse rw\n";
+        QCOMPARE(mountTypeIn(mountinfo, 0, minor), type);
     }
 
     // The tables of a new file are written as every stored file has them:

@@ -2,13 +2,30 @@
 // cancel, delete, finds, values, and the order of the observer calls.
 #include "database_testutil.h"
 
+#include "collection/statements.h"
+
 #include <QtTest>
+#include <latch>
+#include <thread>
 
 using namespace ondrel::db;
 using P = QList<QPair<QString, QString>>;
 using testutil::errorNumber;
 
 namespace {
+
+// A loan of `code` started as "Emprestar" starts one: pending, with the
+// lending check.
+std::shared_ptr<Recordset> pendingLend(Database& db, const QString& code, const QString& name)
+{
+    auto loans = db.openRecordset(QStringLiteral("empréstimos"));
+    loans->addNew();
+    for (const auto& [field, text] :
+         P{{"codobjeto", code}, {"Nome", name}, {"Data", "10/03/2024"}, {"Entregue", "Não"}})
+        loans->setText(field, text);
+    loans->checkInsert(lendingCheck());
+    return loans;
+}
 
 // Records every call; can refuse one action and run a nested reaction.
 class RecordingObserver : public RecordsetObserver {
@@ -391,6 +408,146 @@ private slots:
         rs->close();
         QCOMPARE(errorNumber([&] { rs->moveNext(); }), int(ErrClosed));
         QCOMPARE(errorNumber([&] { rs->value(QStringLiteral("cod")); }), int(ErrClosed));
+    }
+
+    // A lend is checked as it is stored, against the object's loans then:
+    // refused while its latest loan is out, naming who has it, the typed
+    // loan kept pending; stored when the latest loan is back, whatever older
+    // loans say, or when the object was never lent.
+    void lendCheckedAtSave_data()
+    {
+        QTest::addColumn<QStringList>("meanwhile");  // loans stored meanwhile by another handle: name|date|out
+        QTest::addColumn<QString>("refusedFor");     // who is named, empty: stored
+        QTest::newRow("never lent") << QStringList() << "";
+        QTest::newRow("lent meanwhile") << QStringList{"Rui|09/03/2024|Não"} << "Rui desde 09/03/2024";
+        QTest::newRow("returned meanwhile") << QStringList{"Rui|08/03/2024|Sim"} << "";
+        QTest::newRow("latest back, older out") << QStringList{"Ana|01/03/2024|Não", "Rui|05/03/2024|Sim"} << "";
+        QTest::newRow("latest out, older back") << QStringList{"Ana|01/03/2024|Sim", "Rui|05/03/2024|Não"}
+                                                << "Rui desde 05/03/2024";
+    }
+    void lendCheckedAtSave()
+    {
+        QFETCH(QStringList, meanwhile);
+        QFETCH(QString, refusedFor);
+        auto loans = pendingLend(*m_db, QStringLiteral("B"), QStringLiteral("Maria"));
+        {
+            auto other = m_file->open()->openRecordset(QStringLiteral("empréstimos"));
+            for (const QString& loan : meanwhile) {
+                const QStringList f = loan.split(u'|');
+                testutil::addRecord(*other, P{{"codobjeto", "B"}, {"Nome", f[0]}, {"Data", f[1]}, {"Entregue", f[2]}});
+            }
+            // Another object's open loan is no matter.
+            testutil::addRecord(*other, P{{"codobjeto", "C"}, {"Nome", "Zé"}, {"Entregue", "Não"}});
+        }
+        const int before = m_db->openRecordset(QStringLiteral("empréstimos"))->keyCount();
+        try {
+            loans->update();
+            QVERIFY2(refusedFor.isEmpty(), "stored");
+            QCOMPARE(m_db->openRecordset(QStringLiteral("empréstimos"))->keyCount(), before + 1);
+        } catch (const EngineError& e) {
+            QVERIFY2(!refusedFor.isEmpty(), qPrintable(e.description()));
+            QCOMPARE(e.number(), int(ErrCheckRefused));
+            QVERIFY2(e.description().contains(refusedFor) && e.description().contains(QStringLiteral("\"B\"")),
+                     qPrintable(e.description()));
+            QCOMPARE(loans->editMode(), EditMode::Adding);
+            QCOMPARE(loans->text(QStringLiteral("Nome")), QStringLiteral("Maria"));
+            QCOMPARE(m_db->openRecordset(QStringLiteral("empréstimos"))->keyCount(), before);
+        }
+        // A plain new loan is never checked.
+        testutil::addRecord(*loans, P{{"codobjeto", "B"}, {"Nome", "Lia"}, {"Entregue", "Não"}});
+    }
+
+    // Two handles lending one object at the same moment, each on a thread of
+    // its own: exactly one loan is stored, the other refused, round after
+    // round.
+    void simultaneousLendsStoreOne()
+    {
+        for (int round = 0; round < 12; ++round) {
+            const QString code = QStringLiteral("R%1").arg(round);
+            std::latch ready(2);
+            int refused = 0;
+            std::mutex counting;
+            const auto desk = [&](const QString& name) {
+                auto db = m_file->open();
+                auto loans = pendingLend(*db, code, name);
+                ready.arrive_and_wait();
+                try {
+                    loans->update();
+                } catch (const EngineError& e) {
+                    const std::lock_guard lock(counting);
+                    refused += e.number() == ErrCheckRefused ? 1 : 100;
+                }
+            };
+            std::thread a(desk, QStringLiteral("Ana"));
+            std::thread b(desk, QStringLiteral("Rui"));
+            a.join();
+            b.join();
+            QCOMPARE(refused, 1);
+            auto stored = m_db->openRecordset(QStringLiteral("select * from empréstimos where codobjeto='") + code + u'\'');
+            QCOMPARE(stored->keyCount(), 1);
+        }
+    }
+
+    // A save of a record another handle changed or deleted since it was
+    // shown (before or after "Editar") is refused, the typed value kept
+    // pending; a second save then stores it over the other's change, which
+    // it keeps where nothing was typed. A record deleted elsewhere cannot be
+    // deleted again.
+    void saveRefusedWhenChangedElsewhere_data()
+    {
+        QTest::addColumn<QString>("meanwhile");  // what the other handle does: change, delete or nothing
+        QTest::addColumn<bool>("beforeEdit");
+        QTest::addColumn<int>("number");
+        QTest::newRow("nothing") << "nothing" << false << 0;
+        QTest::newRow("changed while editing") << "change" << false << int(ErrRecordChanged);
+        QTest::newRow("changed before Editar") << "change" << true << int(ErrRecordChanged);
+        QTest::newRow("deleted while editing") << "delete" << false << int(ErrRecordDeleted);
+    }
+    void saveRefusedWhenChangedElsewhere()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(bool, beforeEdit);
+        QFETCH(int, number);
+        auto rs = objects();
+        rs->findFirst(QStringLiteral("cod='B'"));
+        const auto other = [&] {
+            auto there = m_file->open()->openRecordset(QStringLiteral("objetos"));
+            there->findFirst(QStringLiteral("cod='B'"));
+            if (meanwhile == QLatin1String("change")) {
+                there->edit();
+                there->setText(QStringLiteral("Título"), QStringLiteral("Dela"));
+                there->update();
+            } else if (meanwhile == QLatin1String("delete")) {
+                there->deleteRecord();
+            }
+        };
+        if (beforeEdit)
+            other();
+        rs->edit();
+        rs->setText(QStringLiteral("Autor"), QStringLiteral("Meu"));
+        if (!beforeEdit)
+            other();
+        QCOMPARE(errorNumber([&] { rs->update(); }), number);
+        const auto stored = [&] {
+            auto now = m_db->openRecordset(QStringLiteral("select * from objetos where cod='B'"));
+            return now->eof() ? QString() : now->text(QStringLiteral("Título")) + u'|' + now->text(QStringLiteral("Autor"));
+        };
+        if (number == 0) {
+            QCOMPARE(stored(), QStringLiteral("|Meu"));
+            return;
+        }
+        QCOMPARE(rs->editMode(), EditMode::Editing);
+        QCOMPARE(rs->text(QStringLiteral("Autor")), QStringLiteral("Meu"));
+        if (number == ErrRecordDeleted) {
+            QCOMPARE(stored(), QString());
+            // Deleting it here says it was gone already.
+            rs->cancelUpdate();
+            QCOMPARE(errorNumber([&] { rs->deleteRecord(); }), int(ErrRecordDeleted));
+            return;
+        }
+        QCOMPARE(stored(), QStringLiteral("Dela|"));
+        rs->update();
+        QCOMPARE(stored(), QStringLiteral("Dela|Meu"));
     }
 };
 

@@ -2,7 +2,9 @@
 // makes one on a PostgreSQL server, `--use-collection ADDRESS` makes this
 // user's windows and commands use it (kept in ulmix.conf) and `--use-file`
 // goes back to the file; the demo on the server lists, and its loans go to a
-// calendar, as the demo file's do.
+// calendar, as the demo file's do; `--share-collection ADDRESS` copies the
+// file there and uses it, and `--backup` copies it back into a collection file.
+#include "database_testutil.h"
 #include "pgserver_testutil.h"
 
 #include "collection/settings.h"
@@ -102,6 +104,61 @@ private slots:
         QCOMPARE(ondrel({"--create-database", address}).code, 1);
         QCOMPARE(ondrel({"--use-file"}).code, 0);
         QVERIFY(!settings().contains("colecao"));
+    }
+
+    // The collection file goes to the server as it is, quirks and all (two
+    // open loans of one object, a loan of an object gone), and this user's
+    // windows use it there; a database that is not empty, or no file, copies
+    // nothing and changes nothing.
+    void shareCollectionCopiesTheFileAsItIs()
+    {
+        const QString folder = m_work.filePath(QStringLiteral("compartilhada"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString file = testutil::collectionFile(folder);
+        testutil::createCollection(file, testutil::Collection::Demo);
+        QCOMPARE(testutil::plainExec(file, "INSERT INTO \"empréstimos\" (codobjeto, \"Nome\", \"Entregue\") VALUES "
+                                           "('L001', 'Ana', 'Não'), ('L001', 'Rui', 'Não'), ('SUMIU', 'Zé', 'Não')"),
+                 QString());
+        const auto kept = [](const QString& path) {
+            return testutil::everyRow(path) + u'\n'
+                + testutil::plainQuery(path, "SELECT codobjeto || '|' || \"Entregue\" FROM \"empréstimos\" ORDER BY cod");
+        };
+        QVERIFY(kept(file).contains(QStringLiteral("SUMIU|Não")));
+        const QString listing = QStringLiteral("select cod, objeto, título, autor, valor from objetos order by título");
+        testutil::openCollection(file)->writeQueryDef(QStringLiteral("Imprime"), listing);
+
+        const QByteArray before = settings();
+        const QString missing = m_work.filePath(QStringLiteral("vazia"));
+        QVERIFY(QDir().mkpath(missing));
+        const Exit noFile = ondrel({"--share-collection", m_server->createDatabase(), "--plugin-folder", missing});
+        QCOMPARE(noFile.code, 1);
+        QVERIFY2(noFile.err.contains(QStringLiteral("Nada foi copiado")), qPrintable(noFile.err));
+
+        const QString address = m_server->createDatabase();
+        const Exit shared = ondrel({"--share-collection", address, "--plugin-folder", folder});
+        QVERIFY2(shared.code == 0, qPrintable(shared.err));
+        QVERIFY2(shared.out.contains(QStringLiteral("empréstimos")), qPrintable(shared.out));
+        QCOMPARE(kept(address), kept(file));
+        QVERIFY(settings().contains("colecao = " + address.toUtf8()));
+
+        // A copy of the collection on the server is a collection file, opened
+        // without the server: the same records, loan numbers, stored queries
+        // and identity (a copy of the same collection as the file's copies).
+        const Exit copied = ondrel({"--backup", m_work.filePath(QStringLiteral("copias"))});
+        QVERIFY2(copied.code == 0, qPrintable(copied.err));
+        const QString copy = copied.out.trimmed();
+        QVERIFY2(QFileInfo(copy).fileName().startsWith(QStringLiteral("livrano-")), qPrintable(copy));
+        QCOMPARE(testutil::openCollection(copy)->identity(), testutil::openCollection(file)->identity());
+        QCOMPARE(kept(copy), kept(file));
+        QCOMPARE(testutil::plainQuery(copy, "PRAGMA integrity_check"), QStringLiteral("ok"));
+        QCOMPARE(testutil::openCollection(copy)->queryDefSql(QStringLiteral("Imprime")), listing);
+
+        QCOMPARE(ondrel({"--use-file"}).code, 0);
+        const Exit again = ondrel({"--share-collection", address, "--plugin-folder", folder});
+        QCOMPARE(again.code, 1);
+        QVERIFY2(again.err.contains(QStringLiteral("não está vazio")), qPrintable(again.err));
+        QCOMPARE(settings(), before);
+        QCOMPARE(kept(address), kept(file));
     }
 
     // A wrong address changes nothing: refused before anything runs (2), or

@@ -87,6 +87,8 @@ private slots:
     void emptyCatalogue();
     void lendFillsNewLoan_data();
     void lendFillsNewLoan();
+    void lendRefusedWhenLentMeanwhile_data();
+    void lendRefusedWhenLentMeanwhile();
     void lendingLeavesRefusedLoanAlone_data();
     void lendingLeavesRefusedLoanAlone();
     void loansRegisterButton();
@@ -391,6 +393,43 @@ void LendingTest::lendFillsNewLoan()
     // The catalogue itself is unchanged: still browsing its object.
     QCOMPARE(f->Txtcod->text(), code);
     QVERIFY(f->cmdEmprestar->isEnabled());
+}
+
+// Another desk lends the object between "Emprestar" and "Salvar": the save
+// is refused, naming who has it, and the typed loan stays to be corrected or
+// cancelled; a loan returned meanwhile is stored.
+void LendingTest::lendRefusedWhenLentMeanwhile_data()
+{
+    QTest::addColumn<QString>("meanwhile");  // Entregue of the other desk's loan
+    QTest::newRow("lent meanwhile") << "Não";
+    QTest::newRow("returned meanwhile") << "Sim";
+}
+
+void LendingTest::lendRefusedWhenLentMeanwhile()
+{
+    QFETCH(QString, meanwhile);
+    m_folder->create(objects(), loans());
+    Frmobjetos* f = openCatalogue();
+    moveTo(f, "B2");
+    QTest::mouseClick(f->cmdEmprestar, Qt::LeftButton);
+    Frmemprestimos* e = Frmemprestimos::existing();
+    typeText(e->Txtnome, QStringLiteral("Lia"));
+    m_folder->addLoan({"B2", "Rui", meanwhile, "20/01/2003", ""});
+    const QStringList before = m_folder->storedLoans();
+    click(e->cmdSalvar);
+    if (meanwhile == QLatin1String("Sim")) {
+        QVERIFY(m_folder->services.messageBoxes.isEmpty());
+        QCOMPARE(m_folder->storedLoans().size(), before.size() + 1);
+        return;
+    }
+    const QStringList told = m_folder->services.messageTexts();
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.first().contains(QStringLiteral("emprestado a Rui desde 20/01/2003")), qPrintable(told.first()));
+    QCOMPARE(m_folder->storedLoans(), before);
+    QCOMPARE(e->Data1->recordset()->editMode(), EditMode::Adding);
+    QCOMPARE(e->Txtnome->text(), QStringLiteral("Lia"));
+    QCOMPARE(e->Txtcod->text(), QStringLiteral("B2"));
+    QVERIFY(e->cmdSalvar->isEnabled() && e->cmdCancelar->isEnabled());
 }
 
 void LendingTest::lendingLeavesRefusedLoanAlone_data()
