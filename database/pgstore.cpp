@@ -432,9 +432,16 @@ PgConnection::PgConnection(const QString& address) : m_shown(shownAddress(addres
     // The address goes whole as the database's name, which libpq reads as a
     // URI or a connection string; it gives up after a while on a server
     // that does not answer (the address may say otherwise).
+    // Over the network the server's certificate is checked unless the
+    // address chooses a check of its own; a weaker choice is refused.
+    if (const QString refused = refusedSecurity(address); !refused.isEmpty())
+        throw EngineError(ErrUnreachable, refused);
     const QByteArray conninfo = address.trimmed().toUtf8();
-    const char* keys[] = {"connect_timeout", "dbname", "client_encoding", "fallback_application_name", nullptr};
-    const char* values[] = {"10", conninfo.constData(), "UTF8", "ondrel", nullptr};
+    const QByteArray sslmode = defaultSslMode(address);
+    const char* keys[] = {"connect_timeout", "dbname", "client_encoding", "fallback_application_name", "sslmode", nullptr};
+    const char* values[] = {"10", conninfo.constData(), "UTF8", "ondrel", sslmode.constData(), nullptr};
+    if (sslmode.isEmpty())
+        keys[4] = nullptr;
     m_conn = libpq().PQconnectdbParams(keys, values, 1);
     if (libpq().PQstatus(m_conn) != CONNECTION_OK) {
         const bool password = libpq().PQconnectionNeedsPassword(m_conn) != 0;

@@ -90,6 +90,53 @@ private slots:
         QCOMPARE(shownAddress(QStringLiteral("host=h password='se gredo' dbname=c")), QStringLiteral("host=h dbname=c"));
     }
 
+    // Over the network the server's certificate is checked: libpq is asked
+    // for verify-full unless the address chooses a check, and a weaker
+    // choice is refused — by the engine too. A Unix socket is left alone.
+    void networkAddressesCheckTheServer_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("asked");  // the sslmode the program adds
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("uri") << "postgresql://servidor/colecao" << "verify-full" << false;
+        QTest::newRow("uri, user, ports") << "postgres://ana@h1:5432,h2:5433/c" << "verify-full" << false;
+        QTest::newRow("uri, socket") << "postgresql://%2Fvar%2Frun%2Fpostgresql/colecao" << "" << false;
+        QTest::newRow("uri, empty host") << "postgresql:///colecao" << "" << false;
+        QTest::newRow("uri, host in query") << "postgresql:///c?host=servidor" << "verify-full" << false;
+        QTest::newRow("uri, verify-ca") << "postgresql://servidor/c?sslmode=verify-ca" << "" << false;
+        QTest::newRow("uri, disable") << "postgresql://servidor/c?SSLMODE=disable" << "" << true;
+        QTest::newRow("uri, require") << "postgresql://[::1]:5432/c?sslmode=require" << "" << true;
+        QTest::newRow("uri, socket, disable") << "postgresql:///c?host=/tmp&sslmode=disable" << "" << false;
+        QTest::newRow("string") << "host=servidor dbname=c" << "verify-full" << false;
+        QTest::newRow("string, hostaddr") << "host=/tmp hostaddr=10.0.0.1 dbname=c" << "verify-full" << false;
+        QTest::newRow("string, socket") << "host=/tmp dbname=c" << "" << false;
+        QTest::newRow("string, abstract socket") << "host=@ondrel dbname=c" << "" << false;
+        QTest::newRow("string, socket and network") << "host=/tmp,servidor dbname=c" << "verify-full" << false;
+        QTest::newRow("string, quoted") << "host = 'servidor' dbname='a b'" << "verify-full" << false;
+        QTest::newRow("string, allow") << "host=servidor sslmode=allow dbname=c" << "" << true;
+        QTest::newRow("string, prefer quoted") << "host=servidor sslmode='prefer'" << "" << true;
+        QTest::newRow("string, verify-full") << "host=servidor sslmode=verify-full" << "" << false;
+        QTest::newRow("string, later wins") << "sslmode=disable host=s sslmode=verify-ca" << "" << false;
+        QTest::newRow("string, socket, disable") << "host=/tmp sslmode=disable dbname=c" << "" << false;
+        QTest::newRow("service") << "service=colecao" << "verify-full" << false;
+        QTest::newRow("service, socket") << "service=colecao host=/tmp" << "" << false;
+        QTest::newRow("service, disable") << "service=colecao sslmode=disable" << "" << true;
+    }
+    void networkAddressesCheckTheServer()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, asked);
+        QFETCH(bool, refused);
+        qunsetenv("PGHOST");
+        qunsetenv("PGHOSTADDR");
+        QCOMPARE(QString::fromLatin1(defaultSslMode(address)), asked);
+        QCOMPARE(!refusedSecurity(address).isEmpty(), refused);
+        if (refused) {
+            const QString told = failureText([&] { Database::open(address, QString()); });
+            QVERIFY2(told.contains(QLatin1String("sslmode=verify-full")), qPrintable(told));
+        }
+    }
+
     // Another program (psql) writes records: the server folds their keys, so
     // the orders and searches find them as the program's own.
     void anotherProgramsRecordsAreFound()
