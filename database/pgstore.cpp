@@ -497,6 +497,17 @@ void PgConnection::fail(PGresult* result, const QByteArray& sql)
         throw EngineError(ErrDuplicateKey, duplicateKeyText(), number, statement);
     if (code == "55P03" || code == "40P01" || code == "40001")
         throw EngineError(ErrLocked, lockedText(m_shown), number, statement);
+    // A user the server does not let read the collection at all (no SELECT
+    // on its tables) is told so, not that it is no collection or read-only.
+    const QByteArray read = sql.trimmed().left(6).toUpper();
+    if (code == "42501" && read == "SELECT" && !sql.contains(flavor().lockingRead()))
+        throw EngineError(ErrUnreachable,
+                          QStringLiteral("O servidor da coleção \"%1\" recusou ao usuário \"%2\" a leitura do banco "
+                                         "de dados \"%3\". Peça ao administrador do servidor o direito de ler a "
+                                         "coleção.")
+                              .arg(m_shown, QString::fromUtf8(libpq().PQuser(m_conn)),
+                                   QString::fromUtf8(libpq().PQdb(m_conn))),
+                          number, statement);
     if (code == "25006" || code == "42501")
         throw EngineError(ErrReadOnly,
                           QStringLiteral("Nada foi gravado: este usuário do servidor só pode ler a coleção \"%1\".")

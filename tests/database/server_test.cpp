@@ -44,6 +44,8 @@ private slots:
         QTest::addColumn<QString>("said");
         QTest::newRow("locked") << "locked" << int(ErrLocked) << "está ocupada por outra gravação";
         QTest::newRow("read-only user") << "reader" << int(ErrReadOnly) << "só pode ler";
+        QTest::newRow("user with no rights") << "stranger" << int(ErrUnreachable)
+                                             << "recusou ao usuário \"leitor\" a leitura do banco";
         QTest::newRow("no server") << "absent" << int(ErrUnreachable) << "Não foi possível alcançar o servidor";
     }
     void serverErrorsAreTheEngines()
@@ -60,6 +62,10 @@ private slots:
             QCOMPARE(m_server->run(collection.path, "CREATE ROLE leitor LOGIN; GRANT SELECT ON ALL TABLES IN SCHEMA "
                                                     "public TO leitor"),
                      QString());
+            address += QStringLiteral(" user=leitor");
+        }
+        if (situation == u"stranger") {
+            QCOMPARE(m_server->run(collection.path, "CREATE ROLE leitor LOGIN"), QString());
             address += QStringLiteral(" user=leitor");
         }
         if (situation == u"absent")
