@@ -125,11 +125,15 @@ QString lockedText(const QString& collection)
                           "ou programa). Tente de novo daqui a pouco.").arg(collection);
 }
 
-QString unreachableText(const QString& collection)
+// A connection that failed: libpq does not say why in a way a program can
+// read (no SQLSTATE), so the text names who asked for what.
+QString unreachableText(const QString& collection, const QString& user, const QString& database)
 {
-    return QStringLiteral("Não foi possível alcançar o servidor da coleção \"%1\": ele não responde, recusou a "
-                          "conexão ou não tem esse banco de dados. Verifique o endereço, a rede e se o servidor está "
-                          "ligado.").arg(collection);
+    return QStringLiteral("Não foi possível alcançar o servidor da coleção \"%1\": ele não responde, não tem o banco "
+                          "de dados \"%3\" ou recusou a conexão do usuário \"%2\" (que o servidor não conhece ou "
+                          "que não tem o direito de se conectar a esse banco). Verifique o endereço, a rede e se o "
+                          "servidor está ligado, ou peça acesso ao administrador do servidor.")
+        .arg(collection, user, database);
 }
 
 QString lostText(const QString& collection)
@@ -429,13 +433,13 @@ QVariant PgStatement::column(int column) const
 
 PgConnection::PgConnection(const QString& address) : m_shown(shownAddress(address))
 {
-    // The address goes whole as the database's name, which libpq reads as a
-    // URI or a connection string; it gives up after a while on a server
-    // that does not answer (the address may say otherwise).
     // Over the network the server's certificate is checked unless the
     // address chooses a check of its own; a weaker choice is refused.
     if (const QString refused = refusedSecurity(address); !refused.isEmpty())
         throw EngineError(ErrUnreachable, refused);
+    // The address goes whole as the database's name, which libpq reads as a
+    // URI or a connection string; it gives up after a while on a server
+    // that does not answer (the address may say otherwise).
     const QByteArray conninfo = address.trimmed().toUtf8();
     const QByteArray sslmode = defaultSslMode(address);
     const char* keys[] = {"connect_timeout", "dbname", "client_encoding", "fallback_application_name", "sslmode", nullptr};
@@ -445,6 +449,8 @@ PgConnection::PgConnection(const QString& address) : m_shown(shownAddress(addres
     m_conn = libpq().PQconnectdbParams(keys, values, 1);
     if (libpq().PQstatus(m_conn) != CONNECTION_OK) {
         const bool password = libpq().PQconnectionNeedsPassword(m_conn) != 0;
+        const QString unreachable = unreachableText(m_shown, QString::fromUtf8(libpq().PQuser(m_conn)),
+                                                    QString::fromUtf8(libpq().PQdb(m_conn)));
         libpq().PQfinish(m_conn);
         m_conn = nullptr;
         if (password)
@@ -453,7 +459,7 @@ PgConnection::PgConnection(const QString& address) : m_shown(shownAddress(addres
                                              "não confere. O Ulmix lê a senha do arquivo de senhas do PostgreSQL "
                                              "(~/.pgpass) ou do arquivo de serviços (~/.pg_service.conf).")
                                   .arg(m_shown));
-        throw EngineError(ErrUnreachable, unreachableText(m_shown));
+        throw EngineError(ErrUnreachable, unreachable);
     }
     // The server's notices ("skipping", in its own language) are no
     // message for a person.

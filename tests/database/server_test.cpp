@@ -46,6 +46,8 @@ private slots:
         QTest::newRow("read-only user") << "reader" << int(ErrReadOnly) << "só pode ler";
         QTest::newRow("user with no rights") << "stranger" << int(ErrUnreachable)
                                              << "recusou ao usuário \"leitor\" a leitura do banco";
+        QTest::newRow("user who may not connect") << "outsider" << int(ErrUnreachable)
+                                                  << "recusou a conexão do usuário \"leitor\"";
         QTest::newRow("no server") << "absent" << int(ErrUnreachable) << "Não foi possível alcançar o servidor";
     }
     void serverErrorsAreTheEngines()
@@ -66,6 +68,13 @@ private slots:
         }
         if (situation == u"stranger") {
             QCOMPARE(m_server->run(collection.path, "CREATE ROLE leitor LOGIN"), QString());
+            address += QStringLiteral(" user=leitor");
+        }
+        if (situation == u"outsider") {
+            const QString database = collection.path.section(QLatin1String("dbname="), 1).section(u' ', 0, 0);
+            QCOMPARE(m_server->run(collection.path, "CREATE ROLE leitor LOGIN; REVOKE CONNECT ON DATABASE "
+                                                        + database.toUtf8() + " FROM PUBLIC"),
+                     QString());
             address += QStringLiteral(" user=leitor");
         }
         if (situation == u"absent")
