@@ -92,6 +92,8 @@ private slots:
         m_server->run(collection.path, "DROP OWNED BY leitor; DROP ROLE IF EXISTS leitor");
         QCOMPARE(error, number);
         QVERIFY2(text.contains(said), qPrintable(text));
+        if (number == ErrUnreachable)  // the window's text says why too
+            QVERIFY(describeProblem(address, FileProblem::Unreachable, text).contains(said));
     }
 
     // A password written into an address never reaches a message.
