@@ -113,7 +113,7 @@ std::shared_ptr<db::Database> openCollection(const QString& path)
     } catch (const db::EngineError& error) {
         static QSet<QString> told;
         const db::FileProblem problem = db::problemOf(error);
-        const QString text = db::describeProblem(path, problem);
+        const QString text = db::describeProblem(path, problem, error.description());
         const QString key = db::locationKey(path);
         if (!text.isEmpty() && !told.contains(key)) {
             told.insert(key);

@@ -25,6 +25,18 @@ QString shownAddress(const QString& location);
 // Whether an address carries a password of its own.
 bool addressHasPassword(const QString& address);
 
+// Why the program does not reach a server at this address: it may go over
+// the network (TCP; a service's file may name any host) yet asks for less than a checked TLS connection — sslmode
+// disable, allow, prefer or require, none of which checks that the server is
+// the one named. Empty when the address is allowed.
+QString refusedSecurity(const QString& address);
+
+// The sslmode the program asks libpq for, beneath what the address says:
+// "verify-full" when the server may be reached over the network and the
+// address names no sslmode of its own; empty when it is reached over a Unix
+// socket or the address chooses.
+QByteArray defaultSslMode(const QString& address);
+
 // One key per collection: a file's, however its path is spelled; a server's
 // address as it is.
 QString locationKey(const QString& location);

@@ -635,9 +635,11 @@ FileProblem problemOf(const EngineError& error)
     }
 }
 
-QString describeProblem(const QString& path, FileProblem problem)
+QString describeProblem(const QString& path, FileProblem problem, const QString& told)
 {
     if (isServerAddress(path)) {
+        if (problem == FileProblem::Unreachable && !told.isEmpty())
+            return told + QStringLiteral(" As janelas ficarão vazias e nada será gravado.");
         QString reason;
         switch (problem) {
         case FileProblem::None:

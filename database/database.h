@@ -54,8 +54,10 @@ struct FileCheck {
 FileProblem problemOf(const EngineError& error);
 
 // A sentence in Portuguese for a person, naming the file and why it cannot
-// be opened; empty for a missing file and for no problem.
-QString describeProblem(const QString& path, FileProblem problem);
+// be opened; empty for a missing file and for no problem. For a server that
+// was not reached, `told` (the engine's description, which names the user
+// and the database, or the address's refused sslmode) says why.
+QString describeProblem(const QString& path, FileProblem problem, const QString& told = QString());
 
 // Notes a collection file keeps about itself beside its records (its
 // format, its identity, which collection a copy was made of), in plain rows

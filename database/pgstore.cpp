@@ -125,11 +125,15 @@ QString lockedText(const QString& collection)
                           "ou programa). Tente de novo daqui a pouco.").arg(collection);
 }
 
-QString unreachableText(const QString& collection)
+// A connection that failed: libpq does not say why in a way a program can
+// read (no SQLSTATE), so the text names who asked for what.
+QString unreachableText(const QString& collection, const QString& user, const QString& database)
 {
-    return QStringLiteral("Não foi possível alcançar o servidor da coleção \"%1\": ele não responde, recusou a "
-                          "conexão ou não tem esse banco de dados. Verifique o endereço, a rede e se o servidor está "
-                          "ligado.").arg(collection);
+    return QStringLiteral("Não foi possível alcançar o servidor da coleção \"%1\": ele não responde, não tem o banco "
+                          "de dados \"%3\" ou recusou a conexão do usuário \"%2\" (que o servidor não conhece ou "
+                          "que não tem o direito de se conectar a esse banco). Verifique o endereço, a rede e se o "
+                          "servidor está ligado, ou peça acesso ao administrador do servidor.")
+        .arg(collection, user, database);
 }
 
 QString lostText(const QString& collection)
@@ -429,15 +433,24 @@ QVariant PgStatement::column(int column) const
 
 PgConnection::PgConnection(const QString& address) : m_shown(shownAddress(address))
 {
+    // Over the network the server's certificate is checked unless the
+    // address chooses a check of its own; a weaker choice is refused.
+    if (const QString refused = refusedSecurity(address); !refused.isEmpty())
+        throw EngineError(ErrUnreachable, refused);
     // The address goes whole as the database's name, which libpq reads as a
     // URI or a connection string; it gives up after a while on a server
     // that does not answer (the address may say otherwise).
     const QByteArray conninfo = address.trimmed().toUtf8();
-    const char* keys[] = {"connect_timeout", "dbname", "client_encoding", "fallback_application_name", nullptr};
-    const char* values[] = {"10", conninfo.constData(), "UTF8", "ondrel", nullptr};
+    const QByteArray sslmode = defaultSslMode(address);
+    const char* keys[] = {"connect_timeout", "dbname", "client_encoding", "fallback_application_name", "sslmode", nullptr};
+    const char* values[] = {"10", conninfo.constData(), "UTF8", "ondrel", sslmode.constData(), nullptr};
+    if (sslmode.isEmpty())
+        keys[4] = nullptr;
     m_conn = libpq().PQconnectdbParams(keys, values, 1);
     if (libpq().PQstatus(m_conn) != CONNECTION_OK) {
         const bool password = libpq().PQconnectionNeedsPassword(m_conn) != 0;
+        const QString unreachable = unreachableText(m_shown, QString::fromUtf8(libpq().PQuser(m_conn)),
+                                                    QString::fromUtf8(libpq().PQdb(m_conn)));
         libpq().PQfinish(m_conn);
         m_conn = nullptr;
         if (password)
@@ -446,7 +459,7 @@ PgConnection::PgConnection(const QString& address) : m_shown(shownAddress(addres
                                              "não confere. O Ulmix lê a senha do arquivo de senhas do PostgreSQL "
                                              "(~/.pgpass) ou do arquivo de serviços (~/.pg_service.conf).")
                                   .arg(m_shown));
-        throw EngineError(ErrUnreachable, unreachableText(m_shown));
+        throw EngineError(ErrUnreachable, unreachable);
     }
     // The server's notices ("skipping", in its own language) are no
     // message for a person.
@@ -490,6 +503,17 @@ void PgConnection::fail(PGresult* result, const QByteArray& sql)
         throw EngineError(ErrDuplicateKey, duplicateKeyText(), number, statement);
     if (code == "55P03" || code == "40P01" || code == "40001")
         throw EngineError(ErrLocked, lockedText(m_shown), number, statement);
+    // A user the server does not let read the collection at all (no SELECT
+    // on its tables) is told so, not that it is no collection or read-only.
+    const QByteArray read = sql.trimmed().left(6).toUpper();
+    if (code == "42501" && read == "SELECT" && !sql.contains(flavor().lockingRead()))
+        throw EngineError(ErrUnreachable,
+                          QStringLiteral("O servidor da coleção \"%1\" recusou ao usuário \"%2\" a leitura do banco "
+                                         "de dados \"%3\". Peça ao administrador do servidor o direito de ler a "
+                                         "coleção.")
+                              .arg(m_shown, QString::fromUtf8(libpq().PQuser(m_conn)),
+                                   QString::fromUtf8(libpq().PQdb(m_conn))),
+                          number, statement);
     if (code == "25006" || code == "42501")
         throw EngineError(ErrReadOnly,
                           QStringLiteral("Nada foi gravado: este usuário do servidor só pode ler a coleção \"%1\".")

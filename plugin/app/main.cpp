@@ -71,7 +71,7 @@ QString refuseAddress(const QString& typed, bool serverOnly)
     if (isServerAddress(typed) && addressHasPassword(typed))
         return QStringLiteral("O endereço traz uma senha; tire-a do endereço e guarde-a no arquivo de senhas do "
                               "PostgreSQL (~/.pgpass) ou no arquivo de serviços (~/.pg_service.conf).");
-    return QString();
+    return refusedSecurity(serverAddress(typed));
 }
 
 // Makes this user's windows use the collection at a server's address, once

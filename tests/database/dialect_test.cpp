@@ -1,6 +1,9 @@
 // The collection's query dialect on a real file: every statement and criteria
-// text the windows send, wildcards, case and accents, ordering and refusals.
+// text the windows send, wildcards, case and accents, ordering and refusals,
+// and hostile values stored, read back and searched for.
 #include "database_testutil.h"
+
+#include "collection/statements.h"
 
 #include <QtTest>
 
@@ -163,6 +166,63 @@ private slots:
         rs->findFirst(criteria);
         QCOMPARE(rs->noMatch(), found.isEmpty());
         QCOMPARE(rs->text(field), found.isEmpty() ? before : found);
+    }
+
+    // Quotes, backslashes, wildcards, statement and parameter look-alikes,
+    // control characters and long texts are stored and read back as typed,
+    // found by the windows' searches, and touch no other record.
+    void hostileValuesAreKeptAndFound_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("quotes") << "D'A\"" << "D'Ávila ''dupla'' \"aspas\" `crase`";
+        QTest::newRow("backslash") << "C:\\p" << "C:\\pasta\\novo \\' \\\\ fim\\";
+        QTest::newRow("wildcards") << "%_*?[#" << "50%_off *?[a-z]#! [!x] ^$ .*";
+        QTest::newRow("statement") << "';--" << "x'; DELETE FROM objetos; -- /* fim */";
+        QTest::newRow("parameters") << "$1?" << "$1 $2::text :nome @p E'\\x41' $$ dólar $$";
+        QTest::newRow("control characters") << "t\tb" << QString::fromUtf8("tab\tsino\afim\r\nlinha\x1b[0m\x7f");
+        QTest::newRow("300 characters") << "longo" << QString(150, u'ç') + QString(150, u'\'');
+    }
+    void hostileValuesAreKeptAndFound()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, value);
+        using P = QList<QPair<QString, QString>>;
+        testutil::TempCollection file;
+        const auto db = file.open();
+        const QString title = value.left(100);
+        const QString name = value.left(70);
+        auto objects = db->openRecordset(QStringLiteral("objetos"));
+        testutil::addRecord(*objects, P{{"cod", "N1"}, {"Título", "vizinho"}, {"Descrição", "vizinho"}});
+        if (value.size() > 255) {  // longer than the longest field: refused whole
+            QCOMPARE(testutil::errorNumber([&] { testutil::addRecord(*objects, P{{"cod", code}, {"Descrição", value}}); }),
+                     int(ErrFieldTooLong));
+            objects->cancelUpdate();
+            value.truncate(255);
+        }
+        testutil::addRecord(*objects, P{{"cod", code}, {"Título", title}, {"Descrição", value}});
+        auto loans = db->openRecordset(QStringLiteral("empréstimos"));
+        testutil::addRecord(*loans, P{{"codobjeto", code}, {"Nome", name}, {"Título", title}, {"Data", "1/3/2003"}});
+        for (const QString& search : {objectsWhereContains(QStringLiteral("Título"), title),
+                                      listingWhereContains(QStringLiteral("Título"), title),
+                                      objectsWhereContains(QStringLiteral("Descrição"), value)}) {
+            auto found = db->openRecordset(search);
+            found->findFirst(objectWithCode(code));
+            QVERIFY2(!found->noMatch(), qPrintable(search));
+            QCOMPARE(found->text(QStringLiteral("Título")), title);
+        }
+        objects = db->openRecordset(allObjects());
+        objects->findFirst(titleCriteria(title));
+        QVERIFY(!objects->noMatch());
+        objects->findFirst(objectWithCode(code));
+        QCOMPARE(objects->text(QStringLiteral("Descrição")), value);
+        objects->findFirst(objectWithCode(QStringLiteral("N1")));
+        QCOMPARE(objects->text(QStringLiteral("Título")), QStringLiteral("vizinho"));
+        QCOMPARE(column(*objects, QStringLiteral("cod")).size(), 2);
+        auto lent = db->openRecordset(loansWhereContains(QStringLiteral("Nome"), name));
+        QCOMPARE(column(*lent, QStringLiteral("Nome")), QStringList{name});
+        lent = db->openRecordset(loansOfObject(code));
+        QCOMPARE(column(*lent, QStringLiteral("Título")), QStringList{title});
     }
 
     void refused_data()

@@ -44,6 +44,10 @@ private slots:
         QTest::addColumn<QString>("said");
         QTest::newRow("locked") << "locked" << int(ErrLocked) << "está ocupada por outra gravação";
         QTest::newRow("read-only user") << "reader" << int(ErrReadOnly) << "só pode ler";
+        QTest::newRow("user with no rights") << "stranger" << int(ErrUnreachable)
+                                             << "recusou ao usuário \"leitor\" a leitura do banco";
+        QTest::newRow("user who may not connect") << "outsider" << int(ErrUnreachable)
+                                                  << "recusou a conexão do usuário \"leitor\"";
         QTest::newRow("no server") << "absent" << int(ErrUnreachable) << "Não foi possível alcançar o servidor";
     }
     void serverErrorsAreTheEngines()
@@ -62,6 +66,17 @@ private slots:
                      QString());
             address += QStringLiteral(" user=leitor");
         }
+        if (situation == u"stranger") {
+            QCOMPARE(m_server->run(collection.path, "CREATE ROLE leitor LOGIN"), QString());
+            address += QStringLiteral(" user=leitor");
+        }
+        if (situation == u"outsider") {
+            const QString database = collection.path.section(QLatin1String("dbname="), 1).section(u' ', 0, 0);
+            QCOMPARE(m_server->run(collection.path, "CREATE ROLE leitor LOGIN; REVOKE CONNECT ON DATABASE "
+                                                        + database.toUtf8() + " FROM PUBLIC"),
+                     QString());
+            address += QStringLiteral(" user=leitor");
+        }
         if (situation == u"absent")
             address = QStringLiteral("host=/nenhum-servidor dbname=colecao");
         int error = 0;
@@ -77,6 +92,8 @@ private slots:
         m_server->run(collection.path, "DROP OWNED BY leitor; DROP ROLE IF EXISTS leitor");
         QCOMPARE(error, number);
         QVERIFY2(text.contains(said), qPrintable(text));
+        if (number == ErrUnreachable)  // the window's text says why too
+            QVERIFY(describeProblem(address, FileProblem::Unreachable, text).contains(said));
     }
 
     // A password written into an address never reaches a message.
@@ -88,6 +105,53 @@ private slots:
         QVERIFY(!told.contains(QLatin1String("segredo")));
         QVERIFY(!describeProblem(address, FileProblem::Unreachable).contains(QLatin1String("segredo")));
         QCOMPARE(shownAddress(QStringLiteral("host=h password='se gredo' dbname=c")), QStringLiteral("host=h dbname=c"));
+    }
+
+    // Over the network the server's certificate is checked: libpq is asked
+    // for verify-full unless the address chooses a check, and a weaker
+    // choice is refused — by the engine too. A Unix socket is left alone.
+    void networkAddressesCheckTheServer_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("asked");  // the sslmode the program adds
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("uri") << "postgresql://servidor/colecao" << "verify-full" << false;
+        QTest::newRow("uri, user, ports") << "postgres://ana@h1:5432,h2:5433/c" << "verify-full" << false;
+        QTest::newRow("uri, socket") << "postgresql://%2Fvar%2Frun%2Fpostgresql/colecao" << "" << false;
+        QTest::newRow("uri, empty host") << "postgresql:///colecao" << "" << false;
+        QTest::newRow("uri, host in query") << "postgresql:///c?host=servidor" << "verify-full" << false;
+        QTest::newRow("uri, verify-ca") << "postgresql://servidor/c?sslmode=verify-ca" << "" << false;
+        QTest::newRow("uri, disable") << "postgresql://servidor/c?SSLMODE=disable" << "" << true;
+        QTest::newRow("uri, require") << "postgresql://[::1]:5432/c?sslmode=require" << "" << true;
+        QTest::newRow("uri, socket, disable") << "postgresql:///c?host=/tmp&sslmode=disable" << "" << false;
+        QTest::newRow("string") << "host=servidor dbname=c" << "verify-full" << false;
+        QTest::newRow("string, hostaddr") << "host=/tmp hostaddr=10.0.0.1 dbname=c" << "verify-full" << false;
+        QTest::newRow("string, socket") << "host=/tmp dbname=c" << "" << false;
+        QTest::newRow("string, abstract socket") << "host=@ondrel dbname=c" << "" << false;
+        QTest::newRow("string, socket and network") << "host=/tmp,servidor dbname=c" << "verify-full" << false;
+        QTest::newRow("string, quoted") << "host = 'servidor' dbname='a b'" << "verify-full" << false;
+        QTest::newRow("string, allow") << "host=servidor sslmode=allow dbname=c" << "" << true;
+        QTest::newRow("string, prefer quoted") << "host=servidor sslmode='prefer'" << "" << true;
+        QTest::newRow("string, verify-full") << "host=servidor sslmode=verify-full" << "" << false;
+        QTest::newRow("string, later wins") << "sslmode=disable host=s sslmode=verify-ca" << "" << false;
+        QTest::newRow("string, socket, disable") << "host=/tmp sslmode=disable dbname=c" << "" << false;
+        QTest::newRow("service") << "service=colecao" << "verify-full" << false;
+        QTest::newRow("service, socket") << "service=colecao host=/tmp" << "" << false;
+        QTest::newRow("service, disable") << "service=colecao sslmode=disable" << "" << true;
+    }
+    void networkAddressesCheckTheServer()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, asked);
+        QFETCH(bool, refused);
+        qunsetenv("PGHOST");
+        qunsetenv("PGHOSTADDR");
+        QCOMPARE(QString::fromLatin1(defaultSslMode(address)), asked);
+        QCOMPARE(!refusedSecurity(address).isEmpty(), refused);
+        if (refused) {
+            const QString told = failureText([&] { Database::open(address, QString()); });
+            QVERIFY2(told.contains(QLatin1String("sslmode=verify-full")), qPrintable(told));
+        }
     }
 
     // Another program (psql) writes records: the server folds their keys, so
