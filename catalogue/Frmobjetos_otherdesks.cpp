@@ -72,7 +72,7 @@ void Frmobjetos::showOtherDesksWork()
         },
         [&] {
             if (Txtcod->text() != code && !code.isEmpty())
-                lblpanel->setText(QStringLiteral("O objeto %1 foi excluído ou mudou de código em outro computador.")
+                lblpanel->setText(QStringLiteral("%1 foi excluído ou mudou de código em outro computador.")
                                       .arg(code));
         },
         // Its loans read again, as a change of the code reads them (another
