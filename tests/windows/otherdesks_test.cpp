@@ -28,7 +28,8 @@ void changeThere(const Folder& folder, const QString& change, const QString& cod
     }
     auto db = folder.open();
     if (change == QLatin1String("return")) {
-        auto rs = db->openRecordset(QStringLiteral("select * from empréstimos where codobjeto='%1' and Entregue='Não'").arg(code));
+        auto rs = db->openRecordset(
+            QStringLiteral("select * from empréstimos where codobjeto='%1' and Entregue='Não'").arg(code));
         rs->edit();
         rs->setText(QStringLiteral("Entregue"), QStringLiteral("Sim"));
         rs->update();
@@ -85,8 +86,10 @@ private slots:
         QTest::newRow("returned there") << "B2" << "return" << "B2" << "B2" << "" << true << 2 << 3;
         QTest::newRow("another object deleted there") << "A1" << "delete" << "C3" << "A1" << "" << true << 1 << 2;
         // As a move onto it: the next object takes its place, quietly.
-        QTest::newRow("the object shown deleted there") << "A1" << "delete" << "A1" << "B2" << "Bruno" << false << 1 << 2;
-        QTest::newRow("the last object deleted there") << "C3" << "delete" << "C3" << "B2" << "Bruno" << false << 2 << 2;
+        QTest::newRow("the object shown deleted there")
+            << "A1" << "delete" << "A1" << "B2" << "Bruno" << false << 1 << 2;
+        QTest::newRow("the last object deleted there")
+            << "C3" << "delete" << "C3" << "B2" << "Bruno" << false << 2 << 2;
     }
     void otherDesksWorkShows()
     {
