@@ -172,6 +172,55 @@ private slots:
         QCOMPARE(db->countRecords(QStringLiteral("objetos")), 38);
     }
 
+    // "pesquisa" and "Imprime" are each desk's own: two desks write theirs
+    // and read back their own, the loans a desk's "pesquisa" opens are its
+    // own object's, a third desk has none, a collection made before keeps
+    // its queries every desk shares, and a copy into a file carries the
+    // copying desk's and the shared ones.
+    void desksKeepTheirOwnQueries_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("madeBefore");
+        for (const QString& name : {pesquisaName(), imprimeName()}) {
+            QTest::addRow("%s", qPrintable(name)) << name << false;
+            QTest::addRow("%s of a collection made before", qPrintable(name)) << name << true;
+        }
+    }
+
+    void desksKeepTheirOwnQueries()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, madeBefore);
+        const testutil::TempCollection collection(testutil::Collection::Demo);
+        const QByteArray shared = "INSERT INTO ondrel_queries (name, sql) VALUES ('Outra', 'select * from objetos')";
+        QCOMPARE(m_server->run(collection.path, madeBefore ? "ALTER TABLE ondrel_queries DROP COLUMN desk; CREATE "
+                                                             "UNIQUE INDEX ondrel_queries_name ON ondrel_queries "
+                                                             "(lower(name)); " + shared
+                                                           : shared),
+                 QString());
+        setDeskSource([] { return QStringLiteral("mesa-a"); });
+        const auto restore = qScopeGuard([] { setDeskSource({}); });
+        const auto a = collection.open();
+        const auto b = collection.open();
+        b->useDesk(QStringLiteral("mesa-b"));
+        a->writeQueryDef(name, loansOfObject(QStringLiteral("L001")));
+        b->writeQueryDef(name, loansOfObject(QStringLiteral("T001")));
+        QCOMPARE(a->queryDefSql(name), loansOfObject(QStringLiteral("L001")));
+        QCOMPARE(b->queryDefSql(name), loansOfObject(QStringLiteral("T001")));
+        QCOMPARE(testutil::column(*a->openRecordset(name), QStringLiteral("codobjeto")), (QStringList{"L001", "L001"}));
+        const auto c = collection.open();
+        c->useDesk(QStringLiteral("mesa-c"));
+        QVERIFY(!c->hasQueryDef(name));
+        QCOMPARE(c->queryDefSql(QStringLiteral("outra")), QStringLiteral("select * from objetos"));
+
+        QTemporaryDir folder;
+        const QString file = testutil::collectionFile(folder.path());
+        Database::copyToFile(collection.path, testutil::connectString(), file);
+        const auto copy = testutil::openCollection(file);
+        QCOMPARE(copy->queryDefSql(name), loansOfObject(QStringLiteral("L001")));
+        QCOMPARE(copy->queryDefSql(QStringLiteral("Outra")), QStringLiteral("select * from objetos"));
+    }
+
     // A collection file copied into an empty database gives the same records
     // in the same order, its counts and total and its own values (the loan
     // period), and numbers new loans on.
