@@ -230,11 +230,18 @@ private slots:
         const QString file = testutil::collectionFile(folder.path());
         testutil::createCollection(file, testutil::Collection::Demo);
         setLoanPeriod(*testutil::openCollection(file), 12);
+        testutil::openCollection(file)->writeQueryDef(pesquisaName(), loansOfObject(QStringLiteral("L001")));
         const QString address = m_server->createDatabase();
+        setDeskSource([] { return QStringLiteral("mesa-a"); });
+        const auto restore = qScopeGuard([] { setDeskSource({}); });
         Database::copyToServer(file, testutil::connectString(), address);
         const auto here = testutil::openCollection(file);
         const auto there = testutil::openCollection(address);
         QCOMPARE(loanPeriod(*there), 12);
+        // The file's "pesquisa" is the sharing desk's, no other desk's.
+        QCOMPARE(there->queryDefSql(pesquisaName()), loansOfObject(QStringLiteral("L001")));
+        there->useDesk(QStringLiteral("mesa-b"));
+        QVERIFY(!there->hasQueryDef(pesquisaName()));
         for (const QString& statement : {listingOrderedBy(QStringLiteral("autor")), loansNewestFirst()}) {
             auto a = here->openRecordset(statement);
             auto b = there->openRecordset(statement);
