@@ -221,6 +221,21 @@ private slots:
         QCOMPARE(copy->queryDefSql(QStringLiteral("Outra")), QStringLiteral("select * from objetos"));
     }
 
+    // A copy into a file stopped on its way (the end of the program, during
+    // the day's copy) leaves no file.
+    void stoppedCopyLeavesNoFile()
+    {
+        const testutil::TempCollection collection(testutil::Collection::Demo);
+        QTemporaryDir folder;
+        const std::atomic<bool> stop{true};
+        QCOMPARE(errorNumber([&] {
+                     Database::copyToFile(collection.path, testutil::connectString(),
+                                          testutil::collectionFile(folder.path()), &stop);
+                 }),
+                 int(ErrGeneric));
+        QVERIFY(QDir(folder.path()).isEmpty());
+    }
+
     // A collection file copied into an empty database gives the same records
     // in the same order, its counts and total and its own values (the loan
     // period), and numbers new loans on.
