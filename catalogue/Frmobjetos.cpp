@@ -326,6 +326,7 @@ void Frmobjetos::Form_Load()
         [&] { Data2->setRecordSource(db::loansNewestFirst()); },
         [&] { showLoanState(); },
         [&] { Data1->setRecordset(TabObjetos); },
+        [&] { watchOtherDesks(); },
         [&] { services().setPointer(platform::Pointer::Default); },
     });
     // Once the window is loaded the loans source opens its record source,

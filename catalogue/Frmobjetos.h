@@ -291,6 +291,15 @@ public:
     QString shownCode() const override;
     void followSavedLoan(const QString& code) override;
 
+    // ---- Other desks' work (a collection on a server)
+    // Asks the collection to tell the window of changes other desks commit.
+    void watchOtherDesks();
+    // Another desk changed the objects or the loans: while browsing, the
+    // object on screen as it now is (one deleted there gives way as at a
+    // move), its loan state without a sound, the counter and the total.
+    // While adding, editing or typing nothing is refilled.
+    void showOtherDesksWork();
+
     // ---- Browsing and order
     // Previous (0, 2) or next (1, 3) record; the ends of the set stay
     // current. Every statement attempted, a failing one skipped.
@@ -421,6 +430,10 @@ private:
     bool m_loaded = false;
     bool m_unloading = false;
     bool m_loansUnreadable = false;
+    // Showing another desk's work: the loan state changes without a sound.
+    bool m_showingOthersWork = false;
+    // Another desk's work waits until the person is browsing again.
+    bool m_othersWorkWaiting = false;
     // The shown picture's natural size in pixels (empty: none), and which
     // showing of txtPath a picture that arrives belongs to.
     QSize m_pictureSize{0, 0};

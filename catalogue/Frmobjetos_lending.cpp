@@ -131,6 +131,9 @@ void Frmobjetos::showLent(LoanSound sound)
         },
         [&] { cmdEmprestar->setEnabled(false); },
         [&] {
+            // The alarm and the beep answer the person's own moves.
+            if (m_showingOthersWork)
+                return;
             if (sound == LoanSound::Alarm)
                 Ring();
             else

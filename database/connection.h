@@ -12,6 +12,7 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 namespace ondrel::db {
@@ -95,6 +96,13 @@ public:
     virtual QStringList leadingIndexColumns(const TableInfo& table) = 0;
     // Creates the tables, indexes, triggers and metadata of a new collection.
     virtual void createSchema(const Schema& schema) = 0;
+
+    // Calls `told`, from this thread's event loop, a moment after another
+    // handle (another desk, or another program) committed a change to the
+    // objects or the loans; changes close together are told once. An empty
+    // function stops it. A store that cannot tell (the file) never calls it:
+    // its windows see others' changes at the next move.
+    virtual void watchOthers(std::function<void()> told) { (void)told; }
 
     // Ends the handle: a file's journal copied into it where that can be
     // done at once. Later calls fail with ErrClosed. Used on every end of the

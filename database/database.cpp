@@ -866,7 +866,7 @@ void Database::createOnServer(const QString& address, const std::function<void(c
         c.exec(QStringLiteral("DROP TABLE IF EXISTS objetos, \"empréstimos\", ondrel_meta, ondrel_fields, "
                               "ondrel_queries, ondrel_changes, ondrel_blocks CASCADE; DROP FUNCTION IF EXISTS "
                               "ondrel_fold(text), ondrel_count_change(), ondrel_objetos_keys(), "
-                              "ondrel_emprestimos_keys() CASCADE"));
+                              "ondrel_emprestimos_keys(), ondrel_tell_desks() CASCADE"));
         throw;
     }
 }
@@ -1395,13 +1395,15 @@ void Database::refreshFileState()
 void Database::buildIndexes(const QString& path, const QString& connect, const std::atomic<bool>* cancel)
 {
     // A collection on a server gets its format when it is created, and the
-    // indexes added since then here.
+    // indexes and the triggers telling the desks of changes added since then
+    // here.
     if (isServerAddress(path)) {
         OpenedFile opened = openServer(path);
         auto& c = static_cast<PgConnection&>(*opened.connection);
         try {
             Transaction tx(c);
             c.addLaterIndexes();
+            c.addChangeNotices();
             tx.commit();
         } catch (const EngineError& e) {
             // A server user that may only read leaves them to one who writes.
@@ -1644,6 +1646,11 @@ void Database::setCollectionValue(const QString& key, const QString& value)
     Transaction tx(*m_connection);
     setFileNote(*m_connection, QLatin1String(kValueNote) + key, value);
     tx.commit();
+}
+
+void Database::whenOthersChange(std::function<void()> told)
+{
+    m_connection->watchOthers(std::move(told));
 }
 
 void Database::executeNative(const QString& sql)

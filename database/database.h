@@ -235,6 +235,13 @@ public:
     // read-only file refuses it (ErrReadOnly).
     void setCollectionValue(const QString& key, const QString& value);
 
+    // Calls `told`, from this thread's event loop, within a moment of a
+    // change another desk or program committed to the objects or the loans
+    // (a burst of them told once); an empty function stops it. The windows
+    // of a collection file are never told: they see others' changes at the
+    // next move.
+    void whenOthersChange(std::function<void()> told);
+
     // Executes an action statement written in the engine's own SQL (used by the
     // creation and demo code and tests only; windows never call it).
     void executeNative(const QString& sql);

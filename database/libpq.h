@@ -11,6 +11,7 @@ namespace ondrel::db {
 // The functions of libpq the program calls, by the names libpq gives them.
 struct LibPq {
 #define ONDREL_LIBPQ_FUNCTIONS(X)                                                                                     \
+    X(PQbackendPID) X(PQconsumeInput) X(PQfreemem) X(PQnotifies) X(PQsocket)                                        \
     X(PQclear) X(PQcmdStatus) X(PQcmdTuples) X(PQconnectdb) X(PQconnectdbParams) X(PQconnectionNeedsPassword)        \
     X(PQerrorMessage) X(PQexec) X(PQexecParams) X(PQexecPrepared) X(PQfinish) X(PQftype) X(PQgetResult)             \
     X(PQgetisnull) X(PQgetlength) X(PQgetvalue) X(PQnfields) X(PQntuples) X(PQping) X(PQprepare) X(PQputCopyData)   \

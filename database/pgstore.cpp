@@ -357,6 +357,7 @@ void PgStatement::run()
         || qstrncmp(command, "DELETE", 6) == 0)
         m_connection.noteChanges(std::atoi(libpq().PQcmdTuples(result)));
     m_result = result;
+    m_connection.takeNotices();
 }
 
 bool PgStatement::step()
@@ -472,6 +473,7 @@ PgConnection::PgConnection(const QString& address) : m_shown(shownAddress(addres
 
 PgConnection::~PgConnection()
 {
+    m_watch.reset();
     m_cache.clear();
     if (m_conn)
         libpq().PQfinish(m_conn);
@@ -544,6 +546,7 @@ void PgConnection::simple(const QByteArray& sql)
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
         fail(result, sql);
     libpq().PQclear(result);
+    takeNotices();
 }
 
 void PgConnection::exec(const QString& sql)
@@ -594,6 +597,7 @@ void PgConnection::commit()
     // A transaction a failed statement ended commits nothing.
     const bool rolledBack = qstrcmp(libpq().PQcmdStatus(result), "ROLLBACK") == 0;
     libpq().PQclear(result);
+    takeNotices();
     if (rolledBack)
         throw EngineError(ErrGeneric, lostText(m_shown), 0, QStringLiteral("COMMIT"));
 }
@@ -763,6 +767,7 @@ void PgConnection::createIndexes(const Schema& schema)
     simple("CREATE INDEX emprestimos_codobjeto ON \"empréstimos\" (codobjeto_chave NULLS FIRST, \"Data\" NULLS FIRST, cod)");
     simple("CREATE INDEX emprestimos_data ON \"empréstimos\" (\"Data\" NULLS FIRST, cod)");
     addLaterIndexes();
+    addChangeNotices();
     for (const TableInfo& t : schema.tables()) {
         if (t.searchIndex.isEmpty())
             continue;
@@ -885,6 +890,7 @@ void PgConnection::checkpointAndClose()
 {
     if (!m_conn)
         return;
+    m_watch.reset();
     m_cache.clear();
     libpq().PQfinish(m_conn);
     m_conn = nullptr;

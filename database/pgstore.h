@@ -88,6 +88,7 @@ public:
     QStringList leadingIndexColumns(const TableInfo& table) override;
     void createSchema(const Schema& schema) override;
     void checkpointAndClose() override;
+    void watchOthers(std::function<void()> told) override;
 
     // Whether the database holds no table of its own (a new collection goes
     // only into an empty database).
@@ -107,6 +108,9 @@ public:
     // table: the queries then stay shared, as before.
     bool keepQueriesPerDesk();
     void createLedger(const QVector<TableInfo>& tables);
+    // The triggers that tell every desk listening, at commit, that the
+    // objects or the loans changed; made when missing.
+    void addChangeNotices();
     // Sends rows to a COPY ... FROM STDIN statement: `next` fills its
     // argument with lines of COPY's text format and returns false when
     // there are no more.
@@ -117,6 +121,9 @@ public:
     // lost connection.
     [[noreturn]] void fail(pg_result* result, const QByteArray& sql);
     void noteChanges(int rows);
+    // Takes the notices of other desks' changes the server sent with the
+    // last answer, to be told from the event loop.
+    void takeNotices();
 
 private:
     void checkOpen() const;
@@ -126,6 +133,13 @@ private:
     // them.
     void createBlocks(const TableInfo& table);
 
+    // Another desk's changes heard on the connection (pgnotices.cpp).
+    struct Watch;
+    void listen();
+    void readNotices();
+    void tellOthersWork();
+
+    std::shared_ptr<Watch> m_watch;
     pg_conn* m_conn = nullptr;
     QString m_shown;
     QHash<QByteArray, std::shared_ptr<PgStatement>> m_cache;

@@ -248,6 +248,7 @@ void Frmemprestimos::Form_Load()
         [&] { Resize1->SaveInitialPositions(); },
         [&] { showReturned(Combo1->currentText()); },
         [&] { Controles(); },
+        [&] { watchOtherDesks(); },
         [&] { services().setPointer(platform::Pointer::Default); },
     });
 }
@@ -265,6 +266,7 @@ void Frmemprestimos::Form_Unload()
         [&] { Data1->refillBoundWidgets(); },
         [&] { Data1->setRecordset(nullptr); },
         [&] { Data2->setRecordset(nullptr); },
+        [&] { use(BancoDados).whenOthersChange({}); },
     });
     TabEmprestimos.reset();
     BancoDados.reset();

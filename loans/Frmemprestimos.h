@@ -191,6 +191,13 @@ public:
     void Data1_Reposition();
     void Data1_Validate(int action);
 
+    // ---- Other desks' work (a collection on a server)
+    // Asks the collection to tell the window of changes other desks commit.
+    void watchOtherDesks();
+    // Another desk changed the loans: the counter and its total again; the
+    // loan on screen shows their work at the next move.
+    void showOtherDesksWork();
+
     // ---- Views and order
     void mnutodos_Click();
     void mnuemprestados_Click();
