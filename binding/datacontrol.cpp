@@ -502,6 +502,18 @@ void DataControl::refresh()
     d->replaceRecordset(std::move(fresh), false);
 }
 
+void DataControl::showSource(const QString& source)
+{
+    const QString previous = d->recordSource;
+    d->recordSource = source;
+    try {
+        refresh();
+    } catch (...) {
+        d->recordSource = previous;
+        throw;
+    }
+}
+
 Recordset* DataControl::recordset() const
 {
     return d->rs.get();

@@ -54,6 +54,10 @@ public:
     // record being left cannot be saved (its values refused, and the user
     // told why), nothing changes and EngineError ErrSaveRefused is thrown.
     void refresh();
+    // Runs another record source (another order, say) as refresh() does;
+    // when it cannot be opened (the collection's server away) everything
+    // stays as it was, the record source included, and the error goes on.
+    void showSource(const QString& source);
 
     Recordset* recordset() const;
     void setRecordset(std::shared_ptr<Recordset> rs);  // as refresh() when refused

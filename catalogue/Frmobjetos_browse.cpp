@@ -63,8 +63,13 @@ void Frmobjetos::showOrder(const QString& field, QAction* item)
         platform::undoToggle(item, {mnuordcod, mnuordtitulo, mnuordautor, mnuordassunto});
         return;
     }
-    Data1->setRecordSource(db::objectsOrderedBy(field));
-    Data1->refresh();
+    // Records that cannot be read (the server away) leave the order as it was.
+    try {
+        Data1->showSource(db::objectsOrderedBy(field));
+    } catch (...) {
+        platform::undoToggle(item, {mnuordcod, mnuordtitulo, mnuordautor, mnuordassunto});
+        throw;
+    }
     for (QAction* order : {mnuordcod, mnuordtitulo, mnuordautor, mnuordassunto})
         order->setChecked(order == item);
     // The printed listing follows the order on screen.

@@ -169,8 +169,8 @@ void Frmobjetos::showLoansReadable(bool readable)
     for (QLabel* lamp : {imgLight, imgBorrow, imgLight2, imgBorrow2})
         lamp->setVisible(readable);
     const QString why = readable ? QString()
-                                 : QStringLiteral("Não foi possível ler os empréstimos deste objeto no arquivo da "
-                                                  "coleção: não se sabe se ele está emprestado.");
+                                 : QStringLiteral("Não foi possível ler os empréstimos deste objeto na coleção: "
+                                                  "não se sabe se ele está emprestado.");
     lblBorrow->setToolTip(why);
     lblborrow2->setToolTip(why);
     lblAtraso->clear();

@@ -16,7 +16,7 @@ struct LibPq {
     X(PQerrorMessage) X(PQexec) X(PQexecParams) X(PQexecPrepared) X(PQfinish) X(PQftype) X(PQgetResult)             \
     X(PQgetisnull) X(PQgetlength) X(PQgetvalue) X(PQnfields) X(PQntuples) X(PQping) X(PQprepare) X(PQputCopyData)   \
     X(PQputCopyEnd) X(PQresultErrorField) X(PQresultErrorMessage) X(PQresultStatus) X(PQsetNoticeProcessor)          \
-    X(PQstatus) X(PQtransactionStatus) X(PQuser) X(PQdb)
+    X(PQstatus) X(PQtransactionStatus) X(PQuser) X(PQdb) X(PQreset)
 #define ONDREL_LIBPQ_MEMBER(name) decltype(&::name) name = nullptr;
     ONDREL_LIBPQ_FUNCTIONS(ONDREL_LIBPQ_MEMBER)
 #undef ONDREL_LIBPQ_MEMBER

@@ -75,6 +75,7 @@ void PgConnection::listen()
     simple(QByteArray("LISTEN ") + kChannel);
     // The notices arrive on the socket the statements use: read only when
     // the event loop runs, that is between statements.
+    m_watch->notifier.reset();  // a new session may have its socket's number
     m_watch->notifier = std::make_unique<QSocketNotifier>(libpq().PQsocket(m_conn), QSocketNotifier::Read);
     QObject::connect(m_watch->notifier.get(), &QSocketNotifier::activated, [this] { readNotices(); });
 }

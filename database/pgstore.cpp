@@ -136,10 +136,32 @@ QString unreachableText(const QString& collection, const QString& user, const QS
         .arg(collection, user, database);
 }
 
+// The server went away under a running window (stopped, restarted, the
+// network cut): what it was doing is rolled back by the server, what was
+// typed stays in the window's buffer.
 QString lostText(const QString& collection)
 {
-    return QStringLiteral("A conexão com o servidor da coleção \"%1\" caiu (a rede ou o servidor parou). O que não "
-                          "foi confirmado não foi gravado.").arg(collection);
+    return QStringLiteral("Não foi possível alcançar o servidor da coleção \"%1\": a conexão caiu (o servidor parou "
+                          "ou foi reiniciado, ou a rede caiu). Nada foi gravado agora e o que foi digitado continua na "
+                          "janela. Tente de novo quando o servidor voltar.").arg(collection);
+}
+
+// The connection fell while the server was confirming a write: it may or
+// may not be stored, and sending it again could store it twice.
+QString commitUnknownText(const QString& collection)
+{
+    return QStringLiteral("A conexão com o servidor da coleção \"%1\" caiu enquanto a gravação era confirmada: não "
+                          "se sabe se ela foi gravada. O que foi digitado continua na janela. Quando o servidor "
+                          "voltar, confira o registro (Cancelar mostra como ele está) antes de salvar de novo.")
+        .arg(collection);
+}
+
+// Whether running a statement twice changes nothing: a read, a BEGIN, a
+// session's setting.
+bool harmlessTwice(const QByteArray& sql, const QByteArray& lockingRead)
+{
+    const QByteArray head = sql.trimmed().left(6).toUpper();
+    return head.startsWith("BEGIN") || head.startsWith("SET ") || (head == "SELECT" && !sql.contains(lockingRead));
 }
 
 // The fold the keys are written with, for the rare read that cannot use the
@@ -332,25 +354,27 @@ void PgStatement::bindMoney(int index, qint64 units)
     setParameter(index, moneyText(units), false);
 }
 
-void PgStatement::run()
+pg_result* PgStatement::send(const char* const* values)
 {
     pg_conn* conn = m_connection.handle();
+    if (m_name.isEmpty())
+        return libpq().PQexecParams(conn, m_server.constData(), m_parameterCount, nullptr, values, nullptr, nullptr, 0);
+    if (m_preparedIn != m_connection.generation()) {
+        PGresult* prepared = libpq().PQprepare(conn, m_name.constData(), m_server.constData(), m_parameterCount, nullptr);
+        if (libpq().PQresultStatus(prepared) != PGRES_COMMAND_OK)
+            return prepared;
+        libpq().PQclear(prepared);
+        m_preparedIn = m_connection.generation();
+    }
+    return libpq().PQexecPrepared(conn, m_name.constData(), m_parameterCount, values, nullptr, nullptr, 0);
+}
+
+void PgStatement::run()
+{
     QVector<const char*> values(m_parameterCount);
     for (int i = 0; i < m_parameterCount; ++i)
         values[i] = m_nulls[i] ? nullptr : m_values[i].constData();
-    if (!m_name.isEmpty() && !m_prepared) {
-        PGresult* prepared = libpq().PQprepare(conn, m_name.constData(), m_server.constData(), m_parameterCount, nullptr);
-        if (libpq().PQresultStatus(prepared) != PGRES_COMMAND_OK)
-            m_connection.fail(prepared, sql());
-        libpq().PQclear(prepared);
-        m_prepared = true;
-    }
-    PGresult* result = m_name.isEmpty()
-        ? libpq().PQexecParams(conn, m_server.constData(), m_parameterCount, nullptr, values.constData(), nullptr, nullptr, 0)
-        : libpq().PQexecPrepared(conn, m_name.constData(), m_parameterCount, values.constData(), nullptr, nullptr, 0);
-    const ExecStatusType status = libpq().PQresultStatus(result);
-    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
-        m_connection.fail(result, sql());
+    PGresult* result = m_connection.execute(sql(), [&] { return send(values.constData()); });
     // As SQLite counts them: the rows the last INSERT, UPDATE or DELETE wrote.
     const char* command = libpq().PQcmdStatus(result);
     if (qstrncmp(command, "INSERT", 6) == 0 || qstrncmp(command, "UPDATE", 6) == 0
@@ -465,10 +489,47 @@ PgConnection::PgConnection(const QString& address) : m_shown(shownAddress(addres
     // The server's notices ("skipping", in its own language) are no
     // message for a person.
     libpq().PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
+    setUpSession();
+}
+
+void PgConnection::setUpSession()
+{
     // Dates as the windows write them; a record's write waits as long for
     // another desk as a file's does for another program.
     simple("SET datestyle = 'ISO, YMD'; SET lock_timeout = " + QByteArray::number(kStoreWaitMs)
            + "; SET standard_conforming_strings = on; SET ondrel.writer = 'ondrel'");
+}
+
+void PgConnection::ensureConnected()
+{
+    checkOpen();
+    if (libpq().PQstatus(m_conn) == CONNECTION_OK)
+        return;
+    if (m_transaction)
+        throw EngineError(ErrUnreachable, lostText(m_shown));
+    // The same address, settings and notice processor, on a new session.
+    libpq().PQreset(m_conn);
+    if (libpq().PQstatus(m_conn) != CONNECTION_OK)
+        throw EngineError(ErrUnreachable, lostText(m_shown));
+    ++m_generation;
+    setUpSession();
+    // A new session listens to no one: listen again, and tell the window
+    // once, for what other desks did while this one could not hear.
+    if (m_watch) {
+        listen();
+        m_watch->timer.start();
+    }
+}
+
+bool PgConnection::mayRunAgain(const QByteArray& sql) const
+{
+    return libpq().PQstatus(m_conn) != CONNECTION_OK && !m_transaction && harmlessTwice(sql, flavor().lockingRead());
+}
+
+void PgConnection::noteTransaction()
+{
+    if (libpq().PQstatus(m_conn) == CONNECTION_OK)
+        m_transaction = libpq().PQtransactionStatus(m_conn) != PQTRANS_IDLE;
 }
 
 PgConnection::~PgConnection()
@@ -499,8 +560,12 @@ void PgConnection::fail(PGresult* result, const QByteArray& sql)
     libpq().PQclear(result);
     const QString statement = QString::fromUtf8(sql);
     if (libpq().PQstatus(m_conn) != CONNECTION_OK || code.startsWith("08") || code == "57P01" || code == "57P02"
-        || code == "57P03")
-        throw EngineError(ErrUnreachable, lostText(m_shown), number, statement);
+        || code == "57P03") {
+        // A write of its own (outside a transaction) may have been done
+        // before the answer was lost.
+        const bool unknown = !m_transaction && !harmlessTwice(sql, flavor().lockingRead());
+        throw EngineError(ErrUnreachable, unknown ? commitUnknownText(m_shown) : lostText(m_shown), number, statement);
+    }
     if (code == "23505")
         throw EngineError(ErrDuplicateKey, duplicateKeyText(), number, statement);
     if (code == "55P03" || code == "40P01" || code == "40001")
@@ -538,14 +603,28 @@ void PgConnection::noteChanges(int rows)
     m_totalChanges += rows;
 }
 
+PGresult* PgConnection::execute(const QByteArray& sql, const std::function<PGresult*()>& send)
+{
+    const auto succeeded = [](PGresult* result) {
+        const ExecStatusType status = libpq().PQresultStatus(result);
+        return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+    };
+    ensureConnected();
+    PGresult* result = send();
+    if (!succeeded(result) && mayRunAgain(sql)) {
+        libpq().PQclear(result);
+        ensureConnected();
+        result = send();
+    }
+    noteTransaction();
+    if (!succeeded(result))
+        fail(result, sql);
+    return result;
+}
+
 void PgConnection::simple(const QByteArray& sql)
 {
-    checkOpen();
-    PGresult* result = libpq().PQexec(m_conn, sql.constData());
-    const ExecStatusType status = libpq().PQresultStatus(result);
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        fail(result, sql);
-    libpq().PQclear(result);
+    libpq().PQclear(execute(sql, [&] { return libpq().PQexec(m_conn, sql.constData()); }));
     takeNotices();
 }
 
@@ -591,9 +670,18 @@ void PgConnection::begin(Wait wait)
 void PgConnection::commit()
 {
     checkOpen();
+    // A connection lost before the COMMIT went out took the transaction
+    // with it; one lost while waiting for the answer leaves it unknown.
+    const bool wasUp = libpq().PQstatus(m_conn) == CONNECTION_OK;
     PGresult* result = libpq().PQexec(m_conn, "COMMIT");
-    if (libpq().PQresultStatus(result) != PGRES_COMMAND_OK)
+    m_transaction = false;
+    if (libpq().PQresultStatus(result) != PGRES_COMMAND_OK) {
+        if (wasUp && libpq().PQstatus(m_conn) != CONNECTION_OK) {
+            libpq().PQclear(result);
+            throw EngineError(ErrUnreachable, commitUnknownText(m_shown), 0, QStringLiteral("COMMIT"));
+        }
         fail(result, "COMMIT");
+    }
     // A transaction a failed statement ended commits nothing.
     const bool rolledBack = qstrcmp(libpq().PQcmdStatus(result), "ROLLBACK") == 0;
     libpq().PQclear(result);
@@ -604,13 +692,15 @@ void PgConnection::commit()
 
 void PgConnection::rollback() noexcept
 {
-    if (m_conn && libpq().PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+    // On a lost connection the server has rolled it back already.
+    if (m_conn && libpq().PQstatus(m_conn) == CONNECTION_OK && libpq().PQtransactionStatus(m_conn) != PQTRANS_IDLE)
         libpq().PQclear(libpq().PQexec(m_conn, "ROLLBACK"));
+    m_transaction = false;
 }
 
 bool PgConnection::inTransaction() const
 {
-    return m_conn && libpq().PQtransactionStatus(m_conn) != PQTRANS_IDLE;
+    return m_conn && m_transaction;
 }
 
 void PgConnection::beginSnapshot()

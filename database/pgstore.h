@@ -43,12 +43,17 @@ public:
 private:
     void setParameter(int index, QByteArray value, bool null);
     void run();
+    // Prepares the statement on the connection as it is now (when not yet)
+    // and runs it; the result as libpq gives it.
+    pg_result* send(const char* const* values);
 
     PgConnection& m_connection;
     QByteArray m_server;  // the text with $1, $2… for ?, ?1…
     QByteArray m_name;
     int m_parameterCount = 0;
-    bool m_prepared = false;
+    // The connection's generation the statement was prepared in (a
+    // connection made again has none of the old one's statements).
+    int m_preparedIn = -1;
     QVector<QByteArray> m_values;
     QVector<bool> m_nulls;
     pg_result* m_result = nullptr;
@@ -125,8 +130,35 @@ public:
     // last answer, to be told from the event loop.
     void takeNotices();
 
+    // Bumped each time the connection is made again.
+    int generation() const { return m_generation; }
+    // Sends a statement (`send` sends it on the connection as it is then)
+    // and returns its result; throws the engine's error for a failure. A
+    // connection found lost is made again first, and a statement the lost
+    // connection stopped is sent once more when that is harmless
+    // (mayRunAgain()).
+    pg_result* execute(const QByteArray& sql, const std::function<pg_result*()>& send);
+
 private:
     void checkOpen() const;
+    // The settings every session of the program starts with.
+    void setUpSession();
+    // Before a statement is sent: a connection found lost while no
+    // transaction was open is made again (the server may be back after a
+    // restart), with its session's settings; nothing had been sent on it.
+    // Throws ErrUnreachable when the server still cannot be reached, or when
+    // the connection was lost inside a transaction (which the server rolled
+    // back): that one ends with rollback() first.
+    void ensureConnected();
+    // Whether a statement that failed may be sent once more on a new
+    // connection: the connection was lost outside a transaction and the
+    // statement only reads, begins a transaction or sets the session, so
+    // running it twice changes nothing. A write, a COMMIT above all, is
+    // never sent twice: whether it was done is reported as unknown instead.
+    bool mayRunAgain(const QByteArray& sql) const;
+    // Notes whether a transaction is open, after a statement on a live
+    // connection.
+    void noteTransaction();
     // Runs a text of one or more statements without parameters.
     void simple(const QByteArray& sql);
     // The counts of a table's blocks of row ids and the triggers that keep
@@ -147,6 +179,9 @@ private:
     int m_changes = 0;
     qint64 m_totalChanges = 0;
     bool m_relaxed = false;
+    // Whether a transaction was open when the server last answered.
+    bool m_transaction = false;
+    int m_generation = 0;
 };
 
 }  // namespace ondrel::db

@@ -39,7 +39,9 @@ bool confirmDelete()
 void moveWithin(db::DataControl& source, Direction direction, AtEnd atEnd)
 {
     const bool next = direction == Direction::Next;
-    platform::skipFailing({
+    // A move fails silently, unless the collection's server cannot be
+    // reached: nothing moved, and the person must know why.
+    const std::optional<platform::Failure> failed = platform::skipFailing({
         [&] {
             db::Recordset& records = use(source.recordset());
             next ? records.moveNext() : records.movePrevious();
@@ -54,6 +56,8 @@ void moveWithin(db::DataControl& source, Direction direction, AtEnd atEnd)
                 next ? records.movePrevious() : records.moveNext();
         },
     });
+    if (failed && failed->number == db::ErrUnreachable)
+        platform::reportFailure(*failed);
 }
 
 qint64 countRecordsNow(const db::DataControl& source, db::Database& database, const QString& table)

@@ -5,6 +5,7 @@
 
 #include "collection/duedates.h"
 #include "collection/statements.h"
+#include "database/connection.h"
 
 #include <QtTest>
 
@@ -170,6 +171,54 @@ private slots:
         auto found = db->openRecordset(objectsWhereContains(QStringLiteral("título"), QStringLiteral("arvore uni")));
         QCOMPARE(testutil::column(*found, QStringLiteral("cod")), QStringList{"Z9"});
         QCOMPARE(db->countRecords(QStringLiteral("objetos")), 38);
+    }
+
+    // The session is cut (the server restarted, an administrator ended it):
+    // between statements, the next read goes to a new session, its prepared
+    // statements prepared again; inside a transaction the statement fails,
+    // nothing of the transaction is stored and nothing is sent again; either
+    // way the work goes on.
+    void cutSessionIsMadeAgain_data()
+    {
+        QTest::addColumn<bool>("inTransaction");
+        QTest::newRow("between statements") << false;
+        QTest::newRow("inside a transaction") << true;
+    }
+    void cutSessionIsMadeAgain()
+    {
+        QFETCH(bool, inTransaction);
+        testutil::TempCollection collection(testutil::Collection::Demo);
+        const auto db = collection.open();
+        Connection& c = db->connection();
+        const auto count = [&](const QByteArray& sql) {
+            ScopedRun run(c.cached(sql));
+            return run->step() ? run->columnInt(0) : -1;
+        };
+        const auto cut = [&] {
+            QCOMPARE(m_server->run(collection.path, "SELECT pg_terminate_backend(pid, 5000) FROM pg_stat_activity "
+                                                    "WHERE application_name = 'ondrel' AND datname = current_database()"),
+                     QString());
+        };
+        const QByteArray cuts = "SELECT count(*) FROM ondrel_meta WHERE key = 'corte'";
+        QCOMPARE(count("SELECT count(*) FROM objetos"), 37);
+        if (inTransaction) {
+            QCOMPARE(errorNumber([&] {
+                         Transaction tx(c);
+                         c.exec(QStringLiteral("INSERT INTO ondrel_meta VALUES ('corte', '1')"));
+                         cut();
+                         c.exec(QStringLiteral("INSERT INTO ondrel_meta VALUES ('corte', '2')"));
+                         tx.commit();
+                     }),
+                     int(ErrUnreachable));
+        } else {
+            cut();
+        }
+        QCOMPARE(count("SELECT count(*) FROM objetos"), 37);
+        QCOMPARE(count(cuts), 0);
+        Transaction tx(c);
+        c.exec(QStringLiteral("INSERT INTO ondrel_meta VALUES ('corte', '3')"));
+        tx.commit();
+        QCOMPARE(count(cuts), 1);
     }
 
     // "pesquisa" and "Imprime" are each desk's own: two desks write theirs

@@ -148,7 +148,16 @@ private:
                 return;
             }
         }
-        const QByteArray postgres = QFile::encodeName(bin + QStringLiteral("/postgres"));
+        launch();
+    }
+
+    // Starts the server on its data and socket and waits until it answers;
+    // m_failure says why when it does not.
+    void launch()
+    {
+        const QByteArray data = QFile::encodeName(m_data);
+        const QByteArray log = QFile::encodeName(m_folder + QStringLiteral("/server.log"));
+        const QByteArray postgres = QFile::encodeName(serverPrograms() + QStringLiteral("/postgres"));
         const QByteArray socket = QFile::encodeName(m_folder);
         const QByteArray port = QByteArray::number(kPort);
         // Durability is not what the tests look at: no sync to the disk.
@@ -161,8 +170,10 @@ private:
                          log);
         const QByteArray ping = address(QStringLiteral("postgres")).toUtf8();
         for (int i = 0; i < 600; ++i) {
-            if (ondrel::db::libpq().PQping(ping.constData()) == PQPING_OK)
+            if (ondrel::db::libpq().PQping(ping.constData()) == PQPING_OK) {
+                m_failure.clear();
                 return;
+            }
             int exited = 0;
             if (m_server < 0 || ::waitpid(m_server, &exited, WNOHANG) == m_server) {
                 m_server = -1;
@@ -238,6 +249,22 @@ private:
 
     void stop()
     {
+        stopServer();
+        if (m_reaperPipe >= 0) {
+            ::close(m_reaperPipe);
+            m_reaperPipe = -1;
+            int status = 0;
+            ::waitpid(m_reaper, &status, 0);
+        }
+    }
+
+public:
+    // Stops the server as a restart or a power cut would meet a program
+    // (a fast shutdown: every session cut, every open transaction rolled
+    // back), and starts it again on the same data and socket. Use Outage,
+    // which always starts it again.
+    void stopServer()
+    {
         if (m_server > 0) {
             ::kill(m_server, SIGINT);  // a fast shutdown
             int status = 0;
@@ -249,13 +276,15 @@ private:
             }
             m_server = -1;
         }
-        if (m_reaperPipe >= 0) {
-            ::close(m_reaperPipe);
-            m_reaperPipe = -1;
-            int status = 0;
-            ::waitpid(m_reaper, &status, 0);
-        }
     }
+    bool startServer()
+    {
+        if (m_server <= 0 && !m_data.isEmpty())
+            launch();
+        return m_server > 0 && m_failure.isEmpty();
+    }
+
+private:
 
     QByteArray readLog() const
     {
@@ -279,6 +308,28 @@ private:
     pid_t m_reaper = -1;
     int m_reaperPipe = -1;
     int m_databases = 0;
+};
+
+// The test's server stopped while the object lives: started again when it
+// ends (or at back()), however the test ends, so the tests after it find it.
+class Outage {
+public:
+    explicit Outage(PgServer& server) : m_server(server) { m_server.stopServer(); }
+    ~Outage() { back(); }
+    Outage(const Outage&) = delete;
+    Outage& operator=(const Outage&) = delete;
+    // Starts the server again; false when it did not start.
+    bool back()
+    {
+        if (!m_down)
+            return true;
+        m_down = false;
+        return m_server.startServer();
+    }
+
+private:
+    PgServer& m_server;
+    bool m_down = true;
 };
 
 }  // namespace testutil
