@@ -80,6 +80,16 @@ void PgConnection::listen()
     QObject::connect(m_watch->notifier.get(), &QSocketNotifier::activated, [this] { readNotices(); });
 }
 
+void PgConnection::listenAgain()
+{
+    // A new session listens to no one: listen again, and tell the window
+    // once, for what other desks did while this one could not hear.
+    if (!m_watch)
+        return;
+    listen();
+    m_watch->timer.start();
+}
+
 void PgConnection::readNotices()
 {
     if (!m_conn || !m_watch)

@@ -513,12 +513,7 @@ void PgConnection::ensureConnected()
         throw EngineError(ErrUnreachable, lostText(m_shown));
     ++m_generation;
     setUpSession();
-    // A new session listens to no one: listen again, and tell the window
-    // once, for what other desks did while this one could not hear.
-    if (m_watch) {
-        listen();
-        m_watch->timer.start();
-    }
+    listenAgain();
 }
 
 bool PgConnection::mayRunAgain(const QByteArray& sql) const

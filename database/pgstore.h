@@ -168,6 +168,7 @@ private:
     // Another desk's changes heard on the connection (pgnotices.cpp).
     struct Watch;
     void listen();
+    void listenAgain();
     void readNotices();
     void tellOthersWork();
 

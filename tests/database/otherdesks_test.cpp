@@ -94,6 +94,26 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(heard, told);
     }
+
+    // A session made again after the server came back listens again, and
+    // tells once for what it could not hear meanwhile.
+    void toldAgainAfterTheServerIsBack()
+    {
+        testutil::TempCollection collection;
+        auto here = collection.open();
+        int heard = 0;
+        here->whenOthersChange([&] { ++heard; });
+        auto there = collection.open();
+        {
+            testutil::Outage outage(testutil::PgServer::instance());
+            QTest::qWait(100);
+            QVERIFY(outage.back());
+        }
+        QVERIFY(!here->hasQueryDef(QStringLiteral("nenhuma")));
+        QTRY_COMPARE_WITH_TIMEOUT(heard, 1, 5000);
+        addObject(*there, QStringLiteral("A1"));
+        QTRY_COMPARE_WITH_TIMEOUT(heard, 2, 5000);
+    }
 };
 
 QTEST_GUILESS_MAIN(DatabaseOtherDesks)
