@@ -98,8 +98,9 @@ public:
     // Returns the tables as created.
     QVector<TableInfo> createTables(const Schema& schema);
     void createIndexes(const Schema& schema);
-    // The indexes a collection on a server gains after it was created, each
-    // made when it is missing (createIndexes() makes them too).
+    // The indexes (and the pictures' tables) a collection on a server gains
+    // after it was created, each made when it is missing (createIndexes()
+    // makes them too).
     void addLaterIndexes();
     void createLedger(const QVector<TableInfo>& tables);
     // Sends rows to a COPY ... FROM STDIN statement: `next` fills its
