@@ -2,6 +2,7 @@
 
 #include "database.h"
 #include "engineerror.h"
+#include "libpq.h"
 #include "pgstore.h"
 #include "schema.h"
 #include "core/files.h"
@@ -119,7 +120,10 @@ bool storeContent(PgConnection& c, const QString& file, const QString& hash)
     qToBigEndian(size, sizeBytes);
     head.append(sizeBytes, 8);
     appendInt32(head, qint32(size));
-    QCryptographicHash sent(QCryptographicHash::Sha256);
+    // The file as it was hashed: a change while it is sent (its time or
+    // size) keeps nothing.
+    const QFileInfo before(file);
+    const QDateTime modified = before.lastModified();
     qint64 left = size;
     bool started = false;
     bool ended = false;
@@ -131,11 +135,10 @@ bool storeContent(PgConnection& c, const QString& file, const QString& hash)
         }
         if (left > 0) {
             chunk = in.read(std::min(left, kChunk));
-            // A file that shrank meanwhile: the row stays whole, and its
-            // content no longer matches the hash.
+            // A file that shrank meanwhile: the row stays whole, and is
+            // taken back below.
             if (chunk.isEmpty())
                 chunk = QByteArray(int(std::min(left, kChunk)), '\0');
-            sent.addData(chunk);
             left -= chunk.size();
             return true;
         }
@@ -146,7 +149,8 @@ bool storeContent(PgConnection& c, const QString& file, const QString& hash)
         }
         return false;
     });
-    if (QString::fromLatin1(sent.result().toHex()) == hash && in.atEnd())
+    const QFileInfo after(file);
+    if (in.atEnd() && after.size() == size && after.lastModified() == modified)
         return true;
     Statement& drop = c.cached("DELETE FROM ondrel_pictures WHERE hash = ?");
     ScopedRun run(drop);
@@ -264,17 +268,26 @@ QString serverPictureFile(const QString& address, const QString& code, const QSt
             return path;
         files::writeWhole(copy, [&](QIODevice& out) {
             QCryptographicHash fetched(QCryptographicHash::Sha256);
-            const std::unique_ptr<Statement> slice =
-                c.prepare("SELECT substring(content FROM ? FOR ?) FROM ondrel_pictures WHERE hash = ?");
+            // Each slice as the server keeps it (a result in binary form),
+            // not spelled out in hexadecimal digits.
+            const QByteArray sql = "SELECT substring(content FROM $1::integer FOR $2::integer) FROM ondrel_pictures "
+                                   "WHERE hash = $3";
+            const QByteArray key = hash.toLatin1();
             for (qint64 at = 0; at < bytes; at += kChunk) {
-                ScopedRun run(*slice);
-                run->bindInt(1, at + 1);
-                run->bindInt(2, kChunk);
-                run->bindText(3, hash);
-                if (!run->step())
+                const QByteArray from = QByteArray::number(at + 1);
+                const QByteArray length = QByteArray::number(kChunk);
+                const char* values[] = {from.constData(), length.constData(), key.constData()};
+                PGresult* result =
+                    libpq().PQexecParams(c.handle(), sql.constData(), 3, nullptr, values, nullptr, nullptr, 1);
+                if (libpq().PQresultStatus(result) != PGRES_TUPLES_OK)
+                    c.fail(result, sql);
+                const bool found = libpq().PQntuples(result) == 1;
+                const QByteArray part = found ? QByteArray(libpq().PQgetvalue(result, 0, 0),
+                                                           libpq().PQgetlength(result, 0, 0))
+                                              : QByteArray();
+                libpq().PQclear(result);
+                if (!found)
                     throw files::FileError(QStringLiteral("a imagem não está mais no servidor"));
-                // The server writes a content as \x and its hexadecimal digits.
-                const QByteArray part = QByteArray::fromHex(run->columnUtf8(0).sliced(2).toByteArray());
                 fetched.addData(part);
                 if (out.write(part) != part.size())
                     throw files::FileError(out.errorString());

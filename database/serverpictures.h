@@ -30,8 +30,8 @@ void addPictureTables(PgConnection& c);
 // Stores the content of `file` under `hash`, unless the server has it, in a
 // transaction of its own (a content no object names yet is harmless; two
 // computers storing one content store it once). Streamed: the client never
-// holds more than a chunk. A file that changed since its hash was taken is
-// not stored (ErrGeneric).
+// holds more than a chunk. A file that changes while it is sent (its time or
+// size) is not stored (ErrGeneric).
 void storePictureContent(PgConnection& c, const QString& file, const QString& hash);
 
 // The object of folded code `codeKey` shows the content `hash` (empty: none
