@@ -246,6 +246,7 @@ QString serverPictureFile(const QString& address, const QString& code, const QSt
 {
     try {
         PgConnection c(address);
+        c.excludeFromCloseAll();
         if (!c.hasSchemaObject(QStringLiteral("ondrel_object_pictures")))
             return path;
         QString hash;
