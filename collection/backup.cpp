@@ -103,7 +103,7 @@ void copyDatabase(Database& source, const QString& target, const QString& shownT
     if (isServerAddress(source.path())) {
         // A collection on a server is copied record by record from one
         // snapshot of it into a collection file, which opens without it.
-        Database::copyToFile(source.path(), connectString(), target);
+        Database::copyToFile(source.path(), connectString(), target, pace.cancel);
         SqliteConnection copied(target, SqliteConnection::Mode::OpenExisting, shownTarget);
         if (!origin.isEmpty())
             setFileNote(copied, kCopiedFromNote, origin);
@@ -420,7 +420,7 @@ bool startDailyBackup(const QString& collection, const QDateTime& now, const Bac
 {
     DailyCopy& d = daily();
     try {
-        if (d.running || !copiesServe(collection))
+        if (d.running)
             return false;
         BackupPace paced = pace;
         paced.cancel = &d.cancel;

@@ -50,9 +50,9 @@ std::optional<BackupCopy> newestGoodCopyOf(const QString& collection);
 // as a collection and this process can write, or a collection on a server),
 // otherwise the engine's description of the problem.
 QString refusalToCopy(const QString& collection);
-// Whether the day's copies are made of this collection and copies are
-// offered for it when it does not open: a collection file. (A collection on
-// a server is copied by hand, with --backup.)
+// Whether copies are offered for this collection when it does not open: a
+// collection file. (A copy of a collection on a server is put back by
+// sharing it again.)
 bool copiesServe(const QString& collection);
 
 // How a copy proceeds: the pages copied per step of SQLite's online backup,
@@ -92,8 +92,10 @@ bool backupDue(const QString& folder, const QDate& today);
 
 // The day's copy into the collection's backup folder: starts a thread that
 // makes it when it is due and returns true at once. That thread looks at the
-// collection first and leaves a read-only or unusable one alone. One copy at
-// a time; never throws.
+// collection first and leaves a read-only or unusable file alone; a
+// collection on a server is copied by each desk into its own user's folder
+// of that collection, a collection file (the window never waits for it,
+// however long the copy takes). One copy at a time; never throws.
 bool startDailyBackup(const QString& collection, const QDateTime& now = QDateTime::currentDateTime(),
                       const BackupPace& pace = {});
 // Whether the day's copy started last is still being made.

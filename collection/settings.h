@@ -12,6 +12,8 @@
 //                       PostgreSQL server (a URI, a connection string or
 //                       "service=NAME"; never a password); without it they
 //                       use the collection file.
+//   mesa = NUMBER       this user's desk (desk.h), made the first time a
+//                       collection on a server is opened.
 #include <QString>
 #include <QStringList>
 

@@ -137,6 +137,78 @@ QHash<QString, MemoryQueries>& storedInMemory()
     static QHash<QString, MemoryQueries> queries;
     return queries;
 }
+// The day's copy reads them on its own thread.
+std::mutex& storedInMemoryMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+struct DeskSource {
+    std::mutex mutex;
+    std::function<QString()> source;
+};
+
+DeskSource& deskSource()
+{
+    static DeskSource desk;
+    return desk;
+}
+
+QString currentDesk()
+{
+    DeskSource& desk = deskSource();
+    const std::lock_guard lock(desk.mutex);
+    return desk.source ? desk.source() : QString();
+}
+
+// The key of the stored queries kept in memory: the file's, and on a
+// server the desk's.
+QString memoryKey(const QString& path, const std::optional<QString>& desk)
+{
+    return desk ? fileKey(path) + QLatin1Char('\n') + *desk : fileKey(path);
+}
+
+// The three statements a stored query is written with, one per step. On a
+// server whose queries are kept per desk the row is also the desk's.
+QByteArray queryRowIs(Connection& c, const std::optional<QString>& desk)
+{
+    return (desk ? QByteArray("desk = ? AND ") : QByteArray()) + c.flavor().queryNameIs();
+}
+
+// Binds the desk (when kept) and the name from `first` on.
+void bindQueryRow(Statement& st, int first, const std::optional<QString>& desk, const QString& name)
+{
+    if (desk)
+        st.bindText(first++, *desk);
+    st.bindText(first, name);
+}
+
+void deleteQueryRow(Connection& c, const std::optional<QString>& desk, const QString& name)
+{
+    ScopedRun run(c.cached("DELETE FROM ondrel_queries WHERE " + queryRowIs(c, desk)));
+    bindQueryRow(*run, 1, desk, name);
+    run->step();
+}
+
+void insertQueryRow(Connection& c, const std::optional<QString>& desk, const QString& name, const QString& sql)
+{
+    ScopedRun run(c.cached(desk ? "INSERT INTO ondrel_queries (desk, name, sql) VALUES (?, ?, ?)"
+                                : "INSERT INTO ondrel_queries (name, sql) VALUES (?, ?)"));
+    bindQueryRow(*run, 1, desk, name);
+    run->bindText(desk ? 3 : 2, sql);
+    run->step();
+}
+
+// False when there is no query of that name.
+bool updateQueryRow(Connection& c, const std::optional<QString>& desk, const QString& name, const QString& sql)
+{
+    ScopedRun run(c.cached("UPDATE ondrel_queries SET sql = ? WHERE " + queryRowIs(c, desk)));
+    run->bindText(1, sql);
+    bindQueryRow(*run, 2, desk, name);
+    run->step();
+    return c.changes() > 0;
+}
 
 bool canWrite(const QString& path)
 {
@@ -457,6 +529,7 @@ QString literal(const QString& value)
 
 struct Database::OpenedFile {
     std::unique_ptr<Connection> connection;
+    bool server = false;
     std::shared_ptr<void> privateCopy;
     QString path;
     bool readOnly = false;
@@ -471,6 +544,10 @@ Database::Database(OpenedFile opened)
       m_schemaVersion(m_connection->schemaVersion())
 {
     m_identity = fileNote(*m_connection, kIdentityNote);
+    if (opened.server && m_connection->columnsOf(QStringLiteral("ondrel_queries")).contains(QStringLiteral("desk"))) {
+        m_desk = currentDesk();
+        m_key = memoryKey(m_path, m_desk);
+    }
     refreshFileState();
 }
 
@@ -582,6 +659,7 @@ Database::OpenedFile Database::openServer(const QString& address)
     OpenedFile opened;
     opened.path = address.trimmed();
     opened.connection = std::make_unique<PgConnection>(opened.path);
+    opened.server = true;
     const QString shown = opened.connection->shownName();
     // The server's own authentication stands for the file's password.
     QString tag;
@@ -605,6 +683,7 @@ std::shared_ptr<Database> Database::open(const QString& path, const QString& con
     if (isServerAddress(path)) {
         OpenedFile opened = openServer(path);
         addMissingFields(*opened.connection);
+        static_cast<PgConnection&>(*opened.connection).keepQueriesPerDesk();
         addPictureTablesWhenMissing(*opened.connection);
         return std::shared_ptr<Database>(new Database(std::move(opened)));
     }
@@ -926,14 +1005,14 @@ QVector<PictureOutOfReach> Database::copyToServer(const QString& file, const QSt
     }
     carryNotes(from, to);
     {
+        // The file's "pesquisa" and "Imprime" become this desk's; other
+        // stored queries every desk's.
+        const QString desk = currentDesk();
         const std::unique_ptr<Statement> queries = from.prepare("SELECT name, sql FROM ondrel_queries");
-        Statement& insert = to.cached("INSERT INTO ondrel_queries (name, sql) VALUES (?, ?)");
         ScopedRun run(*queries);
         while (run->step()) {
-            ScopedRun add(insert);
-            add->bindText(1, run->columnText(0));
-            add->bindText(2, run->columnText(1));
-            add->step();
+            const QString name = run->columnText(0);
+            insertQueryRow(to, keptPerDesk(name) ? desk : QString(), name, run->columnText(1));
         }
     }
     to.createIndexes(format);
@@ -957,7 +1036,8 @@ QVector<PictureOutOfReach> Database::copyToServer(const QString& file, const QSt
     return outOfReach;
 }
 
-void Database::copyToFile(const QString& source, const QString& connect, const QString& file)
+void Database::copyToFile(const QString& source, const QString& connect, const QString& file,
+                          const std::atomic<bool>* cancel)
 {
     const std::shared_ptr<Database> from = open(source, connect);
     Connection& reading = from->connection();
@@ -990,6 +1070,9 @@ void Database::copyToFile(const QString& source, const QString& connect, const Q
             RecordBatch batch(to->connection(), table);
             qint64 after = std::numeric_limits<qint64>::min();
             for (bool more = true; more;) {
+                if (cancel && cancel->load())
+                    throw EngineError(ErrGeneric, QStringLiteral("A cópia de \"%1\" foi interrompida.")
+                                                      .arg(from->connection().shownName()));
                 ScopedRun run(*rows);
                 run->bindInt(1, after);
                 more = false;
@@ -1006,12 +1089,20 @@ void Database::copyToFile(const QString& source, const QString& connect, const Q
         }
         carryNotes(reading, to->connection());
         tx.commit();
+        // This desk's "pesquisa" and "Imprime", and the stored queries
+        // every desk shares, so that the copy works alone; another desk's
+        // stay on the server.
         for (const QString& name : {QStringLiteral("pesquisa"), QStringLiteral("Imprime")}) {
             if (from->hasQueryDef(name))
                 to->writeQueryDef(name, from->queryDefSql(name));
             else
                 to->deleteQueryDef(name);
         }
+        Transaction others(to->connection());
+        for (const QString& name : from->storedQueryNames())
+            if (!keptPerDesk(name))
+                insertQueryRow(to->connection(), std::nullopt, name, from->queryDefSql(name));
+        others.commit();
         // The count and the total of each table, checked against the
         // collection's.
         for (const TableInfo& table : to->schema().tables()) {
@@ -1396,7 +1487,6 @@ void Database::buildIndexes(const QString& path, const QString& connect, const s
 void Database::changeStoredQuery(const QString& name, const std::function<void()>& onFile,
                                  const std::optional<QString>& inMemory)
 {
-    MemoryQueries& memory = storedInMemory()[m_key];
     const QString key = name.toCaseFolded();
     if (!m_readOnly) {
         try {
@@ -1404,45 +1494,17 @@ void Database::changeStoredQuery(const QString& name, const std::function<void()
             Transaction tx(*m_connection, Transaction::Wait::NoWait);
             onFile();
             tx.commit();
-            memory.remove(key);
+            const std::lock_guard lock(storedInMemoryMutex());
+            storedInMemory()[m_key].remove(key);
             return;
         } catch (const EngineError& e) {
             if (e.number() != ErrLocked && e.number() != ErrReadOnly)
                 throw;
         }
     }
-    memory.insert(key, inMemory);
+    const std::lock_guard lock(storedInMemoryMutex());
+    storedInMemory()[m_key].insert(key, inMemory);
 }
-
-// The three statements a stored query is written with, one per step.
-namespace {
-
-void deleteQueryRow(Connection& c, const QString& name)
-{
-    ScopedRun run(c.cached("DELETE FROM ondrel_queries WHERE " + c.flavor().queryNameIs()));
-    run->bindText(1, name);
-    run->step();
-}
-
-void insertQueryRow(Connection& c, const QString& name, const QString& sql)
-{
-    ScopedRun run(c.cached("INSERT INTO ondrel_queries (name, sql) VALUES (?, ?)"));
-    run->bindText(1, name);
-    run->bindText(2, sql);
-    run->step();
-}
-
-// False when there is no query of that name.
-bool updateQueryRow(Connection& c, const QString& name, const QString& sql)
-{
-    ScopedRun run(c.cached("UPDATE ondrel_queries SET sql = ? WHERE " + c.flavor().queryNameIs()));
-    run->bindText(1, sql);
-    run->bindText(2, name);
-    run->step();
-    return c.changes() > 0;
-}
-
-}  // namespace
 
 void Database::writeQueryDef(const QString& name, const QString& sql)
 {
@@ -1452,16 +1514,16 @@ void Database::writeQueryDef(const QString& name, const QString& sql)
     changeStoredQuery(
         name,
         [&] {
-            deleteQueryRow(*m_connection, name);
-            insertQueryRow(*m_connection, name, QStringLiteral(""));
-            updateQueryRow(*m_connection, name, sql);
+            deleteQueryRow(*m_connection, deskOf(name), name);
+            insertQueryRow(*m_connection, deskOf(name), name, QStringLiteral(""));
+            updateQueryRow(*m_connection, deskOf(name), name, sql);
         },
         sql);
 }
 
 void Database::deleteQueryDef(const QString& name)
 {
-    changeStoredQuery(name, [&] { deleteQueryRow(*m_connection, name); }, std::nullopt);
+    changeStoredQuery(name, [&] { deleteQueryRow(*m_connection, deskOf(name), name); }, std::nullopt);
 }
 
 void Database::createQueryDef(const QString& name, const QString& sql)
@@ -1476,8 +1538,8 @@ void Database::createQueryDef(const QString& name, const QString& sql)
     changeStoredQuery(
         name,
         [&] {
-            deleteQueryRow(*m_connection, name);  // one deleted in memory may still be in the file
-            insertQueryRow(*m_connection, name, text);
+            deleteQueryRow(*m_connection, deskOf(name), name);  // one deleted in memory may still be in the file
+            insertQueryRow(*m_connection, deskOf(name), name, text);
         },
         text);
 }
@@ -1490,7 +1552,7 @@ void Database::setQueryDefSql(const QString& name, const QString& sql)
     changeStoredQuery(
         name,
         [&] {
-            if (!updateQueryRow(*m_connection, name, sql))
+            if (!updateQueryRow(*m_connection, deskOf(name), name, sql))
                 noSuchQuery(name);
         },
         sql);
@@ -1498,18 +1560,70 @@ void Database::setQueryDefSql(const QString& name, const QString& sql)
 
 std::optional<QString> Database::storedQuerySql(const QString& name) const
 {
-    const auto files = storedInMemory().constFind(m_key);
-    if (files != storedInMemory().cend()) {
-        const auto kept = files->constFind(name.toCaseFolded());
-        if (kept != files->cend())
-            return *kept;
+    {
+        const std::lock_guard lock(storedInMemoryMutex());
+        const auto files = storedInMemory().constFind(m_key);
+        if (files != storedInMemory().cend()) {
+            const auto kept = files->constFind(name.toCaseFolded());
+            if (kept != files->cend())
+                return *kept;
+        }
     }
-    Statement& st = m_connection->cached("SELECT sql FROM ondrel_queries WHERE " + m_connection->flavor().queryNameIs());
+    const std::optional<QString> desk = deskOf(name);
+    Statement& st = m_connection->cached("SELECT sql FROM ondrel_queries WHERE " + queryRowIs(*m_connection, desk));
     ScopedRun run(st);
-    run->bindText(1, name);
+    bindQueryRow(*run, 1, desk, name);
     if (!run->step())
         return std::nullopt;
     return run->columnText(0);
+}
+
+std::optional<QString> Database::deskOf(const QString& name) const
+{
+    if (!m_desk)
+        return std::nullopt;
+    return keptPerDesk(name) ? *m_desk : QString();
+}
+
+void Database::useDesk(const QString& desk)
+{
+    if (!m_desk)
+        return;
+    m_desk = desk;
+    m_key = memoryKey(m_path, m_desk);
+}
+
+QStringList Database::storedQueryNames() const
+{
+    QStringList names;
+    {
+        const std::unique_ptr<Statement> st = m_connection->prepare(
+            m_desk ? "SELECT name FROM ondrel_queries WHERE desk = ? OR desk = '' ORDER BY name"
+                   : "SELECT name FROM ondrel_queries ORDER BY name");
+        ScopedRun run(*st);
+        if (m_desk)
+            run->bindText(1, *m_desk);
+        while (run->step())
+            if (!names.contains(run->columnText(0), Qt::CaseInsensitive))
+                names.append(run->columnText(0));
+    }
+    // What this desk sees under each name: a desk's query another desk
+    // wrote is not its own.
+    names.removeIf([this](const QString& name) { return !storedQuerySql(name); });
+    return names;
+}
+
+bool keptPerDesk(const QString& queryName)
+{
+    return queryName.compare(QLatin1String("pesquisa"), Qt::CaseInsensitive) == 0
+        || queryName.compare(QLatin1String("Imprime"), Qt::CaseInsensitive) == 0;
+}
+
+void setDeskSource(std::function<QString()> source)
+{
+    DeskSource& desk = deskSource();
+    const std::lock_guard lock(desk.mutex);
+    desk.source = std::move(source);
 }
 
 bool Database::hasQueryDef(const QString& name) const

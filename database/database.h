@@ -70,6 +70,16 @@ void setFileNote(Connection& c, const QString& key, const QString& value);
 // A new collection identity, unlike any other.
 QString newIdentity();
 
+// The desk this process works at: on a collection on a server, "pesquisa"
+// and "Imprime" are kept per desk (each desk sees and writes only its own),
+// as the catalogue, its loan display and its listing each follow what this
+// desk shows. The source is asked for the desk's key at every open of a
+// server's collection; without one the desk's key is "" (one desk). A
+// collection file keeps its stored queries as they are.
+void setDeskSource(std::function<QString()> source);
+// Whether a stored query of this name is kept per desk on a server.
+bool keptPerDesk(const QString& queryName);
+
 // The process may write any file (root): tests force the read-only open of a
 // path they name, as a person without write access gets it.
 void forceReadOnlyOpen(const QString& path, bool force);
@@ -147,8 +157,10 @@ public:
     // of one state of the collection, in its table's order, the loans with
     // their numbers, and the stored queries. The count and the total of each
     // table are checked against the collection's before the file is put in
-    // place.
-    static void copyToFile(const QString& source, const QString& connect, const QString& file);
+    // place. `cancel` stops it between batches of records (ErrGeneric),
+    // leaving no file.
+    static void copyToFile(const QString& source, const QString& connect, const QString& file,
+                           const std::atomic<bool>* cancel = nullptr);
 
     ~Database();
     Database(const Database&) = delete;
@@ -214,6 +226,9 @@ public:
     void setQueryDefSql(const QString& name, const QString& sql);
     bool hasQueryDef(const QString& name) const;
     QString queryDefSql(const QString& name) const;  // throws ErrNoSuchObject
+    // Makes this handle work at another desk than the process's (a second
+    // desk in one process, as the tests and the load run have).
+    void useDesk(const QString& desk);
 
     // A value the collection keeps for every handle and every desk that uses
     // it (a setting of the collection itself), or "" when none was set.
@@ -267,6 +282,10 @@ private:
     static OpenedFile openServer(const QString& address);
     static void createOnServer(const QString& address, const std::function<void(const QString&)>& fill);
     std::optional<QString> storedQuerySql(const QString& name) const;
+    // The names of the stored queries this desk sees.
+    QStringList storedQueryNames() const;
+    // The desk whose row of ondrel_queries holds `name`; none in a file.
+    std::optional<QString> deskOf(const QString& name) const;
     // Runs a stored-query change on the file, or keeps `inMemory` (nullopt:
     // deleted) for the run when the file cannot be written at once.
     void changeStoredQuery(const QString& name, const std::function<void()>& onFile,
@@ -275,6 +294,7 @@ private:
     std::shared_ptr<void> m_privateCopy;  // a read-only file's journal, read from a private copy
     QString m_path;
     QString m_key;  // the file's key for the stored queries kept in memory
+    std::optional<QString> m_desk;  // on a server whose stored queries are kept per desk
     QString m_identity;
     bool m_readOnly = false;
     QString m_notice;

@@ -95,9 +95,9 @@ QString networkFolderNotice(const QString& path)
     return QStringLiteral("A coleção \"%1\" está numa pasta de rede. Você pode continuar trabalhando neste computador, "
                           "mas abrir este arquivo em vários computadores ao mesmo tempo não é seguro: ele pode ser "
                           "danificado.\n\nPara usar a mesma coleção em vários computadores, guarde-a num servidor "
-                          "PostgreSQL: \"ondrel --share-collection ENDEREÇO\" leva esta coleção para lá, e nos outros "
-                          "computadores \"ondrel --use-collection ENDEREÇO\" passa a usá-la.")
-        .arg(QDir::toNativeSeparators(path));
+                          "PostgreSQL: \"%2 --share-collection ENDEREÇO\" leva esta coleção para lá, e nos outros "
+                          "computadores \"%2 --use-collection ENDEREÇO\" passa a usá-la.")
+        .arg(QDir::toNativeSeparators(path), QStringLiteral(ONDREL_COMMAND));
 }
 
 }  // namespace ondrel::db

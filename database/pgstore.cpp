@@ -659,6 +659,31 @@ QStringList PgConnection::leadingIndexColumns(const TableInfo& table)
     return leading;
 }
 
+bool PgConnection::keepQueriesPerDesk()
+{
+    if (columnsOf(QStringLiteral("ondrel_queries")).contains(QStringLiteral("desk"), Qt::CaseInsensitive))
+        return true;
+    try {
+        // Two desks opening it at once: the second finds the column made.
+        Transaction tx(*this);
+        // Never long behind another desk's copy reading the table.
+        simple("SET LOCAL lock_timeout = '5s'");
+        simple("LOCK TABLE ondrel_queries IN ACCESS EXCLUSIVE MODE");
+        if (!columnsOf(QStringLiteral("ondrel_queries")).contains(QStringLiteral("desk"), Qt::CaseInsensitive)) {
+            simple("ALTER TABLE ondrel_queries ADD COLUMN desk text COLLATE \"C\" NOT NULL DEFAULT ''");
+            simple("DROP INDEX IF EXISTS ondrel_queries_name");
+            simple("ALTER TABLE ondrel_queries ADD PRIMARY KEY (desk, name)");
+            simple("CREATE UNIQUE INDEX ondrel_queries_desk_name ON ondrel_queries (desk, lower(name))");
+        }
+        tx.commit();
+    } catch (const EngineError& e) {
+        if (e.number() != ErrReadOnly && e.number() != ErrLocked)
+            throw;
+        return false;
+    }
+    return true;
+}
+
 bool PgConnection::isEmptyDatabase()
 {
     const std::unique_ptr<Statement> st =
@@ -704,8 +729,11 @@ QVector<TableInfo> PgConnection::createTables(const Schema& schema)
     simple("CREATE TABLE ondrel_meta (key text COLLATE \"C\" PRIMARY KEY, value text)");
     simple("CREATE TABLE ondrel_fields (tbl text NOT NULL, position integer NOT NULL, name text NOT NULL, type text "
            "NOT NULL, size integer NOT NULL, key_column text, PRIMARY KEY (tbl, position))");
-    simple("CREATE TABLE ondrel_queries (name text COLLATE \"C\" NOT NULL, sql text NOT NULL)");
-    simple("CREATE UNIQUE INDEX ondrel_queries_name ON ondrel_queries (lower(name))");
+    // A stored query is a desk's ("pesquisa", "Imprime") or every desk's
+    // (desk "").
+    simple("CREATE TABLE ondrel_queries (desk text COLLATE \"C\" NOT NULL DEFAULT '', name text COLLATE \"C\" NOT "
+           "NULL, sql text NOT NULL, PRIMARY KEY (desk, name))");
+    simple("CREATE UNIQUE INDEX ondrel_queries_desk_name ON ondrel_queries (desk, lower(name))");
     Statement& insert = cached("INSERT INTO ondrel_fields VALUES (?, ?, ?, ?, ?, ?)");
     for (const TableInfo& t : tables) {
         for (int i = 0; i < t.fields.size(); ++i) {

@@ -102,6 +102,11 @@ public:
     // after it was created, each made when it is missing (createIndexes()
     // makes them too).
     void addLaterIndexes();
+    // Gives the stored queries of a collection created before they were
+    // kept per desk the desk's column (the rows there stay with desk "", the
+    // queries every desk shares). False when this user may not change the
+    // table: the queries then stay shared, as before.
+    bool keepQueriesPerDesk();
     void createLedger(const QVector<TableInfo>& tables);
     // Sends rows to a COPY ... FROM STDIN statement: `next` fills its
     // argument with lines of COPY's text format and returns false when

@@ -8,6 +8,7 @@
 #include "collection/backup.h"
 #include "collection/calendar.h"
 #include "collection/collection.h"
+#include "collection/desk.h"
 #include "collection/places.h"
 #include "collection/settings.h"
 #include "commandline/commandline.h"
@@ -523,6 +524,7 @@ int main(int argc, char** argv)
         return 0;
     }
     const QString folder = run->value(QStringLiteral("plugin-folder"));
+    ondrel::db::useThisDesk();
 
     // Creating a database needs no display, nor copying, restoring or
     // exporting one.

@@ -4,6 +4,8 @@
 #include "binding/recordsetmodel.h"
 #include "catalogue/Frmobjetos.h"
 #include "collection/collection.h"
+#include "collection/settings.h"
+#include "collection/statements.h"
 #include "collection_testutil.h"
 #include "database_testutil.h"
 #include "database/database.h"
@@ -48,6 +50,7 @@ private slots:
     void networkFolderToldOnceAndWorkGoesOn();
     void loanIndicatorsOfStartup();
     void typedCodeRewritesPesquisa();
+    void loanDisplayIsThisDesksOnAServer();
     void closingUnloadsAndReopeningLoadsAgain();
     void sairEndsTheProcess();
     void pictureIsFittedOnResize();
@@ -268,6 +271,37 @@ void CatalogueStartupTest::typedCodeRewritesPesquisa()
     QVERIFY(form->Label1->text().isEmpty());
     QVERIFY(form->Text2->text().isEmpty());
     QVERIFY(m_folder->services.messageBoxes.isEmpty());
+}
+
+// On a collection on a server each desk keeps its own "pesquisa": another
+// desk showing another object leaves this catalogue's loan display on this
+// desk's object.
+void CatalogueStartupTest::loanDisplayIsThisDesksOnAServer()
+{
+    using namespace ondrel::db;
+    testutil::PgServer& server = testutil::PgServer::instance();
+    QVERIFY2(server.failure().isEmpty(), qPrintable(server.failure()));
+    const QString address = server.createDatabase();
+    testutil::createCollection(address, testutil::Collection::Demo);
+    Settings settings = Settings::read();
+    settings.setValue(QString::fromLatin1(kCollectionKey), address);
+    QVERIFY(settings.write().isEmpty());
+    setPluginFolder(QString());
+    setDeskSource([] { return QStringLiteral("mesa-a"); });
+    const auto restore = qScopeGuard([&] {
+        setDeskSource({});
+        settings.remove(QString::fromLatin1(kCollectionKey));
+        settings.write();
+        setPluginFolder(m_folder->dir.path());
+    });
+    Frmobjetos* form = testutil::shown<Frmobjetos>();
+    const QString shown = form->Txtcod->text();
+    const auto otherDesk = testutil::openCollection(address);
+    otherDesk->useDesk(QStringLiteral("mesa-b"));
+    otherDesk->writeQueryDef(pesquisaName(), loansOfObject(shown == u"T001" ? QStringLiteral("L001") : QStringLiteral("T001")));
+    form->Data2->refresh();
+    QVERIFY(!form->Data2->recordset()->eof());
+    QCOMPARE(form->Data2->recordset()->text(QStringLiteral("codobjeto")), shown);
 }
 
 void CatalogueStartupTest::closingUnloadsAndReopeningLoadsAgain()

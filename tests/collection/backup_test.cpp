@@ -67,13 +67,19 @@ private slots:
         QTest::newRow("a copy dated tomorrow (clock set back)") << -1 << "whole" << true;
         QTest::newRow("read-only collection") << 99 << "read-only" << false;
         QTest::newRow("damaged collection") << 99 << "damaged" << false;
+        QTest::newRow("collection on a server") << 99 << "server" << true;
     }
     void dayCopyIsMadeOncePerDay()
     {
         QFETCH(int, earlierDays);
         QFETCH(QString, file);
         QFETCH(bool, copied);
+        // A collection on a server: this user's copy of it, a file that
+        // opens without the server (read here as the sqlite3 tool reads it).
+        if (file == u"server")
+            qputenv("ONDREL_TEST_STORE", "postgresql");
         DemoCollection collection;
+        qunsetenv("ONDREL_TEST_STORE");
         // The collection's own folder; a copy of another collection made
         // today does not count.
         const QString folder = backupFolderFor(collection.path);

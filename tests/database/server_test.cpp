@@ -172,6 +172,70 @@ private slots:
         QCOMPARE(db->countRecords(QStringLiteral("objetos")), 38);
     }
 
+    // "pesquisa" and "Imprime" are each desk's own: two desks write theirs
+    // and read back their own, the loans a desk's "pesquisa" opens are its
+    // own object's, a third desk has none, a collection made before keeps
+    // its queries every desk shares, and a copy into a file carries the
+    // copying desk's and the shared ones.
+    void desksKeepTheirOwnQueries_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("madeBefore");
+        for (const QString& name : {pesquisaName(), imprimeName()}) {
+            QTest::addRow("%s", qPrintable(name)) << name << false;
+            QTest::addRow("%s of a collection made before", qPrintable(name)) << name << true;
+        }
+    }
+
+    void desksKeepTheirOwnQueries()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, madeBefore);
+        const testutil::TempCollection collection(testutil::Collection::Demo);
+        const QByteArray shared = "INSERT INTO ondrel_queries (name, sql) VALUES ('Outra', 'select * from objetos')";
+        QCOMPARE(m_server->run(collection.path, madeBefore ? "ALTER TABLE ondrel_queries DROP COLUMN desk; CREATE "
+                                                             "UNIQUE INDEX ondrel_queries_name ON ondrel_queries "
+                                                             "(lower(name)); " + shared
+                                                           : shared),
+                 QString());
+        setDeskSource([] { return QStringLiteral("mesa-a"); });
+        const auto restore = qScopeGuard([] { setDeskSource({}); });
+        const auto a = collection.open();
+        const auto b = collection.open();
+        b->useDesk(QStringLiteral("mesa-b"));
+        a->writeQueryDef(name, loansOfObject(QStringLiteral("L001")));
+        b->writeQueryDef(name, loansOfObject(QStringLiteral("T001")));
+        QCOMPARE(a->queryDefSql(name), loansOfObject(QStringLiteral("L001")));
+        QCOMPARE(b->queryDefSql(name), loansOfObject(QStringLiteral("T001")));
+        QCOMPARE(testutil::column(*a->openRecordset(name), QStringLiteral("codobjeto")), (QStringList{"L001", "L001"}));
+        const auto c = collection.open();
+        c->useDesk(QStringLiteral("mesa-c"));
+        QVERIFY(!c->hasQueryDef(name));
+        QCOMPARE(c->queryDefSql(QStringLiteral("outra")), QStringLiteral("select * from objetos"));
+
+        QTemporaryDir folder;
+        const QString file = testutil::collectionFile(folder.path());
+        Database::copyToFile(collection.path, testutil::connectString(), file);
+        const auto copy = testutil::openCollection(file);
+        QCOMPARE(copy->queryDefSql(name), loansOfObject(QStringLiteral("L001")));
+        QCOMPARE(copy->queryDefSql(QStringLiteral("Outra")), QStringLiteral("select * from objetos"));
+    }
+
+    // A copy into a file stopped on its way (the end of the program, during
+    // the day's copy) leaves no file.
+    void stoppedCopyLeavesNoFile()
+    {
+        const testutil::TempCollection collection(testutil::Collection::Demo);
+        QTemporaryDir folder;
+        const std::atomic<bool> stop{true};
+        QCOMPARE(errorNumber([&] {
+                     Database::copyToFile(collection.path, testutil::connectString(),
+                                          testutil::collectionFile(folder.path()), &stop);
+                 }),
+                 int(ErrGeneric));
+        QVERIFY(QDir(folder.path()).isEmpty());
+    }
+
     // A collection file copied into an empty database gives the same records
     // in the same order, its counts and total and its own values (the loan
     // period), and numbers new loans on.
@@ -181,11 +245,18 @@ private slots:
         const QString file = testutil::collectionFile(folder.path());
         testutil::createCollection(file, testutil::Collection::Demo);
         setLoanPeriod(*testutil::openCollection(file), 12);
+        testutil::openCollection(file)->writeQueryDef(pesquisaName(), loansOfObject(QStringLiteral("L001")));
         const QString address = m_server->createDatabase();
+        setDeskSource([] { return QStringLiteral("mesa-a"); });
+        const auto restore = qScopeGuard([] { setDeskSource({}); });
         Database::copyToServer(file, testutil::connectString(), address);
         const auto here = testutil::openCollection(file);
         const auto there = testutil::openCollection(address);
         QCOMPARE(loanPeriod(*there), 12);
+        // The file's "pesquisa" is the sharing desk's, no other desk's.
+        QCOMPARE(there->queryDefSql(pesquisaName()), loansOfObject(QStringLiteral("L001")));
+        there->useDesk(QStringLiteral("mesa-b"));
+        QVERIFY(!there->hasQueryDef(pesquisaName()));
         for (const QString& statement : {listingOrderedBy(QStringLiteral("autor")), loansNewestFirst()}) {
             auto a = here->openRecordset(statement);
             auto b = there->openRecordset(statement);
