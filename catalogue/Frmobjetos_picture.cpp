@@ -1,5 +1,6 @@
-// The object's picture: shown from the file named in its path, read in the
-// background and fitted to its frame; chosen with the file-open dialog and
+// The object's picture: shown from the file named in its path (from a
+// server, this computer's copy of the picture kept with the object), read in
+// the background and fitted to its frame; chosen with the file-open dialog and
 // removed, both commands storing the name at once.
 #include "Frmobjetos.h"
 
@@ -100,7 +101,14 @@ void Frmobjetos::reloadPicture()
     };
     const quint64 showing = m_pictureShowing;
     const qreal ratio = devicePixelRatioF();
-    platform::requestPicture(file, Picture1->size(), ratio, fit, this, [this, showing, ratio](const platform::PictureRead& read) {
+    // The collection says where the picture is read from: the file itself,
+    // or this computer's copy of the picture the server keeps for the object.
+    const QString code = Txtcod->text();
+    std::function<QString()> source = [file] { return file; };
+    if (BancoDados)
+        source = BancoDados->pictureSource(code, file);
+    platform::requestPicture(code + u'\n' + file, std::move(source), Picture1->size(), ratio, fit, this,
+                             [this, showing, ratio](const platform::PictureRead& read) {
         // Another object (or none) shown meanwhile: not this picture.
         if (showing != m_pictureShowing || read.image.isNull())
             return;

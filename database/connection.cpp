@@ -100,6 +100,12 @@ void Connection::checkpointAndCloseAll()
         c->checkpointAndClose();
 }
 
+void Connection::excludeFromCloseAll()
+{
+    QMutexLocker lock(&live().mutex);
+    live().connections.removeAll(this);
+}
+
 void Connection::noteWrite(const QString& table)
 {
     if (table.isEmpty())

@@ -113,6 +113,10 @@ public:
     static void checkpointAndCloseAll();
     // Whether a connection of the process is open on that file.
     static bool anyOpenOn(const QString& path);
+    // Leaves this handle out of checkpointAndCloseAll(): a handle of a thread
+    // that may outlive the windows (a picture being fetched), closed only by
+    // that thread.
+    void excludeFromCloseAll();
 
 protected:
     [[noreturn]] static void closed();

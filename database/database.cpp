@@ -636,6 +636,22 @@ void addMissingFields(Connection& c)
     }
 }
 
+// A collection shared before the server kept pictures gains their tables.
+void addPictureTablesWhenMissing(Connection& c)
+{
+    auto& server = static_cast<PgConnection&>(c);
+    if (server.hasSchemaObject(QStringLiteral("ondrel_object_pictures")))
+        return;
+    try {
+        Transaction tx(c, Transaction::Wait::NoWait);
+        addPictureTables(server);
+        tx.commit();
+    } catch (const EngineError& e) {
+        if (e.number() != ErrLocked && e.number() != ErrReadOnly)
+            throw;
+    }
+}
+
 }  // namespace
 
 Database::OpenedFile Database::openServer(const QString& address)
@@ -668,6 +684,7 @@ std::shared_ptr<Database> Database::open(const QString& path, const QString& con
         OpenedFile opened = openServer(path);
         addMissingFields(*opened.connection);
         static_cast<PgConnection&>(*opened.connection).keepQueriesPerDesk();
+        addPictureTablesWhenMissing(*opened.connection);
         return std::shared_ptr<Database>(new Database(std::move(opened)));
     }
     OpenedFile opened = openFile(path, connect, false);
@@ -904,7 +921,7 @@ void appendCopyValue(QByteArray& line, const QVariant& value, const FieldInfo* f
 
 }  // namespace
 
-void Database::copyToServer(const QString& file, const QString& connect, const QString& address)
+QVector<PictureOutOfReach> Database::copyToServer(const QString& file, const QString& connect, const QString& address)
 {
     const std::shared_ptr<Database> source = open(file, connect);
     auto& from = static_cast<SqliteConnection&>(source->connection());
@@ -1014,7 +1031,9 @@ void Database::copyToServer(const QString& file, const QString& connect, const Q
     // The same collection, moved: its copies stay its copies.
     const QString identity = source->identity();
     setFileNote(to, kIdentityNote, identity.isEmpty() ? newIdentity() : identity);
+    const QVector<PictureOutOfReach> outOfReach = storeCopiedPictures(to);
     tx.commit();
+    return outOfReach;
 }
 
 void Database::copyToFile(const QString& source, const QString& connect, const QString& file,

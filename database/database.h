@@ -2,6 +2,7 @@
 
 #include "engineerror.h"
 #include "recordset.h"
+#include "serverpictures.h"
 
 #include <QHash>
 #include <QString>
@@ -148,7 +149,9 @@ public:
     // stored queries, and what the server keeps besides (keys, indexes, the
     // change ledger with the count and total). The count and the total of
     // each table are checked against the file's before it commits.
-    static void copyToServer(const QString& file, const QString& connect, const QString& address);
+    // The pictures whose files can be read here go too (once per content);
+    // returns the objects whose picture file cannot be read, not copied.
+    static QVector<PictureOutOfReach> copyToServer(const QString& file, const QString& connect, const QString& address);
     // Copies a collection (a file, or a server's database) into the new
     // collection file `file`, created as create() creates one: every record
     // of one state of the collection, in its table's order, the loans with
@@ -241,6 +244,20 @@ public:
     // of a collection file are never told: they see others' changes at the
     // next move.
     void whenOthersChange(std::function<void()> told);
+    // What an object's save stores besides its record, in two steps around
+    // its transaction: before it, the content of the picture its path now
+    // names (on a server, once per content; a file keeps only the path), and
+    // inside it, which content is the object's picture. Unset when the save
+    // leaves the path as it was.
+    std::optional<QString> storePictureOf(const TableInfo& table, const QVector<int>& fields,
+                                          const QVector<QVariant>& values);
+    void linkPictureOf(const TableInfo& table, qint64 rowid, const std::optional<QString>& picture);
+    // The file the picture of an object is shown from, given by the function
+    // returned, which may take a while and runs off the window's thread: the
+    // path itself in a collection file; from a server, this computer's copy
+    // of the picture stored with the object (fetched once), or the path when
+    // none is stored.
+    std::function<QString()> pictureSource(const QString& code, const QString& path) const;
 
     // Executes an action statement written in the engine's own SQL (used by the
     // creation and demo code and tests only; windows never call it).

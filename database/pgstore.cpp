@@ -5,6 +5,7 @@
 #include "engineerror.h"
 #include "flavor.h"
 #include "schema.h"
+#include "serverpictures.h"
 #include "core/values.h"
 
 #include "libpq.h"
@@ -867,6 +868,7 @@ void PgConnection::createIndexes(const Schema& schema)
 
 void PgConnection::addLaterIndexes()
 {
+    addPictureTables(*this);
     // The loans by their exact state: the loans out ("Não") found among
     // millions for the late loans.
     if (!hasSchemaObject(QStringLiteral("emprestimos_entregue")))

@@ -104,8 +104,9 @@ public:
     // Returns the tables as created.
     QVector<TableInfo> createTables(const Schema& schema);
     void createIndexes(const Schema& schema);
-    // The indexes a collection on a server gains after it was created, each
-    // made when it is missing (createIndexes() makes them too).
+    // The indexes (and the pictures' tables) a collection on a server gains
+    // after it was created, each made when it is missing (createIndexes()
+    // makes them too).
     void addLaterIndexes();
     // Gives the stored queries of a collection created before they were
     // kept per desk the desk's column (the rows there stay with desk "", the

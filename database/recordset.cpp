@@ -248,6 +248,7 @@ public:
             values.append(convertInput(f, m_buffer[i]));
         }
         Connection& c = m_database->connection();
+        const std::optional<QString> picture = m_database->storePictureOf(*m_table, fields, values);
         if (m_mode == EditMode::Adding) {
             qint64 rowid = 0;
             {
@@ -256,6 +257,7 @@ public:
                 if (m_insertCheck)
                     runInsertCheck(c);
                 rowid = insertRecord(c, *m_table, fields, values);
+                m_database->linkPictureOf(*m_table, rowid, picture);
                 tx.commit();
             }
             m_added.append(rowid);
@@ -271,6 +273,7 @@ public:
                 m_database->refreshFileState();
                 checkStillAsShown(c);
                 updateRecord(c, *m_table, m_current, fields, values);
+                m_database->linkPictureOf(*m_table, m_current, picture);
                 tx.commit();
             }
             m_mode = EditMode::None;

@@ -161,6 +161,7 @@ class PictureRequests : public QObject {
 public:
     struct Request {
         QString path;
+        std::function<QString()> locate;  // the file to read, found on the reading thread
         QSize frameSize;
         qreal ratio = 1;
         PictureFit fit;
@@ -194,9 +195,10 @@ private:
         const QSize frameSize = request.frameSize;
         const qreal ratio = request.ratio;
         const PictureFit fit = request.fit;
+        const std::function<QString()> locate = request.locate;
         m_reading.insert(path, std::move(request));
-        readers()->start([this, path, frameSize, ratio, fit] {
-            const PictureRead read = readKept(path, frameSize, ratio, fit);
+        readers()->start([this, path, locate, frameSize, ratio, fit] {
+            const PictureRead read = readKept(locate ? locate() : path, frameSize, ratio, fit);
             QMetaObject::invokeMethod(this, [this, path, read] { arrived(path, read); }, Qt::QueuedConnection);
         });
     }
@@ -284,7 +286,14 @@ PictureRead readPictureFile(const QString& path, const PictureFit& fit, qreal ra
 void requestPicture(const QString& path, QSize frameSize, qreal ratio, PictureFit fit, QObject* context,
                     std::function<void(const PictureRead&)> shown)
 {
-    PictureRequests::instance()->ask({path, frameSize, ratio, std::move(fit), context, std::move(shown)});
+    PictureRequests::instance()->ask({path, {}, frameSize, ratio, std::move(fit), context, std::move(shown)});
+}
+
+void requestPicture(const QString& key, std::function<QString()> locate, QSize frameSize, qreal ratio, PictureFit fit,
+                    QObject* context, std::function<void(const PictureRead&)> shown)
+{
+    PictureRequests::instance()->ask(
+        {key, std::move(locate), frameSize, ratio, std::move(fit), context, std::move(shown)});
 }
 
 int picturesPending()

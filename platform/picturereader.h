@@ -52,6 +52,11 @@ PictureRead readPictureFile(const QString& path, const PictureFit& fit, qreal ra
 // being read waits for that read and supersedes older waiting ones.
 void requestPicture(const QString& path, QSize frameSize, qreal ratio, PictureFit fit, QObject* context,
                     std::function<void(const PictureRead&)> shown);
+// The same for a picture whose file `locate` finds on the reading thread
+// (it may take a while: a copy fetched from elsewhere); `key` stands for the
+// file among the requests.
+void requestPicture(const QString& key, std::function<QString()> locate, QSize frameSize, qreal ratio,
+                    PictureFit fit, QObject* context, std::function<void(const PictureRead&)> shown);
 
 // Reads asked for and not yet handed over.
 int picturesPending();

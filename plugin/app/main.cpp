@@ -115,8 +115,9 @@ int shareCollection(const QString& typed)
     }
     qint64 objects = 0;
     qint64 loans = 0;
+    QVector<PictureOutOfReach> outOfReach;
     try {
-        Database::copyToServer(file, QString::fromLatin1(kConnectString), address);
+        outOfReach = Database::copyToServer(file, QString::fromLatin1(kConnectString), address);
         const std::shared_ptr<Database> copied = Database::open(address, QString::fromLatin1(kConnectString));
         objects = copied->countRecords(QStringLiteral("objetos"));
         loans = copied->countRecords(QStringLiteral("empréstimos"));
@@ -129,6 +130,12 @@ int shareCollection(const QString& typed)
                                         .arg(file, shownAddress(address))
                                         .arg(objects)
                                         .arg(loans)));
+    // A picture whose file this computer cannot read stays a path that only
+    // the computer that chose it may show.
+    for (const PictureOutOfReach& missing : outOfReach)
+        std::printf("%s\n", qPrintable(QStringLiteral("A imagem do objeto \"%1\" não foi copiada: o arquivo \"%2\" "
+                                                      "não pôde ser lido neste computador.")
+                                            .arg(missing.code, missing.path)));
     return useCollection(typed);
 }
 
