@@ -32,15 +32,23 @@ bool Frmemprestimos::showLoans(const QString& statement)
 {
     if (!Data1->saveTypedValues())
         return false;
-    Data1->setRecordSource(statement);
-    Data1->refresh();
+    Data1->showSource(statement);
     return true;
 }
 
 void Frmemprestimos::showOrder(const QString& statement, QAction* chosen)
 {
-    if (!showView(statement, false)) {
-        platform::undoToggle(chosen, {mnuordcod, mnuordnome, mnuordtitulo, mnudata});
+    const auto keepOrder = [&] { platform::undoToggle(chosen, {mnuordcod, mnuordnome, mnuordtitulo, mnudata}); };
+    bool shown = false;
+    // Loans that cannot be read (the server away) leave the order as it was.
+    try {
+        shown = showView(statement, false);
+    } catch (...) {
+        keepOrder();
+        throw;
+    }
+    if (!shown) {
+        keepOrder();
         return;
     }
     for (QAction* item : {mnuordcod, mnuordnome, mnuordtitulo, mnudata})
