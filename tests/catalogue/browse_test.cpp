@@ -168,11 +168,7 @@ void CatalogueBrowseTest::orderings()
 
     QCOMPARE(listedCodes(f), codes);
     QCOMPARE(f->Txtcod->text(), codes.first());
-    QStringList checked;
-    for (QAction* a : f->mnuordenar->actions())
-        if (a->isChecked())
-            checked << a->objectName();
-    QCOMPARE(checked, QStringList{item});
+    QCOMPARE(testutil::checkedItems(f->mnuordenar), QStringList{item});
     QCOMPARE(f->Data1->recordSource(), QStringLiteral("select * from objetos order by ") + field);
     QCOMPARE(m_folder->storedQuery(QStringLiteral("Imprime")),
              QStringLiteral("select cod, objeto, título, autor, valor from objetos order by ") + field);

@@ -10,6 +10,7 @@
 #include "database_testutil.h"
 #include "folder_testutil.h"
 #include "platform/testservices.h"
+#include "widget_testutil.h"
 #include "widgets/toolbarbutton.h"
 
 #include <QAction>
@@ -26,16 +27,6 @@ const QString kAway = QStringLiteral("Não foi possível alcançar o servidor da
 EditMode pending(Frmobjetos* f)
 {
     return f->Data1->recordset() ? f->Data1->recordset()->editMode() : EditMode::None;
-}
-
-// The order items checked in the menu "Ordenar".
-QStringList checkedOrders(Frmobjetos* f)
-{
-    QStringList checked;
-    for (const QAction* order : {f->mnuordcod, f->mnuordtitulo, f->mnuordautor, f->mnuordassunto})
-        if (order->isChecked())
-            checked << order->objectName();
-    return checked;
 }
 
 }  // namespace
@@ -146,13 +137,13 @@ void CatalogueServerAwayTest::commandWhileAwayIsToldAndWorksBack()
         QCOMPARE(told().size(), 1);
         QVERIFY2(told().first().contains(kAway), qPrintable(told().first()));
         QCOMPARE(f->Txtcod->text(), first);
-        QCOMPARE(checkedOrders(f), QStringList{"mnuordcod"});
+        QCOMPARE(testutil::checkedItems(f->mnuordenar), QStringList{"mnuordcod"});
         QVERIFY(outage.back());
     }
     action->trigger();
     QCOMPARE(told().size(), 1);
     QVERIFY(!f->Txtcod->text().isEmpty());
-    QCOMPARE(checkedOrders(f), QStringList{command == QLatin1String("mnuproximo") ? "mnuordcod" : "mnuordtitulo"});
+    QCOMPARE(testutil::checkedItems(f->mnuordenar), QStringList{command == QLatin1String("mnuproximo") ? "mnuordcod" : "mnuordtitulo"});
     // Carries on: an edit is stored.
     f->cmdEditar->click();
     f->txttítulo->setText(QStringLiteral("Depois da volta"));

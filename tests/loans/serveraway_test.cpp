@@ -8,19 +8,6 @@
 using loanstest::Folder;
 using ondrel::loans::Frmemprestimos;
 
-namespace {
-
-QStringList checkedOrders(Frmemprestimos* loans)
-{
-    QStringList checked;
-    for (const QAction* order : {loans->mnuordcod, loans->mnuordnome, loans->mnuordtitulo, loans->mnudata})
-        if (order->isChecked())
-            checked << order->objectName();
-    return checked;
-}
-
-}  // namespace
-
 class LoansServerAwayTest : public QObject {
     Q_OBJECT
 private slots:
@@ -32,7 +19,7 @@ private slots:
                       {{"B2", "Bruno", "Não", "01/12/2026", ""}, {"A1", "Ana", "Sim", "02/12/2026", "03/12/2026"}});
         Frmemprestimos* loans = loanstest::openLoans();
         QVERIFY(loans);
-        const QStringList before = checkedOrders(loans);
+        const QStringList before = testutil::checkedItems(loans->mnuordenar);
         const QStringList listedBefore = loanstest::listed(loans);
         {
             testutil::Outage outage(testutil::PgServer::instance());
@@ -40,13 +27,13 @@ private slots:
             QCOMPARE(folder.services.messageTexts().size(), 1);
             QVERIFY2(folder.services.messageTexts().first().contains(u"Não foi possível alcançar o servidor"),
                      qPrintable(folder.services.messageTexts().first()));
-            QCOMPARE(checkedOrders(loans), before);
+            QCOMPARE(testutil::checkedItems(loans->mnuordenar), before);
             QVERIFY(outage.back());
         }
         QCOMPARE(loanstest::listed(loans), listedBefore);
         loans->mnuordnome->trigger();
         QCOMPARE(folder.services.messageTexts().size(), 1);
-        QCOMPARE(checkedOrders(loans), QStringList{"mnuordnome"});
+        QCOMPARE(testutil::checkedItems(loans->mnuordenar), QStringList{"mnuordnome"});
         QCOMPARE(loanstest::listed(loans), (QStringList{"Ana", "Bruno"}));
     }
 };

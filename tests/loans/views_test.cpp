@@ -18,15 +18,6 @@ using namespace loanstest;
 
 namespace {
 
-QStringList checkedOrders(Frmemprestimos* loans)
-{
-    QStringList names;
-    for (QAction* a : {loans->mnuordcod, loans->mnuordtitulo, loans->mnuordnome, loans->mnudata})
-        if (a->isChecked())
-            names << a->objectName();
-    return names;
-}
-
 QAction* orderItem(Frmemprestimos* loans, const QString& name)
 {
     return loans->findChild<QAction*>(name);
@@ -66,7 +57,7 @@ void LoansViewsTest::allLoansNewestFirst()
     OPEN_LOANS(standardObjects(), mixedLoans());
     // At load: table order, "Código" checked although the list does not follow it.
     QCOMPARE(listed(loans), (QStringList{"Rui", "Ana", "Lia", "Caio"}));
-    QCOMPARE(checkedOrders(loans), QStringList{"mnuordcod"});
+    QCOMPARE(testutil::checkedItems(loans->mnuordenar), QStringList{"mnuordcod"});
 
     for (int twice = 0; twice < 2; ++twice) {
         loans->mnutodos->trigger();
@@ -75,7 +66,7 @@ void LoansViewsTest::allLoansNewestFirst()
         QCOMPARE(loans->Txtnome->text(), QStringLiteral("Ana"));
         QCOMPARE(loans->Data1->caption(), QStringLiteral(" Registro : 1  de  4"));
         QVERIFY(enabled(loans->mnuordenar));
-        QCOMPARE(checkedOrders(loans), QStringList{"mnuordcod"});
+        QCOMPARE(testutil::checkedItems(loans->mnuordenar), QStringList{"mnuordcod"});
     }
     QVERIFY(folder.services.messageBoxes.isEmpty());
 }
@@ -89,7 +80,7 @@ void LoansViewsTest::notReturnedOnly()
     QCOMPARE(loans->Txtnome->text(), QStringLiteral("Rui"));
     QVERIFY(!enabled(loans->mnuordenar));
     QVERIFY(enabled(loans->mnumostrar));
-    QCOMPARE(checkedOrders(loans), QStringList{"mnuordnome"});  // untouched
+    QCOMPARE(testutil::checkedItems(loans->mnuordenar), QStringList{"mnuordnome"});  // untouched
 
     loans->mnutodos->trigger();
     QVERIFY(enabled(loans->mnuordenar));
@@ -116,13 +107,13 @@ void LoansViewsTest::orders()
     QFETCH(QStringList, names);
     OPEN_LOANS(standardObjects(), mixedLoans());
     orderItem(loans, before)->trigger();
-    QCOMPARE(checkedOrders(loans), QStringList{before});
+    QCOMPARE(testutil::checkedItems(loans->mnuordenar), QStringList{before});
     loans->sscommand1[0]->click();  // away from the first loan
 
     orderItem(loans, item)->trigger();
     QCOMPARE(listed(loans), names);
     QCOMPARE(loans->Txtnome->text(), names.first());
-    QCOMPARE(checkedOrders(loans), QStringList{item});
+    QCOMPARE(testutil::checkedItems(loans->mnuordenar), QStringList{item});
     QVERIFY(folder.services.messageBoxes.isEmpty());
 }
 

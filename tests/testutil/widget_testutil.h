@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QEnterEvent>
+#include <QMenu>
 #include <QTest>
 #include <QWidget>
 
@@ -149,6 +150,16 @@ template <class Dialog>
     if (leftOpen)
         qWarning("answerDialog: the answer left the %s open", Dialog::staticMetaObject.className());
     return answered && !leftOpen && !QApplication::activeModalWidget();
+}
+
+// The names of the checked items of `menu`, in menu order.
+inline QStringList checkedItems(const QMenu* menu)
+{
+    QStringList names;
+    for (const QAction* a : menu->actions())
+        if (a->isChecked())
+            names << a->objectName();
+    return names;
 }
 
 }  // namespace testutil
