@@ -343,7 +343,9 @@ void Database::linkPictureOf(const TableInfo& table, qint64 rowid, const std::op
 
 std::function<QString()> Database::pictureSource(const QString& code, const QString& path) const
 {
-    if (!dynamic_cast<PgConnection*>(m_connection.get()))
+    // An object without a path has no stored picture either (clearing the
+    // path unlinks it): no connection for it.
+    if (path.isEmpty() || !dynamic_cast<PgConnection*>(m_connection.get()))
         return [path] { return path; };
     return [address = m_path, code, path] { return serverPictureFile(address, code, path); };
 }
